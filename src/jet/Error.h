@@ -1,0 +1,16 @@
+// The one error type of the Access engine. Every failure, from a file that is not a database
+// to a duplicate key in a unique index, arrives as a jet::Error whose message says which file,
+// page, table or column was concerned and what was wrong.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace jet {
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+} // namespace jet
