@@ -45,8 +45,7 @@ inline void require(std::size_t size, std::size_t offset, std::size_t width) {
 }
 
 template <typename T>
-    requires std::is_integral_v<T>
-T getLE(Bytes buf, std::size_t offset) {
+requires std::is_integral_v<T> T getLE(Bytes buf, std::size_t offset) {
     require(buf.size(), offset, sizeof(T));
     std::make_unsigned_t<T> v = 0;
     for (std::size_t i = 0; i < sizeof(T); ++i)
@@ -55,7 +54,7 @@ T getLE(Bytes buf, std::size_t offset) {
 }
 
 template <typename T>
-    requires std::is_integral_v<T>
+requires std::is_integral_v<T>
 void putLE(MutableBytes buf, std::size_t offset, T value) {
     require(buf.size(), offset, sizeof(T));
     auto v = static_cast<std::make_unsigned_t<T>>(value);
@@ -64,8 +63,7 @@ void putLE(MutableBytes buf, std::size_t offset, T value) {
 }
 
 template <typename T>
-    requires std::is_integral_v<T>
-T getBE(Bytes buf, std::size_t offset) {
+requires std::is_integral_v<T> T getBE(Bytes buf, std::size_t offset) {
     require(buf.size(), offset, sizeof(T));
     std::make_unsigned_t<T> v = 0;
     for (std::size_t i = 0; i < sizeof(T); ++i)
@@ -74,7 +72,7 @@ T getBE(Bytes buf, std::size_t offset) {
 }
 
 template <typename T>
-    requires std::is_integral_v<T>
+requires std::is_integral_v<T>
 void putBE(MutableBytes buf, std::size_t offset, T value) {
     require(buf.size(), offset, sizeof(T));
     auto v = static_cast<std::make_unsigned_t<T>>(value);
@@ -82,17 +80,30 @@ void putBE(MutableBytes buf, std::size_t offset, T value) {
         buf[offset + i] = static_cast<std::uint8_t>(v >> (8 * (sizeof(T) - 1 - i)));
 }
 
-inline std::uint8_t getU8(Bytes buf, std::size_t offset) { return getLE<std::uint8_t>(buf, offset); }
-inline std::uint16_t getU16(Bytes buf, std::size_t offset) { return getLE<std::uint16_t>(buf, offset); }
-inline std::int16_t getI16(Bytes buf, std::size_t offset) { return getLE<std::int16_t>(buf, offset); }
-inline std::uint32_t getU32(Bytes buf, std::size_t offset) { return getLE<std::uint32_t>(buf, offset); }
-inline std::int32_t getI32(Bytes buf, std::size_t offset) { return getLE<std::int32_t>(buf, offset); }
-inline std::int64_t getI64(Bytes buf, std::size_t offset) { return getLE<std::int64_t>(buf, offset); }
+inline std::uint8_t getU8(Bytes buf, std::size_t offset) {
+    return getLE<std::uint8_t>(buf, offset);
+}
+inline std::uint16_t getU16(Bytes buf, std::size_t offset) {
+    return getLE<std::uint16_t>(buf, offset);
+}
+inline std::int16_t getI16(Bytes buf, std::size_t offset) {
+    return getLE<std::int16_t>(buf, offset);
+}
+inline std::uint32_t getU32(Bytes buf, std::size_t offset) {
+    return getLE<std::uint32_t>(buf, offset);
+}
+inline std::int32_t getI32(Bytes buf, std::size_t offset) {
+    return getLE<std::int32_t>(buf, offset);
+}
+inline std::int64_t getI64(Bytes buf, std::size_t offset) {
+    return getLE<std::int64_t>(buf, offset);
+}
 
 // Unsigned 24-bit little-endian, as Access stores page numbers inside row pointers.
 inline std::uint32_t getU24(Bytes buf, std::size_t offset) {
     require(buf.size(), offset, 3);
-    return buf[offset] | (buf[offset + 1] << 8) | (static_cast<std::uint32_t>(buf[offset + 2]) << 16);
+    return buf[offset] | (buf[offset + 1] << 8) |
+           (static_cast<std::uint32_t>(buf[offset + 2]) << 16);
 }
 
 inline void putU24(MutableBytes buf, std::size_t offset, std::uint32_t value) {
@@ -132,8 +143,8 @@ inline std::string getBytesAsString(Bytes buf, std::size_t offset, std::size_t w
 }
 
 // Writes text into a fixed-width field: cut to width, padded on the right with pad.
-inline void putPadded(MutableBytes buf, std::size_t offset, std::size_t width, std::string_view text,
-                      char pad = ' ') {
+inline void putPadded(MutableBytes buf, std::size_t offset, std::size_t width,
+                      std::string_view text, char pad = ' ') {
     auto s = slice(buf, offset, width);
     std::size_t n = text.size() < width ? text.size() : width;
     std::memcpy(s.data(), text.data(), n);

@@ -1,0 +1,36 @@
+// What every window is given: the program-wide session, the user interaction services, the
+// window registry and the main window that owns the others.
+#pragma once
+
+#include "app/ImportSession.h"
+#include "app/WindowRegistry.h"
+#include "platform/Interaction.h"
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace app {
+
+inline constexpr const char* kProgramTitle = "Tarnfield";
+
+struct AppContext {
+    AppContext(platform::UserInteraction& ui, std::string programFolder)
+        : ui(ui), programFolder(std::move(programFolder)), windows(*this) {}
+
+    platform::UserInteraction& ui;
+    std::string programFolder; // the folder the program was started from, with a separator
+    ImportSession session;
+    WindowRegistry windows;
+    QWidget* mainWindow = nullptr;
+
+    // Ends the program at once; the program sets it to quit the event loop.
+    std::function<void()> exitProgram;
+
+    // Runs one event handler's work; an error it did not handle itself becomes one critical
+    // message, and the program keeps running.
+    void guarded(const std::function<void()>& work);
+};
+
+} // namespace app

@@ -1,0 +1,72 @@
+// The one program-wide record through which the windows pass state to each other.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace jet {
+class Database;
+}
+
+namespace app {
+
+// Special values of ModeCode besides the file type codes 1..4.
+namespace mode {
+constexpr int kNone = 0;
+constexpr int kEmployee = 1;
+constexpr int kQualifier = 2;
+constexpr int kParticipant = 3;
+constexpr int kRetiree = 4;
+constexpr int kRestore = 22;
+constexpr int kDeleteByName = 69;
+constexpr int kCancelled = 9999;
+} // namespace mode
+
+namespace source {
+constexpr int kCatalogue = 0;
+constexpr int kSavedFormat = 1;
+constexpr int kStructureOnly = 2;
+} // namespace source
+
+namespace toolbar {
+constexpr int kNone = 0;
+constexpr int kOpen = 1;
+constexpr int kDelete = 2;
+} // namespace toolbar
+
+struct ImportSession {
+    std::string AppDir;            // program folder with its trailing separator
+    std::int64_t AccountCount = 0; // records in Account.dat
+    std::string AccountDir;        // AppDir + the chosen account's folder
+
+    std::string FileTypeName; // "EMPLOYEE", "QUALIFIER", "PARTICIPANT", "RETIREE"
+    int ModeCode = mode::kNone;
+    int FormatSource = source::kCatalogue;
+    int ToolbarOp = toolbar::kNone;
+
+    // Labels of the saved format loaded last, from index 1; index 0 holds no label.
+    std::vector<std::string> ChosenFields{std::string()};
+
+    // The first and second line of the TAB file as verification read them (indexes 1 and 2).
+    std::array<std::string, 3> RecordText;
+    // One flag per structure position, from index 1: "N", "Y", "W" or "#".
+    std::vector<std::string> DateFlags{std::string()};
+
+    std::int64_t PlanCount = 0; // plans read from INSPLAN.DAT
+
+    // The open import database, from its creation to the end of the run or the next Create.
+    // The engine needs no separate workspace object: opening a database is the workspace's
+    // only use.
+    std::shared_ptr<jet::Database> ImportDatabase;
+
+    // Backup catalogue browsing.
+    std::int64_t SelectedBackupNumber = 0;
+    std::string BackupGroup;
+
+    void resetChosenFields() { ChosenFields.assign(1, std::string()); }
+};
+
+} // namespace app

@@ -1,0 +1,322 @@
+#include "app/frmMainMenu.h"
+
+#include "app/AppContext.h"
+#include "app/Instructions.h"
+#include "app/Twips.h"
+#include "app/frmAbout.h"
+#include "formats/FormatStore.h"
+#include "hostdata/AccountList.h"
+#include "platform/QtText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+using platform::toQt;
+
+namespace app {
+namespace {
+
+QAction* addItem(QMenu* menu, const char* name, const char* caption) {
+    auto* action = menu->addAction(QString::fromLatin1(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+QMenu* addMenu(QMenuBar* bar, const char* name, const char* caption) {
+    auto* menu = bar->addMenu(QString::fromLatin1(caption));
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+struct Page {
+    QLabel* text;
+    QLabel* background;
+};
+
+Page addPage(QTabWidget* tabs, const char* tabCaption, const char* heading,
+             QStyle::StandardPixmap picture, const char* textName, const char* backgroundName) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    auto* top = new QHBoxLayout;
+    auto* pic = new QLabel;
+    pic->setPixmap(page->style()->standardIcon(picture).pixmap(48, 48));
+    auto* head = new QLabel(toQt(heading));
+    QFont headFont(QStringLiteral("Arial Black"), 14);
+    head->setFont(headFont);
+    top->addWidget(pic);
+    top->addWidget(head, 1);
+    layout->addLayout(top);
+
+    auto* background = new QLabel;
+    background->setObjectName(QString::fromLatin1(backgroundName));
+    background->setAutoFillBackground(true);
+    QPalette white = background->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    background->setPalette(white);
+    auto* inner = new QVBoxLayout(background);
+    auto* text = new QLabel;
+    text->setObjectName(QString::fromLatin1(textName));
+    text->setWordWrap(true);
+    text->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    text->setTextFormat(Qt::PlainText);
+    text->setFont(QFont(QStringLiteral("Times New Roman"), 10));
+    inner->addWidget(text);
+    layout->addWidget(background, 1);
+
+    tabs->addTab(page, QString::fromLatin1(tabCaption));
+    return {text, background};
+}
+
+} // namespace
+
+frmMainMenu::frmMainMenu(AppContext& context) : context_(context) {
+    setObjectName(QStringLiteral("frmMainMenu"));
+    setWindowTitle(QStringLiteral("Brandmoor Software Import & Utilities Program"));
+    resize(800, 600);
+
+    centre_ = new QWidget(this);
+    setCentralWidget(centre_);
+    centre_->installEventFilter(this);
+
+    buildInstructionPages();
+    buildMenus();
+    buildToolbar();
+}
+
+void frmMainMenu::buildInstructionPages() {
+    InsTab = new QTabWidget(centre_);
+    InsTab->setObjectName(QStringLiteral("InsTab"));
+    auto p1 = addPage(InsTab, "&Import Instructions", "Tarnfield ",
+                      QStyle::SP_MessageBoxInformation, "lblInstructions", "Label1");
+    auto p2 = addPage(InsTab, "Step &1", "Step #1:  Create a TAB Delimited File",
+                      QStyle::SP_FileIcon, "lblStep1", "Label5");
+    auto p3 = addPage(InsTab, "Step &2", "Step #2:  Create an Import Database",
+                      QStyle::SP_DriveHDIcon, "lblStep2", "Label3");
+    auto p4 = addPage(InsTab, "Step &3", "Step #3:  Import Database in Brandmoor",
+                      QStyle::SP_DialogApplyButton, "lblStep3", "Label7");
+    lblInstructions = p1.text;
+    Label1 = p1.background;
+    lblStep1 = p2.text;
+    Label5 = p2.background;
+    lblStep2 = p3.text;
+    Label3 = p3.background;
+    lblStep3 = p4.text;
+    Label7 = p4.background;
+
+    // The pages' own title bar: a bar in the colour of an active title bar, above the tabs.
+    Shape1 = new QFrame(centre_);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setAutoFillBackground(true);
+    QPalette bar = Shape1->palette();
+    bar.setColor(QPalette::Window, bar.color(QPalette::Active, QPalette::Highlight));
+    Shape1->setPalette(bar);
+
+    cmdClose = new QPushButton(QStringLiteral("X"), centre_);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    connect(cmdClose, &QPushButton::clicked, this, &frmMainMenu::cmdClose_Click);
+
+    applyInstructionGeometry();
+}
+
+void frmMainMenu::buildMenus() {
+    auto* bar = menuBar();
+    mnuFile = addMenu(bar, "mnuFile", "&File");
+    mnuFileCreate = mnuFile->addMenu(QStringLiteral("&Create Import File"));
+    mnuFileCreate->setObjectName(QStringLiteral("mnuFileCreate"));
+    mnuFileCreate->menuAction()->setObjectName(QStringLiteral("mnuFileCreate"));
+    mnuFileCreateEmployee =
+        addItem(mnuFileCreate, "mnuFileCreateEmployee", "&Active Employee Import File");
+    mnuFileCreateQualifier =
+        addItem(mnuFileCreate, "mnuFileCreateQualifier", "&COBRA Qualifier Import File");
+    mnuFileImportParticipant =
+        addItem(mnuFileCreate, "mnuFileImportParticipant", "COBRA &Participant Import File");
+    mnuFileImportRetiree =
+        addItem(mnuFileCreate, "mnuFileImportRetiree", "Retired Employee Import File");
+    mnuFileDeleteFormat = addItem(mnuFile, "mnuFileDeleteFormat", "&Delete a Created Format");
+    mnuFileDeleteFormat->setVisible(false);
+    mnuFileRestore = addItem(mnuFile, "mnuFileRestore", "&Restore Prior to Import");
+    mnuSystemRestore = addItem(mnuFile, "mnuSystemRestore", "&System Backup & Restore");
+    mnuSystemRestore->setVisible(false);
+    mnuFileSep = mnuFile->addSeparator();
+    mnuFileSep->setObjectName(QStringLiteral("mnuFileSep"));
+    mnuFileExit = addItem(mnuFile, "mnuFileExit", "E&xit");
+
+    mnuTools = addMenu(bar, "mnuTools", "&Tools");
+    mnuToolsUnzip = addItem(mnuTools, "mnuToolsUnzip", "&Unzip A File");
+    mnuToolsClean = addItem(mnuTools, "mnuToolsClean", "&Clean Brandmoor Acct folders");
+    mnuBckArcLetrs = addItem(mnuTools, "mnuBckArcLetrs", "Archived Sent Notification");
+    mnuBckArcLetrs->setVisible(false);
+    mnuArchiveLetters =
+        addItem(mnuTools, "mnuArchiveLetters", "Send Files to Archive (All Companies)");
+    mnuArchiveLetters->setVisible(false);
+
+    mnuHelp = addMenu(bar, "mnuHelp", "&Help");
+    mnuInstructions = addItem(mnuHelp, "mnuInstructions", "&Remove Instructions");
+    mnuVersion = addItem(mnuHelp, "mnuVersion", "&Version");
+
+    connect(mnuFileExit, &QAction::triggered, this, &frmMainMenu::mnuFileExit_Click);
+    connect(mnuInstructions, &QAction::triggered, this, &frmMainMenu::mnuInstructions_Click);
+    connect(mnuVersion, &QAction::triggered, this, &frmMainMenu::mnuVersion_Click);
+}
+
+void frmMainMenu::buildToolbar() {
+    Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+
+    struct Button {
+        const char* key;
+        const char* tip;
+        QStyle::StandardPixmap image;
+    };
+    auto add = [this](const Button& b) {
+        auto* action =
+            Toolbar1->addAction(style()->standardIcon(b.image), QString::fromLatin1(b.key));
+        action->setObjectName(QString::fromLatin1(b.key));
+        action->setData(QString::fromLatin1(b.key));
+        action->setToolTip(QString::fromLatin1(b.tip));
+    };
+    auto separator = [this](const char* name) {
+        Toolbar1->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+    add({"Open", "Open Saved Structure", QStyle::SP_DialogOpenButton});
+    add({"New", "Create a New Structure", QStyle::SP_FileDialogNewFolder});
+    add({"Delete", "Delete a created structure", QStyle::SP_TrashIcon});
+    separator("btnSep1");
+    add({"Unzip", "Unzip a file", QStyle::SP_ArrowDown});
+    add({"Clean", "Clean up your account folders", QStyle::SP_DialogResetButton});
+    separator("btnSep2");
+    add({"Help", "Get Help", QStyle::SP_DialogHelpButton});
+
+    connect(Toolbar1, &QToolBar::actionTriggered, this, &frmMainMenu::Toolbar1_ButtonClick);
+}
+
+void frmMainMenu::Form_Load() {
+    // Shown first, so that any message below stands over it.
+    show();
+    auto& session = context_.session;
+    session.AppDir = context_.programFolder;
+
+    context_.guarded([&] {
+        if (formats::FormatStore(session.AppDir).Count() > 0) {
+            mnuFileDeleteFormat->setVisible(true);
+            mnuFileDeleteFormat->setEnabled(true);
+        }
+    });
+
+    context_.guarded([&] {
+        session.AccountCount = hostdata::countAccounts(session.AppDir, records::CountRule::Rounded);
+    });
+    if (session.AccountCount == 0)
+        context_.ui.critical(
+            "Incorrect Location of Tarnfield.exe",
+            "The Tarnfield program does not seem to be in the default directory that houses the "
+            "Brandmoor.exe.  It is recommended you use the Tarnfield.exe in the same folder "
+            "where the Brandmoor.exe resides.");
+
+    lblInstructions->setText(toQt(instructionsText()));
+    lblStep1->setText(toQt(step1Text()));
+    lblStep2->setText(toQt(step2Text()));
+    lblStep3->setText(toQt(step3Text()));
+    InsTab->setCurrentIndex(0);
+}
+
+float frmMainMenu::ScaleWidth() const {
+    return toTwips(centre_->width());
+}
+float frmMainMenu::ScaleHeight() const {
+    return toTwips(centre_->height());
+}
+
+void frmMainMenu::applyInstructionGeometry() {
+    auto place = [](QWidget* w, const Box& b) {
+        w->setGeometry(toPixels(b.left), toPixels(b.top), toPixels(b.width), toPixels(b.height));
+    };
+    place(InsTab, insTabBox);
+    place(Shape1, shape1Box);
+    place(cmdClose, cmdCloseBox);
+    cmdClose->raise();
+}
+
+void PositionInstructions(frmMainMenu& w) {
+    auto& tab = w.insTabBox;
+    auto& bar = w.shape1Box;
+    auto& close = w.cmdCloseBox;
+    tab.left = (w.ScaleWidth() - tab.width) / 2;
+    tab.top = (w.ScaleHeight() - tab.height) / 2;
+    bar.left = tab.left;
+    bar.top = tab.top - bar.height;
+    close.top = bar.top + 20;
+    close.left = bar.left + bar.width - close.width - 20;
+    w.applyInstructionGeometry();
+}
+
+void frmMainMenu::Form_Resize() {
+    PositionInstructions(*this);
+}
+
+bool frmMainMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centre_ && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMainMenu::cmdClose_Click() {
+    InsTab->setVisible(false);
+    Shape1->setVisible(false);
+    cmdClose->setVisible(false);
+    mnuInstructions->setText(QStringLiteral("Show Instructions"));
+}
+
+void frmMainMenu::mnuInstructions_Click() {
+    if (mnuInstructions->text() == QStringLiteral("Show Instructions")) {
+        PositionInstructions(*this);
+        Shape1->setVisible(true);
+        cmdClose->setVisible(true);
+        InsTab->setVisible(true);
+        mnuInstructions->setText(QStringLiteral("Remove Instructions"));
+        // Brought to the front of the window's other contents.
+        InsTab->raise();
+        Shape1->raise();
+        cmdClose->raise();
+    } else {
+        InsTab->setVisible(false);
+        Shape1->setVisible(false);
+        cmdClose->setVisible(false);
+        mnuInstructions->setText(QStringLiteral("Show Instructions"));
+    }
+}
+
+void frmMainMenu::mnuVersion_Click() {
+    context_.guarded([&] {
+        context_.windows.get<frmAbout>().exec();
+        context_.windows.unload<frmAbout>(); // Escape closes it too
+    });
+}
+
+void frmMainMenu::mnuFileExit_Click() {
+    context_.windows.unloadAll();
+    if (context_.exitProgram)
+        context_.exitProgram();
+}
+
+void frmMainMenu::Toolbar1_ButtonClick(QAction* button) {
+    const QString key = button->data().toString();
+    if (key == QStringLiteral("Help"))
+        context_.ui.shellOpen(kHelpAddress, "", "");
+}
+
+} // namespace app

@@ -1,0 +1,174 @@
+#include "platform/QtInteraction.h"
+
+#include "platform/HostPath.h"
+#include "platform/QtText.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTimer>
+#include <QUrl>
+
+namespace platform {
+namespace {
+
+QString nativeFolder(const std::string& hostFolder) {
+    if (hostFolder.empty())
+        return {};
+    return QString::fromStdU16String(hostpath::resolve(hostFolder).u16string());
+}
+
+// File dialog filters are written "Label|*.ext|Label2|*.x"; Qt wants "Label (*.ext);;...".
+QString qtFilter(const std::string& filter) {
+    auto parts = toQt(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        out << (parts[i].contains(patterns) ? parts[i]
+                                            : parts[i] + " (" + patterns.replace(';', ' ') + ")");
+    }
+    return out.join(";;");
+}
+
+std::optional<std::string> chosen(const QString& path) {
+    if (path.isEmpty())
+        return std::nullopt;
+    return hostpath::fromNative(std::filesystem::path(path.toStdU16String()));
+}
+
+} // namespace
+
+QWidget* QtInteraction::parentWidget() const {
+    if (auto* active = QApplication::activeModalWidget())
+        return active;
+    return owner_;
+}
+
+Answer QtInteraction::message(const MessageBoxRequest& request) {
+    QMessageBox box(parentWidget());
+    box.setWindowTitle(toQt(request.title.empty() ? programTitle_ : request.title));
+    box.setText(toQt(request.text));
+    switch (request.icon) {
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Icon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    }
+    switch (request.buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        return request.buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
+}
+
+std::optional<std::string> QtInteraction::inputBox(const std::string& title,
+                                                   const std::string& prompt,
+                                                   const std::string& initial) {
+    bool ok = false;
+    QString text = QInputDialog::getText(parentWidget(), toQt(title), toQt(prompt),
+                                         QLineEdit::Normal, toQt(initial), &ok);
+    if (!ok)
+        return std::nullopt;
+    return fromQt(text);
+}
+
+std::optional<std::string> QtInteraction::openFile(const FileDialogRequest& request) {
+    return chosen(QFileDialog::getOpenFileName(parentWidget(), toQt(request.title),
+                                               nativeFolder(request.initialDir),
+                                               qtFilter(request.filter)));
+}
+
+std::optional<std::string> QtInteraction::saveFile(const FileDialogRequest& request) {
+    QString start = nativeFolder(request.initialDir);
+    if (!request.proposedName.empty())
+        start = (start.isEmpty() ? QString() : start + "/") + toQt(request.proposedName);
+    // The callers ask their own replace question, so the dialog must not ask a second one.
+    return chosen(QFileDialog::getSaveFileName(parentWidget(), toQt(request.title), start,
+                                               qtFilter(request.filter), nullptr,
+                                               QFileDialog::DontConfirmOverwrite));
+}
+
+std::optional<std::string> QtInteraction::chooseFolder(const FileDialogRequest& request) {
+    return chosen(QFileDialog::getExistingDirectory(parentWidget(), toQt(request.title),
+                                                    nativeFolder(request.initialDir)));
+}
+
+void QtInteraction::pause(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void QtInteraction::setBusy(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++busyDepth_;
+    } else if (busyDepth_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --busyDepth_;
+    }
+}
+
+int QtInteraction::shellOpen(const std::string& document, const std::string& parameters,
+                             const std::string& operation) {
+    (void)parameters;
+    (void)operation;
+    QUrl url;
+    if (document.find("://") != std::string::npos) {
+        url = QUrl(toQt(document));
+    } else {
+        auto path = hostpath::resolve(document);
+        QFileInfo info(QString::fromStdU16String(path.u16string()));
+        if (!info.dir().exists())
+            return shell::kPathNotFound;
+        if (!info.exists())
+            return shell::kFileNotFound;
+        url = QUrl::fromLocalFile(info.absoluteFilePath());
+    }
+    return QDesktopServices::openUrl(url) ? shell::kSuccess : shell::kNoAssociation;
+}
+
+bool QtInteraction::startProgram(const std::string& commandLine) {
+    auto args = QProcess::splitCommand(toQt(commandLine));
+    if (args.isEmpty())
+        return false;
+    QString program = args.takeFirst();
+    return QProcess::startDetached(program, args);
+}
+
+} // namespace platform

@@ -1,0 +1,38 @@
+// The real dialogs: Qt message boxes, input boxes and file dialogs, and the desktop's shell.
+#pragma once
+
+#include "platform/Interaction.h"
+
+class QWidget;
+
+namespace platform {
+
+class QtInteraction : public UserInteraction {
+public:
+    // programTitle: the caption of boxes that give none of their own.
+    explicit QtInteraction(std::string programTitle) : programTitle_(std::move(programTitle)) {}
+
+    // Dialogs are centred over this window (the main window), when set.
+    void setOwner(QWidget* owner) { owner_ = owner; }
+
+    Answer message(const MessageBoxRequest& request) override;
+    std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
+                                        const std::string& initial) override;
+    std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<std::string> chooseFolder(const FileDialogRequest& request) override;
+    void pause(int milliseconds) override;
+    void setBusy(bool busy) override;
+    int shellOpen(const std::string& document, const std::string& parameters,
+                  const std::string& operation) override;
+    bool startProgram(const std::string& commandLine) override;
+
+private:
+    QWidget* parentWidget() const;
+
+    std::string programTitle_;
+    QWidget* owner_ = nullptr;
+    int busyDepth_ = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,92 @@
+#include "platform/ScriptedInteraction.h"
+
+namespace platform {
+
+std::vector<ScriptedInteraction::Entry> ScriptedInteraction::messages() const {
+    std::vector<Entry> out;
+    for (const auto& e : transcript_)
+        if (e.kind == Kind::Message)
+            out.push_back(e);
+    return out;
+}
+
+Answer ScriptedInteraction::message(const MessageBoxRequest& request) {
+    transcript_.push_back(
+        {Kind::Message, request.title, request.text, request.icon, request.buttons, {}});
+    if (onMessage)
+        onMessage(transcript_.back());
+    if (!answers_.empty()) {
+        Answer a = answers_.front();
+        answers_.pop_front();
+        return a;
+    }
+    if (request.buttons == Buttons::Ok)
+        return Answer::Ok;
+    ++unscripted_;
+    return request.buttons == Buttons::OkCancel ? Answer::Cancel : Answer::No;
+}
+
+std::optional<std::string> ScriptedInteraction::inputBox(const std::string& title,
+                                                         const std::string& prompt,
+                                                         const std::string& initial) {
+    transcript_.push_back({Kind::Input, title, prompt, Icon::None, Buttons::OkCancel, initial});
+    if (inputs_.empty()) {
+        ++unscripted_;
+        return std::nullopt;
+    }
+    auto answer = inputs_.front();
+    inputs_.pop_front();
+    return answer;
+}
+
+std::optional<std::string> ScriptedInteraction::nextFile(Kind kind,
+                                                         const FileDialogRequest& request) {
+    transcript_.push_back({kind, request.title, request.proposedName, Icon::None, Buttons::OkCancel,
+                           request.initialDir});
+    if (files_.empty()) {
+        ++unscripted_;
+        return std::nullopt;
+    }
+    auto answer = files_.front();
+    files_.pop_front();
+    return answer;
+}
+
+std::optional<std::string> ScriptedInteraction::openFile(const FileDialogRequest& request) {
+    return nextFile(Kind::OpenFile, request);
+}
+
+std::optional<std::string> ScriptedInteraction::saveFile(const FileDialogRequest& request) {
+    return nextFile(Kind::SaveFile, request);
+}
+
+std::optional<std::string> ScriptedInteraction::chooseFolder(const FileDialogRequest& request) {
+    return nextFile(Kind::Folder, request);
+}
+
+void ScriptedInteraction::pause(int milliseconds) {
+    transcript_.push_back(
+        {Kind::Pause, {}, {}, Icon::None, Buttons::Ok, std::to_string(milliseconds)});
+}
+
+void ScriptedInteraction::setBusy(bool busy) {
+    busy_ = busy;
+    transcript_.push_back({Kind::Busy, {}, {}, Icon::None, Buttons::Ok, busy ? "on" : "off"});
+}
+
+int ScriptedInteraction::shellOpen(const std::string& document, const std::string& parameters,
+                                   const std::string& operation) {
+    transcript_.push_back({Kind::Shell, operation, document, Icon::None, Buttons::Ok, parameters});
+    if (shellResults_.empty())
+        return shell::kSuccess;
+    int code = shellResults_.front();
+    shellResults_.pop_front();
+    return code;
+}
+
+bool ScriptedInteraction::startProgram(const std::string& commandLine) {
+    transcript_.push_back({Kind::Program, {}, commandLine, Icon::None, Buttons::Ok, {}});
+    return programsStart_;
+}
+
+} // namespace platform

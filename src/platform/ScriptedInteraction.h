@@ -1,0 +1,69 @@
+// The test implementation of UserInteraction: answers come from a script set up by the test,
+// and everything shown is kept in a transcript the test can assert on.
+#pragma once
+
+#include "platform/Interaction.h"
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace platform {
+
+class ScriptedInteraction : public UserInteraction {
+public:
+    enum class Kind { Message, Input, OpenFile, SaveFile, Folder, Pause, Busy, Shell, Program };
+
+    struct Entry {
+        Kind kind;
+        std::string title;
+        std::string text; // message text, prompt, document or command line
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+        std::string detail; // dialog folder, input initial value, pause length, busy on/off
+    };
+
+    // Answers used in order; when a queue is empty, a box gets OK (or No for a question), an
+    // input box or dialog counts as cancelled, and the shell reports success.
+    void queueAnswer(Answer answer) { answers_.push_back(answer); }
+    void queueInput(std::optional<std::string> text) { inputs_.push_back(std::move(text)); }
+    void queueFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+    void queueShellResult(int code) { shellResults_.push_back(code); }
+    void setProgramsStart(bool start) { programsStart_ = start; }
+
+    // Called after a message box is recorded and before it returns, as if the user looked at
+    // the screen while the box was up.
+    std::function<void(const Entry&)> onMessage;
+
+    const std::vector<Entry>& transcript() const { return transcript_; }
+    std::vector<Entry> messages() const;
+    int unscriptedAnswers() const { return unscripted_; }
+    bool busy() const { return busy_; }
+    void clearTranscript() { transcript_.clear(); }
+
+    Answer message(const MessageBoxRequest& request) override;
+    std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
+                                        const std::string& initial) override;
+    std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<std::string> chooseFolder(const FileDialogRequest& request) override;
+    void pause(int milliseconds) override;
+    void setBusy(bool busy) override;
+    int shellOpen(const std::string& document, const std::string& parameters,
+                  const std::string& operation) override;
+    bool startProgram(const std::string& commandLine) override;
+
+private:
+    std::optional<std::string> nextFile(Kind kind, const FileDialogRequest& request);
+
+    std::deque<Answer> answers_;
+    std::deque<std::optional<std::string>> inputs_;
+    std::deque<std::optional<std::string>> files_;
+    std::deque<int> shellResults_;
+    bool programsStart_ = true;
+    std::vector<Entry> transcript_;
+    int unscripted_ = 0;
+    bool busy_ = false;
+};
+
+} // namespace platform
