@@ -4,7 +4,9 @@
 #include "app/Instructions.h"
 #include "app/Twips.h"
 #include "app/frmAbout.h"
+#include "formats/FormatDialogs.h"
 #include "formats/FormatStore.h"
+#include "formats/frmTab.h"
 #include "hostdata/AccountList.h"
 #include "platform/QtText.h"
 
@@ -20,6 +22,7 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <functional>
 
 using platform::toQt;
 
@@ -166,6 +169,16 @@ void frmMainMenu::buildMenus() {
     mnuInstructions = addItem(mnuHelp, "mnuInstructions", "&Remove Instructions");
     mnuVersion = addItem(mnuHelp, "mnuVersion", "&Version");
 
+    connect(mnuFileCreateEmployee, &QAction::triggered, this,
+            &frmMainMenu::mnuFileCreateEmployee_Click);
+    connect(mnuFileCreateQualifier, &QAction::triggered, this,
+            &frmMainMenu::mnuFileCreateQualifier_Click);
+    connect(mnuFileImportParticipant, &QAction::triggered, this,
+            &frmMainMenu::mnuFileImportParticipant_Click);
+    connect(mnuFileImportRetiree, &QAction::triggered, this,
+            &frmMainMenu::mnuFileImportRetiree_Click);
+    connect(mnuFileDeleteFormat, &QAction::triggered, this,
+            &frmMainMenu::mnuFileDeleteFormat_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMainMenu::mnuFileExit_Click);
     connect(mnuInstructions, &QAction::triggered, this, &frmMainMenu::mnuInstructions_Click);
     connect(mnuVersion, &QAction::triggered, this, &frmMainMenu::mnuVersion_Click);
@@ -313,9 +326,138 @@ void frmMainMenu::mnuFileExit_Click() {
         context_.exitProgram();
 }
 
+template <typename T>
+void frmMainMenu::openModal() {
+    context_.windows.get<T>().exec();
+    context_.windows.unload<T>();
+}
+
+template <typename T>
+void frmMainMenu::showModeless() {
+    auto& window = context_.windows.get<T>();
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void frmMainMenu::createCommand(const char* fileType, int code) {
+    auto& s = context_.session;
+    context_.guarded([&] {
+        s.FormatSource = source::kCatalogue;
+        s.ToolbarOp = toolbar::kNone;
+        s.FileTypeName = fileType;
+        if (formats::FormatStore(s.AppDir).HasType(s.FileTypeName)) {
+            s.resetChosenFields();
+            // A cancel left over from an earlier command must not read as this one's.
+            s.ModeCode = mode::kNone;
+            openModal<formats::frmGetFormat>();
+            if (s.ModeCode == mode::kCancelled)
+                return;
+        }
+        s.ModeCode = code;
+        showModeless<formats::frmTab>();
+    });
+}
+
+void frmMainMenu::mnuFileCreateEmployee_Click() {
+    createCommand("EMPLOYEE", mode::kEmployee);
+}
+void frmMainMenu::mnuFileCreateQualifier_Click() {
+    createCommand("QUALIFIER", mode::kQualifier);
+}
+void frmMainMenu::mnuFileImportParticipant_Click() {
+    createCommand("PARTICIPANT", mode::kParticipant);
+}
+void frmMainMenu::mnuFileImportRetiree_Click() {
+    createCommand("RETIREE", mode::kRetiree);
+}
+
+void frmMainMenu::mnuFileDeleteFormat_Click() {
+    context_.guarded([&] {
+        context_.session.ModeCode = mode::kDeleteByName;
+        openModal<formats::Dialog1>();
+    });
+}
+
+namespace {
+// The toolbar's commands go on past a failing step, as they always have.
+void step(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::exception&) {
+    }
+}
+} // namespace
+
+void frmMainMenu::toolbarOpen() {
+    auto& s = context_.session;
+    bool stop = false;
+    step([&] { openModal<formats::Dialog1>(); });
+    if (s.ModeCode == mode::kCancelled)
+        return;
+    step([&] {
+        formats::FormatStore store(s.AppDir);
+        if (store.Count() == 0) {
+            context_.ui.information("Missing Information",
+                                    "You do not have a saved structure.  Before you can open a "
+                                    "saved structure, you must create one.");
+        } else if (store.HasType(s.FileTypeName)) {
+            s.ToolbarOp = toolbar::kOpen;
+            s.resetChosenFields();
+            openModal<formats::frmGetFormat>();
+            stop = s.ModeCode == mode::kCancelled;
+        }
+    });
+    if (stop)
+        return;
+    // The verification window takes over the saved format's path once it exists; until then
+    // the editor shows the chosen structure.
+    step([&] { showModeless<formats::frmTab>(); });
+}
+
+void frmMainMenu::toolbarNew() {
+    auto& s = context_.session;
+    step([&] { openModal<formats::Dialog1>(); });
+    if (s.ModeCode == mode::kCancelled)
+        return;
+    s.FormatSource = source::kStructureOnly;
+    step([&] { showModeless<formats::frmTab>(); });
+}
+
+void frmMainMenu::toolbarDelete() {
+    auto& s = context_.session;
+    s.ToolbarOp = toolbar::kDelete;
+    step([&] { openModal<formats::Dialog1>(); });
+    if (s.ModeCode == mode::kCancelled)
+        return;
+    step([&] {
+        formats::FormatStore store(s.AppDir);
+        if (store.Count() == 0) {
+            context_.ui.information("Missing Information",
+                                    "Unable to delete.  You do not have a saved structure.");
+        } else if (store.HasType(s.FileTypeName)) {
+            s.resetChosenFields();
+            openModal<formats::frmGetFormat>();
+        }
+    });
+}
+
 void frmMainMenu::Toolbar1_ButtonClick(QAction* button) {
+    auto& s = context_.session;
     const QString key = button->data().toString();
-    if (key == QStringLiteral("Help"))
+    if (key == QStringLiteral("Open") || key == QStringLiteral("New") ||
+        key == QStringLiteral("Delete")) {
+        s.ModeCode = mode::kNone;
+        s.FormatSource = source::kCatalogue;
+        s.ToolbarOp = toolbar::kNone;
+    }
+    if (key == QStringLiteral("Open"))
+        toolbarOpen();
+    else if (key == QStringLiteral("New"))
+        toolbarNew();
+    else if (key == QStringLiteral("Delete"))
+        toolbarDelete();
+    else if (key == QStringLiteral("Help"))
         context_.ui.shellOpen(kHelpAddress, "", "");
 }
 

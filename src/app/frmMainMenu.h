@@ -79,6 +79,11 @@ public slots:
     void mnuInstructions_Click();
     void mnuVersion_Click();
     void mnuFileExit_Click();
+    void mnuFileCreateEmployee_Click();
+    void mnuFileCreateQualifier_Click();
+    void mnuFileImportParticipant_Click();
+    void mnuFileImportRetiree_Click();
+    void mnuFileDeleteFormat_Click();
     void Toolbar1_ButtonClick(QAction* button);
 
 protected:
@@ -88,6 +93,14 @@ private:
     void buildInstructionPages();
     void buildMenus();
     void buildToolbar();
+    void createCommand(const char* fileType, int code);
+    void toolbarOpen();
+    void toolbarNew();
+    void toolbarDelete();
+    template <typename T>
+    void openModal();
+    template <typename T>
+    void showModeless();
 
     AppContext& context_;
     QWidget* centre_;

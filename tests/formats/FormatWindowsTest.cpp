@@ -1,0 +1,309 @@
+#include "app/frmMainMenu.h"
+#include "formats/FieldCatalogue.h"
+#include "formats/FormatDialogs.h"
+#include "formats/FormatStore.h"
+#include "formats/frmTab.h"
+#include "platform/QtText.h"
+#include "support/WindowTest.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <gmock/gmock.h>
+
+namespace fs = std::filesystem;
+using formats::FormatStore;
+using formats::frmTab;
+using platform::Icon;
+using testing::ElementsAre;
+
+namespace {
+
+class FormatWindowsTest : public testsupport::WindowTest {
+protected:
+    void SetUp() override {
+        testsupport::writeFile(host / "BRANDMDB.MDB", "template");
+        context.session.AppDir = host.withSlash();
+    }
+
+    app::frmMainMenu& mainWindow() {
+        if (!main) {
+            main = std::make_unique<app::frmMainMenu>(context);
+            context.mainWindow = main.get();
+            main->Form_Load();
+            ui.clearTranscript();
+        }
+        return *main;
+    }
+
+    frmTab& editor(int code, int source = app::source::kCatalogue) {
+        auto& s = context.session;
+        s.ModeCode = code;
+        s.FileTypeName = formats::fileTypes()[static_cast<std::size_t>(code - 1)].name;
+        s.FormatSource = source;
+        return context.windows.get<frmTab>();
+    }
+
+    QStringList items(const frmTab& tab) { return tab.labels(); }
+
+    void select(frmTab& tab, int row) { tab.lstField->setCurrentRow(row); }
+
+    std::vector<std::string> messageTitles() {
+        std::vector<std::string> out;
+        for (const auto& m : ui.messages())
+            out.push_back(m.title);
+        return out;
+    }
+
+    // Picks an entry in the modal dialog that opens next and presses its OK.
+    template <typename Dialog>
+    void answerDialog(const QString& entry) {
+        testsupport::whenModalOpens([this, entry] {
+            auto* d = context.windows.find<Dialog>();
+            ASSERT_NE(d, nullptr);
+            QComboBox* combo = d->template findChild<QComboBox*>();
+            combo->setCurrentIndex(combo->findText(entry));
+            QList<QPushButton*> buttons = d->template findChildren<QPushButton*>();
+            QTest::mouseClick(buttons.front(), Qt::LeftButton);
+        });
+    }
+
+    std::unique_ptr<app::frmMainMenu> main;
+};
+
+TEST_F(FormatWindowsTest, UpDownAndRemoveFollowTheirRules) {
+    auto& tab = editor(app::mode::kEmployee);
+    ASSERT_EQ(tab.lstField->count(), 45);
+    const auto original = items(tab);
+
+    tab.cmdUP_Click(); // nothing selected
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].title, "No Selection Made");
+    EXPECT_EQ(ui.messages()[0].icon, Icon::Critical);
+    EXPECT_EQ(ui.messages()[0].text, "Please click on a database field in the listbox to move "
+                                     "upward in the list prior to clicking the Up Button.");
+    select(tab, 0);
+    tab.cmdUP_Click();
+    select(tab, 44);
+    tab.cmdDown_Click();
+    EXPECT_EQ(items(tab), original);
+    EXPECT_EQ(ui.messages().size(), 1u) << "the ends of the list move nothing, silently";
+
+    select(tab, 0);
+    tab.cmdDown_Click();
+    EXPECT_EQ(tab.lstField->item(1)->text(), "Last Name");
+    EXPECT_EQ(tab.lstField->currentRow(), 1);
+    tab.cmdUP_Click();
+    EXPECT_EQ(items(tab), original);
+    EXPECT_EQ(tab.lstField->currentRow(), 0);
+
+    tab.cmdRemove_Click(); // "Last Name" is mandatory
+    EXPECT_EQ(ui.messages().back().title, "Tarnfield");
+    EXPECT_EQ(ui.messages().back().icon, Icon::None);
+    EXPECT_EQ(tab.lstField->count(), 45);
+
+    select(tab, 2);
+    tab.cmdRemove_Click();
+    EXPECT_EQ(tab.lstField->count(), 44);
+    EXPECT_EQ(tab.lstField->currentItem()->text(), "Mailing Address");
+    select(tab, 43);
+    tab.cmdRemove_Click();
+    EXPECT_EQ(tab.lstField->currentRow(), 42) << "removing the last label selects the one above";
+}
+
+TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndRefusesThePlaceholder) {
+    auto& tab = editor(app::mode::kQualifier);
+    ui.queueInput("Type file structure name here.");
+    tab.cmdSave_Click();
+    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Structure Name Needed"});
+    ui.queueInput(std::nullopt); // cancelled
+    tab.cmdSave_Click();
+    EXPECT_EQ(FormatStore(host.withSlash()).Count(), 0);
+
+    ui.queueInput("   Quarterly   ");
+    tab.cmdSave_Click();
+    FormatStore store(host.withSlash());
+    EXPECT_THAT(store.NamesOfType("QUALIFIER"), ElementsAre("Quarterly"));
+    auto loaded = store.LoadFormat("QUALIFIER", "Quarterly");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->chosenFields.size(), 48u);
+    EXPECT_EQ(loaded->chosenFields[3], "  Middle Initial");
+    EXPECT_EQ(context.session.FormatSource, app::source::kSavedFormat);
+    EXPECT_EQ(ui.messages().back().title, "Structure Saved");
+    EXPECT_EQ(ui.messages().back().text, "Your field structure as been saved.");
+
+    ui.clearTranscript();
+    tab.show();
+    tab.cmdNext_Click();
+    EXPECT_TRUE(ui.messages().empty()) << "after a save, Next does not ask again";
+    EXPECT_FALSE(tab.isVisible());
+    EXPECT_TRUE(context.windows.isLoaded<frmTab>());
+}
+
+TEST_F(FormatWindowsTest, NextOffersToSaveANewListAndKeepsTheEditorLoaded) {
+    auto& tab = editor(app::mode::kRetiree);
+    tab.show();
+    ui.queueAnswer(platform::Answer::No);
+    tab.cmdNext_Click();
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].title, "Save this format?");
+    EXPECT_EQ(ui.messages()[0].buttons, platform::Buttons::YesNo);
+    EXPECT_FALSE(tab.isVisible());
+    EXPECT_EQ(&context.windows.get<frmTab>(), &tab) << "the same editor, list unchanged";
+    EXPECT_EQ(tab.lstField->count(), 47);
+}
+
+TEST_F(FormatWindowsTest, SavingAnEmptyListClosesTheEditor) {
+    auto& tab = editor(app::mode::kEmployee);
+    tab.lstField->clear();
+    tab.cmdSave_Click();
+    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Not Fields Entered"});
+    EXPECT_FALSE(context.windows.isLoaded<frmTab>());
+}
+
+TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
+    std::string account(102, ' ');
+    account.replace(0, 2, std::string(2, '\0'));
+    account.replace(2, 5, "ACME\\");
+    testsupport::writeFile(host / "Account.dat", account);
+    fs::create_directory(host / "ACME");
+    testsupport::writeFile(host / "ACME" / "COMPANY.DAT", std::string(556, ' '));
+
+    auto& tab = editor(app::mode::kEmployee);
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "ACME\\");
+    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Process Terminated"});
+    EXPECT_FALSE(tab.cmdNext->isEnabled());
+    EXPECT_EQ(tab.lstField->count(), 45) << "the list is built all the same";
+    EXPECT_EQ(tab.windowTitle(), "Create an Active Employee Import Database");
+    context.windows.unload<frmTab>();
+
+    ui.clearTranscript();
+    fs::remove(host / "BRANDMDB.MDB");
+    auto& bare = editor(app::mode::kQualifier);
+    ASSERT_EQ(messageTitles(), (std::vector<std::string>{"Process Terminated", "Missing File"}));
+    EXPECT_TRUE(
+        ui.messages()[1].text.ends_with(".  Once there, try again.\nValue= " + host.withSlash()));
+    EXPECT_EQ(bare.lstField->count(), 0);
+    EXPECT_FALSE(bare.cmdSave->isEnabled());
+    EXPECT_EQ(bare.windowTitle(),
+              "Creating Active Employee Import File from a Tab Deliminated file");
+}
+
+TEST_F(FormatWindowsTest, ASavedFormatOrStructureOnlyEditingShapesTheEditor) {
+    context.session.ChosenFields = {"", "Last Name   ", "  State  ", "Date of Birth"};
+    auto& tab = editor(app::mode::kEmployee, app::source::kSavedFormat);
+    EXPECT_EQ(items(tab), (QStringList{"Last Name", "  State", "Date of Birth"}));
+    EXPECT_FALSE(tab.cmdSave->isEnabled());
+    select(tab, 1);
+    tab.cmdRemove_Click();
+    EXPECT_EQ(tab.lstField->count(), 2) << "optional labels of a saved format stay removable";
+    context.windows.unload<frmTab>();
+
+    auto& structure = editor(app::mode::kQualifier, app::source::kStructureOnly);
+    structure.show();
+    EXPECT_FALSE(structure.cmdNext->isVisible());
+    ui.queueInput("Only the structure");
+    structure.cmdSave_Click();
+    EXPECT_FALSE(context.windows.isLoaded<frmTab>()) << "a structure-only save closes the editor";
+}
+
+TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFormats) {
+    FormatStore store(host.withSlash());
+    store.Append("Qualifiers A", "QUALIFIER", {"Last Name", "Gender (M/F)"});
+    auto& w = mainWindow();
+
+    w.mnuFileCreateEmployee->trigger();
+    auto* tab = context.windows.find<frmTab>();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_TRUE(tab->isVisible());
+    EXPECT_EQ(tab->lstField->count(), 45);
+    EXPECT_EQ(context.session.ModeCode, app::mode::kEmployee);
+    context.windows.unload<frmTab>();
+
+    QStringList offered;
+    testsupport::whenModalOpens([&] {
+        auto* chooser = context.windows.find<formats::frmGetFormat>();
+        ASSERT_NE(chooser, nullptr);
+        for (int i = 0; i < chooser->cboFormat->count(); ++i)
+            offered << chooser->cboFormat->itemText(i);
+        QTest::mouseClick(chooser->cmdCancel, Qt::LeftButton);
+    });
+    w.mnuFileCreateQualifier->trigger();
+    EXPECT_EQ(offered, (QStringList{"Enter a New Field Format", "Qualifiers A"}));
+    EXPECT_EQ(context.session.ModeCode, app::mode::kCancelled);
+    EXPECT_FALSE(context.windows.isLoaded<frmTab>());
+
+    answerDialog<formats::frmGetFormat>("Qualifiers A");
+    w.mnuFileCreateQualifier->trigger();
+    tab = context.windows.find<frmTab>();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->labels(), (QStringList{"Last Name", "Gender (M/F)"}));
+    EXPECT_EQ(context.session.FormatSource, app::source::kSavedFormat);
+    EXPECT_EQ(tab->windowTitle(), "Create a Qualified Beneficiary Import Database");
+}
+
+TEST_F(FormatWindowsTest, DeletionsByTypeAndByNameRemoveEverySuchRecord) {
+    FormatStore store(host.withSlash());
+    store.Append("Shared", "QUALIFIER", {"Last Name"});
+    store.Append("Shared", "RETIREE", {"Last Name"});
+    store.Append("Other", "QUALIFIER", {"Last Name"});
+    auto& w = mainWindow();
+    QAction* deleteButton = w.Toolbar1->findChild<QAction*>("Delete");
+    ASSERT_NE(deleteButton, nullptr);
+
+    answerDialog<formats::Dialog1>("COBRA Qualifier");
+    QTimer::singleShot(50, [&] {
+        auto* chooser = context.windows.find<formats::frmGetFormat>();
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_EQ(chooser->cboFormat->itemText(0), "Shared") << "no new-format entry here";
+        chooser->cboFormat->setCurrentIndex(0);
+        QTest::mouseClick(chooser->cmdOk, Qt::LeftButton);
+    });
+    deleteButton->trigger();
+    EXPECT_THAT(store.AllNames(), ElementsAre("Other"));
+    EXPECT_TRUE(ui.messages().empty()) << "the chooser deletes without a confirmation";
+
+    store.Append("Mixed Case", "EMPLOYEE", {"Last Name"});
+    testsupport::whenModalOpens([&] {
+        auto* d = context.windows.find<formats::Dialog1>();
+        ASSERT_NE(d, nullptr);
+        d->Combo1->setEditable(true);
+        d->Combo1->setEditText("  MIXED case ");
+        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+    });
+    w.mnuFileDeleteFormat_Click();
+    EXPECT_THAT(store.AllNames(), ElementsAre("Other"));
+    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Format Deleted"});
+}
+
+TEST_F(FormatWindowsTest, ToolbarOpenWithAnEmptyStoreTellsAndOpensTheEditor) {
+    auto& w = mainWindow();
+    answerDialog<formats::Dialog1>("New Hire");
+    w.Toolbar1->findChild<QAction*>("Open")->trigger();
+    ASSERT_EQ(messageTitles(), std::vector<std::string>{"Missing Information"});
+    EXPECT_EQ(ui.messages()[0].icon, Icon::Information);
+    auto* tab = context.windows.find<frmTab>();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(context.session.FileTypeName, "EMPLOYEE");
+    EXPECT_EQ(tab->lstField->count(), 45);
+}
+
+TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
+    context.session.ModeCode = app::mode::kNone;
+    auto& d = context.windows.get<formats::Dialog1>();
+    EXPECT_EQ(d.Combo1->count(), 2);
+    EXPECT_EQ(d.Combo1->itemText(0), "COBRA Qualifier");
+    d.OKButton_Click();
+    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Error"});
+    EXPECT_TRUE(context.windows.isLoaded<formats::Dialog1>());
+    d.CancelButton_Click();
+    EXPECT_EQ(context.session.ModeCode, app::mode::kCancelled);
+    EXPECT_FALSE(context.windows.isLoaded<formats::Dialog1>());
+}
+
+} // namespace
