@@ -1,6 +1,153 @@
-#include <cstdio>
+// tarnfield-mdb: the Access engine from the command line.
+//
+//   tarnfield-mdb tables FILE            user tables, one a line, in catalogue order
+//   tarnfield-mdb schema FILE [TABLE]    Jet SQL CREATE TABLE / CREATE INDEX statements
+//   tarnfield-mdb export FILE TABLE      TSV (UTF-8) of a table's rows
+//   tarnfield-mdb import FILE TABLE      appends the TSV rows on stdin (header names columns)
+//   tarnfield-mdb delete FILE TABLE      deletes every row of a table
+//   tarnfield-mdb check FILE             walks every table and index, prints problems
+//
+// Exits 0 on success, 1 when check finds problems, 2 on bad arguments or a bad file.
+#include "jet/Check.h"
+#include "jet/Database.h"
+#include "jet/Error.h"
+#include "jet/Export.h"
 
-int main() {
-    std::fputs("tarnfield-mdb: not built yet\n", stderr);
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+int usage() {
+    std::fputs("usage: tarnfield-mdb tables|schema|export|import|delete|check FILE [TABLE]\n",
+               stderr);
     return 2;
+}
+
+int fail(const std::string& message) {
+    std::string oneLine = message;
+    for (auto& c : oneLine)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    std::fprintf(stderr, "tarnfield-mdb: %s\n", oneLine.c_str());
+    return 2;
+}
+
+// Reads a TSV field back: \N is Null; \\ \t \n \r are unescaped.
+jet::Value tsvField(const std::string& f) {
+    if (f == "\\N")
+        return jet::Null{};
+    std::string out;
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        if (f[i] == '\\' && i + 1 < f.size()) {
+            char n = f[++i];
+            out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+        } else {
+            out += f[i];
+        }
+    }
+    return jet::utf16(out);
+}
+
+std::vector<std::string> splitTabs(const std::string& line) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t tab = line.find('\t', start);
+        out.push_back(
+            line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos)
+            return out;
+        start = tab + 1;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3)
+        return usage();
+    std::string cmd = argv[1];
+    std::string file = argv[2];
+    try {
+        if (cmd == "tables" && argc == 3) {
+            auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
+            for (const auto& n : db.TableNames())
+                std::cout << jet::utf8(n) << '\n';
+            return 0;
+        }
+        if (cmd == "schema" && (argc == 3 || argc == 4)) {
+            auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
+            std::vector<std::u16string> names;
+            if (argc == 4)
+                names.push_back(jet::utf16(argv[3]));
+            else
+                names = db.TableNames();
+            bool jet4 = db.File().format().jet4();
+            for (std::size_t i = 0; i < names.size(); ++i)
+                std::cout << (i ? "\n" : "") << jet::tableSchema(db.GetTable(names[i]).def(), jet4);
+            return 0;
+        }
+        if (cmd == "export" && argc == 4) {
+            auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
+            std::ostringstream out;
+            jet::exportTable(db, jet::utf16(argv[3]), out);
+            std::cout << out.str();
+            return 0;
+        }
+        if (cmd == "delete" && argc == 4) {
+            auto db = jet::Database::OpenDatabase(file);
+            auto rs = db.OpenRecordset(jet::utf16(argv[3]));
+            for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+                rs.Delete();
+            db.Close();
+            return 0;
+        }
+        if (cmd == "import" && argc == 4) {
+            auto db = jet::Database::OpenDatabase(file);
+            auto rs = db.OpenRecordset(jet::utf16(argv[3]));
+            std::string line;
+            if (!std::getline(std::cin, line))
+                return fail("import: no header line on standard input");
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            auto header = splitTabs(line);
+            long lineNo = 1;
+            while (std::getline(std::cin, line)) {
+                ++lineNo;
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                auto fields = splitTabs(line);
+                if (fields.size() != header.size())
+                    return fail("import: line " + std::to_string(lineNo) + " has " +
+                                std::to_string(fields.size()) + " fields, the header " +
+                                std::to_string(header.size()));
+                rs.AddNew();
+                try {
+                    for (std::size_t i = 0; i < header.size(); ++i)
+                        rs[header[i]] = tsvField(fields[i]);
+                    rs.Update();
+                } catch (const jet::Error& e) {
+                    throw jet::Error("line " + std::to_string(lineNo) + ": " + e.what());
+                }
+            }
+            db.Close();
+            return 0;
+        }
+        if (cmd == "check" && argc == 3) {
+            auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
+            auto problems = jet::checkDatabase(db);
+            for (const auto& p : problems)
+                std::cout << p << '\n';
+            return problems.empty() ? 0 : 1;
+        }
+    } catch (const jet::Error& e) {
+        return fail(e.what());
+    } catch (const std::exception& e) {
+        return fail(std::string("internal error: ") + e.what());
+    }
+    return usage();
 }

@@ -1,0 +1,44 @@
+#include "jet/Check.h"
+
+#include "jet/Error.h"
+#include "jet/PageFile.h"
+#include "platform/Coding.h"
+
+#include <map>
+
+namespace jet {
+
+std::vector<std::string> checkDatabase(Database& db) {
+    std::vector<std::string> problems;
+    PageFile& f = db.File();
+    std::map<std::uint32_t, std::u16string> owner;
+    for (const auto& e : db.Catalog()) {
+        std::string tn = f.name() + ", table '" + utf8(e.name) + "'";
+        try {
+            Table& t = db.GetTable(e.name);
+            auto rows = t.scan();
+            for (const auto& r : rows)
+                t.read(r);
+            if (rows.size() != t.def().rowCount)
+                problems.push_back(tn + ": definition counts " + std::to_string(t.def().rowCount) +
+                                   " rows, the pages hold " + std::to_string(rows.size()));
+            for (std::uint32_t p : t.ownedPages()) {
+                auto page = f.page(p);
+                auto v = page->view();
+                if (v[0] == static_cast<std::uint8_t>(PageType::Data) &&
+                    coding::getU32(v, 4) != t.def().page)
+                    problems.push_back(tn + ": usage map names page " + std::to_string(p) +
+                                       ", a data page of another table");
+                auto [it, fresh] = owner.emplace(p, e.name);
+                if (!fresh)
+                    problems.push_back(tn + ": page " + std::to_string(p) +
+                                       " also belongs to table '" + utf8(it->second) + "'");
+            }
+        } catch (const Error& err) {
+            problems.push_back(err.what());
+        }
+    }
+    return problems;
+}
+
+} // namespace jet

@@ -1,0 +1,382 @@
+#include "jet/Database.h"
+
+#include "jet/Error.h"
+#include "jet/Query.h"
+#include "jet/Write.h"
+
+#include <map>
+
+namespace jet {
+
+struct DatabaseState {
+    std::unique_ptr<PageFile> file;
+    std::vector<CatalogEntry> catalog;
+    std::map<std::uint32_t, std::unique_ptr<Table>> tables; // by definition page
+
+    PageFile& open() {
+        if (!file)
+            throw Error("the database is closed");
+        return *file;
+    }
+};
+
+namespace {
+
+constexpr std::uint32_t kCatalogPage = 2;
+constexpr std::int16_t kTableObject = 1;
+constexpr std::uint32_t kSystemFlags = 0x80000002u;
+
+void loadCatalog(DatabaseState& s) {
+    PageFile& f = *s.file;
+    Table msys(f, readTableDef(f, kCatalogPage, u"MSysObjects"));
+    const TableDef& d = msys.def();
+    auto col = [&](std::u16string_view n) {
+        for (std::size_t i = 0; i < d.columns.size(); ++i)
+            if (sameName(d.columns[i].name, n))
+                return i;
+        throw Error(f.name() + ": the catalogue (MSysObjects) has no column " + utf8(n));
+    };
+    std::size_t cId = col(u"Id"), cName = col(u"Name"), cType = col(u"Type"),
+                cFlags = col(u"Flags");
+    for (const RowRef& r : msys.scan()) {
+        auto v = msys.read(r);
+        const auto* type = std::get_if<std::int16_t>(&v[cType]);
+        const auto* id = std::get_if<std::int32_t>(&v[cId]);
+        const auto* name = std::get_if<std::u16string>(&v[cName]);
+        if (!type || !id || !name || (*type & 0x7FFF) != kTableObject)
+            continue;
+        CatalogEntry e;
+        e.name = *name;
+        e.tdefPage = static_cast<std::uint32_t>(*id) & 0x00FFFFFF;
+        const auto* flags = std::get_if<std::int32_t>(&v[cFlags]);
+        e.flags = flags ? *flags : 0;
+        e.system = (static_cast<std::uint32_t>(e.flags) & kSystemFlags) != 0;
+        if (e.tdefPage == 0 || e.tdefPage >= f.pageCount())
+            throw Error(f.name() + ": the catalogue places table '" + utf8(e.name) + "' on page " +
+                        std::to_string(e.tdefPage) + ", outside the file");
+        s.catalog.push_back(std::move(e));
+    }
+}
+
+} // namespace
+
+Database::Database(std::shared_ptr<DatabaseState> s) : s_(std::move(s)) {}
+Database::Database(Database&&) noexcept = default;
+Database& Database::operator=(Database&&) noexcept = default;
+Database::~Database() {
+    try {
+        Close();
+    } catch (...) {
+        // Close() explicitly to hear about write errors.
+    }
+}
+
+Database Database::OpenDatabase(const std::filesystem::path& path, OpenMode mode) {
+    auto s = std::make_shared<DatabaseState>();
+    s->file = std::make_unique<PageFile>(path, mode);
+    loadCatalog(*s);
+    return Database(std::move(s));
+}
+
+std::vector<std::u16string> Database::TableNames() const {
+    std::vector<std::u16string> out;
+    if (!s_ || !s_->file)
+        throw Error("the database is closed");
+    for (const auto& e : s_->catalog)
+        if (!e.system)
+            out.push_back(e.name);
+    return out;
+}
+
+const std::vector<CatalogEntry>& Database::Catalog() const {
+    if (!s_ || !s_->file)
+        throw Error("the database is closed");
+    return s_->catalog;
+}
+
+Table& Database::GetTable(std::u16string_view name) {
+    if (!s_)
+        throw Error("the database is closed");
+    PageFile& f = s_->open();
+    for (const auto& e : s_->catalog) {
+        if (!sameName(e.name, name))
+            continue;
+        auto& slot = s_->tables[e.tdefPage];
+        if (!slot)
+            slot = std::make_unique<Table>(f, readTableDef(f, e.tdefPage, e.name));
+        return *slot;
+    }
+    throw Error(f.name() + ": no table named '" + utf8(name) + "'");
+}
+
+PageFile& Database::File() {
+    if (!s_)
+        throw Error("the database is closed");
+    return s_->open();
+}
+
+bool Database::IsOpen() const {
+    return s_ && s_->file;
+}
+
+void Database::Close() {
+    if (!s_ || !s_->file)
+        return;
+    auto file = std::move(s_->file);
+    s_->tables.clear();
+    s_->catalog.clear();
+    file->close();
+}
+
+// --- Recordset -------------------------------------------------------------------------
+
+struct Recordset::Impl {
+    std::shared_ptr<DatabaseState> db;
+    Table* table = nullptr;
+    std::vector<RowRef> rows;
+    std::size_t pos = 0;
+    bool deletedHere = false; // the current row was deleted
+    mutable std::vector<Value> cache;
+    mutable bool cached = false;
+    bool adding = false;
+    std::vector<Value> pending;
+    std::vector<bool> assigned;
+    bool noMatch = false;
+    bool open = true;
+
+    Table& t() {
+        if (!open)
+            throw Error("the recordset is closed");
+        if (!db->file)
+            throw Error("the database of this recordset is closed");
+        return *table;
+    }
+    std::string name() const { return utf8(table->def().name); }
+};
+
+Recordset::Recordset(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+Recordset::~Recordset() = default;
+
+Recordset Database::OpenRecordset(std::string_view source) {
+    return OpenRecordset(utf16(source));
+}
+
+Recordset Database::OpenRecordset(std::u16string_view source) {
+    Query q = parseSource(source);
+    Table& t = GetTable(q.table);
+    std::vector<std::size_t> cols;
+    for (const auto& c : q.where) {
+        const ColumnDef* cd = t.def().findColumn(c.column);
+        if (!cd)
+            throw Error(File().name() + ", table '" + utf8(t.def().name) + "': no column named '" +
+                        utf8(c.column) + "' (in query '" + utf8(source) + "')");
+        cols.push_back(static_cast<std::size_t>(cd - t.def().columns.data()));
+    }
+    auto impl = std::make_unique<Recordset::Impl>();
+    impl->db = s_;
+    impl->table = &t;
+    for (const RowRef& r : t.scan()) {
+        if (!q.where.empty()) {
+            auto v = t.read(r);
+            bool ok = true;
+            for (std::size_t i = 0; i < q.where.size() && ok; ++i)
+                ok = matches(v[cols[i]], q.where[i].literal);
+            if (!ok)
+                continue;
+        }
+        impl->rows.push_back(r);
+    }
+    return Recordset(std::move(impl));
+}
+
+long Recordset::RecordCount() const {
+    if (!impl_ || !impl_->open)
+        throw Error("the recordset is closed");
+    return static_cast<long>(impl_->rows.size());
+}
+
+void Recordset::MoveFirst() {
+    impl_->t();
+    impl_->pos = 0;
+    impl_->cached = false;
+    impl_->deletedHere = false;
+}
+
+void Recordset::MoveNext() {
+    impl_->t();
+    if (impl_->pos >= impl_->rows.size())
+        throw Error("table '" + impl_->name() + "': MoveNext past the end of the recordset");
+    if (!impl_->deletedHere)
+        ++impl_->pos;
+    impl_->deletedHere = false;
+    impl_->cached = false;
+}
+
+bool Recordset::Eof() const {
+    if (!impl_ || !impl_->open)
+        throw Error("the recordset is closed");
+    return impl_->pos >= impl_->rows.size();
+}
+
+bool Recordset::Bof() const {
+    return Eof() && impl_->rows.empty();
+}
+
+const TableDef& Recordset::Definition() const {
+    return impl_->table->def();
+}
+
+std::size_t Recordset::columnIndex(std::u16string_view name) const {
+    impl_->t();
+    const auto& cols = impl_->table->def().columns;
+    for (std::size_t i = 0; i < cols.size(); ++i)
+        if (sameName(cols[i].name, name))
+            return i;
+    throw Error(impl_->table->file().name() + ", table '" + impl_->name() + "': no column named '" +
+                utf8(name) + "'");
+}
+
+Field Recordset::operator[](std::u16string_view column) {
+    return Field(*this, columnIndex(column));
+}
+Field Recordset::operator[](std::string_view column) {
+    return Field(*this, columnIndex(utf16(column)));
+}
+
+Value Recordset::GetValue(std::u16string_view column) const {
+    return current(columnIndex(column));
+}
+
+Value Recordset::current(std::size_t column) const {
+    Impl& m = *impl_;
+    m.t();
+    if (m.adding)
+        return m.pending[column];
+    if (m.deletedHere)
+        throw Error("table '" + m.name() + "': the current row was deleted");
+    if (m.pos >= m.rows.size())
+        throw Error("table '" + m.name() + "': no current row (at the end of the recordset)");
+    if (!m.cached) {
+        m.cache = m.table->read(m.rows[m.pos]);
+        m.cached = true;
+    }
+    return m.cache[column];
+}
+
+Value Field::value() const {
+    return rs_->current(column_);
+}
+Field& Field::operator=(const Value& v) {
+    rs_->assign(column_, v);
+    return *this;
+}
+
+bool Recordset::FindFirst(std::string_view c) {
+    return FindFirst(std::u16string_view(utf16(c)));
+}
+bool Recordset::FindNext(std::string_view c) {
+    return FindNext(std::u16string_view(utf16(c)));
+}
+
+namespace {
+bool findFrom(Recordset::Impl& m, std::size_t start, std::u16string_view criteria) {
+    Table& t = m.t();
+    auto conds = parseCriteria(criteria);
+    std::vector<std::size_t> cols;
+    for (const auto& c : conds) {
+        const ColumnDef* cd = t.def().findColumn(c.column);
+        if (!cd)
+            throw Error(t.file().name() + ", table '" + utf8(t.def().name) +
+                        "': no column named '" + utf8(c.column) + "' (in criteria '" +
+                        utf8(criteria) + "')");
+        cols.push_back(static_cast<std::size_t>(cd - t.def().columns.data()));
+    }
+    for (std::size_t i = start; i < m.rows.size(); ++i) {
+        auto v = t.read(m.rows[i]);
+        bool ok = true;
+        for (std::size_t k = 0; k < conds.size() && ok; ++k)
+            ok = matches(v[cols[k]], conds[k].literal);
+        if (ok) {
+            m.pos = i;
+            m.cache = std::move(v);
+            m.cached = true;
+            m.deletedHere = false;
+            m.noMatch = false;
+            return true;
+        }
+    }
+    m.noMatch = true;
+    return false;
+}
+} // namespace
+
+bool Recordset::FindFirst(std::u16string_view criteria) {
+    return findFrom(*impl_, 0, criteria);
+}
+
+bool Recordset::FindNext(std::u16string_view criteria) {
+    std::size_t start = impl_->deletedHere ? impl_->pos : impl_->pos + 1;
+    return findFrom(*impl_, start, criteria);
+}
+
+bool Recordset::NoMatch() const {
+    return impl_->noMatch;
+}
+
+void Recordset::Delete() {
+    Impl& m = *impl_;
+    Table& t = m.t();
+    if (m.adding)
+        throw Error("table '" + m.name() + "': Delete during AddNew (call Update or CancelUpdate)");
+    if (m.deletedHere || m.pos >= m.rows.size())
+        throw Error("table '" + m.name() + "': no current row to delete");
+    deleteRow(t, m.rows[m.pos]);
+    m.rows.erase(m.rows.begin() + static_cast<std::ptrdiff_t>(m.pos));
+    m.deletedHere = true;
+    m.cached = false;
+}
+
+void Recordset::AddNew() {
+    Impl& m = *impl_;
+    Table& t = m.t();
+    if (!t.file().writable())
+        throw Error(t.file().name() + ": the database is open read-only");
+    m.adding = true;
+    m.pending.assign(t.def().columns.size(), Null{});
+    m.assigned.assign(t.def().columns.size(), false);
+}
+
+void Recordset::assign(std::size_t column, const Value& v) {
+    Impl& m = *impl_;
+    Table& t = m.t();
+    if (!m.adding)
+        throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
+    m.pending[column] = convertForColumn(t, t.def().columns[column], v);
+    m.assigned[column] = true;
+}
+
+void Recordset::Update() {
+    Impl& m = *impl_;
+    Table& t = m.t();
+    if (!m.adding)
+        throw Error("table '" + m.name() + "': Update without AddNew");
+    RowRef r = insertRow(t, m.pending, m.assigned);
+    m.adding = false;
+    m.rows.push_back(r);
+    m.pos = m.rows.size() - 1;
+    m.cached = false;
+    m.deletedHere = false;
+}
+
+void Recordset::CancelUpdate() {
+    impl_->adding = false;
+}
+
+void Recordset::Close() {
+    if (impl_)
+        impl_->open = false;
+}
+
+} // namespace jet

@@ -1,0 +1,333 @@
+#include "jet/PageFile.h"
+
+#include "jet/Error.h"
+#include "platform/Coding.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace jet {
+namespace {
+
+std::string systemError() {
+    return std::strerror(errno);
+}
+
+#ifdef _WIN32
+int openFile(const std::filesystem::path& p, bool write) {
+    return _wopen(p.c_str(), (write ? _O_RDWR : _O_RDONLY) | _O_BINARY);
+}
+bool lockFile(int fd) {
+    auto h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    return LockFile(h, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF) != 0;
+}
+void unlockFile(int fd) {
+    auto h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    UnlockFile(h, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF);
+}
+long long fileSize(int fd) {
+    return _filelengthi64(fd);
+}
+bool readAt(int fd, std::uint8_t* buf, std::size_t n, long long off) {
+    if (_lseeki64(fd, off, SEEK_SET) < 0)
+        return false;
+    return _read(fd, buf, static_cast<unsigned>(n)) == static_cast<int>(n);
+}
+bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
+    if (_lseeki64(fd, off, SEEK_SET) < 0)
+        return false;
+    return _write(fd, buf, static_cast<unsigned>(n)) == static_cast<int>(n);
+}
+void closeFile(int fd) {
+    _close(fd);
+}
+#else
+int openFile(const std::filesystem::path& p, bool write) {
+    return ::open(p.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+}
+// flock locks belong to the open file, so a second open in the same process is refused too.
+bool lockFile(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+void unlockFile(int fd) {
+    ::flock(fd, LOCK_UN);
+}
+long long fileSize(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return -1;
+    return st.st_size;
+}
+bool readAt(int fd, std::uint8_t* buf, std::size_t n, long long off) {
+    std::size_t done = 0;
+    while (done < n) {
+        auto r = ::pread(fd, buf + done, n - done, static_cast<off_t>(off + done));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        done += static_cast<std::size_t>(r);
+    }
+    return true;
+}
+bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
+    std::size_t done = 0;
+    while (done < n) {
+        auto r = ::pwrite(fd, buf + done, n - done, static_cast<off_t>(off + done));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        done += static_cast<std::size_t>(r);
+    }
+    return true;
+}
+void closeFile(int fd) {
+    ::close(fd);
+}
+#endif
+
+// The header area after offset 0x18 is scrambled with RC4 under a fixed key.
+void rc4(std::span<std::uint8_t> data) {
+    static constexpr std::array<std::uint8_t, 4> key{0xC7, 0xDA, 0x39, 0x6B};
+    std::array<std::uint8_t, 256> s{};
+    for (int i = 0; i < 256; ++i)
+        s[i] = static_cast<std::uint8_t>(i);
+    std::uint8_t j = 0;
+    for (int i = 0; i < 256; ++i) {
+        j = static_cast<std::uint8_t>(j + s[i] + key[i % 4]);
+        std::swap(s[i], s[j]);
+    }
+    std::uint8_t a = 0, b = 0;
+    for (auto& byte : data) {
+        a = static_cast<std::uint8_t>(a + 1);
+        b = static_cast<std::uint8_t>(b + s[a]);
+        std::swap(s[a], s[b]);
+        byte ^= s[static_cast<std::uint8_t>(s[a] + s[b])];
+    }
+}
+
+} // namespace
+
+PageFile::PageFile(const std::filesystem::path& path, OpenMode mode, std::size_t cachePages)
+    : name_(path.filename().string()), mode_(mode), capacity_(cachePages < 8 ? 8 : cachePages) {
+    fd_ = openFile(path, mode == OpenMode::ReadWrite);
+    if (fd_ < 0)
+        throw Error(name_ + ": cannot open: " + systemError());
+    if (mode == OpenMode::ReadWrite && !lockFile(fd_)) {
+        closeFile(fd_);
+        fd_ = -1;
+        throw Error(name_ + ": the database is in use by another program (it is locked)");
+    }
+    try {
+        readHeader();
+    } catch (...) {
+        if (mode_ == OpenMode::ReadWrite)
+            unlockFile(fd_);
+        closeFile(fd_);
+        fd_ = -1;
+        throw;
+    }
+}
+
+PageFile::~PageFile() {
+    try {
+        close();
+    } catch (...) {
+        // A destructor cannot report; close() explicitly to see write errors.
+    }
+}
+
+// Header page:
+//   OFFSET SIZE MEANING
+//   0x00   4    00 01 00 00
+//   0x04   16   "Standard Jet DB\0" ("Standard ACE DB\0" in .accdb files)
+//   0x14   4    version: 0 Jet 3, 1 Jet 4, 2 and up ACE
+//   0x18   126/128 RC4-scrambled area (Jet 3 / Jet 4), holding:
+//   0x3A   2    Jet 3: sort order
+//   0x3C   2    code page
+//   0x3E   4    database key: non-zero when the pages are encrypted
+//   0x42   20/40 database password (Jet 4: each byte XOR the creation date's integer part)
+//   0x6E   4    Jet 4: sort order
+//   0x72   8    Jet 4: creation date
+void PageFile::readHeader() {
+    long long size = fileSize(fd_);
+    if (size < 0)
+        throw Error(name_ + ": cannot read the file size: " + systemError());
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(size < 4096 ? size : 4096));
+    if (!head.empty() && !readAt(fd_, head.data(), head.size(), 0))
+        throw Error(name_ + ": cannot read the header page: " + systemError());
+    coding::Bytes b(head);
+    static constexpr std::uint8_t magic[4] = {0x00, 0x01, 0x00, 0x00};
+    if (head.size() < 0x18 + 128 || std::memcmp(head.data(), magic, 4) != 0)
+        throw Error(name_ + ": not an Access database (no Jet header)");
+    std::string id = coding::getBytesAsString(b, 4, 15);
+    if (id == "Standard ACE DB")
+        throw Error(name_ + ": an Access 2007 or later (.accdb, ACE) database is not supported");
+    if (id != "Standard Jet DB")
+        throw Error(name_ + ": not an Access database (header says '" + id + "')");
+    std::uint32_t v = coding::getU32(b, 0x14);
+    if (v > 1)
+        throw Error(name_ + ": unsupported Jet version code " + std::to_string(v) +
+                    " (ACE formats are not supported)");
+    header_.version = static_cast<JetVersion>(v);
+    format_ = &formatFor(header_.version);
+    const std::size_t ps = format_->pageSize;
+    if (static_cast<unsigned long long>(size) % ps != 0)
+        throw Error(name_ + ": the file is truncated (" + std::to_string(size) +
+                    " bytes is not a whole number of " + std::to_string(ps) + "-byte pages)");
+    if (static_cast<unsigned long long>(size) < 3 * ps)
+        throw Error(name_ + ": the file is truncated (only " + std::to_string(size / ps) +
+                    " pages)");
+    pageCount_ = static_cast<std::uint32_t>(size / ps);
+
+    std::vector<std::uint8_t> h(head.begin(), head.begin() + ps);
+    const std::size_t scrambled = header_.version == JetVersion::Jet3 ? 126 : 128;
+    rc4(std::span<std::uint8_t>(h).subspan(0x18, scrambled));
+    coding::Bytes d(h);
+    header_.codePage = coding::getU16(d, 0x3C);
+    if (coding::getU32(d, 0x3E) != 0)
+        throw Error(name_ + ": the database is encrypted (not supported)");
+    if (header_.version == JetVersion::Jet3) {
+        header_.sortOrder = coding::getU16(d, 0x3A);
+        for (std::size_t i = 0; i < 20; ++i)
+            if (d[0x42 + i] != 0)
+                throw Error(name_ + ": the database is protected by a password (not supported)");
+    } else {
+        header_.sortOrder = coding::getU32(d, 0x6E);
+        header_.creationDate = coding::getF64(d, 0x72);
+        std::uint8_t mask[4] = {0, 0, 0, 0};
+        double cd = header_.creationDate;
+        if (cd > -2147483648.0 && cd < 2147483647.0)
+            coding::putLE<std::int32_t>(coding::MutableBytes(mask), 0,
+                                        static_cast<std::int32_t>(cd));
+        for (std::size_t i = 0; i < 40; ++i)
+            if ((d[0x42 + i] ^ mask[i % 4]) != 0)
+                throw Error(name_ + ": the database is protected by a password (not supported)");
+    }
+}
+
+std::string PageFile::where(std::uint32_t page) const {
+    return name_ + ", page " + std::to_string(page);
+}
+
+MutablePageRef PageFile::load(std::uint32_t n) {
+    if (fd_ < 0)
+        throw Error(name_ + ": the database is closed");
+    if (n >= pageCount_)
+        throw Error(where(n) + ": page number is past the end of the file (" +
+                    std::to_string(pageCount_) + " pages)");
+    auto it = map_.find(n);
+    if (it != map_.end()) {
+        lru_.splice(lru_.begin(), lru_, it->second);
+        return *it->second;
+    }
+    auto p = std::make_shared<Page>();
+    p->number = n;
+    p->bytes.resize(format_->pageSize);
+    if (!readAt(fd_, p->bytes.data(), p->bytes.size(),
+                static_cast<long long>(n) * format_->pageSize))
+        throw Error(where(n) + ": read failed: " + systemError());
+    ++reads_;
+    lru_.push_front(p);
+    map_[n] = lru_.begin();
+    evict();
+    return p;
+}
+
+void PageFile::evict() {
+    // Pages still held by a caller stay: dropping them would let two copies of a page diverge.
+    auto it = lru_.end();
+    while (map_.size() > capacity_ && it != lru_.begin()) {
+        --it;
+        if (it->use_count() > 1)
+            continue;
+        if ((*it)->dirty)
+            writeBack(**it);
+        map_.erase((*it)->number);
+        it = lru_.erase(it);
+    }
+}
+
+PageRef PageFile::page(std::uint32_t n) {
+    return load(n);
+}
+
+MutablePageRef PageFile::writablePage(std::uint32_t n) {
+    if (mode_ != OpenMode::ReadWrite)
+        throw Error(name_ + ": the database is open read-only");
+    auto p = load(n);
+    p->dirty = true;
+    return p;
+}
+
+MutablePageRef PageFile::appendPage() {
+    if (mode_ != OpenMode::ReadWrite)
+        throw Error(name_ + ": the database is open read-only");
+    auto p = std::make_shared<Page>();
+    p->number = pageCount_;
+    p->bytes.assign(format_->pageSize, 0);
+    p->dirty = true;
+    // Written at once so the file size always matches pageCount_.
+    writeBack(*p);
+    p->dirty = true;
+    ++pageCount_;
+    lru_.push_front(p);
+    map_[p->number] = lru_.begin();
+    evict();
+    return p;
+}
+
+void PageFile::writeBack(Page& p) {
+    if (!writeAt(fd_, p.bytes.data(), p.bytes.size(),
+                 static_cast<long long>(p.number) * format_->pageSize))
+        throw Error(where(p.number) + ": write failed: " + systemError());
+    p.dirty = false;
+}
+
+void PageFile::flush() {
+    if (fd_ < 0)
+        return;
+    for (auto& p : lru_)
+        if (p->dirty)
+            writeBack(*p);
+#ifndef _WIN32
+    if (mode_ == OpenMode::ReadWrite && ::fsync(fd_) != 0)
+        throw Error(name_ + ": flush failed: " + systemError());
+#endif
+}
+
+void PageFile::close() {
+    if (fd_ < 0)
+        return;
+    int fd = fd_;
+    try {
+        flush();
+    } catch (...) {
+        if (mode_ == OpenMode::ReadWrite)
+            unlockFile(fd);
+        closeFile(fd);
+        fd_ = -1;
+        throw;
+    }
+    if (mode_ == OpenMode::ReadWrite)
+        unlockFile(fd);
+    closeFile(fd);
+    fd_ = -1;
+    lru_.clear();
+    map_.clear();
+}
+
+} // namespace jet

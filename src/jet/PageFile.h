@@ -1,0 +1,93 @@
+// The one way to the bytes of a database file: a bounded cache of pages over an open file.
+//
+// Pages are read on demand and kept in least-recently-used order; a page handed out stays valid
+// while the caller holds it, even if the cache drops it meanwhile. Pages changed through
+// writablePage() are written back on eviction, flush() and close. A file opened for writing is
+// locked against other processes for as long as it stays open.
+#pragma once
+
+#include "jet/Format.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <list>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace jet {
+
+struct Page {
+    std::uint32_t number = 0;
+    std::vector<std::uint8_t> bytes;
+    bool dirty = false;
+    std::span<const std::uint8_t> view() const { return bytes; }
+    std::span<std::uint8_t> mut() { return bytes; }
+};
+using PageRef = std::shared_ptr<const Page>;
+using MutablePageRef = std::shared_ptr<Page>;
+
+// What the header page (page 0) says about the database.
+struct DatabaseHeader {
+    JetVersion version = JetVersion::Jet4;
+    std::uint16_t codePage = 0;
+    std::uint32_t sortOrder = 0;
+    double creationDate = 0;
+};
+
+enum class OpenMode { ReadOnly, ReadWrite };
+
+class PageFile {
+public:
+    // Opens and validates the header. Throws jet::Error for anything that is not an
+    // unencrypted Jet 3 or Jet 4 database, or when another process holds a write lock.
+    PageFile(const std::filesystem::path& path, OpenMode mode, std::size_t cachePages = 512);
+    ~PageFile();
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
+    const Format& format() const { return *format_; }
+    const DatabaseHeader& header() const { return header_; }
+    const std::string& name() const { return name_; }
+    bool writable() const { return mode_ == OpenMode::ReadWrite; }
+    std::uint32_t pageCount() const { return pageCount_; }
+    std::uint32_t pageSize() const { return format_->pageSize; }
+
+    // A page of the file; throws when n is past the end.
+    PageRef page(std::uint32_t n);
+    // The same page, marked to be written back.
+    MutablePageRef writablePage(std::uint32_t n);
+    // Appends a zero-filled page and returns it (marked dirty).
+    MutablePageRef appendPage();
+
+    void flush();
+    void close();
+
+    // Counters for tests and benchmarks.
+    std::size_t cachedPages() const { return map_.size(); }
+    std::size_t reads() const { return reads_; }
+
+    // "file.mdb, page 12": the prefix of every message about a page.
+    std::string where(std::uint32_t page) const;
+
+private:
+    MutablePageRef load(std::uint32_t n);
+    void evict();
+    void writeBack(Page& p);
+    void readHeader();
+
+    std::string name_;
+    OpenMode mode_;
+    int fd_ = -1;
+    const Format* format_ = &kJet4Format;
+    DatabaseHeader header_;
+    std::uint32_t pageCount_ = 0;
+    std::size_t capacity_;
+    std::list<MutablePageRef> lru_; // front: most recently used
+    std::unordered_map<std::uint32_t, std::list<MutablePageRef>::iterator> map_;
+    std::size_t reads_ = 0;
+};
+
+} // namespace jet

@@ -1,0 +1,424 @@
+#include "jet/Row.h"
+
+#include "jet/DataPage.h"
+#include "jet/Error.h"
+#include "jet/PageFile.h"
+#include "jet/Text.h"
+#include "platform/Coding.h"
+
+#include <set>
+
+namespace jet {
+namespace {
+
+Value fixedValue(const ColumnDef& c, coding::Bytes b, bool jet4, const std::string& where) {
+    switch (c.type) {
+    case ColumnType::Byte:
+        return coding::getU8(b, 0);
+    case ColumnType::Int:
+        return coding::getI16(b, 0);
+    case ColumnType::Long:
+        return coding::getI32(b, 0);
+    case ColumnType::Money:
+        return Currency{coding::getI64(b, 0)};
+    case ColumnType::Float:
+        return coding::getF32(b, 0);
+    case ColumnType::Double:
+        return coding::getF64(b, 0);
+    case ColumnType::DateTime:
+        return DateTime{coding::getF64(b, 0)};
+    case ColumnType::Guid: {
+        Guid g;
+        auto s = coding::slice(b, 0, 16);
+        std::copy(s.begin(), s.end(), g.bytes.begin());
+        return g;
+    }
+    case ColumnType::Numeric: {
+        // OFFSET SIZE MEANING
+        // 0      1    sign: 0x80 negative
+        // 1      16   magnitude as four 32-bit little-endian words, most significant first
+        Decimal d;
+        d.negative = (coding::getU8(b, 0) & 0x80) != 0;
+        d.precision = c.precision;
+        d.scale = c.scale;
+        for (int k = 0; k < 4; ++k)
+            d.magnitude[3 - k] = coding::getU32(b, 1 + 4 * k);
+        return d;
+    }
+    case ColumnType::Text:
+        return decodeText(coding::slice(b, 0, c.length), jet4, where);
+    case ColumnType::Binary: {
+        auto s = coding::slice(b, 0, c.length);
+        return Binary(s.begin(), s.end());
+    }
+    default:
+        throw Error(where + ": column '" + utf8(c.name) + "' of type " +
+                    std::to_string(static_cast<int>(c.type)) + " cannot be stored fixed");
+    }
+}
+
+Value variableValue(PageFile& file, const ColumnDef& c, coding::Bytes b, const std::string& where) {
+    const bool jet4 = file.format().jet4();
+    switch (c.type) {
+    case ColumnType::Text:
+        return decodeText(b, jet4, where + ", column '" + utf8(c.name) + "'");
+    case ColumnType::Binary:
+        return Binary(b.begin(), b.end());
+    case ColumnType::Memo: {
+        Binary raw = readLongValue(file, b, where + ", column '" + utf8(c.name) + "'");
+        return decodeText(raw, jet4, where + ", column '" + utf8(c.name) + "'");
+    }
+    case ColumnType::Ole:
+        return readLongValue(file, b, where + ", column '" + utf8(c.name) + "'");
+    default:
+        // A fixed type in the variable area: Access does this for columns added later; read the
+        // bytes as the fixed value.
+        return fixedValue(c, b, jet4, where);
+    }
+}
+
+} // namespace
+
+// Long value reference (12 bytes in the row):
+//   OFFSET SIZE MEANING
+//   0      4    length (low 30 bits); 0x80 in byte 3: the value follows inline,
+//               0x40: the value is one whole row elsewhere, neither: a chain of rows
+//   4      4    row pointer (row in the low byte, page above) of the first row
+//   8      4    unused
+//   12     n    inline: the value
+// A chain row starts with the row pointer of the next piece (0: last), then the piece.
+Binary readLongValue(PageFile& file, std::span<const std::uint8_t> ref, const std::string& where) {
+    if (ref.size() < 12)
+        throw Error(where + ": long value reference of " + std::to_string(ref.size()) +
+                    " bytes (12 needed)");
+    std::uint32_t word = coding::getU32(ref, 0);
+    std::uint32_t length = word & 0x3FFFFFFF;
+    std::uint8_t kind = static_cast<std::uint8_t>(word >> 24) & 0xC0;
+    if (kind == 0x80) {
+        if (ref.size() - 12 < length)
+            throw Error(where + ": inline long value of " + std::to_string(length) +
+                        " bytes overruns the row");
+        return Binary(ref.begin() + 12, ref.begin() + 12 + length);
+    }
+    if (length > 0x7FFFFFF)
+        throw Error(where + ": long value length " + std::to_string(length) + " is implausible");
+    Binary out;
+    const Format& f = file.format();
+    RowId at = rowIdFromPointer(coding::getU32(ref, 4));
+    std::set<RowId> seen;
+    while (true) {
+        if (!seen.insert(at).second)
+            throw Error(where + ": the chain of long value pages loops at page " +
+                        std::to_string(at.page));
+        if (at.page == 0 || at.page >= file.pageCount())
+            throw Error(where + ": long value on page " + std::to_string(at.page) +
+                        ", outside the file");
+        auto page = file.page(at.page);
+        auto v = page->view();
+        std::string pw = file.where(at.page);
+        if (v[0] != static_cast<std::uint8_t>(PageType::Data))
+            throw Error(where + ": long value page " + std::to_string(at.page) + " is of type " +
+                        std::to_string(v[0]) + ", not a data page");
+        RowSpan s = rowSpan(f, v, at.row, pw);
+        if (s.deleted())
+            throw Error(where + ": long value row " + std::to_string(at.row) + " on page " +
+                        std::to_string(at.page) + " is deleted");
+        auto row = v.subspan(s.start, s.end - s.start);
+        if (kind == 0x40) {
+            if (row.size() < length)
+                throw Error(where + ": long value of " + std::to_string(length) +
+                            " bytes but its row on page " + std::to_string(at.page) + " holds " +
+                            std::to_string(row.size()));
+            return Binary(row.begin(), row.begin() + length);
+        }
+        if (row.size() < 4)
+            throw Error(where + ": long value piece on page " + std::to_string(at.page) +
+                        " is too short");
+        std::uint32_t next = coding::getU32(row, 0);
+        std::size_t take = std::min<std::size_t>(row.size() - 4, length - out.size());
+        out.insert(out.end(), row.begin() + 4, row.begin() + 4 + static_cast<std::ptrdiff_t>(take));
+        if (out.size() >= length)
+            return out;
+        if (next == 0)
+            throw Error(where + ": long value chain ends after " + std::to_string(out.size()) +
+                        " of " + std::to_string(length) + " bytes");
+        at = rowIdFromPointer(next);
+    }
+}
+
+// Row, Jet 4 (Jet 3 in brackets where it differs):
+//   OFFSET        SIZE MEANING
+//   0             2[1] number of columns stored in this row
+//   2[1]          ...  fixed columns, each at its column's fixed offset
+//   ...           ...  variable columns, first to last
+//   e-m-2v-4      2[1] end of the variable data (Jet 3: counted as slot v of the offset table)
+//   e-m-2-2(i+1)  2[1] start of variable column i (reverse order)
+//   [e-m-1-j      1    Jet 3 jump table: index of the first variable column at or past 256*(j+1)]
+//   e-m-2         2[1] number of variable columns stored, v
+//   e-m           m    null mask, (n+7)/8 bytes, bit = column number, 1 = present
+//                      (yes/no: the value itself)
+// (e = row end, m = mask size; the variable part exists when the table has variable columns.)
+std::vector<Value> decodeRow(PageFile& file, const TableDef& t, std::span<const std::uint8_t> row,
+                             const std::string& where) {
+    const Format& f = file.format();
+    const bool jet4 = f.jet4();
+    const std::size_t w = f.rowFieldSize;
+    std::vector<Value> values(t.columns.size(), Null{});
+    try {
+        const std::size_t size = row.size();
+        if (size < w + 1)
+            throw Error(where + ": row of " + std::to_string(size) + " bytes is too short");
+        std::size_t cols = jet4 ? coding::getU16(row, 0) : coding::getU8(row, 0);
+        std::size_t maskSize = (cols + 7) / 8;
+        if (cols == 0 || maskSize + w > size)
+            throw Error(where + ": row claims " + std::to_string(cols) +
+                        " columns, which do not fit its " + std::to_string(size) + " bytes");
+        std::size_t maskStart = size - maskSize;
+        auto present = [&](std::uint16_t number) {
+            if (number >= cols)
+                return false;
+            return (row[maskStart + number / 8] & (1u << (number % 8))) != 0;
+        };
+
+        std::vector<std::size_t> varOffsets; // v + 1 entries, the last is the end of data
+        std::size_t fixedEnd = size;
+        if (t.varCols > 0) {
+            if (maskStart < w)
+                throw Error(where + ": no room for the variable column count");
+            std::size_t v =
+                jet4 ? coding::getU16(row, maskStart - 2) : coding::getU8(row, maskStart - 1);
+            if (jet4) {
+                std::size_t tableEnd = maskStart - 2;
+                if (tableEnd < 2 * (v + 1) + 2)
+                    throw Error(where + ": variable offset table of " + std::to_string(v) +
+                                " entries does not fit the row");
+                for (std::size_t i = 0; i < v; ++i)
+                    varOffsets.push_back(coding::getU16(row, tableEnd - 2 * (i + 1)));
+                varOffsets.push_back(coding::getU16(row, tableEnd - 2 * (v + 1)));
+                fixedEnd = tableEnd - 2 * (v + 1);
+            } else {
+                std::size_t jumps = (size - 1) / 256;
+                std::size_t tableEnd = maskStart - 1; // var_len byte position
+                if (tableEnd < jumps + v + 2)
+                    throw Error(where + ": variable offset table of " + std::to_string(v) +
+                                " entries does not fit the row");
+                std::size_t colPtr = tableEnd - jumps - 1; // offset table slot 0
+                // The jump count follows from the row size, which may leave one dummy entry.
+                std::size_t usable = jumps;
+                if (usable > 0 && (colPtr - v) / 256 < usable)
+                    --usable;
+                std::size_t used = 0;
+                for (std::size_t i = 0; i <= v; ++i) {
+                    while (used < usable && coding::getU8(row, tableEnd - 1 - used) == i)
+                        ++used;
+                    varOffsets.push_back(coding::getU8(row, colPtr - i) + 256 * used);
+                }
+                fixedEnd = colPtr - v;
+            }
+            std::size_t prev = w;
+            for (std::size_t i = 0; i < varOffsets.size(); ++i) {
+                if (varOffsets[i] < prev || varOffsets[i] > fixedEnd)
+                    throw Error(where + ": variable column offset " +
+                                std::to_string(varOffsets[i]) + " (slot " + std::to_string(i) +
+                                ") is out of order or outside the row");
+                prev = varOffsets[i];
+            }
+        } else {
+            fixedEnd = maskStart;
+        }
+
+        for (std::size_t k = 0; k < t.columns.size(); ++k) {
+            const ColumnDef& c = t.columns[k];
+            if (c.type == ColumnType::Boolean) {
+                values[k] = present(c.number);
+                continue;
+            }
+            if (!present(c.number))
+                continue;
+            if (c.fixed()) {
+                std::size_t start = w + c.fixedOffset;
+                if (start + c.length > fixedEnd)
+                    throw Error(where + ": fixed column '" + utf8(c.name) + "' at " +
+                                std::to_string(start) + "+" + std::to_string(c.length) +
+                                " passes the fixed area of the row");
+                values[k] = fixedValue(c, row.subspan(start, c.length), jet4, where);
+            } else {
+                if (static_cast<std::size_t>(c.varIndex) + 1 >= varOffsets.size())
+                    continue; // added after this row was written
+                std::size_t s = varOffsets[c.varIndex], e = varOffsets[c.varIndex + 1];
+                values[k] = variableValue(file, c, row.subspan(s, e - s), where);
+            }
+        }
+    } catch (const coding::OutOfBounds& e) {
+        throw Error(where + ": row data is cut short (" + e.what() + ")");
+    }
+    return values;
+}
+
+namespace {
+
+void putFixed(const ColumnDef& c, const Value& v, coding::MutableBytes out, bool jet4) {
+    switch (c.type) {
+    case ColumnType::Byte:
+        coding::putLE<std::uint8_t>(out, 0, std::get<std::uint8_t>(v));
+        break;
+    case ColumnType::Int:
+        coding::putLE<std::int16_t>(out, 0, std::get<std::int16_t>(v));
+        break;
+    case ColumnType::Long:
+        coding::putLE<std::int32_t>(out, 0, std::get<std::int32_t>(v));
+        break;
+    case ColumnType::Money:
+        coding::putLE<std::int64_t>(out, 0, std::get<Currency>(v).scaled);
+        break;
+    case ColumnType::Float:
+        coding::putF32(out, 0, std::get<float>(v));
+        break;
+    case ColumnType::Double:
+        coding::putF64(out, 0, std::get<double>(v));
+        break;
+    case ColumnType::DateTime:
+        coding::putF64(out, 0, std::get<DateTime>(v).days);
+        break;
+    case ColumnType::Guid: {
+        const auto& g = std::get<Guid>(v);
+        std::copy(g.bytes.begin(), g.bytes.end(), out.begin());
+        break;
+    }
+    case ColumnType::Numeric: {
+        const auto& d = std::get<Decimal>(v);
+        out[0] = d.negative ? 0x80 : 0x00;
+        for (int k = 0; k < 4; ++k)
+            coding::putLE<std::uint32_t>(out, 1 + 4 * k, d.magnitude[3 - k]);
+        break;
+    }
+    case ColumnType::Text: {
+        auto bytes = encodeText(std::get<std::u16string>(v), jet4, false);
+        std::fill(out.begin(), out.end(), 0);
+        // Fixed text is padded with blanks to the column width.
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = i < bytes.size() ? bytes[i] : (jet4 && i % 2 == 1 ? 0 : ' ');
+        break;
+    }
+    case ColumnType::Binary: {
+        const auto& b = std::get<Binary>(v);
+        std::fill(out.begin(), out.end(), 0);
+        std::copy_n(b.begin(), std::min(b.size(), out.size()), out.begin());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
+                                    const std::vector<Value>& values, const LongValueStore& store,
+                                    std::size_t inlineLimit) {
+    const bool jet4 = f.jet4();
+    const std::size_t w = f.rowFieldSize;
+    std::size_t cols = 0;
+    std::size_t fixedSize = 0;
+    std::size_t varCount = 0;
+    for (const auto& c : t.columns) {
+        cols = std::max<std::size_t>(cols, c.number + 1u);
+        if (c.fixed() && c.type != ColumnType::Boolean)
+            fixedSize = std::max<std::size_t>(fixedSize, c.fixedOffset + c.length);
+        if (!c.fixed() && c.type != ColumnType::Boolean)
+            varCount = std::max<std::size_t>(varCount, c.varIndex + 1u);
+    }
+    cols = std::max<std::size_t>(cols, t.maxCols);
+    std::vector<std::uint8_t> row(w + fixedSize, 0);
+    std::vector<std::uint8_t> mask((cols + 7) / 8, 0);
+    auto setBit = [&mask](std::uint16_t n) {
+        mask[n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
+    };
+    if (jet4)
+        coding::putLE<std::uint16_t>(row, 0, static_cast<std::uint16_t>(cols));
+    else
+        row[0] = static_cast<std::uint8_t>(cols);
+
+    std::vector<std::vector<std::uint8_t>> var(varCount);
+    std::vector<bool> varPresent(varCount, false);
+    for (std::size_t k = 0; k < t.columns.size(); ++k) {
+        const ColumnDef& c = t.columns[k];
+        const Value& v = values[k];
+        if (c.type == ColumnType::Boolean) {
+            if (std::holds_alternative<bool>(v) && std::get<bool>(v))
+                setBit(c.number);
+            continue;
+        }
+        if (isNull(v))
+            continue;
+        setBit(c.number);
+        if (c.fixed()) {
+            putFixed(c, v, coding::MutableBytes(row).subspan(w + c.fixedOffset, c.length), jet4);
+            continue;
+        }
+        std::vector<std::uint8_t>& out = var[c.varIndex];
+        varPresent[c.varIndex] = true;
+        if (c.type == ColumnType::Text) {
+            out = encodeText(std::get<std::u16string>(v), jet4, c.compressedUnicode());
+        } else if (c.type == ColumnType::Binary) {
+            out = std::get<Binary>(v);
+        } else if (c.isLongValue()) {
+            std::vector<std::uint8_t> data =
+                c.type == ColumnType::Memo
+                    ? encodeText(std::get<std::u16string>(v), jet4,
+                                 c.compressedUnicode() &&
+                                     std::get<std::u16string>(v).size() <= 1024)
+                    : std::get<Binary>(v);
+            std::vector<std::uint8_t> ref(12, 0);
+            std::uint32_t len = static_cast<std::uint32_t>(data.size());
+            if (data.size() <= inlineLimit) {
+                coding::putLE<std::uint32_t>(ref, 0, len | 0x80000000u);
+                ref.insert(ref.end(), data.begin(), data.end());
+            } else {
+                std::uint32_t ptr = store(data);
+                coding::putLE<std::uint32_t>(ref, 0, len | 0x40000000u);
+                coding::putLE<std::uint32_t>(ref, 4, ptr);
+            }
+            out = std::move(ref);
+        } else {
+            out.resize(c.length);
+            putFixed(c, v, out, jet4);
+        }
+    }
+    if (t.varCols > 0) {
+        // Trailing absent variable columns are not stored at all.
+        std::size_t stored = varCount;
+        while (stored > 0 && !varPresent[stored - 1])
+            --stored;
+        std::vector<std::size_t> offsets;
+        for (std::size_t i = 0; i < stored; ++i) {
+            offsets.push_back(row.size());
+            row.insert(row.end(), var[i].begin(), var[i].end());
+        }
+        std::size_t eod = row.size();
+        if (jet4) {
+            std::vector<std::uint8_t> tail(2 * (stored + 1) + 2);
+            coding::putLE<std::uint16_t>(tail, 0, static_cast<std::uint16_t>(eod));
+            for (std::size_t i = 0; i < stored; ++i)
+                coding::putLE<std::uint16_t>(tail, 2 * (stored - i),
+                                             static_cast<std::uint16_t>(offsets[i]));
+            coding::putLE<std::uint16_t>(tail, 2 * (stored + 1),
+                                         static_cast<std::uint16_t>(stored));
+            row.insert(row.end(), tail.begin(), tail.end());
+        } else {
+            // Jet 3 offsets are single bytes; rows past 255 bytes would need the jump table.
+            std::size_t total = row.size() + stored + 2 + mask.size();
+            if (total > 256)
+                throw Error("table '" + utf8(t.name) +
+                            "': writing Jet 3 rows longer than 256 bytes is not supported");
+            row.push_back(static_cast<std::uint8_t>(eod));
+            for (std::size_t i = stored; i-- > 0;)
+                row.push_back(static_cast<std::uint8_t>(offsets[i]));
+            row.push_back(static_cast<std::uint8_t>(stored));
+        }
+    }
+    row.insert(row.end(), mask.begin(), mask.end());
+    return row;
+}
+
+} // namespace jet

@@ -1,0 +1,35 @@
+// Row bytes <-> column values, for both Jet versions.
+#pragma once
+
+#include "jet/TableDef.h"
+#include "jet/Value.h"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+class PageFile;
+
+// Values of one stored row, in the order of TableDef::columns. Long values (memo, OLE) are
+// fetched from their pages. Throws jet::Error prefixed with `where` for a malformed row.
+std::vector<Value> decodeRow(PageFile& file, const TableDef& table,
+                             std::span<const std::uint8_t> row, const std::string& where);
+
+// The bytes of a long value from its 12-byte reference in a row.
+Binary readLongValue(PageFile& file, std::span<const std::uint8_t> ref, const std::string& where);
+
+// Stores a long value somewhere outside the row and returns where (a row pointer); used by
+// encodeRow for values too long to keep inline.
+using LongValueStore = std::function<std::uint32_t(std::span<const std::uint8_t> bytes)>;
+
+// Row bytes for `values` (already of each column's type, or Null). Long values longer than
+// `inlineLimit` bytes go through `store`.
+std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& table,
+                                    const std::vector<Value>& values, const LongValueStore& store,
+                                    std::size_t inlineLimit);
+
+} // namespace jet

@@ -1,0 +1,45 @@
+// One table of an open database: its definition, its pages, and its rows.
+#pragma once
+
+#include "jet/Format.h"
+#include "jet/TableDef.h"
+#include "jet/Value.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+class PageFile;
+
+// A live row: `id` is the slot indexes point to; `data` is where its bytes are (another page
+// when the slot holds an overflow pointer).
+struct RowRef {
+    RowId id;
+    RowId data;
+};
+
+class Table {
+public:
+    Table(PageFile& file, TableDef def);
+
+    const TableDef& def() const { return def_; }
+    TableDef& mutableDef() { return def_; }
+    PageFile& file() { return file_; }
+
+    // Live rows in table-scan order: pages in usage-map order, slots in page order; deleted
+    // slots and the targets of overflow pointers are skipped.
+    std::vector<RowRef> scan();
+    // Pages the table owns according to its usage map.
+    std::vector<std::uint32_t> ownedPages();
+
+    std::vector<Value> read(const RowRef& r);
+    std::string where(RowId at) const;
+
+private:
+    PageFile& file_;
+    TableDef def_;
+};
+
+} // namespace jet

@@ -1,0 +1,271 @@
+#include "jet/TableDef.h"
+
+#include "jet/Error.h"
+#include "jet/PageFile.h"
+#include "jet/Text.h"
+#include "jet/Value.h"
+#include "platform/Coding.h"
+
+#include <algorithm>
+#include <set>
+
+namespace jet {
+
+bool sameName(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size())
+        return false;
+    auto fold = [](char16_t c) -> char16_t {
+        if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+            return static_cast<char16_t>(c - 0x20);
+        return c;
+    };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    return true;
+}
+
+const ColumnDef* TableDef::findColumn(std::u16string_view n) const {
+    for (const auto& c : columns)
+        if (sameName(c.name, n))
+            return &c;
+    return nullptr;
+}
+
+const ColumnDef* TableDef::columnByNumber(std::uint16_t number) const {
+    for (const auto& c : columns)
+        if (c.number == number)
+            return &c;
+    return nullptr;
+}
+
+namespace {
+
+bool knownType(std::uint8_t t) {
+    return (t >= 0x01 && t <= 0x0C) || t == 0x0F || t == 0x10;
+}
+
+// Fixed width of a fixed-size type; 0 for the variable ones and yes/no.
+std::size_t fixedWidth(ColumnType t) {
+    switch (t) {
+    case ColumnType::Byte:
+        return 1;
+    case ColumnType::Int:
+        return 2;
+    case ColumnType::Long:
+    case ColumnType::Float:
+        return 4;
+    case ColumnType::Money:
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+        return 8;
+    case ColumnType::Guid:
+        return 16;
+    case ColumnType::Numeric:
+        return 17;
+    default:
+        return 0;
+    }
+}
+
+class Cursor {
+public:
+    Cursor(coding::Bytes b, std::size_t pos) : b_(b), pos_(pos) {}
+    std::size_t pos() const { return pos_; }
+    void skip(std::size_t n) {
+        coding::require(b_.size(), pos_, n);
+        pos_ += n;
+    }
+    std::u16string name(bool jet4) {
+        if (jet4) {
+            std::uint16_t len = coding::getU16(b_, pos_);
+            auto bytes = coding::slice(b_, pos_ + 2, len);
+            pos_ += 2 + len;
+            return decodeText(bytes, true, "name");
+        }
+        std::uint8_t len = coding::getU8(b_, pos_);
+        auto bytes = coding::slice(b_, pos_ + 1, len);
+        pos_ += 1 + len;
+        return decodeText(bytes, false, "name");
+    }
+
+private:
+    coding::Bytes b_;
+    std::size_t pos_;
+};
+
+} // namespace
+
+// Table definition, first page (offsets Jet 3 / Jet 4):
+//   OFFSET  SIZE MEANING
+//   0       1    page type 0x02
+//   4       4    next page of the definition (0: none); later pages continue at their byte 8
+//   12/16   4    number of rows
+//   16/20   4    next autonumber value
+//   20/40   1    table type: 0x4E user, 0x53 system
+//   21/41   2    max columns (counting deleted ones)
+//   23/43   2    number of variable columns
+//   25/45   2    number of columns
+//   27/47   4    number of logical indexes
+//   31/51   4    number of real indexes
+//   35/55   4    row pointer to the owned-pages usage map
+//   39/59   4    row pointer to the free-space usage map
+//   43/63   8/12 per real index: row count at +4
+//   then    18/25 per column: see Format (type, number, variable slot, flags, fixed offset, length)
+//   then    column names (Jet 3: u8 length + 1252 bytes; Jet 4: u16 length + UTF-16LE)
+//   then    39/52 per real index: 10 x (u16 column number or 0xFFFF, u8 order 1 = ascending),
+//           usage map pointer, root page, flags
+//   then    20/28 per logical index: number, real index, relation fields, type (1 primary key)
+//   then    logical index names
+TableDef readTableDef(PageFile& file, std::uint32_t first, const std::u16string& name) {
+    const Format& f = file.format();
+    const std::string what = file.name() + ", table definition of '" + utf8(name) + "' (page " +
+                             std::to_string(first) + ")";
+    TableDef t;
+    t.name = name;
+    t.page = first;
+
+    std::vector<std::uint8_t> buf;
+    std::set<std::uint32_t> seen;
+    for (std::uint32_t p = first; p != 0;) {
+        if (p >= file.pageCount())
+            throw Error(what + ": definition continues on page " + std::to_string(p) +
+                        ", past the end of the file");
+        if (!seen.insert(p).second)
+            throw Error(what + ": the chain of definition pages loops at page " +
+                        std::to_string(p));
+        auto page = file.page(p);
+        auto v = page->view();
+        if (v[0] != static_cast<std::uint8_t>(PageType::TableDef))
+            throw Error(what + ": page " + std::to_string(p) + " is of type " +
+                        std::to_string(v[0]) + ", not a table definition");
+        if (buf.empty())
+            buf.assign(v.begin(), v.end());
+        else
+            buf.insert(buf.end(), v.begin() + 8, v.end());
+        t.pages.push_back(p);
+        p = coding::getU32(v, 4);
+    }
+    coding::Bytes b(buf);
+    try {
+        t.rowCount = coding::getU32(b, f.tdefRowCount);
+        t.nextAutoNumber = coding::getU32(b, f.tdefAutoNumber);
+        t.tableType = coding::getU8(b, f.tdefTableType);
+        t.maxCols = coding::getU16(b, f.tdefMaxCols);
+        t.varCols = coding::getU16(b, f.tdefVarCols);
+        std::uint16_t numCols = coding::getU16(b, f.tdefNumCols);
+        std::uint32_t numIdx = coding::getU32(b, f.tdefNumIndexes);
+        std::uint32_t numReal = coding::getU32(b, f.tdefNumRealIndexes);
+        t.usedPages = coding::getU32(b, f.tdefUsedPages);
+        t.freePages = coding::getU32(b, f.tdefFreePages);
+        if (numCols == 0 || numCols > 256 || numCols > t.maxCols)
+            throw Error(what + ": implausible column count " + std::to_string(numCols) + " (max " +
+                        std::to_string(t.maxCols) + ")");
+        // Deleted columns still count among the variable ones, so compare with the maximum.
+        if (t.varCols > t.maxCols)
+            throw Error(what + ": more variable columns (" + std::to_string(t.varCols) +
+                        ") than the maximum column count " + std::to_string(t.maxCols));
+        if (numReal > 64 || numIdx > 64 || numReal > numIdx + 64)
+            throw Error(what + ": implausible index counts (" + std::to_string(numIdx) +
+                        " logical, " + std::to_string(numReal) + " real)");
+
+        std::size_t pos = f.tdefBlockEnd;
+        t.realIndexes.resize(numReal);
+        for (auto& ri : t.realIndexes) {
+            ri.rowCount = coding::getU32(b, pos + 4);
+            pos += f.realIndexCountSize;
+        }
+        t.columns.resize(numCols);
+        for (auto& c : t.columns) {
+            coding::Bytes d = coding::slice(b, pos, f.columnSize);
+            std::uint8_t type = coding::getU8(d, 0);
+            if (!knownType(type))
+                throw Error(what + ": column " + std::to_string(&c - t.columns.data()) +
+                            " has unknown type code " + std::to_string(type));
+            c.type = static_cast<ColumnType>(type);
+            c.number = coding::getU16(d, f.colNumber);
+            c.varIndex = coding::getU16(d, f.colVarIndex);
+            c.index = coding::getU16(d, f.colIndex);
+            c.sortOrder = coding::getU16(d, f.colSortOrder);
+            c.precision = coding::getU8(d, f.colPrecision);
+            c.scale = coding::getU8(d, f.colPrecision + 1);
+            c.flags = coding::getU8(d, f.colFlags);
+            c.extFlags = f.jet4() ? coding::getU8(d, f.colExtFlags) : 0;
+            c.fixedOffset = coding::getU16(d, f.colFixedOffset);
+            c.length = coding::getU16(d, f.colLength);
+            pos += f.columnSize;
+        }
+        Cursor cur(b, pos);
+        for (auto& c : t.columns)
+            c.name = cur.name(f.jet4());
+        for (auto& c : t.columns) {
+            std::size_t w = fixedWidth(c.type);
+            std::string col = what + ", column '" + utf8(c.name) + "'";
+            if (c.number >= t.maxCols)
+                throw Error(col + ": column number " + std::to_string(c.number) +
+                            " is not below the maximum " + std::to_string(t.maxCols));
+            if (c.fixed() && w != 0 && c.length != w)
+                throw Error(col + ": length " + std::to_string(c.length) +
+                            " does not fit its type");
+            if (!c.fixed() && c.type != ColumnType::Boolean && c.varIndex >= t.maxCols)
+                throw Error(col + ": variable slot " + std::to_string(c.varIndex) +
+                            " out of range");
+            if (c.type == ColumnType::Numeric && (c.scale > 28 || c.precision > 28))
+                throw Error(col + ": decimal precision/scale out of range");
+        }
+        std::stable_sort(
+            t.columns.begin(), t.columns.end(),
+            [](const ColumnDef& a, const ColumnDef& b) { return a.number < b.number; });
+        for (std::size_t i = 1; i < t.columns.size(); ++i)
+            if (t.columns[i].number == t.columns[i - 1].number)
+                throw Error(what + ": two columns share number " +
+                            std::to_string(t.columns[i].number));
+
+        pos = cur.pos();
+        for (auto& ri : t.realIndexes) {
+            coding::Bytes d = coding::slice(b, pos, f.realIndexSize);
+            for (int k = 0; k < 10; ++k) {
+                std::uint16_t num = coding::getU16(d, f.realIndexColumns + 3 * k);
+                std::uint8_t order = coding::getU8(d, f.realIndexColumns + 3 * k + 2);
+                if (num == 0xFFFF)
+                    continue;
+                if (!t.columnByNumber(num))
+                    throw Error(
+                        what + ": real index " + std::to_string(&ri - t.realIndexes.data()) +
+                        " names column number " + std::to_string(num) + ", which is absent");
+                ri.columns.push_back({num, order == 0x01});
+            }
+            ri.usedPages = coding::getU32(d, f.realIndexUsedPages);
+            ri.firstPage = coding::getU32(d, f.realIndexFirstPage);
+            ri.flags = coding::getU8(d, f.realIndexFlags);
+            pos += f.realIndexSize;
+        }
+        t.indexes.resize(numIdx);
+        for (auto& li : t.indexes) {
+            coding::Bytes d = coding::slice(b, pos, f.logicalIndexSize);
+            li.number = coding::getU32(d, f.logicalIndexNumber);
+            li.realIndex = coding::getU32(d, f.logicalIndexReal);
+            li.relatedIndex = coding::getU32(d, f.logicalIndexRelIndex);
+            li.relatedTable = coding::getU32(d, f.logicalIndexRelTable);
+            li.indexType = coding::getU8(d, f.logicalIndexType);
+            if (li.realIndex >= numReal)
+                throw Error(what + ": logical index " + std::to_string(&li - t.indexes.data()) +
+                            " refers to real index " + std::to_string(li.realIndex) + " of " +
+                            std::to_string(numReal));
+            pos += f.logicalIndexSize;
+        }
+        Cursor names(b, pos);
+        for (auto& li : t.indexes)
+            li.name = names.name(f.jet4());
+    } catch (const coding::OutOfBounds& e) {
+        throw Error(what + ": the definition is cut short (" + e.what() + ")");
+    } catch (const Error& e) {
+        std::string m = e.what();
+        if (m.rfind(file.name(), 0) == 0)
+            throw;
+        throw Error(what + ": " + m);
+    }
+    return t;
+}
+
+} // namespace jet

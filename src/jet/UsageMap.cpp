@@ -1,0 +1,144 @@
+#include "jet/UsageMap.h"
+
+#include "jet/DataPage.h"
+#include "jet/Error.h"
+#include "jet/PageFile.h"
+#include "platform/Coding.h"
+
+#include <algorithm>
+
+namespace jet {
+
+// Usage map row, inline kind:
+//   OFFSET SIZE MEANING
+//   0      1    0x00
+//   1      4    first page the bitmap covers
+//   5      n    bitmap, low bit first: bit k set = page start+k is in use
+// Reference kind:
+//   0      1    0x01
+//   1      4*n  page numbers of bitmap pages (type 0x05), 0 for none; entry i covers pages
+//               i*B .. (i+1)*B-1 with B = (page size - 4) * 8
+// Bitmap page: 05 01 00 00, then the bitmap.
+UsageMap UsageMap::read(PageFile& file, std::uint32_t pointer, const std::string& what,
+                        bool withinFile) {
+    UsageMap m;
+    m.row_ = rowIdFromPointer(pointer);
+    m.what_ = what;
+    const Format& f = file.format();
+    if (m.row_.page == 0 || m.row_.page >= file.pageCount())
+        throw Error(what + ": usage map pointer names page " + std::to_string(m.row_.page) +
+                    ", outside the file (" + std::to_string(file.pageCount()) + " pages)");
+    auto page = file.page(m.row_.page);
+    auto v = page->view();
+    std::string where = file.where(m.row_.page);
+    if (v[0] != static_cast<std::uint8_t>(PageType::Data))
+        throw Error(what + ": usage map row is on page " + std::to_string(m.row_.page) +
+                    ", which is not a data page (type " + std::to_string(v[0]) + ")");
+    RowSpan s = rowSpan(f, v, m.row_.row, where);
+    if (s.deleted() || s.end - s.start < 5)
+        throw Error(what + ": usage map row " + std::to_string(m.row_.row) + " on page " +
+                    std::to_string(m.row_.page) + " is deleted or too short");
+    auto row = v.subspan(s.start, s.end - s.start);
+    const std::uint32_t count = file.pageCount();
+    auto addBit = [&](std::uint32_t p) {
+        if (withinFile && p >= count)
+            throw Error(what + ": usage map marks page " + std::to_string(p) +
+                        ", past the end of the file (" + std::to_string(count) + " pages)");
+        m.pages_.push_back(p);
+    };
+    if (row[0] == 0x00) {
+        m.inline_ = true;
+        m.start_ = coding::getU32(row, 1);
+        m.bits_ = static_cast<std::uint32_t>((row.size() - 5) * 8);
+        for (std::size_t i = 5; i < row.size(); ++i)
+            for (int bit = 0; bit < 8; ++bit)
+                if (row[i] & (1u << bit))
+                    addBit(m.start_ + static_cast<std::uint32_t>((i - 5) * 8 + bit));
+    } else if (row[0] == 0x01) {
+        m.inline_ = false;
+        const std::uint32_t perPage = (f.pageSize - 4) * 8;
+        for (std::size_t i = 1; i + 4 <= row.size(); i += 4) {
+            std::uint32_t mp = coding::getU32(row, i);
+            m.maps_.push_back(mp);
+            if (mp == 0)
+                continue;
+            if (mp >= count)
+                throw Error(what + ": usage bitmap page " + std::to_string(mp) +
+                            " is past the end of the file");
+            auto bp = file.page(mp);
+            auto bv = bp->view();
+            if (bv[0] != static_cast<std::uint8_t>(PageType::UsageBitmap))
+                throw Error(what + ": page " + std::to_string(mp) +
+                            " should be a usage bitmap page but is of type " +
+                            std::to_string(bv[0]));
+            std::uint32_t base = static_cast<std::uint32_t>((i - 1) / 4) * perPage;
+            for (std::size_t k = 4; k < bv.size(); ++k) {
+                if (!bv[k])
+                    continue;
+                for (int bit = 0; bit < 8; ++bit)
+                    if (bv[k] & (1u << bit))
+                        addBit(base + static_cast<std::uint32_t>((k - 4) * 8 + bit));
+            }
+        }
+    } else {
+        throw Error(what + ": unknown usage map kind " + std::to_string(row[0]) + " on page " +
+                    std::to_string(m.row_.page));
+    }
+    return m;
+}
+
+bool UsageMap::contains(std::uint32_t page) const {
+    return std::binary_search(pages_.begin(), pages_.end(), page);
+}
+
+void UsageMap::add(PageFile& file, std::uint32_t page) {
+    set(file, page, true);
+}
+void UsageMap::remove(PageFile& file, std::uint32_t page) {
+    set(file, page, false);
+}
+
+void UsageMap::set(PageFile& file, std::uint32_t page, bool on) {
+    const Format& f = file.format();
+    if (inline_) {
+        if (page < start_ || page - start_ >= bits_)
+            throw Error(what_ + ": page " + std::to_string(page) +
+                        " lies outside the reach of its inline usage map (pages " +
+                        std::to_string(start_) + ".." + std::to_string(start_ + bits_ - 1) + ")");
+        auto p = file.writablePage(row_.page);
+        RowSpan s = rowSpan(f, p->view(), row_.row, file.where(row_.page));
+        std::size_t bit = page - start_;
+        std::uint8_t& byte = p->bytes[s.start + 5 + bit / 8];
+        byte = on ? static_cast<std::uint8_t>(byte | (1u << (bit % 8)))
+                  : static_cast<std::uint8_t>(byte & ~(1u << (bit % 8)));
+    } else {
+        const std::uint32_t perPage = (f.pageSize - 4) * 8;
+        std::size_t entry = page / perPage;
+        if (entry >= maps_.size())
+            throw Error(what_ + ": page " + std::to_string(page) + " is beyond the usage map");
+        if (maps_[entry] == 0) {
+            if (!on)
+                return;
+            auto np = file.appendPage();
+            np->bytes[0] = static_cast<std::uint8_t>(PageType::UsageBitmap);
+            np->bytes[1] = 0x01;
+            maps_[entry] = np->number;
+            auto rp = file.writablePage(row_.page);
+            RowSpan s = rowSpan(f, rp->view(), row_.row, file.where(row_.page));
+            coding::putLE<std::uint32_t>(rp->mut(), s.start + 1 + 4 * entry, np->number);
+        }
+        auto bp = file.writablePage(maps_[entry]);
+        std::size_t bit = page - entry * perPage;
+        std::uint8_t& byte = bp->bytes[4 + bit / 8];
+        byte = on ? static_cast<std::uint8_t>(byte | (1u << (bit % 8)))
+                  : static_cast<std::uint8_t>(byte & ~(1u << (bit % 8)));
+    }
+    auto it = std::lower_bound(pages_.begin(), pages_.end(), page);
+    bool present = it != pages_.end() && *it == page;
+    if (on && !present)
+        pages_.insert(it, page);
+    else if (!on && present)
+        pages_.erase(it);
+}
+
+} // namespace jet

@@ -1,0 +1,42 @@
+// Usage maps: which pages belong to a table (or index, or the whole file), one bit a page.
+#pragma once
+
+#include "jet/Format.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+class PageFile;
+
+class UsageMap {
+public:
+    // Reads the map stored in the row `pointer` (row in the low byte, page above).
+    // Throws jet::Error naming `what` for a bad map, or, when `withinFile`, for a page past the
+    // end of the file. The global map (page 1) marks free pages and reaches past the end.
+    static UsageMap read(PageFile& file, std::uint32_t pointer, const std::string& what,
+                         bool withinFile = true);
+
+    const std::vector<std::uint32_t>& pages() const { return pages_; } // ascending
+    bool contains(std::uint32_t page) const;
+    bool inlineKind() const { return inline_; }
+
+    // Sets or clears a page's bit in the file. Throws when an inline map cannot reach the page.
+    void add(PageFile& file, std::uint32_t page);
+    void remove(PageFile& file, std::uint32_t page);
+
+private:
+    void set(PageFile& file, std::uint32_t page, bool on);
+
+    RowId row_;
+    std::string what_;
+    bool inline_ = true;
+    std::uint32_t start_ = 0;          // inline: first page the bitmap covers
+    std::uint32_t bits_ = 0;           // inline: pages the bitmap covers
+    std::vector<std::uint32_t> maps_;  // reference: bitmap page per range (0: none yet)
+    std::vector<std::uint32_t> pages_; // pages whose bit is set
+};
+
+} // namespace jet

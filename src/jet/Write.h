@@ -1,0 +1,23 @@
+// Changing tables: deleting and inserting rows, with the bookkeeping Access expects (row
+// counts, free space, usage maps, indexes).
+#pragma once
+
+#include "jet/Table.h"
+#include "jet/Value.h"
+
+#include <vector>
+
+namespace jet {
+
+// A value converted to a column's type as Access converts on assignment: text to number,
+// currency, date or yes/no; numbers to text; empty text to a non-text column gives Null.
+// Throws jet::Error naming the column for text too long or a value that does not convert.
+Value convertForColumn(const Table& table, const ColumnDef& column, const Value& v);
+
+// Stores a new row. Unassigned columns are Null or their next autonumber. Returns its place.
+RowRef insertRow(Table& table, std::vector<Value>& values, const std::vector<bool>& assigned);
+
+// Marks a row deleted and removes it from every index.
+void deleteRow(Table& table, const RowRef& row);
+
+} // namespace jet
