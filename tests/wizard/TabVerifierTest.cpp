@@ -1,0 +1,92 @@
+#include "wizard/TabVerifier.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using wizard::decide;
+using wizard::scanTabBuffer;
+using wizard::Verdict;
+
+namespace {
+
+const std::vector<std::string> kLabels = {"Last Name", "Date of Birth", "  Hire date", "Gender"};
+
+TEST(TabVerifier, AGoodFileReadsBothLinesAndPasses) {
+    auto scan =
+        scanTabBuffer("Name\tDOB\tHired\tSex\r\nSmith\t1/5/1970\t\tM\r\nnext\t\t\t\r\n", kLabels);
+    EXPECT_EQ(scan.tabs, 3);
+    EXPECT_EQ(scan.line, 2);
+    EXPECT_EQ(scan.recordText[1], "Name, DOB, Hired, Sex\r\n");
+    EXPECT_EQ(scan.recordText[2], "Smith, 1/5/1970, , M\r\n");
+    EXPECT_EQ(scan.dateFlags, (std::vector<std::string>{"", "N", "Y", "Y", "N"}));
+    EXPECT_EQ(decide(scan, kLabels.size()), Verdict::Verified);
+}
+
+TEST(TabVerifier, DecidesTheFirstFailingCheckInOrder) {
+    struct Case {
+        const char* file;
+        Verdict verdict;
+    };
+    for (auto [file, verdict] : {
+             Case{"a,b,c,d\r\n1,2,3,4\r\n", Verdict::NotTabDelimited},
+             Case{"a\tb\tc\td", Verdict::NotTabDelimited}, // no line end in the buffer
+             Case{"a\tb\tc\r\nx\t1/1/2000\t\t\r\n", Verdict::FieldCountMismatch},
+             Case{"a\tb\tc\td\te\r\n", Verdict::FieldCountMismatch}, // one too many
+             Case{"a\tb\tc\td\te\tf\r\n", Verdict::RemovalOffer},    // two too many
+             Case{"a\tb\tc\td\r\nx\tyesterday\t\tM\r\n", Verdict::BadDates},
+             Case{"a\tb\tc\td\r\n#####\t1/1/2000\t\tM\r\n", Verdict::PoundSigns},
+             Case{"a\tb\tc\td\nx\t1/1/2000\t\tM\n", Verdict::Verified},  // bare LF lines
+             Case{"a\tb\tc\td\r\nx\t1/1/2000\t\r\n", Verdict::Verified}, // second line is short
+             Case{"a\tb\tc\td\r\nx\t1/1/2000\tjunk\t#####\r\n", Verdict::BadDates},
+         }) {
+        EXPECT_EQ(decide(scanTabBuffer(file, kLabels), kLabels.size()), verdict) << file;
+    }
+}
+
+TEST(TabVerifier, PoundSignsInADateFieldAreFlaggedAsPoundSigns) {
+    auto scan = scanTabBuffer("a\tb\tc\td\r\nx\t#####\tlater\tM\r\n", kLabels);
+    EXPECT_TRUE(scan.badDate);
+    EXPECT_TRUE(scan.pound);
+    EXPECT_EQ(scan.dateFlags[2], "#");
+    EXPECT_EQ(scan.dateFlags[3], "W");
+    EXPECT_EQ(wizard::flaggedFieldList(kLabels, scan.dateFlags, "W"), " Hire date");
+    EXPECT_EQ(wizard::flaggedFieldList(kLabels, scan.dateFlags, "#"), " Date of Birth");
+    EXPECT_EQ(wizard::flaggedFieldList(kLabels, {"", "W", "N", "W", "W"}, "W"),
+              " Last Name, Hire date, Gender");
+    EXPECT_EQ(wizard::flaggedFieldList(kLabels, scan.dateFlags, "X"), " ");
+}
+
+TEST(TabVerifier, DateLabelsAreFoundInAnyCaseInsideWords) {
+    auto flags = wizard::initialDateFlags({"Update code", "  Hire DaTe", "Dat e", ""});
+    EXPECT_EQ(flags, (std::vector<std::string>{"", "Y", "Y", "N", "N"}));
+}
+
+TEST(TabVerifier, ReadsAtMost29999BytesOfALargeFile) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "small.txt", std::string(29999, 'x'));
+    testsupport::writeFile(dir / "big.txt", std::string(30000, 'y'));
+    EXPECT_EQ(wizard::readVerificationBuffer(dir.withSlash() + "SMALL.TXT")->size(), 29999u);
+    EXPECT_EQ(wizard::readVerificationBuffer(dir.withSlash() + "big.txt")->size(), 29999u);
+    testsupport::writeFile(dir / "empty.txt", "");
+    EXPECT_FALSE(wizard::readVerificationBuffer(dir.withSlash() + "empty.txt"));
+    EXPECT_FALSE(wizard::readVerificationBuffer(dir.withSlash() + "missing.txt"));
+
+    // A first line longer than the buffer has no line end in it.
+    std::string longLine(40000, 'z');
+    longLine[5] = '\t';
+    longLine += "\r\n";
+    testsupport::writeFile(dir / "long.txt", longLine);
+    auto buffer = wizard::readVerificationBuffer(dir.withSlash() + "long.txt");
+    EXPECT_EQ(decide(scanTabBuffer(*buffer, {"a", "b"}), 2), Verdict::NotTabDelimited);
+}
+
+TEST(TabVerifier, BinaryGarbageIsRefusedWithoutHarm) {
+    std::string garbage;
+    for (int i = 0; i < 20000; ++i)
+        garbage += static_cast<char>((i * 7919) % 256);
+    auto scan = scanTabBuffer(garbage, kLabels);
+    EXPECT_NE(decide(scan, kLabels.size()), Verdict::Verified);
+}
+
+} // namespace
