@@ -38,8 +38,10 @@ void loadCatalog(DatabaseState& s) {
     };
     std::size_t cId = col(u"Id"), cName = col(u"Name"), cType = col(u"Type"),
                 cFlags = col(u"Flags");
+    std::vector<bool> wanted(d.columns.size(), false);
+    wanted[cId] = wanted[cName] = wanted[cType] = wanted[cFlags] = true;
     for (const RowRef& r : msys.scan()) {
-        auto v = msys.read(r);
+        auto v = msys.read(r, &wanted);
         const auto* type = std::get_if<std::int16_t>(&v[cType]);
         const auto* id = std::get_if<std::int32_t>(&v[cId]);
         const auto* name = std::get_if<std::u16string>(&v[cName]);
@@ -177,9 +179,12 @@ Recordset Database::OpenRecordset(std::u16string_view source) {
     auto impl = std::make_unique<Recordset::Impl>();
     impl->db = s_;
     impl->table = &t;
+    std::vector<bool> wanted(t.def().columns.size(), false);
+    for (std::size_t c : cols)
+        wanted[c] = true;
     for (const RowRef& r : t.scan()) {
         if (!q.where.empty()) {
-            auto v = t.read(r);
+            auto v = t.read(r, &wanted);
             bool ok = true;
             for (std::size_t i = 0; i < q.where.size() && ok; ++i)
                 ok = matches(v[cols[i]], q.where[i].literal);

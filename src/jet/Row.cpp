@@ -159,7 +159,7 @@ Binary readLongValue(PageFile& file, std::span<const std::uint8_t> ref, const st
 //                      (yes/no: the value itself)
 // (e = row end, m = mask size; the variable part exists when the table has variable columns.)
 std::vector<Value> decodeRow(PageFile& file, const TableDef& t, std::span<const std::uint8_t> row,
-                             const std::string& where) {
+                             const std::string& where, const std::vector<bool>* wanted) {
     const Format& f = file.format();
     const bool jet4 = f.jet4();
     const std::size_t w = f.rowFieldSize;
@@ -229,6 +229,8 @@ std::vector<Value> decodeRow(PageFile& file, const TableDef& t, std::span<const 
 
         for (std::size_t k = 0; k < t.columns.size(); ++k) {
             const ColumnDef& c = t.columns[k];
+            if (wanted && !(*wanted)[k])
+                continue;
             if (c.type == ColumnType::Boolean) {
                 values[k] = present(c.number);
                 continue;

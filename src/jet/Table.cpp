@@ -49,7 +49,7 @@ std::vector<RowRef> Table::scan() {
     return out;
 }
 
-std::vector<Value> Table::read(const RowRef& r) {
+std::vector<Value> Table::read(const RowRef& r, const std::vector<bool>* wanted) {
     const Format& f = file_.format();
     RowId at = r.data;
     // Follows overflow pointers (they may chain) to the row's bytes.
@@ -70,7 +70,7 @@ std::vector<Value> Table::read(const RowRef& r) {
             at = rowIdFromPointer(coding::getU32(v, s.start));
             continue;
         }
-        return decodeRow(file_, def_, v.subspan(s.start, s.end - s.start), where(at));
+        return decodeRow(file_, def_, v.subspan(s.start, s.end - s.start), where(at), wanted);
     }
 }
 

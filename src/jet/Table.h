@@ -34,7 +34,8 @@ public:
     // Pages the table owns according to its usage map.
     std::vector<std::uint32_t> ownedPages();
 
-    std::vector<Value> read(const RowRef& r);
+    // The row's values; with `wanted`, only the marked columns (others Null).
+    std::vector<Value> read(const RowRef& r, const std::vector<bool>* wanted = nullptr);
     std::string where(RowId at) const;
 
 private:
