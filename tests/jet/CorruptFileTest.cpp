@@ -1,17 +1,15 @@
 // Damaged and foreign files: each must be refused with a jet::Error whose message says what
 // is wrong, never a crash or another exception.
 #include "FixtureDump.h"
-#include "support/TempDir.h"
-
 #include "jet/DataPage.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/Export.h"
 #include "platform/Coding.h"
-
-#include <gtest/gtest.h>
+#include "support/TempDir.h"
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <random>
 #include <sstream>
 
@@ -58,7 +56,9 @@ TableFacts factsOf(const fs::path& p) {
     return {def.page, rowIdFromPointer(def.usedPages)};
 }
 
-void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
+void PrintTo(const Damage& d, std::ostream* os) {
+    *os << d.name;
+}
 
 class JetCorruptFile : public ::testing::TestWithParam<Damage> {};
 
@@ -111,8 +111,7 @@ std::vector<Damage> damages() {
          "not an Access database"},
         {"AceHeader", "access-made/delTestV2000.mdb",
          [](Bytes& b) { std::copy_n("Standard ACE DB", 15, b.begin() + 4); }, "accdb"},
-        {"FutureVersion", "access-made/delTestV2000.mdb", [](Bytes& b) { b[0x14] = 3; },
-         "version"},
+        {"FutureVersion", "access-made/delTestV2000.mdb", [](Bytes& b) { b[0x14] = 3; }, "version"},
         // The header area is RC4-scrambled: flipping a stored bit flips the same plain bit.
         {"Encrypted", "access-made/delTestV2000.mdb", [](Bytes& b) { b[0x3E] ^= 0x01; },
          "encrypted"},

@@ -165,8 +165,8 @@ std::string fixtureName(const ::testing::TestParamInfo<fs::path>& info) {
     return n;
 }
 
-INSTANTIATE_TEST_SUITE_P(JetFixtures, JetFixtureRead, ::testing::ValuesIn(jettest::fixtureDatabases()),
-                         fixtureName);
+INSTANTIATE_TEST_SUITE_P(JetFixtures, JetFixtureRead,
+                         ::testing::ValuesIn(jettest::fixtureDatabases()), fixtureName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(JetFixtureRead);
 
 TEST(JetFixtureSet, FixturesArePresentOrSkipped) {

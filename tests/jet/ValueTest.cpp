@@ -1,7 +1,8 @@
 // Value text forms, date arithmetic, decimal parsing and the text codecs.
+#include "jet/Value.h"
+
 #include "jet/Error.h"
 #include "jet/Text.h"
-#include "jet/Value.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,14 @@ struct DateCase {
 
 TEST(JetValue, DateTimeTextMatchesAccessCalendar) {
     const DateCase cases[] = {
-        {0.0, "1899-12-30T00:00:00"},     {1.0, "1899-12-31T00:00:00"},
-        {2.0, "1900-01-01T00:00:00"},     {60.0, "1900-02-28T00:00:00"}, // no 1900-02-29
-        {27293.0, "1974-09-21T00:00:00"}, {36585.5, "2000-02-29T12:00:00"},
-        {-1.25, "1899-12-29T06:00:00"},   {-2.5, "1899-12-28T12:00:00"},
+        {0.0, "1899-12-30T00:00:00"},
+        {1.0, "1899-12-31T00:00:00"},
+        {2.0, "1900-01-01T00:00:00"},
+        {60.0, "1900-02-28T00:00:00"}, // no 1900-02-29
+        {27293.0, "1974-09-21T00:00:00"},
+        {36585.5, "2000-02-29T12:00:00"},
+        {-1.25, "1899-12-29T06:00:00"},
+        {-2.5, "1899-12-28T12:00:00"},
         {73415.99998842592, "2100-12-31T23:59:59"},
         {1.999999999, "1900-01-01T00:00:00"}, // rounds to the next day, not 24:00:00
     };
@@ -59,8 +64,11 @@ TEST(JetValue, ParseDateTimeAcceptsAccessForms) {
 
 TEST(JetValue, CurrencyAlwaysFourDecimals) {
     const std::pair<std::int64_t, const char*> cases[] = {
-        {35000, "3.5000"},  {0, "0.0000"},   {-1, "-0.0001"},
-        {-35000, "-3.5000"}, {INT64_MIN, "-922337203685477.5808"},
+        {35000, "3.5000"},
+        {0, "0.0000"},
+        {-1, "-0.0001"},
+        {-35000, "-3.5000"},
+        {INT64_MIN, "-922337203685477.5808"},
     };
     for (const auto& [v, t] : cases)
         EXPECT_EQ(currencyText(Currency{v}), t);
@@ -133,9 +141,9 @@ TEST(JetText, CompressedFormRoundTripsAndIsChosenOnlyWhenShorter) {
     const Case cases[] = {
         {u"only ascii chars", true},
         {u"ümlaut", true},
-        {u"Мир", false},          // no single-byte characters: UTF-16 is shorter
-        {u"ab Мир cd", true},     // mixed runs
-        {u"a\u0100b", false},     // U+0100 has a zero low byte: cannot be compressed
+        {u"Мир", false},      // no single-byte characters: UTF-16 is shorter
+        {u"ab Мир cd", true}, // mixed runs
+        {u"a\u0100b", false}, // U+0100 has a zero low byte: cannot be compressed
         {u"", false},
     };
     for (const auto& c : cases) {
