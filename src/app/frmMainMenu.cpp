@@ -9,6 +9,7 @@
 #include "formats/frmTab.h"
 #include "hostdata/AccountList.h"
 #include "platform/QtText.h"
+#include "wizard/frmStepTwo.h"
 
 #include <QAction>
 #include <QApplication>
@@ -410,9 +411,13 @@ void frmMainMenu::toolbarOpen() {
     });
     if (stop)
         return;
-    // The verification window takes over the saved format's path once it exists; until then
-    // the editor shows the chosen structure.
-    step([&] { showModeless<formats::frmTab>(); });
+    // With a saved format the editor stays unshown: the verification window reads its list.
+    step([&] {
+        if (s.ToolbarOp == toolbar::kOpen)
+            showModeless<wizard::frmStepTwo>();
+        else
+            showModeless<formats::frmTab>();
+    });
 }
 
 void frmMainMenu::toolbarNew() {

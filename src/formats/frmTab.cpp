@@ -7,6 +7,7 @@
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
 #include "platform/QtText.h"
+#include "wizard/frmStepTwo.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -242,6 +243,9 @@ void frmTab::cmdNext_Click() {
     }
     // The editor stays loaded with its list: it is the structure of the import.
     hide();
+    auto& next = context_.windows.get<wizard::frmStepTwo>();
+    next.show();
+    next.raise();
 }
 
 void frmTab::cmdCancel_Click() {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -20,7 +21,13 @@ namespace {
 QString nativeFolder(const std::string& hostFolder) {
     if (hostFolder.empty())
         return {};
-    return QString::fromStdU16String(hostpath::resolve(hostFolder).u16string());
+    // A Windows folder such as C: names nothing elsewhere: the dialog then starts where
+    // the user's files are.
+    auto folder = hostpath::resolve(hostFolder);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        return QDir::homePath();
+    return QString::fromStdU16String(folder.u16string());
 }
 
 // File dialog filters are written "Label|*.ext|Label2|*.x"; Qt wants "Label (*.ext);;...".

@@ -1,0 +1,288 @@
+#include "wizard/frmStepTwo.h"
+
+#include "app/AppContext.h"
+#include "formats/frmTab.h"
+#include "hostdata/AccountList.h"
+#include "platform/Ansi.h"
+#include "platform/QtText.h"
+#include "wizard/RemoveExtraFields.h"
+#include "wizard/TabVerifier.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+using platform::fromQt;
+using platform::toQt;
+
+namespace wizard {
+namespace {
+
+constexpr int kRowTop = 60, kRowHeight = 30, kCheckLeft = 30, kCrossLeft = 10, kTextLeft = 60;
+
+QLabel* image(QWidget* parent, QStyle::StandardPixmap which, int left, int top) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(parent->style()->standardIcon(which).pixmap(20, 20));
+    label->setGeometry(left, top, 22, 22);
+    label->hide();
+    return label;
+}
+
+} // namespace
+
+frmStepTwo::frmStepTwo(app::AppContext& context)
+    : QWidget(context.mainWindow, Qt::Window), context_(context) {
+    setObjectName(QStringLiteral("frmStepTwo"));
+    setWindowTitle(QStringLiteral("Verify File Information"));
+
+    auto* step1 = new QGroupBox(QStringLiteral("Step #1 - Select Your Import File"));
+    cmdBrowse = new QPushButton(QStringLiteral("&Browse"));
+    lblFile = new QLabel(QStringLiteral("Click on the Browse Button to get file."));
+    lblFile->setWordWrap(true);
+    auto* s1 = new QHBoxLayout(step1);
+    s1->addWidget(cmdBrowse);
+    s1->addWidget(new QLabel(QStringLiteral("Import File:")));
+    s1->addWidget(lblFile, 1);
+
+    auto* step2 = new QGroupBox(QStringLiteral("Step #2 - Verify the file "));
+    step2->setMinimumHeight(kRowTop + 3 * kRowHeight + 10);
+    cmdVerify = new QPushButton(QStringLiteral("&Verify Import File"), step2);
+    cmdVerify->setGeometry(10, 22, 160, 28);
+    cmdVerify->setEnabled(false);
+    const char* texts[3] = {"File Format is a Tab Deliminated structure",
+                            "Number of Fields is correct",
+                            "Date Fields and Text Fields seem correct"};
+    std::array<QLabel*, 3> rows{};
+    for (int i = 0; i < 3; ++i) {
+        int top = kRowTop + i * kRowHeight;
+        imgCheck[i] = image(step2, QStyle::SP_DialogApplyButton, kCheckLeft, top);
+        imgWrong[i] = image(step2, QStyle::SP_DialogCancelButton, kCrossLeft, top);
+        rows[i] = new QLabel(QString::fromLatin1(texts[i]), step2);
+        rows[i]->setGeometry(kTextLeft, top, 360, 22);
+    }
+    lblStructure = rows[0];
+    lblNumber = rows[1];
+    Label3 = rows[2];
+    setRowLabelColour(QPalette::Dark);
+
+    auto* instructions = new QLabel(QStringLiteral(
+        "First select the file you created to act as a tab deliminated import file.  Next click "
+        "on the Verify button so the program may review the file for potential issues."));
+    instructions->setWordWrap(true);
+
+    cmdPrevious = new QPushButton(QStringLiteral("&Previous"));
+    cmdNext = new QPushButton(QStringLiteral("&Next"));
+    cmdNext->setEnabled(false);
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdPrevious);
+    buttons->addWidget(cmdNext);
+    buttons->addWidget(cmdCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(instructions);
+    layout->addWidget(step1);
+    layout->addWidget(step2);
+    layout->addLayout(buttons);
+    resize(520, 360);
+
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmStepTwo::cmdBrowse_Click);
+    connect(cmdVerify, &QPushButton::clicked, this, &frmStepTwo::cmdVerify_Click);
+    connect(cmdNext, &QPushButton::clicked, this, &frmStepTwo::cmdNext_Click);
+    connect(cmdPrevious, &QPushButton::clicked, this, &frmStepTwo::cmdPrevious_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmStepTwo::cmdCancel_Click);
+}
+
+std::string frmStepTwo::filePath() const {
+    return std::string(ansi::trim(fromQt(lblFile->text())));
+}
+
+void frmStepTwo::setRowLabelColour(QPalette::ColorRole role) {
+    for (QLabel* label : {lblStructure, lblNumber, Label3}) {
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, palette().color(role));
+        label->setPalette(p);
+    }
+}
+
+void frmStepTwo::showCross(int row) {
+    imgWrong[row]->move(imgCheck[row]->pos());
+    imgCheck[row]->hide();
+    imgWrong[row]->show();
+}
+
+void frmStepTwo::showAllCrosses() {
+    for (int i = 0; i < 3; ++i)
+        showCross(i);
+}
+
+void frmStepTwo::hideImages() {
+    for (int i = 0; i < 3; ++i) {
+        imgCheck[i]->hide();
+        imgWrong[i]->hide();
+    }
+}
+
+void frmStepTwo::cmdBrowse_Click() {
+    auto chosen = context_.ui.openFile({"Find Your Import File", "C:\\", "", ""});
+    if (!chosen)
+        return;
+    lblFile->setText(toQt(ansi::trim(*chosen)));
+    cmdVerify->setEnabled(true);
+    hideImages();
+    cmdNext->setEnabled(false);
+    cmdVerify->setFocus();
+}
+
+void frmStepTwo::cmdVerify_Click() {
+    auto& s = context_.session;
+    auto& ui = context_.ui;
+    auto buffer = readVerificationBuffer(filePath());
+    if (!buffer) {
+        showAllCrosses();
+        return;
+    }
+    setRowLabelColour(QPalette::ButtonText);
+    ui.setBusy(true);
+    s.RecordText = {};
+
+    std::vector<std::string> labels;
+    for (const auto& label : context_.windows.get<formats::frmTab>().labels())
+        labels.push_back(fromQt(label));
+    const std::size_t n = labels.size();
+    const TabScan scan = scanTabBuffer(*buffer, labels);
+    s.DateFlags = scan.dateFlags;
+    s.RecordText = scan.recordText;
+    ui.pause(1000);
+
+    const Verdict verdict = decide(scan, n);
+    if (verdict == Verdict::RemovalOffer) {
+        offerRemoval(scan.tabs, n);
+        return;
+    }
+    if (verdict == Verdict::NotTabDelimited) {
+        showAllCrosses();
+        ui.setBusy(false);
+        ui.critical("Incorrect File Format",
+                    "Your import file did not separate fields with a TAB character, therefore is "
+                    "not in a Tab Deliminated format.  This import feature will only import files "
+                    "in a Tab Deliminated format.");
+        cmdNext->setEnabled(false);
+        cmdVerify->setEnabled(false);
+        return;
+    }
+    imgCheck[0]->show();
+    ui.pause(1000);
+    if (verdict == Verdict::FieldCountMismatch) {
+        showCross(1);
+        ui.setBusy(false);
+        ui.critical("Incorrect File Format",
+                    "Your import file seems to have " + std::to_string(scan.tabs + 1) +
+                        " fields in each record but you selected " + std::to_string(n) +
+                        " fields on the previous form.  Since these do not match up, the system "
+                        "cannot create an import database for import into the Brandmoor program.");
+        cmdNext->setEnabled(false);
+        cmdVerify->setEnabled(false);
+        return;
+    }
+    imgCheck[1]->show();
+    ui.pause(1000);
+    if (verdict == Verdict::BadDates) {
+        showCross(2);
+        ui.setBusy(false);
+        ui.critical("Invalid Dates in Import File",
+                    "Upon reviewing the first record and second record, the system has determined "
+                    "the file has invalid dates in the following fields:  " +
+                        flaggedFieldList(labels, scan.dateFlags, "W") +
+                        ".  Because valid dates must be in these fields, the system cannot use "
+                        "this file for importing.\n\nThe most common reason for this problem is "
+                        "because there are Headers in the file.  If they are removed, the file may "
+                        "import without further changes.");
+        return;
+    }
+    imgCheck[2]->show();
+    cmdNext->setEnabled(true);
+    if (verdict == Verdict::PoundSigns) {
+        cmdNext->setEnabled(false);
+        showCross(2);
+        ui.setBusy(false);
+        ui.critical("Invalid Import File",
+                    "Upon reviewing the first record and second record, the system has determined "
+                    "the file has fields filled with the pound sign (#####) in the following "
+                    "fields:  " +
+                        flaggedFieldList(labels, scan.dateFlags, "#") +
+                        ".  It is recommended you look at your import file and correct this "
+                        "issue.  In Excel, some fields are filled with the pound sign when they "
+                        "are too small.  You need to expand the field size and it should correct "
+                        "the problem.");
+        return;
+    }
+    ui.setBusy(false);
+    cmdNext->setFocus();
+}
+
+void frmStepTwo::offerRemoval(std::int64_t tabs, std::size_t n) {
+    auto& ui = context_.ui;
+    showAllCrosses();
+    ui.setBusy(false);
+    cmdNext->setEnabled(false);
+    cmdVerify->setEnabled(false);
+    auto answer = ui.question(
+        "Remove extra fields?",
+        "Your import file shows it has " + std::to_string(tabs + 1) +
+            " fields but you had only selected " + std::to_string(n) +
+            " in your Import Format Structure (on the previous form).  This can occur when "
+            "Microsoft Excel creates a Tab Delimited file.  The Tarnfield program will try to "
+            "remove the excess fields and run it through the verify situation again.  Do you "
+            "want the system to try to fix your import file now?");
+    if (answer != platform::Answer::Yes)
+        return;
+    std::string path = filePath();
+    int failed = 0;
+    context_.guarded([&] {
+        try {
+            RemoveExtraFields(path, static_cast<std::int64_t>(n), failed, ui);
+        } catch (...) {
+            failed = 1;
+            throw;
+        }
+    });
+    if (failed == 1)
+        return;
+    lblFile->setText(toQt(path));
+    hideImages();
+    ui.information("Scanned Import File",
+                   "Your import file was adjusted.  Please run it through the Verify File process "
+                   "again.");
+    cmdVerify->setEnabled(true);
+}
+
+void frmStepTwo::cmdNext_Click() {
+    auto& s = context_.session;
+    context_.guarded([&] {
+        s.AccountCount = hostdata::countAccounts(s.AppDir, records::CountRule::Rounded);
+        if (s.AccountCount == 1)
+            s.AccountDir = s.AppDir + hostdata::readAccount(s.AppDir, 1).folderName();
+    });
+    hide();
+    // The company and first-record steps follow here.
+}
+
+void frmStepTwo::cmdPrevious_Click() {
+    context_.windows.unload<frmStepTwo>();
+    auto& tab = context_.windows.get<formats::frmTab>();
+    tab.show();
+    tab.cmdNext->setFocus();
+}
+
+void frmStepTwo::cmdCancel_Click() {
+    context_.windows.unload<frmStepTwo>();
+    context_.windows.unload<formats::frmTab>();
+}
+
+} // namespace wizard

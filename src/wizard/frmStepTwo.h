@@ -1,0 +1,57 @@
+// The verification window: the user picks the TAB file, and its start is checked against the
+// structure before anything is imported.
+#pragma once
+
+#include "app/WindowRegistry.h"
+
+#include <QWidget>
+#include <array>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace app {
+struct AppContext;
+}
+
+namespace wizard {
+
+class frmStepTwo : public QWidget, public app::Form {
+    Q_OBJECT
+public:
+    explicit frmStepTwo(app::AppContext& context);
+
+    QPushButton* cmdBrowse;
+    QLabel* lblFile;
+    QPushButton* cmdVerify;
+    std::array<QLabel*, 3> imgCheck;
+    std::array<QLabel*, 3> imgWrong;
+    QLabel* lblStructure;
+    QLabel* lblNumber;
+    QLabel* Label3;
+    QPushButton* cmdPrevious;
+    QPushButton* cmdNext;
+    QPushButton* cmdCancel;
+
+    // The chosen file, as the later steps read it.
+    std::string filePath() const;
+
+public slots:
+    void cmdBrowse_Click();
+    void cmdVerify_Click();
+    void cmdNext_Click();
+    void cmdPrevious_Click();
+    void cmdCancel_Click();
+
+private:
+    void showCross(int row);
+    void showAllCrosses();
+    void hideImages();
+    void setRowLabelColour(QPalette::ColorRole role);
+    void offerRemoval(std::int64_t fields, std::size_t n);
+
+    app::AppContext& context_;
+};
+
+} // namespace wizard
