@@ -5,6 +5,7 @@
 #include "hostdata/AccountList.h"
 #include "platform/Ansi.h"
 #include "platform/QtText.h"
+#include "wizard/CompanyChoice.h"
 #include "wizard/RemoveExtraFields.h"
 #include "wizard/TabVerifier.h"
 
@@ -270,7 +271,11 @@ void frmStepTwo::cmdNext_Click() {
             s.AccountDir = s.AppDir + hostdata::readAccount(s.AppDir, 1).folderName();
     });
     hide();
-    // The company and first-record steps follow here.
+    QWidget* next = s.AccountCount == 1
+                        ? static_cast<QWidget*>(&context_.windows.get<frmStepFour>())
+                        : static_cast<QWidget*>(&context_.windows.get<frmStepThree>());
+    next->show();
+    next->raise();
 }
 
 void frmStepTwo::cmdPrevious_Click() {
