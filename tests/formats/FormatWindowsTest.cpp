@@ -5,6 +5,7 @@
 #include "formats/frmTab.h"
 #include "platform/QtText.h"
 #include "support/WindowTest.h"
+#include "wizard/frmStepTwo.h"
 
 #include <QAction>
 #include <QApplication>
@@ -304,6 +305,42 @@ TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
     d.CancelButton_Click();
     EXPECT_EQ(context.session.ModeCode, app::mode::kCancelled);
     EXPECT_FALSE(context.windows.isLoaded<formats::Dialog1>());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerification) {
+    auto& w = mainWindow();
+    answerDialog<formats::Dialog1>("COBRA Qualifier");
+    w.Toolbar1->findChild<QAction*>("New")->trigger();
+    auto* tab = context.windows.find<frmTab>();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(context.session.FormatSource, app::source::kStructureOnly);
+    EXPECT_TRUE(tab->cmdNext->isHidden());
+    EXPECT_EQ(tab->lstField->count(), 47);
+    ui.queueInput("Saved from New");
+    tab->cmdSave_Click();
+    EXPECT_FALSE(context.windows.isLoaded<frmTab>());
+
+    answerDialog<formats::Dialog1>("COBRA Qualifier");
+    QTimer::singleShot(50, [&] {
+        auto* chooser = context.windows.find<formats::frmGetFormat>();
+        ASSERT_NE(chooser, nullptr);
+        chooser->cboFormat->setCurrentIndex(chooser->cboFormat->findText("Saved from New"));
+        QTest::mouseClick(chooser->cmdOk, Qt::LeftButton);
+    });
+    w.Toolbar1->findChild<QAction*>("Open")->trigger();
+    EXPECT_EQ(context.session.ToolbarOp, app::toolbar::kOpen);
+    auto* verification = context.windows.find<wizard::frmStepTwo>();
+    ASSERT_NE(verification, nullptr);
+    EXPECT_TRUE(verification->isVisible());
+    EXPECT_FALSE(context.windows.isLoaded<frmTab>()) << "the editor stays unshown";
+    tab = &context.windows.get<frmTab>(); // as verification reads the list
+    EXPECT_FALSE(tab->isVisible());
+    EXPECT_EQ(tab->lstField->count(), 47);
+    EXPECT_FALSE(tab->cmdSave->isEnabled());
 }
 
 } // namespace

@@ -152,3 +152,31 @@ TEST_F(StepTwoTest, PreviousShowsTheEditorAgainAndCancelEndsTheWizard) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(StepTwoTest, EveryOtherFailureLeavesItsButtonsAsTheUserNeedsThem) {
+    auto& w = verify("a,b,c,d\r\nx,1/1/2000,,M\r\n");
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].title, "Incorrect File Format");
+    EXPECT_EQ(crosses(w), (std::vector<bool>{true, true, true}));
+    EXPECT_FALSE(w.cmdVerify->isEnabled());
+
+    auto& pound = verify("a\tb\tc\td\r\n#####\t1/1/2000\t\tM\r\n");
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].title, "Invalid Import File");
+    EXPECT_NE(ui.messages()[0].text.find("following fields:   Last Name.  It is"),
+              std::string::npos);
+    EXPECT_EQ(checks(pound), (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(crosses(pound), (std::vector<bool>{false, false, true}));
+    EXPECT_FALSE(pound.cmdNext->isEnabled());
+
+    ui.queueAnswer(platform::Answer::No);
+    auto& refused = verify("a\tb\tc\td\t\t\r\n");
+    EXPECT_EQ(ui.messages().size(), 1u);
+    EXPECT_FALSE(refused.cmdVerify->isEnabled());
+    EXPECT_FALSE(refused.cmdNext->isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(host / "staff_Revised.txt"));
+}
+
+} // namespace
