@@ -9,6 +9,7 @@
 #include "formats/frmTab.h"
 #include "hostdata/AccountList.h"
 #include "platform/QtText.h"
+#include "tools/frmCleanUp.h"
 #include "wizard/frmStepTwo.h"
 
 #include <QAction>
@@ -180,6 +181,7 @@ void frmMainMenu::buildMenus() {
             &frmMainMenu::mnuFileImportRetiree_Click);
     connect(mnuFileDeleteFormat, &QAction::triggered, this,
             &frmMainMenu::mnuFileDeleteFormat_Click);
+    connect(mnuToolsClean, &QAction::triggered, this, &frmMainMenu::mnuToolsClean_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMainMenu::mnuFileExit_Click);
     connect(mnuInstructions, &QAction::triggered, this, &frmMainMenu::mnuInstructions_Click);
     connect(mnuVersion, &QAction::triggered, this, &frmMainMenu::mnuVersion_Click);
@@ -373,6 +375,10 @@ void frmMainMenu::mnuFileImportRetiree_Click() {
     createCommand("RETIREE", mode::kRetiree);
 }
 
+void frmMainMenu::mnuToolsClean_Click() {
+    context_.guarded([&] { openModal<tools::frmCleanUp>(); });
+}
+
 void frmMainMenu::mnuFileDeleteFormat_Click() {
     context_.guarded([&] {
         context_.session.ModeCode = mode::kDeleteByName;
@@ -462,6 +468,8 @@ void frmMainMenu::Toolbar1_ButtonClick(QAction* button) {
         toolbarNew();
     else if (key == QStringLiteral("Delete"))
         toolbarDelete();
+    else if (key == QStringLiteral("Clean"))
+        mnuToolsClean_Click();
     else if (key == QStringLiteral("Help"))
         context_.ui.shellOpen(kHelpAddress, "", "");
 }

@@ -84,6 +84,7 @@ public slots:
     void mnuFileImportParticipant_Click();
     void mnuFileImportRetiree_Click();
     void mnuFileDeleteFormat_Click();
+    void mnuToolsClean_Click();
     void Toolbar1_ButtonClick(QAction* button);
 
 protected:

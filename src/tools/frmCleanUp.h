@@ -1,0 +1,43 @@
+// The clean-up window: removes the numbered data files the host no longer needs from every
+// account folder, and says how many went.
+#pragma once
+
+#include "app/WindowRegistry.h"
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace app {
+struct AppContext;
+}
+
+namespace tools {
+
+class frmCleanUp : public QDialog, public app::Form {
+    Q_OBJECT
+public:
+    explicit frmCleanUp(app::AppContext& context);
+    void Form_Load() override;
+
+    QLabel* lblCleanData;
+    QGroupBox* Frame1;
+    QPushButton* cmdEval;
+    QLabel* Label3;
+    QLabel* Label1;
+    QLabel* Label2;
+    QProgressBar* ProgressBar1;
+    QPushButton* cmdCancel;
+
+public slots:
+    void cmdEval_Click();
+    void cmdCancel_Click();
+
+private:
+    app::AppContext& context_;
+};
+
+} // namespace tools
