@@ -90,14 +90,16 @@ void initDataPage(const Format& f, std::span<std::uint8_t> page, std::uint32_t t
 
 void markDeleted(const Format& f, std::span<std::uint8_t> page, std::uint16_t row) {
     std::uint16_t raw = coding::getU16(page, f.dataRowTable + 2 * row);
-    if (raw & kRowDeleted)
+    if ((raw & (kRowDeleted | kRowOverflow)) == (kRowDeleted | kRowOverflow))
         return;
     std::uint16_t start = raw & kRowOffsetMask;
     std::uint16_t end = row == 0
                             ? static_cast<std::uint16_t>(page.size())
                             : coding::getU16(page, f.dataRowTable + 2 * (row - 1)) & kRowOffsetMask;
+    // Access marks a deleted row with both flags; readers that take 0x4000 alone for "deleted"
+    // (mdbtools) then agree.
     coding::putLE<std::uint16_t>(page, f.dataRowTable + 2 * row,
-                                 static_cast<std::uint16_t>(raw | kRowDeleted));
+                                 static_cast<std::uint16_t>(raw | kRowDeleted | kRowOverflow));
     // The slot stays (row numbers of later rows must not move); its bytes count as free.
     std::uint16_t free = coding::getU16(page, 2);
     coding::putLE<std::uint16_t>(page, 2, static_cast<std::uint16_t>(free + (end - start)));

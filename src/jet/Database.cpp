@@ -211,10 +211,15 @@ void Recordset::MoveFirst() {
 
 void Recordset::MoveNext() {
     impl_->t();
+    // After Delete the next row has moved up into the current position.
+    if (impl_->deletedHere) {
+        impl_->deletedHere = false;
+        impl_->cached = false;
+        return;
+    }
     if (impl_->pos >= impl_->rows.size())
         throw Error("table '" + impl_->name() + "': MoveNext past the end of the recordset");
-    if (!impl_->deletedHere)
-        ++impl_->pos;
+    ++impl_->pos;
     impl_->deletedHere = false;
     impl_->cached = false;
 }

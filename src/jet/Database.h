@@ -42,7 +42,11 @@ public:
     Value value() const;
     operator Value() const { return value(); }
     Field& operator=(const Value& v);
+    Field& operator=(const Field& other) { return *this = other.value(); } // copies the value
+    Field(const Field&) = default;
+    Field& operator=(const std::u16string& text) { return *this = Value(text); }
     Field& operator=(std::u16string_view text) { return *this = Value(std::u16string(text)); }
+    Field& operator=(bool v) { return *this = Value(v); }
     Field& operator=(const char16_t* text) { return *this = Value(std::u16string(text)); }
     Field& operator=(int v) { return *this = Value(static_cast<std::int32_t>(v)); }
     Field& operator=(double v) { return *this = Value(v); }

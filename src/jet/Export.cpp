@@ -69,6 +69,7 @@ std::string typeName(const ColumnDef& c, bool jet4) {
     case ColumnType::Text:
         return "TEXT(" + std::to_string(jet4 ? c.length / 2 : c.length) + ")";
     case ColumnType::Ole:
+    case ColumnType::SystemBinary:
         return "LONGBINARY";
     case ColumnType::Memo:
         return "MEMO";

@@ -47,7 +47,8 @@ Value fixedValue(const ColumnDef& c, coding::Bytes b, bool jet4, const std::stri
     }
     case ColumnType::Text:
         return decodeText(coding::slice(b, 0, c.length), jet4, where);
-    case ColumnType::Binary: {
+    case ColumnType::Binary:
+    case ColumnType::SystemBinary: {
         auto s = coding::slice(b, 0, c.length);
         return Binary(s.begin(), s.end());
     }
@@ -63,6 +64,7 @@ Value variableValue(PageFile& file, const ColumnDef& c, coding::Bytes b, const s
     case ColumnType::Text:
         return decodeText(b, jet4, where + ", column '" + utf8(c.name) + "'");
     case ColumnType::Binary:
+    case ColumnType::SystemBinary:
         return Binary(b.begin(), b.end());
     case ColumnType::Memo: {
         Binary raw = readLongValue(file, b, where + ", column '" + utf8(c.name) + "'");
@@ -377,9 +379,9 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
                 coding::putLE<std::uint32_t>(ref, 0, len | 0x80000000u);
                 ref.insert(ref.end(), data.begin(), data.end());
             } else {
-                std::uint32_t ptr = store(data);
-                coding::putLE<std::uint32_t>(ref, 0, len | 0x40000000u);
-                coding::putLE<std::uint32_t>(ref, 4, ptr);
+                LongValueRef where = store(data);
+                coding::putLE<std::uint32_t>(ref, 0, len | (where.singleRow ? 0x40000000u : 0u));
+                coding::putLE<std::uint32_t>(ref, 4, where.pointer);
             }
             out = std::move(ref);
         } else {

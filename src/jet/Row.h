@@ -24,9 +24,14 @@ std::vector<Value> decodeRow(PageFile& file, const TableDef& table,
 // The bytes of a long value from its 12-byte reference in a row.
 Binary readLongValue(PageFile& file, std::span<const std::uint8_t> ref, const std::string& where);
 
-// Stores a long value somewhere outside the row and returns where (a row pointer); used by
-// encodeRow for values too long to keep inline.
-using LongValueStore = std::function<std::uint32_t(std::span<const std::uint8_t> bytes)>;
+// Where a long value was stored outside the row: the row pointer of its first (or only) row,
+// and whether it is one whole row (else a chain of rows each led by the next pointer).
+struct LongValueRef {
+    std::uint32_t pointer = 0;
+    bool singleRow = true;
+};
+// Stores a long value outside the row; used by encodeRow for values too long to keep inline.
+using LongValueStore = std::function<LongValueRef(std::span<const std::uint8_t> bytes)>;
 
 // Row bytes for `values` (already of each column's type, or Null). Long values longer than
 // `inlineLimit` bytes go through `store`.

@@ -42,7 +42,7 @@ const ColumnDef* TableDef::columnByNumber(std::uint16_t number) const {
 namespace {
 
 bool knownType(std::uint8_t t) {
-    return (t >= 0x01 && t <= 0x0C) || t == 0x0F || t == 0x10;
+    return (t >= 0x01 && t <= 0x0C) || (t >= 0x0F && t <= 0x11);
 }
 
 // Fixed width of a fixed-size type; 0 for the variable ones and yes/no.
@@ -101,7 +101,7 @@ private:
 //   0       1    page type 0x02
 //   4       4    next page of the definition (0: none); later pages continue at their byte 8
 //   12/16   4    number of rows
-//   16/20   4    next autonumber value
+//   16/20   4    last autonumber value handed out
 //   20/40   1    table type: 0x4E user, 0x53 system
 //   21/41   2    max columns (counting deleted ones)
 //   23/43   2    number of variable columns
@@ -149,7 +149,7 @@ TableDef readTableDef(PageFile& file, std::uint32_t first, const std::u16string&
     coding::Bytes b(buf);
     try {
         t.rowCount = coding::getU32(b, f.tdefRowCount);
-        t.nextAutoNumber = coding::getU32(b, f.tdefAutoNumber);
+        t.lastAutoNumber = coding::getU32(b, f.tdefAutoNumber);
         t.tableType = coding::getU8(b, f.tdefTableType);
         t.maxCols = coding::getU16(b, f.tdefMaxCols);
         t.varCols = coding::getU16(b, f.tdefVarCols);

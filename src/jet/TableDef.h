@@ -75,8 +75,8 @@ struct TableDef {
     std::uint32_t page = 0;           // first table definition page
     std::vector<std::uint32_t> pages; // the whole chain
     std::uint32_t rowCount = 0;
-    std::uint32_t nextAutoNumber = 0;
-    std::uint8_t tableType = 0; // 0x4E user, 0x53 system
+    std::uint32_t lastAutoNumber = 0; // the last autonumber handed out
+    std::uint8_t tableType = 0;       // 0x4E user, 0x53 system
     std::uint16_t maxCols = 0;
     std::uint16_t varCols = 0;
     std::uint32_t usedPages = 0;    // row pointer of the owned-pages usage map

@@ -20,6 +20,8 @@ enum class ColumnType : std::uint8_t {
     Memo = 0x0C,     // long text, stored as a long value
     Guid = 0x0F,     // 16 bytes
     Numeric = 0x10,  // fixed-point decimal: 17 bytes
+    // Seen only in system tables (MSysAccessObjects): long binary data, read as raw bytes.
+    SystemBinary = 0x11,
 };
 
 } // namespace jet

@@ -1,20 +1,464 @@
 #include "jet/Write.h"
 
+#include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/PageFile.h"
+#include "jet/Row.h"
+#include "jet/Text.h"
+#include "jet/UsageMap.h"
+#include "platform/Coding.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <random>
 
 namespace jet {
+namespace {
 
-Value convertForColumn(const Table&, const ColumnDef&, const Value& v) {
-    return v;
+constexpr std::uint32_t kLvalMarker = 0x4C41564C;   // "LVAL" where data pages name their table
+constexpr std::uint32_t kGlobalMap = (1u << 8) | 0; // page 1, row 0: the map of free pages
+
+std::string columnWhere(const Table& t, const ColumnDef& c) {
+    return "table '" + utf8(t.def().name) + "', column '" + utf8(c.name) + "'";
 }
 
-RowRef insertRow(Table& t, std::vector<Value>&, const std::vector<bool>&) {
-    throw Error(t.file().name() + ": adding rows is not supported yet");
+[[noreturn]] void mismatch(const Table& t, const ColumnDef& c, const std::string& why) {
+    throw Error(columnWhere(t, c) + ": " + why);
 }
 
-void deleteRow(Table& t, const RowRef&) {
-    throw Error(t.file().name() + ": deleting rows is not supported yet");
+std::u16string trimmed(const std::u16string& s) {
+    std::size_t a = 0, b = s.size();
+    while (a < b && (s[a] == u' ' || s[a] == u'\t'))
+        ++a;
+    while (b > a && (s[b - 1] == u' ' || s[b - 1] == u'\t'))
+        --b;
+    return s.substr(a, b - a);
+}
+
+// Text as Access reads a number: blanks around, a leading currency sign and thousands
+// separators allowed.
+bool textNumber(const std::u16string& text, double& out, std::string& plain) {
+    std::string s = utf8(trimmed(text));
+    std::string clean;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '$' || s[i] == ',')
+            continue;
+        clean += s[i];
+    }
+    if (clean.empty())
+        return false;
+    const char* b = clean.data();
+    if (*b == '+')
+        ++b;
+    auto r = std::from_chars(b, clean.data() + clean.size(), out);
+    plain = std::string(b, static_cast<const char*>(clean.data() + clean.size()));
+    return r.ec == std::errc() && r.ptr == clean.data() + clean.size();
+}
+
+std::optional<double> numberOf(const Value& v) {
+    return std::visit(
+        [](const auto& x) -> std::optional<double> {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, bool>)
+                return x ? -1.0 : 0.0;
+            else if constexpr (std::is_arithmetic_v<T>)
+                return static_cast<double>(x);
+            else if constexpr (std::is_same_v<T, Currency>)
+                return static_cast<double>(x.scaled) / 10000.0;
+            else if constexpr (std::is_same_v<T, DateTime>)
+                return x.days;
+            else if constexpr (std::is_same_v<T, Decimal>)
+                return std::stod(decimalText(x));
+            else
+                return std::nullopt;
+        },
+        v);
+}
+
+// Access rounds to whole numbers half to even (CInt, CLng).
+double roundEven(double d) {
+    return std::nearbyint(d);
+}
+
+std::u16string textOf(const Value& v) {
+    return std::visit(
+        [](const auto& x) -> std::u16string {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::u16string>)
+                return x;
+            else if constexpr (std::is_same_v<T, bool>)
+                return x ? u"True" : u"False";
+            else if constexpr (std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::int16_t> ||
+                               std::is_same_v<T, std::int32_t>)
+                return utf16(std::to_string(x));
+            else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>)
+                return utf16(shortestText(x));
+            else if constexpr (std::is_same_v<T, Currency>) {
+                std::string s = currencyText(x);
+                while (s.back() == '0')
+                    s.pop_back();
+                if (s.back() == '.')
+                    s.pop_back();
+                return utf16(s);
+            } else if constexpr (std::is_same_v<T, DateTime>) {
+                std::string s = dateTimeText(x);
+                // 1974-09-21T13:45:07 -> 9/21/1974 1:45:07 PM, as Access writes a date as text.
+                int y = std::stoi(s.substr(0, 4)), mo = std::stoi(s.substr(5, 2)),
+                    d = std::stoi(s.substr(8, 2)), h = std::stoi(s.substr(11, 2));
+                std::string out =
+                    std::to_string(mo) + "/" + std::to_string(d) + "/" + std::to_string(y);
+                if (s.substr(11) != "00:00:00")
+                    out += " " + std::to_string(h % 12 == 0 ? 12 : h % 12) + s.substr(13, 6) +
+                           (h < 12 ? " AM" : " PM");
+                return utf16(out);
+            } else if constexpr (std::is_same_v<T, Guid>)
+                return utf16(guidText(x));
+            else if constexpr (std::is_same_v<T, Decimal>)
+                return utf16(decimalText(x));
+            else
+                return u"";
+        },
+        v);
+}
+
+} // namespace
+
+Value convertForColumn(Table& t, const ColumnDef& c, const Value& v) {
+    const bool jet4 = t.file().format().jet4();
+    const auto* text = std::get_if<std::u16string>(&v);
+    if (c.type == ColumnType::Boolean) {
+        // Yes/no has no Null: it lives in the null mask.
+        if (isNull(v))
+            return false;
+        if (text) {
+            std::u16string s = trimmed(*text);
+            if (s.empty())
+                return false;
+            for (auto w : {u"true", u"yes", u"on"})
+                if (sameName(s, w))
+                    return true;
+            for (auto w : {u"false", u"no", u"off"})
+                if (sameName(s, w))
+                    return false;
+            double d;
+            std::string plain;
+            if (textNumber(s, d, plain))
+                return d != 0;
+            mismatch(t, c, "'" + utf8(*text) + "' is not a yes/no value");
+        }
+        auto n = numberOf(v);
+        if (!n)
+            mismatch(t, c, "this value cannot be stored in a yes/no column");
+        return *n != 0;
+    }
+    if (isNull(v))
+        return Null{};
+    if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+        std::u16string s = textOf(v);
+        if (c.type == ColumnType::Text) {
+            std::size_t width = jet4 ? c.length / 2u : c.length;
+            if (s.size() > width)
+                mismatch(t, c,
+                         "text of " + std::to_string(s.size()) +
+                             " characters is longer than the column's " + std::to_string(width));
+        }
+        return s;
+    }
+    // Every other type: empty text means Null.
+    if (text && trimmed(*text).empty())
+        return Null{};
+    switch (c.type) {
+    case ColumnType::Byte:
+    case ColumnType::Int:
+    case ColumnType::Long:
+    case ColumnType::Float:
+    case ColumnType::Double: {
+        double d;
+        if (text) {
+            std::string plain;
+            if (!textNumber(*text, d, plain))
+                mismatch(t, c, "'" + utf8(*text) + "' is not a number");
+        } else {
+            auto n = numberOf(v);
+            if (!n)
+                mismatch(t, c, "this value cannot be stored in a number column");
+            d = *n;
+        }
+        if (!std::isfinite(d))
+            mismatch(t, c, "the number is not finite");
+        auto range = [&](double lo, double hi) {
+            double r = roundEven(d);
+            if (r < lo || r > hi)
+                mismatch(t, c, utf8(textOf(v)) + " is out of the column's range");
+            return r;
+        };
+        switch (c.type) {
+        case ColumnType::Byte:
+            return static_cast<std::uint8_t>(range(0, 255));
+        case ColumnType::Int:
+            return static_cast<std::int16_t>(range(-32768, 32767));
+        case ColumnType::Long:
+            return static_cast<std::int32_t>(range(-2147483648.0, 2147483647.0));
+        case ColumnType::Float:
+            if (std::fabs(d) > std::numeric_limits<float>::max())
+                mismatch(t, c, utf8(textOf(v)) + " is out of the column's range");
+            return static_cast<float>(d);
+        default:
+            return d;
+        }
+    }
+    case ColumnType::Money: {
+        if (const auto* cur = std::get_if<Currency>(&v))
+            return *cur;
+        std::string digits;
+        if (text) {
+            double d;
+            if (!textNumber(*text, d, digits))
+                mismatch(t, c, "'" + utf8(*text) + "' is not an amount");
+        } else {
+            auto n = numberOf(v);
+            if (!n)
+                mismatch(t, c, "this value cannot be stored in a currency column");
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.4f", *n);
+            digits = buf;
+        }
+        // Through the decimal parser so "0.1" is exactly 1000 ten-thousandths.
+        Decimal dec;
+        if (!parseDecimal(digits, 19, 4, dec) || dec.magnitude[2] || dec.magnitude[3] ||
+            (static_cast<std::uint64_t>(dec.magnitude[1]) << 32 | dec.magnitude[0]) >
+                static_cast<std::uint64_t>(INT64_MAX))
+            mismatch(t, c, "'" + digits + "' is out of the currency range");
+        std::int64_t scaled = static_cast<std::int64_t>(
+            static_cast<std::uint64_t>(dec.magnitude[1]) << 32 | dec.magnitude[0]);
+        return Currency{dec.negative ? -scaled : scaled};
+    }
+    case ColumnType::DateTime: {
+        if (text) {
+            DateTime d;
+            if (!parseDateTime(utf8(trimmed(*text)), d))
+                mismatch(t, c, "'" + utf8(*text) + "' is not a date");
+            return d;
+        }
+        auto n = numberOf(v);
+        if (!n)
+            mismatch(t, c, "this value cannot be stored in a date column");
+        return DateTime{*n};
+    }
+    case ColumnType::Numeric: {
+        std::string digits;
+        if (text) {
+            double d;
+            if (!textNumber(*text, d, digits))
+                mismatch(t, c, "'" + utf8(*text) + "' is not a number");
+        } else if (const auto* dec = std::get_if<Decimal>(&v)) {
+            digits = decimalText(*dec);
+        } else {
+            auto n = numberOf(v);
+            if (!n)
+                mismatch(t, c, "this value cannot be stored in a decimal column");
+            digits = shortestText(*n);
+            if (digits.find('e') != std::string::npos)
+                mismatch(t, c, digits + " does not fit the column's precision");
+        }
+        Decimal dec;
+        if (!parseDecimal(digits, c.precision, c.scale, dec))
+            mismatch(t, c,
+                     "'" + digits + "' does not fit precision " + std::to_string(c.precision) +
+                         ", scale " + std::to_string(c.scale));
+        return dec;
+    }
+    case ColumnType::Guid: {
+        if (const auto* g = std::get_if<Guid>(&v))
+            return *g;
+        if (text) {
+            std::string s = utf8(trimmed(*text)), hex;
+            for (char ch : s)
+                if (std::isxdigit(static_cast<unsigned char>(ch)))
+                    hex += ch;
+                else if (ch != '{' && ch != '}' && ch != '-')
+                    hex = "x";
+            if (hex.size() == 32) {
+                std::uint8_t b[16];
+                for (int i = 0; i < 16; ++i)
+                    b[i] = static_cast<std::uint8_t>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
+                // Text order: first three groups big-endian; stored little-endian.
+                Guid g;
+                const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+                for (int i = 0; i < 16; ++i)
+                    g.bytes[i] = b[order[i]];
+                return g;
+            }
+        }
+        mismatch(t, c, "'" + utf8(textOf(v)) + "' is not a GUID");
+    }
+    case ColumnType::Binary:
+    case ColumnType::Ole: {
+        if (const auto* b = std::get_if<Binary>(&v)) {
+            if (c.type == ColumnType::Binary && b->size() > c.length)
+                mismatch(t, c,
+                         std::to_string(b->size()) + " bytes are longer than the column's " +
+                             std::to_string(c.length));
+            return *b;
+        }
+        mismatch(t, c, "only binary values can be stored in a binary column");
+    }
+    default:
+        mismatch(t, c, "unsupported column type");
+    }
+}
+
+namespace {
+
+void requireWritable(Table& t) {
+    PageFile& f = t.file();
+    if (!f.writable())
+        throw Error(f.name() + ": the database is open read-only");
+    if (!f.format().jet4())
+        throw Error(f.name() + ": changing Access 97 (Jet 3) databases is not supported");
+    if (!t.def().realIndexes.empty())
+        throw Error(f.name() + ", table '" + utf8(t.def().name) + "': the table has " +
+                    std::to_string(t.def().realIndexes.size()) +
+                    " indexes, and updating indexes is not supported yet");
+}
+
+std::string tableWhere(Table& t) {
+    return t.file().name() + ", table '" + utf8(t.def().name) + "'";
+}
+
+// A fresh page for the table: appended to the file, taken off the global map of free pages,
+// and added to the table's owned and free-space maps.
+MutablePageRef newTablePage(Table& t, std::uint32_t owner) {
+    PageFile& f = t.file();
+    UsageMap used = UsageMap::read(f, t.def().usedPages, tableWhere(t));
+    auto page = f.appendPage();
+    initDataPage(f.format(), page->mut(), owner);
+    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false);
+    if (global.contains(page->number))
+        global.remove(f, page->number);
+    used.add(f, page->number);
+    if (t.def().freePages != 0 && t.def().freePages != t.def().usedPages) {
+        UsageMap free = UsageMap::read(f, t.def().freePages, tableWhere(t) + " free-space map");
+        free.add(f, page->number);
+    }
+    return page;
+}
+
+// A page of the table's (data or long value pages, by `owner`) with room for `size` bytes.
+MutablePageRef pageWithRoom(Table& t, std::uint32_t owner, std::size_t size) {
+    PageFile& f = t.file();
+    const Format& fmt = f.format();
+    auto pages = UsageMap::read(f, t.def().usedPages, tableWhere(t)).pages();
+    // Newest pages first: that is where the room is after a run of inserts.
+    int looked = 0;
+    for (auto it = pages.rbegin(); it != pages.rend() && looked < 8; ++it) {
+        auto p = f.page(*it);
+        auto v = p->view();
+        if (v[0] == static_cast<std::uint8_t>(PageType::Data) && coding::getU32(v, 4) == owner &&
+            roomFor(fmt, v, size))
+            return f.writablePage(*it);
+        // Looking further back than a few pages is slow and rarely finds room.
+        if (v[0] == static_cast<std::uint8_t>(PageType::Data) && coding::getU32(v, 4) == owner)
+            ++looked;
+    }
+    return newTablePage(t, owner);
+}
+
+// Largest row a data page can take: the page less its header and one slot.
+std::size_t maxRow(const Format& f) {
+    return f.pageSize - f.dataRowTable - 2;
+}
+
+LongValueRef storeLongValue(Table& t, std::span<const std::uint8_t> bytes) {
+    const Format& f = t.file().format();
+    if (bytes.size() <= maxRow(f)) {
+        auto p = pageWithRoom(t, kLvalMarker, bytes.size());
+        std::uint16_t row = addRow(f, p->mut(), bytes);
+        return {pointerFromRowId({p->number, row}), true};
+    }
+    // A chain: each piece leads with the pointer of the next; written back to front.
+    const std::size_t piece = maxRow(f) - 4;
+    std::uint32_t next = 0;
+    std::size_t pieces = (bytes.size() + piece - 1) / piece;
+    for (std::size_t i = pieces; i-- > 0;) {
+        std::size_t start = i * piece, n = std::min(piece, bytes.size() - start);
+        std::vector<std::uint8_t> row(4 + n);
+        coding::putLE<std::uint32_t>(row, 0, next);
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(start), n, row.begin() + 4);
+        auto p = pageWithRoom(t, kLvalMarker, row.size());
+        std::uint16_t r = addRow(f, p->mut(), row);
+        next = pointerFromRowId({p->number, r});
+    }
+    return {next, false};
+}
+
+void writeCounts(Table& t) {
+    PageFile& f = t.file();
+    auto p = f.writablePage(t.def().page);
+    coding::putLE<std::uint32_t>(p->mut(), f.format().tdefRowCount, t.def().rowCount);
+    coding::putLE<std::uint32_t>(p->mut(), f.format().tdefAutoNumber, t.def().lastAutoNumber);
+}
+
+} // namespace
+
+RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& assigned) {
+    requireWritable(t);
+    PageFile& f = t.file();
+    const Format& fmt = f.format();
+    TableDef& def = t.mutableDef();
+    std::uint32_t last = def.lastAutoNumber;
+    for (std::size_t i = 0; i < def.columns.size(); ++i) {
+        const ColumnDef& c = def.columns[i];
+        if (c.type == ColumnType::Long && (c.flags & ColumnDef::kAutoLongFlag)) {
+            if (!assigned[i] || isNull(values[i]))
+                values[i] = static_cast<std::int32_t>(++last);
+            else if (std::get<std::int32_t>(values[i]) > static_cast<std::int32_t>(last))
+                last = static_cast<std::uint32_t>(std::get<std::int32_t>(values[i]));
+        } else if (c.type == ColumnType::Guid && (c.flags & ColumnDef::kAutoGuidFlag) &&
+                   (!assigned[i] || isNull(values[i]))) {
+            static std::mt19937_64 rng{std::random_device{}()};
+            Guid g;
+            for (auto& b : g.bytes)
+                b = static_cast<std::uint8_t>(rng());
+            g.bytes[7] = static_cast<std::uint8_t>((g.bytes[7] & 0x0F) | 0x40); // version 4
+            g.bytes[8] = static_cast<std::uint8_t>((g.bytes[8] & 0x3F) | 0x80);
+            values[i] = g;
+        }
+    }
+    auto store = [&t](std::span<const std::uint8_t> b) { return storeLongValue(t, b); };
+    std::vector<std::uint8_t> row = encodeRow(fmt, def, values, store, 256);
+    if (row.size() > maxRow(fmt))
+        row = encodeRow(fmt, def, values, store, 0);
+    if (row.size() > maxRow(fmt))
+        throw Error(tableWhere(t) + ": the row is " + std::to_string(row.size()) +
+                    " bytes, more than a page holds");
+    auto page = pageWithRoom(t, def.page, row.size());
+    std::uint16_t slot = addRow(fmt, page->mut(), row);
+    def.rowCount += 1;
+    def.lastAutoNumber = last;
+    writeCounts(t);
+    RowId id{page->number, slot};
+    return {id, id};
+}
+
+void deleteRow(Table& t, const RowRef& r) {
+    requireWritable(t);
+    PageFile& f = t.file();
+    const Format& fmt = f.format();
+    auto page = f.writablePage(r.id.page);
+    RowSpan s = rowSpan(fmt, page->view(), r.id.row, t.where(r.id));
+    if (s.deleted())
+        throw Error(t.where(r.id) + ": the row is already deleted");
+    markDeleted(fmt, page->mut(), r.id.row);
+    if (!(r.data == r.id)) {
+        auto target = f.writablePage(r.data.page);
+        markDeleted(fmt, target->mut(), r.data.row);
+    }
+    TableDef& def = t.mutableDef();
+    if (def.rowCount > 0)
+        def.rowCount -= 1;
+    writeCounts(t);
 }
 
 } // namespace jet
