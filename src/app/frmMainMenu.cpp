@@ -9,7 +9,9 @@
 #include "formats/frmTab.h"
 #include "hostdata/AccountList.h"
 #include "platform/QtText.h"
+#include "restore/frmRestore.h"
 #include "tools/frmCleanUp.h"
+#include "wizard/CompanyChoice.h"
 #include "wizard/frmStepTwo.h"
 
 #include <QAction>
@@ -181,6 +183,7 @@ void frmMainMenu::buildMenus() {
             &frmMainMenu::mnuFileImportRetiree_Click);
     connect(mnuFileDeleteFormat, &QAction::triggered, this,
             &frmMainMenu::mnuFileDeleteFormat_Click);
+    connect(mnuFileRestore, &QAction::triggered, this, &frmMainMenu::mnuFileRestore_Click);
     connect(mnuToolsClean, &QAction::triggered, this, &frmMainMenu::mnuToolsClean_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMainMenu::mnuFileExit_Click);
     connect(mnuInstructions, &QAction::triggered, this, &frmMainMenu::mnuInstructions_Click);
@@ -373,6 +376,24 @@ void frmMainMenu::mnuFileImportParticipant_Click() {
 }
 void frmMainMenu::mnuFileImportRetiree_Click() {
     createCommand("RETIREE", mode::kRetiree);
+}
+
+void frmMainMenu::mnuFileRestore_Click() {
+    auto& s = context_.session;
+    context_.guarded([&] {
+        s.ModeCode = mode::kRestore;
+        if (s.AccountCount <= 1) {
+            s.AccountDir = s.AppDir + hostdata::readAccount(s.AppDir, 1).folderName();
+        } else {
+            openModal<wizard::frmStepThree>();
+            if (s.ModeCode == mode::kCancelled) {
+                s.ModeCode = mode::kNone;
+                return;
+            }
+        }
+        openModal<restore::frmRestore>();
+        s.ModeCode = mode::kNone;
+    });
 }
 
 void frmMainMenu::mnuToolsClean_Click() {

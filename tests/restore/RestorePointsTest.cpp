@@ -1,0 +1,109 @@
+#include "restore/RestorePoints.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using restore::ImportType;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+// The host's restore names end in a 26-character stamp: the date, the time, an extension.
+const std::string kStampA = "01-15-2026 at 10-30-05.dat";
+const std::string kStampB = "02-01-2026 at 08-05-59.dat";
+const std::string kStampC = "03-09-2026 at 23-59-00.dat";
+
+class RestorePointsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(host / "ACME" / "Restore");
+        accountDir = host.withSlash() + "ACME\\";
+    }
+    fs::path restoreDir() { return host / "ACME" / "Restore"; }
+
+    testsupport::TempDir host;
+    std::string accountDir;
+};
+
+TEST_F(RestorePointsTest, ListsEachPointWithItsOwnCompanions) {
+    writeFile(restoreDir() / ("NEWHIRE" + kStampB), "person B");
+    writeFile(restoreDir() / ("newhire" + kStampA), "person A");
+    writeFile(restoreDir() / ("Newhire" + kStampC), "person C");
+    writeFile(restoreDir() / ("Company_" + kStampA), "company A");
+    writeFile(restoreDir() / ("Insplan_" + kStampA), "plan A");
+    writeFile(restoreDir() / ("Insplan_" + kStampC), "plan C");
+    writeFile(restoreDir() / ("Qualifer" + kStampA), "other type");
+
+    auto points = restore::listRestorePoints(accountDir, ImportType::ActiveEmployees);
+    ASSERT_TRUE(points);
+    ASSERT_EQ(points->size(), 3u);
+    EXPECT_EQ((*points)[0].Caption, "Restore Point - 02-01-2026 at 08:05:59");
+    EXPECT_EQ((*points)[0].PersonFile, accountDir + "Restore\\NEWHIRE" + kStampB);
+    EXPECT_EQ((*points)[0].CompanyFile, "");
+    EXPECT_EQ((*points)[1].Caption, "Restore Point - 03-09-2026 at 23:59:00");
+    EXPECT_EQ((*points)[1].PlanFile, accountDir + "Restore\\Insplan_" + kStampC);
+    EXPECT_EQ((*points)[1].CompanyFile, "");
+    EXPECT_EQ((*points)[2].CompanyFile, accountDir + "Restore\\Company_" + kStampA);
+    EXPECT_EQ((*points)[2].PlanFile, accountDir + "Restore\\Insplan_" + kStampA);
+
+    EXPECT_EQ(restore::listRestorePoints(accountDir, ImportType::Qualifiers)->size(), 1u);
+    EXPECT_TRUE(restore::listRestorePoints(accountDir, ImportType::Retirees)->empty());
+    EXPECT_FALSE(restore::listRestorePoints(host.withSlash() + "NONE\\", ImportType::Qualifiers));
+}
+
+TEST_F(RestorePointsTest, RetireesAndParticipantsShareTheirFiles) {
+    writeFile(restoreDir() / ("particip" + kStampA), "participants");
+    auto retirees = restore::listRestorePoints(accountDir, ImportType::Retirees);
+    auto participants = restore::listRestorePoints(accountDir, ImportType::Participants);
+    ASSERT_EQ(retirees->size(), 1u);
+    EXPECT_EQ((*retirees)[0].PersonFile, (*participants)[0].PersonFile);
+    EXPECT_STREQ(restore::personTarget(ImportType::Retirees), "Particip.dat");
+    EXPECT_STREQ(restore::personTarget(ImportType::Participants), "Particip.dat");
+}
+
+TEST_F(RestorePointsTest, RestoresWhatTheCheckBoxesSay) {
+    writeFile(restoreDir() / ("newhire" + kStampA), "old person");
+    writeFile(restoreDir() / ("Company_" + kStampA), "old company");
+    writeFile(restoreDir() / ("Insplan_" + kStampA), "old plan");
+    auto point = restore::listRestorePoints(accountDir, ImportType::ActiveEmployees)->front();
+    struct Case {
+        bool company, plan;
+    };
+    for (auto [company, plan] :
+         {Case{false, false}, Case{true, false}, Case{false, true}, Case{true, true}}) {
+        writeFile(host / "ACME" / "NEWHIRE.DAT", "new person");
+        writeFile(host / "ACME" / "COMPANY.DAT", "new company");
+        writeFile(host / "ACME" / "INSPLAN.DAT", "new plan");
+        restore::restoreFiles(point, accountDir, ImportType::ActiveEmployees, company, plan);
+        EXPECT_EQ(readFile(host / "ACME" / "NEWHIRE.DAT"), "old person");
+        EXPECT_EQ(readFile(host / "ACME" / "COMPANY.DAT"), company ? "old company" : "new company");
+        EXPECT_EQ(readFile(host / "ACME" / "INSPLAN.DAT"), plan ? "old plan" : "new plan");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(host / "ACME"), fs::directory_iterator()), 4)
+        << "no temporary file is left beside the targets";
+}
+
+TEST_F(RestorePointsTest, AFailedCopyNamesTheFileAndKeepsWhatWasRestored) {
+    writeFile(restoreDir() / ("qualifer" + kStampA), "old person");
+    writeFile(restoreDir() / ("Company_" + kStampA), "old company");
+    auto point = restore::listRestorePoints(accountDir, ImportType::Qualifiers)->front();
+    writeFile(host / "ACME" / "Company.dat", "new company");
+    fs::remove(restoreDir() / ("Company_" + kStampA)); // gone since it was listed
+    try {
+        restore::restoreFiles(point, accountDir, ImportType::Qualifiers, true, true);
+        FAIL() << "the vanished copy must be reported";
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find("Company.dat"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readFile(host / "ACME" / "Qualifer.dat"), "old person");
+    EXPECT_EQ(readFile(host / "ACME" / "Company.dat"), "new company") << "never half written";
+}
+
+TEST_F(RestorePointsTest, ShortNamesGiveShortCaptionsWithoutHarm) {
+    EXPECT_EQ(restore::captionFor("newhire"), "Restore Point - newhire at ::");
+}
+
+} // namespace
