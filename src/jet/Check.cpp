@@ -2,6 +2,7 @@
 
 #include "jet/Error.h"
 #include "jet/PageFile.h"
+#include "jet/UsageMap.h"
 #include "platform/Coding.h"
 
 #include <map>
@@ -36,6 +37,25 @@ std::vector<std::string> checkDatabase(Database& db) {
                 if (!fresh)
                     problems.push_back(tn + ": page " + std::to_string(p) +
                                        " also belongs to table '" + utf8(it->second) + "'");
+            }
+            // Index trees: the root must be an index page and the usage map readable. (Entry
+            // order and coverage need the index page reader.)
+            for (std::size_t i = 0; i < t.def().realIndexes.size(); ++i) {
+                const RealIndex& ri = t.def().realIndexes[i];
+                std::string in = tn + ", index " + std::to_string(i);
+                if (ri.firstPage == 0 || ri.firstPage >= f.pageCount()) {
+                    problems.push_back(in + ": root page " + std::to_string(ri.firstPage) +
+                                       " is outside the file");
+                    continue;
+                }
+                auto root = f.page(ri.firstPage);
+                std::uint8_t type = root->view()[0];
+                if (type != static_cast<std::uint8_t>(PageType::IndexNode) &&
+                    type != static_cast<std::uint8_t>(PageType::IndexLeaf))
+                    problems.push_back(in + ": root page " + std::to_string(ri.firstPage) +
+                                       " is of type " + std::to_string(type) +
+                                       ", not an index page");
+                UsageMap::read(f, ri.usedPages, in);
             }
         } catch (const Error& err) {
             problems.push_back(err.what());
