@@ -362,3 +362,27 @@ TEST(JetLock, SecondWriterIsRefusedReadersAreNot) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(JetWriteRefusal, Jet3FilesAreReadOnly) {
+    fs::path src = jettest::fixtures() / "access-made/testV1997.mdb";
+    if (!fs::exists(src))
+        GTEST_SKIP() << "fixture absent";
+    testsupport::TempDir tmp;
+    fs::path f = tmp / "old.mdb";
+    fs::copy_file(src, f);
+    fs::permissions(f, fs::perms::owner_write, fs::perm_options::add);
+    auto db = Database::OpenDatabase(f);
+    auto rs = db.OpenRecordset("Table3"); // no rows; a plain insert
+    rs.AddNew();
+    rs["a"] = 1;
+    try {
+        rs.Update();
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("Jet 3"), std::string::npos) << e.what();
+    }
+}
+
+} // namespace
