@@ -184,3 +184,80 @@ TEST(MdbTool, SchemaNamesEveryColumnAndIndex) {
 }
 
 } // namespace
+
+namespace {
+
+fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from) {
+    fs::path to = tmp / "copy.mdb";
+    fs::copy_file(from, to);
+    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
+    return to;
+}
+
+TEST(MdbTool, ImportDeleteAndCheckWorkTogether) {
+    fs::path src = jettest::fixtures() / "templates/jet4/BRANDMDB.MDB";
+    if (!fs::exists(src))
+        GTEST_SKIP() << "fixture absent";
+    testsupport::TempDir tmp;
+    fs::path db = writableCopy(tmp, src);
+    const std::string q = quote(db.string());
+
+    ASSERT_EQ(tool("delete " + q + " Company_Information").status, 0);
+    testsupport::writeFile(
+        tmp / "in.tsv", std::string("company_name\tCOBRA_Admin_Fee\tDisabled_Admin_Fee\tADDRESS\n"
+                                    "Acme\t2.25\t$1,234.5\t\\N\n"
+                                    "Tab\\there\t\t7\tline\\nbreak\n"));
+    Outcome imp = run(std::string(TARNFIELD_MDB_TOOL) + " import " + q + " Company_Information < " +
+                      quote((tmp / "in.tsv").string()) + " 2>&1");
+    ASSERT_EQ(imp.status, 0) << imp.out;
+    Outcome exp = tool("export " + q + " Company_Information");
+    EXPECT_EQ(exp.out,
+              "Company_Name\tADDRESS\tAddress_Overflow\tCity_State_Zip\tAdministrator\ttitle\t"
+              "COBRA_Admin_Fee\tDisabled_Admin_Fee\n"
+              "Acme\t\\N\t\\N\t\\N\t\\N\t\\N\t2.25\t1234.5000\n"
+              "Tab\\there\tline\\nbreak\t\\N\t\\N\t\\N\t\\N\t\\N\t7.0000\n");
+    Outcome chk = tool("check " + q);
+    EXPECT_EQ(chk.status, 0) << chk.out;
+    EXPECT_EQ(chk.out, "");
+}
+
+TEST(MdbTool, ImportReportsTheLineOfABadValue) {
+    fs::path src = jettest::fixtures() / "templates/jet4/BRANDMDB.MDB";
+    if (!fs::exists(src))
+        GTEST_SKIP() << "fixture absent";
+    testsupport::TempDir tmp;
+    fs::path db = writableCopy(tmp, src);
+    testsupport::writeFile(tmp / "in.tsv",
+                           std::string("Company_Name\tCOBRA_Admin_Fee\nA\t1\nB\tlots\n"));
+    Outcome r = run(std::string(TARNFIELD_MDB_TOOL) + " import " + quote(db.string()) +
+                    " Company_Information < " + quote((tmp / "in.tsv").string()) + " 2>&1");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("line 3"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("COBRA_Admin_Fee"), std::string::npos) << r.out;
+}
+
+TEST(MdbTool, CheckReportsAWrongRowCountAndExitsOne) {
+    fs::path src = jettest::fixtures() / "access-made/delTestV2000.mdb";
+    if (!fs::exists(src))
+        GTEST_SKIP() << "fixture absent";
+    testsupport::TempDir tmp;
+    fs::path db = writableCopy(tmp, src);
+    // The one user table's definition page (type 0x4E) counts 2 rows: make it claim 5.
+    std::string bytes = testsupport::readFile(db);
+    bool patched = false;
+    for (std::size_t p = 3; p * 4096 < bytes.size() && !patched; ++p) {
+        std::size_t at = p * 4096;
+        if (bytes[at] == 0x02 && static_cast<std::uint8_t>(bytes[at + 40]) == 0x4E &&
+            bytes[at + 16] == 2) {
+            bytes[at + 16] = 5;
+            patched = true;
+        }
+    }
+    ASSERT_TRUE(patched);
+    testsupport::writeFile(db, bytes);
+    Outcome r = tool("check " + quote(db.string()));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("counts 5 rows, the pages hold 2"), std::string::npos) << r.out;
+}
+
+} // namespace
