@@ -11,6 +11,7 @@
 #include "platform/QtText.h"
 #include "restore/frmRestore.h"
 #include "tools/frmCleanUp.h"
+#include "tools/frmUnzip.h"
 #include "wizard/CompanyChoice.h"
 #include "wizard/frmStepTwo.h"
 
@@ -184,6 +185,7 @@ void frmMainMenu::buildMenus() {
     connect(mnuFileDeleteFormat, &QAction::triggered, this,
             &frmMainMenu::mnuFileDeleteFormat_Click);
     connect(mnuFileRestore, &QAction::triggered, this, &frmMainMenu::mnuFileRestore_Click);
+    connect(mnuToolsUnzip, &QAction::triggered, this, &frmMainMenu::mnuToolsUnzip_Click);
     connect(mnuToolsClean, &QAction::triggered, this, &frmMainMenu::mnuToolsClean_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMainMenu::mnuFileExit_Click);
     connect(mnuInstructions, &QAction::triggered, this, &frmMainMenu::mnuInstructions_Click);
@@ -396,6 +398,10 @@ void frmMainMenu::mnuFileRestore_Click() {
     });
 }
 
+void frmMainMenu::mnuToolsUnzip_Click() {
+    context_.guarded([&] { openModal<tools::frmUnzip>(); });
+}
+
 void frmMainMenu::mnuToolsClean_Click() {
     context_.guarded([&] { openModal<tools::frmCleanUp>(); });
 }
@@ -489,6 +495,8 @@ void frmMainMenu::Toolbar1_ButtonClick(QAction* button) {
         toolbarNew();
     else if (key == QStringLiteral("Delete"))
         toolbarDelete();
+    else if (key == QStringLiteral("Unzip"))
+        mnuToolsUnzip_Click();
     else if (key == QStringLiteral("Clean"))
         mnuToolsClean_Click();
     else if (key == QStringLiteral("Help"))

@@ -85,6 +85,7 @@ public slots:
     void mnuFileImportRetiree_Click();
     void mnuFileDeleteFormat_Click();
     void mnuToolsClean_Click();
+    void mnuToolsUnzip_Click();
     void mnuFileRestore_Click();
     void Toolbar1_ButtonClick(QAction* button);
 

@@ -1,0 +1,85 @@
+#include "support/WindowTest.h"
+#include "tools/frmUnzip.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <cstring>
+#include <zip.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class UnzipWindowTest : public testsupport::WindowTest {
+protected:
+    void SetUp() override { context.session.AppDir = host.withSlash(); }
+
+    void archive(const fs::path& file, const std::string& name, const std::string& data) {
+        int error = 0;
+        zip_t* z = zip_open(file.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        ASSERT_NE(z, nullptr);
+        char* copy = static_cast<char*>(std::malloc(data.size() + 1));
+        std::memcpy(copy, data.data(), data.size());
+        zip_file_add(z, name.c_str(), zip_source_buffer(z, copy, data.size(), 1), 0);
+        ASSERT_EQ(zip_close(z), 0);
+    }
+
+    tools::frmUnzip& browse(const fs::path& zipFile) {
+        auto& w = context.windows.get<tools::frmUnzip>();
+        ui.queueFile(zipFile.string());
+        w.cmdBrowse_Click();
+        ui.clearTranscript();
+        return w;
+    }
+};
+
+TEST_F(UnzipWindowTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
+    archive(host / "update.zip", "Brandmoor.exe", "new program");
+    testsupport::writeFile(host / "Brandmoor.exe", "old program");
+    auto& w = browse(host / "update.zip");
+    EXPECT_TRUE(w.cmdUnzipFile->isEnabled());
+    EXPECT_EQ(w.DestDir, host.withSlash());
+
+    ui.queueAnswer(platform::Answer::No);
+    w.cmdUnzipFile_Click();
+    ASSERT_EQ(ui.messages().size(), 2u);
+    EXPECT_EQ(ui.messages()[0].title, "Confirm File Replace");
+    EXPECT_EQ(ui.messages()[0].text, "This folder already contains a file named 'Brandmoor.exe'."
+                                     "\n\nWould you like to replace the existing file?\n\n");
+    EXPECT_EQ(ui.messages()[1].title, "Unzip Canceled");
+    EXPECT_EQ(testsupport::readFile(host / "Brandmoor.exe"), "old program");
+
+    ui.clearTranscript();
+    ui.queueAnswer(platform::Answer::Yes);
+    w.cmdUnzipFile_Click();
+    EXPECT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(testsupport::readFile(host / "Brandmoor.exe"), "new program");
+    EXPECT_FALSE(ui.busy());
+}
+
+TEST_F(UnzipWindowTest, LongPathsAreShortenedInTheLabelsOnly) {
+    auto folder = host / "a folder whose name makes the whole path long enough";
+    fs::create_directories(folder);
+    archive(folder / "u.zip", "new.txt", "x");
+    auto& w = browse(folder / "u.zip");
+    EXPECT_EQ(w.lblUnzipTo->text().size(), 45);
+    EXPECT_TRUE(w.lblUnzipTo->text().endsWith("~"));
+    w.cmdUnzipFile_Click();
+    EXPECT_TRUE(ui.messages().empty());
+    EXPECT_EQ(testsupport::readFile(folder / "new.txt"), "x");
+    EXPECT_EQ(tools::shortenedPath(std::string(45, 'p')), std::string(45, 'p'));
+}
+
+TEST_F(UnzipWindowTest, ADamagedArchiveGetsTheErrorMessage) {
+    testsupport::writeFile(host / "broken.zip", "PK\x03\x04 not really");
+    auto& w = browse(host / "broken.zip");
+    w.cmdUnzipFile_Click();
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].title, "Unzip Error");
+    EXPECT_TRUE(ui.messages()[0].text.starts_with(
+        "The program has encountered an error and your file will not be unziped.\nPlease try "
+        "again\nError Code: "));
+    EXPECT_FALSE(ui.busy());
+}
+
+} // namespace
