@@ -148,6 +148,34 @@ Binary readLongValue(PageFile& file, std::span<const std::uint8_t> ref, const st
     }
 }
 
+std::vector<RowId> longValueRowsOf(PageFile& file, std::span<const std::uint8_t> ref,
+                                   const std::string& where) {
+    std::vector<RowId> out;
+    if (ref.size() < 12)
+        throw Error(where + ": long value reference of " + std::to_string(ref.size()) +
+                    " bytes (12 needed)");
+    std::uint32_t word = coding::getU32(ref, 0);
+    std::uint8_t kind = static_cast<std::uint8_t>(word >> 24) & 0xC0;
+    if (kind == 0x80)
+        return out;
+    const Format& f = file.format();
+    RowId at = rowIdFromPointer(coding::getU32(ref, 4));
+    while (at.page != 0) {
+        if (at.page >= file.pageCount() || out.size() > file.pageCount())
+            throw Error(where + ": long value chain leaves the file or loops");
+        out.push_back(at);
+        if (kind == 0x40)
+            break;
+        auto page = file.page(at.page);
+        RowSpan s = rowSpan(f, page->view(), at.row, file.where(at.page));
+        if (s.deleted() || s.end - s.start < 4)
+            throw Error(where + ": long value piece on page " + std::to_string(at.page) +
+                        " is deleted or too short");
+        at = rowIdFromPointer(coding::getU32(page->view(), s.start));
+    }
+    return out;
+}
+
 // Row, Jet 4 (Jet 3 in brackets where it differs):
 //   OFFSET        SIZE MEANING
 //   0             2[1] number of columns stored in this row
@@ -161,7 +189,8 @@ Binary readLongValue(PageFile& file, std::span<const std::uint8_t> ref, const st
 //                      (yes/no: the value itself)
 // (e = row end, m = mask size; the variable part exists when the table has variable columns.)
 std::vector<Value> decodeRow(PageFile& file, const TableDef& t, std::span<const std::uint8_t> row,
-                             const std::string& where, const std::vector<bool>* wanted) {
+                             const std::string& where, const std::vector<bool>* wanted,
+                             std::vector<RowId>* longValueRows) {
     const Format& f = file.format();
     const bool jet4 = f.jet4();
     const std::size_t w = f.rowFieldSize;
@@ -250,6 +279,11 @@ std::vector<Value> decodeRow(PageFile& file, const TableDef& t, std::span<const 
                 if (static_cast<std::size_t>(c.varIndex) + 1 >= varOffsets.size())
                     continue; // added after this row was written
                 std::size_t s = varOffsets[c.varIndex], e = varOffsets[c.varIndex + 1];
+                if (longValueRows && c.isLongValue()) {
+                    auto held = longValueRowsOf(file, row.subspan(s, e - s), where);
+                    longValueRows->insert(longValueRows->end(), held.begin(), held.end());
+                    continue;
+                }
                 values[k] = variableValue(file, c, row.subspan(s, e - s), where);
             }
         }

@@ -16,10 +16,16 @@ class PageFile;
 
 // Values of one stored row, in the order of TableDef::columns. Long values (memo, OLE) are
 // fetched from their pages. With `wanted`, only the columns it marks are decoded (the rest are
-// Null). Throws jet::Error prefixed with `where` for a malformed row.
+// Null). With `longValueRows`, long values are not fetched: the rows holding them are listed.
+// Throws jet::Error prefixed with `where` for a malformed row.
 std::vector<Value> decodeRow(PageFile& file, const TableDef& table,
                              std::span<const std::uint8_t> row, const std::string& where,
-                             const std::vector<bool>* wanted = nullptr);
+                             const std::vector<bool>* wanted = nullptr,
+                             std::vector<RowId>* longValueRows = nullptr);
+
+// The rows (on long value pages) that hold a long value; none when it is inline.
+std::vector<RowId> longValueRowsOf(PageFile& file, std::span<const std::uint8_t> ref,
+                                   const std::string& where);
 
 // The bytes of a long value from its 12-byte reference in a row.
 Binary readLongValue(PageFile& file, std::span<const std::uint8_t> ref, const std::string& where);

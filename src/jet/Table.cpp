@@ -49,7 +49,8 @@ std::vector<RowRef> Table::scan() {
     return out;
 }
 
-std::vector<Value> Table::read(const RowRef& r, const std::vector<bool>* wanted) {
+std::vector<Value> Table::read(const RowRef& r, const std::vector<bool>* wanted,
+                               std::vector<RowId>* longValueRows) {
     const Format& f = file_.format();
     RowId at = r.data;
     // Follows overflow pointers (they may chain) to the row's bytes.
@@ -70,7 +71,8 @@ std::vector<Value> Table::read(const RowRef& r, const std::vector<bool>* wanted)
             at = rowIdFromPointer(coding::getU32(v, s.start));
             continue;
         }
-        return decodeRow(file_, def_, v.subspan(s.start, s.end - s.start), where(at), wanted);
+        return decodeRow(file_, def_, v.subspan(s.start, s.end - s.start), where(at), wanted,
+                         longValueRows);
     }
 }
 

@@ -35,7 +35,9 @@ public:
     std::vector<std::uint32_t> ownedPages();
 
     // The row's values; with `wanted`, only the marked columns (others Null).
-    std::vector<Value> read(const RowRef& r, const std::vector<bool>* wanted = nullptr);
+    // With `longValueRows`, long values are not fetched but their rows listed.
+    std::vector<Value> read(const RowRef& r, const std::vector<bool>* wanted = nullptr,
+                            std::vector<RowId>* longValueRows = nullptr);
     std::string where(RowId at) const;
 
 private:

@@ -91,6 +91,12 @@ bool UsageMap::contains(std::uint32_t page) const {
     return std::binary_search(pages_.begin(), pages_.end(), page);
 }
 
+bool UsageMap::reaches(std::uint32_t page) const {
+    if (inline_)
+        return page >= start_ && page - start_ < bits_;
+    return true;
+}
+
 void UsageMap::add(PageFile& file, std::uint32_t page) {
     set(file, page, true);
 }

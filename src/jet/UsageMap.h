@@ -22,6 +22,8 @@ public:
     const std::vector<std::uint32_t>& pages() const { return pages_; } // ascending
     bool contains(std::uint32_t page) const;
     bool inlineKind() const { return inline_; }
+    // Whether the map can record `page` at all.
+    bool reaches(std::uint32_t page) const;
 
     // Sets or clears a page's bit in the file. Throws when an inline map cannot reach the page.
     void add(PageFile& file, std::uint32_t page);

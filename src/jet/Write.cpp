@@ -327,6 +327,10 @@ std::string tableWhere(Table& t) {
     return t.file().name() + ", table '" + utf8(t.def().name) + "'";
 }
 
+bool hasFreeMap(Table& t) {
+    return t.def().freePages != 0 && t.def().freePages != t.def().usedPages;
+}
+
 // A fresh page for the table: appended to the file, taken off the global map of free pages,
 // and added to the table's owned and free-space maps.
 MutablePageRef newTablePage(Table& t, std::uint32_t owner) {
@@ -338,7 +342,7 @@ MutablePageRef newTablePage(Table& t, std::uint32_t owner) {
     if (global.contains(page->number))
         global.remove(f, page->number);
     used.add(f, page->number);
-    if (t.def().freePages != 0 && t.def().freePages != t.def().usedPages) {
+    if (hasFreeMap(t)) {
         UsageMap free = UsageMap::read(f, t.def().freePages, tableWhere(t) + " free-space map");
         free.add(f, page->number);
     }
@@ -446,14 +450,30 @@ void deleteRow(Table& t, const RowRef& r) {
     requireWritable(t);
     PageFile& f = t.file();
     const Format& fmt = f.format();
-    auto page = f.writablePage(r.id.page);
-    RowSpan s = rowSpan(fmt, page->view(), r.id.row, t.where(r.id));
-    if (s.deleted())
-        throw Error(t.where(r.id) + ": the row is already deleted");
-    markDeleted(fmt, page->mut(), r.id.row);
-    if (!(r.data == r.id)) {
-        auto target = f.writablePage(r.data.page);
-        markDeleted(fmt, target->mut(), r.data.row);
+    {
+        auto page = f.page(r.id.page);
+        RowSpan s = rowSpan(fmt, page->view(), r.id.row, t.where(r.id));
+        if (s.deleted())
+            throw Error(t.where(r.id) + ": the row is already deleted");
+    }
+    // Memo and OLE values stored on long value pages go with the row.
+    std::vector<bool> longColumns(t.def().columns.size(), false);
+    for (std::size_t i = 0; i < longColumns.size(); ++i)
+        longColumns[i] = t.def().columns[i].isLongValue();
+    std::vector<RowId> gone{r.id};
+    if (!(r.data == r.id))
+        gone.push_back(r.data);
+    t.read(r, &longColumns, &gone);
+    for (const RowId& at : gone) {
+        auto page = f.writablePage(at.page);
+        markDeleted(fmt, page->mut(), at.row);
+    }
+    // Pages that gained room go on the table's free-space map, where it reaches them.
+    if (hasFreeMap(t)) {
+        UsageMap free = UsageMap::read(f, t.def().freePages, tableWhere(t) + " free-space map");
+        for (const RowId& at : gone)
+            if (!free.contains(at.page) && free.reaches(at.page))
+                free.add(f, at.page);
     }
     TableDef& def = t.mutableDef();
     if (def.rowCount > 0)

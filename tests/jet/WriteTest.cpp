@@ -133,6 +133,23 @@ std::u16string randomText(std::mt19937& rng, std::size_t maxLen) {
     return s;
 }
 
+// Live rows on long value pages ("LVAL" where data pages name their table).
+std::size_t liveLongValueRows(Database& db) {
+    PageFile& f = db.File();
+    std::size_t n = 0;
+    for (std::uint32_t p = 1; p < f.pageCount(); ++p) {
+        auto page = f.page(p);
+        auto v = page->view();
+        if (v[0] != 0x01 || coding::getU32(v, 4) != 0x4C41564C)
+            continue;
+        std::uint16_t slots = coding::getU16(v, kJet4Format.dataRowCount);
+        for (std::uint16_t r = 0; r < slots; ++r)
+            if (!(coding::getU16(v, kJet4Format.dataRowTable + 2 * r) & kRowDeleted))
+                ++n;
+    }
+    return n;
+}
+
 class JetWrite : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -314,6 +331,11 @@ TEST_F(JetWrite, MemoValuesOfEverySizeReadBack) {
                   b.begin() + static_cast<std::ptrdiff_t>(at + 4096), first);
         testsupport::writeFile(file, b);
     }
+    std::size_t lvalRowsBefore;
+    {
+        auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
+        lvalRowsBefore = liveLongValueRows(db);
+    }
     const std::size_t sizes[] = {0, 1, 200, 300, 4000, 5000, 20000, 70000};
     {
         auto db = Database::OpenDatabase(file);
@@ -330,8 +352,10 @@ TEST_F(JetWrite, MemoValuesOfEverySizeReadBack) {
         }
         db.Close();
     }
-    auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    auto db = Database::OpenDatabase(file);
     EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+    const std::size_t lvalRowsWithMemos = liveLongValueRows(db);
+    EXPECT_GE(lvalRowsWithMemos, lvalRowsBefore + 6) << "long memos should live on their own pages";
     auto rs = db.OpenRecordset("Letter_Templates");
     std::int32_t id = 4; // the template's last autonumber is 3
     for (std::size_t n : sizes) {
@@ -342,6 +366,12 @@ TEST_F(JetWrite, MemoValuesOfEverySizeReadBack) {
             ASSERT_EQ(body[i], static_cast<char16_t>(i % 7 == 6 ? u'Ж' : u'a' + i % 26)) << i;
         EXPECT_EQ(std::get<std::int32_t>(rs["Letter_ID"].value()), id++) << "autonumber";
     }
+    // Deleting the rows gives their long value rows back.
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        if (utf8(std::get<std::u16string>(rs["Title"].value())).rfind("size ", 0) == 0)
+            rs.Delete();
+    EXPECT_EQ(liveLongValueRows(db), lvalRowsBefore);
+    EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
 }
 
 TEST(JetLock, SecondWriterIsRefusedReadersAreNot) {
