@@ -3,6 +3,7 @@
 // and a few TAB files, good and bad. For the demo and for trying the program by hand.
 #include "formats/FormatStore.h"
 #include "hostdata/AccountList.h"
+#include "hostdata/NewInsStructure.h"
 #include "platform/RecordFile.h"
 
 #include <cstdio>
@@ -29,68 +30,58 @@ void writeText(const fs::path& file, const std::string& text) {
     out << text;
 }
 
-Record blankRecord(std::uint32_t length) {
-    Record r(length);
-    auto bytes = r.mutableBytes();
-    std::fill(bytes.begin(), bytes.end(), static_cast<std::uint8_t>(' '));
-    return r;
-}
-
 Record company(const std::string& name, const std::string& city, float fee, float disabledFee) {
-    Record r = blankRecord(556);
-    r.setText(0, 40, name);
-    r.setText(40, 40, "100 Main Street");
-    r.setText(80, 40, "");
-    r.setText(120, 40, city);
-    r.setText(160, 30, "Pat Morgan");
-    r.setText(190, 30, "Benefits Manager");
-    r.setF32(500, fee);
-    r.setF32(504, disabledFee);
-    for (std::size_t i = 508; i < 512; ++i)
-        r.mutableBytes()[i] = 0;
-    return r;
+    hostdata::CompanyRecord c;
+    c.raw = Record(hostdata::CompanyRecord::kLength);
+    c.raw.setText(220, 336, ""); // the fields not interpreted are blank texts...
+    c.raw.setI32(508, 0);        // ...and zero numbers
+    c.name = name;
+    c.address = "100 Main Street";
+    c.cityStateZip = city;
+    c.administrator = "Pat Morgan";
+    c.title = "Benefits Manager";
+    c.cobraAdminFee = fee;
+    c.disabledAdminFee = disabledFee;
+    return c.encode();
 }
 
-// Both plan layouts share their first 236 bytes; the rates follow as currency (current layout)
-// or as single precision (older layout).
-Record plan(bool legacy, std::int16_t insurer, const std::string& name, double single,
-            double family) {
-    const std::uint32_t length = legacy ? 21990 : 24070;
-    Record r(length);
-    r.setI16(0, insurer);
-    r.setText(2, 50, name);
-    r.setText(52, 50, "1 Insurance Plaza");
-    r.setText(102, 50, "Hartford, CT  06101");
-    r.setText(152, 50, "860-555-0100");
-    r.setText(202, 10, "01/01/2026");
-    r.setText(212, 10, "12/31/2026");
-    r.setI16(222, 1);
-    r.setText(224, 1, "Y");
-    r.setText(225, 1, "N");
-    r.setText(226, 1, "Y");
-    r.setText(227, 1, "M");
-    r.setText(228, 1, "");
-    r.setI16(229, 26);
-    r.setI16(231, 24);
-    r.setText(233, 1, "");
-    r.setI16(234, 1); // two tiers: single and family
-    if (legacy) {
-        r.setF32(236, static_cast<float>(single));
-        r.setF32(248, static_cast<float>(family));
-    } else {
-        r.setI64(236, static_cast<std::int64_t>(single * 10000));
-        r.setI64(260, static_cast<std::int64_t>(family * 10000));
-    }
-    // Named rate names are blank-padded texts; everything else stays zero.
-    const std::size_t namedStart = legacy ? 252 : 268, namedSize = legacy ? 44 : 48;
-    for (int list = 0; list < 2; ++list) {
-        std::size_t base = list == 0 ? namedStart : (legacy ? 2974 : 3250);
-        for (std::size_t e = 0; e < 61; ++e)
-            r.setText(base + e * namedSize, 40, "");
-    }
-    r.setText(legacy ? 2936 : 3196, 10, "01/01/2025");
-    r.setText(legacy ? 2946 : 3206, 10, "12/31/2025");
-    return r;
+hostdata::PlanHeader planHeader(std::int16_t insurer, const std::string& name) {
+    hostdata::PlanHeader h;
+    h.insurerId = insurer;
+    h.companyName = name;
+    h.address = "1 Insurance Plaza";
+    h.cityStateZip = "Hartford, CT  06101";
+    h.phone = "860-555-0100";
+    h.effectiveDate = "01/01/2026";
+    h.completionDate = "12/31/2026";
+    h.termRegs = 1;
+    h.openEnrollment = "Y";
+    h.conversion = "N";
+    h.active = "Y";
+    h.planType = "M";
+    h.dependentTerm = 26;
+    h.studentTerm = 24;
+    h.tierStructure = 1; // two tiers: single and family
+    return h;
+}
+
+Record currentPlan(std::int16_t insurer, const std::string& name, double single, double family) {
+    hostdata::InsurancePlanRecord p;
+    p.header = planHeader(insurer, name);
+    p.rates = {static_cast<std::int64_t>(single * 10000), 0, 0,
+               static_cast<std::int64_t>(family * 10000)};
+    p.oldEffectiveDate = "01/01/2025";
+    p.oldCompletionDate = "12/31/2025";
+    return p.encode();
+}
+
+Record legacyPlan(std::int16_t insurer, const std::string& name, float single, float family) {
+    hostdata::LegacyInsurancePlanRecord p;
+    p.header = planHeader(insurer, name);
+    p.rates = {single, 0, 0, family};
+    p.oldEffectiveDate = "01/01/2025";
+    p.oldCompletionDate = "12/31/2025";
+    return p.encode();
 }
 
 hostdata::AccountRecord account(const std::string& folder, const std::string& name) {
@@ -125,14 +116,25 @@ int main(int argc, char** argv) {
         writeRecords(host / "ACME" / "COMPANY.DAT", 556,
                      {company("Acme Manufacturing", "Dover, DE  19901", 2.0f, 4.0f)});
         writeRecords(host / "ACME" / "INSPLAN.DAT", 24070,
-                     {plan(false, 1, "Blue Valley Health", 412.50, 1150.75),
-                      plan(false, 2, "Bright Smile Dental", 31.20, 88.40)});
+                     {currentPlan(1, "Blue Valley Health", 412.50, 1150.75),
+                      currentPlan(2, "Bright Smile Dental", 31.20, 88.40)});
         writeRecords(host / "HARBOR" / "COMPANY.DAT", 556,
                      {company("Harbor Dental Group", "Lewes, DE  19958", 2.0f, 2.0f)});
         writeRecords(host / "HARBOR" / "INSPLAN.DAT", 21990,
-                     {plan(true, 1, "Coastal Care HMO", 385.00, 1020.00)});
+                     {legacyPlan(1, "Coastal Care HMO", 385.00f, 1020.00f)});
         writeRecords(host / "PINE" / "COMPANY.DAT", 556,
                      {company("Pine Ridge Schools", "Milford, DE  19963", 2.0f, 3.0f)});
+
+        // A restore point taken before an earlier import, for the restore tool.
+        const std::string stamp = "01-15-2026 at 10-30-05.dat";
+        fs::create_directories(host / "ACME" / "Restore");
+        writeText(host / "ACME" / "Restore" / ("newhire" + stamp), "");
+        fs::copy_file(host / "ACME" / "COMPANY.DAT",
+                      host / "ACME" / "Restore" / ("Company_" + stamp),
+                      fs::copy_options::overwrite_existing);
+        fs::copy_file(host / "ACME" / "INSPLAN.DAT",
+                      host / "ACME" / "Restore" / ("Insplan_" + stamp),
+                      fs::copy_options::overwrite_existing);
 
         fs::remove(host / formats::kStoreFile);
         formats::FormatStore store(host.string() + "/");
