@@ -1,0 +1,78 @@
+// B-tree maintenance for Access indexes, independent of how a node is laid out on its page.
+//
+// Access keeps each index as a tree of pages: leaves hold (key, row) entries in order and are
+// linked both ways; an intermediate page holds, for each child, a copy of the child's last
+// entry and the child's page number. Entries are ordered by key bytes, then by row. The page
+// layout itself is the business of an IndexPages implementation, which also says whether a
+// node still fits its page.
+#pragma once
+
+#include "jet/Format.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+struct IndexEntry {
+    std::vector<std::uint8_t> key;
+    RowId row;
+    std::uint32_t child = 0; // intermediate nodes: the page this entry stands for
+};
+
+// Key bytes first, then the row.
+bool entryLess(const IndexEntry& a, const IndexEntry& b);
+
+struct IndexNode {
+    bool leaf = true;
+    std::uint32_t prev = 0, next = 0; // neighbours on the same level (0: none)
+    std::vector<IndexEntry> entries;
+};
+
+class IndexPages {
+public:
+    virtual ~IndexPages() = default;
+    virtual IndexNode load(std::uint32_t page) = 0;
+    virtual void store(std::uint32_t page, const IndexNode& node) = 0;
+    virtual bool fits(const IndexNode& node) = 0;
+    virtual std::uint32_t allocate() = 0;
+    virtual void release(std::uint32_t page) = 0;
+};
+
+class IndexTree {
+public:
+    // `what` names the index in messages.
+    IndexTree(IndexPages& pages, std::uint32_t root, std::string what);
+
+    std::uint32_t root() const { return root_; }
+
+    // Adds an entry; splits full pages. The root stays on its page.
+    void insert(const IndexEntry& e);
+    // Removes the entry for (key, row); false when there is none.
+    bool remove(const std::vector<std::uint8_t>& key, RowId row);
+    // Whether any entry has exactly this key (for unique indexes).
+    bool containsKey(const std::vector<std::uint8_t>& key);
+    // All entries in order, walking the leaves left to right.
+    std::vector<IndexEntry> entries();
+    // Structural problems: order, separators, links, levels. Empty when sound.
+    std::vector<std::string> verify();
+
+private:
+    struct Step {
+        std::uint32_t page;
+        IndexNode node;
+        std::size_t slot; // entry taken in this node (intermediate nodes)
+    };
+    std::vector<Step> descend(const IndexEntry& e);
+    void splitAndStore(std::vector<Step>& path, std::size_t level);
+    void fixSeparators(std::vector<Step>& path, std::size_t level);
+    std::uint32_t leftmostLeaf();
+
+    IndexPages& pages_;
+    std::uint32_t root_;
+    std::string what_;
+};
+
+} // namespace jet
