@@ -43,7 +43,10 @@ std::string hex(const Binary& b) {
 }
 
 std::string bracket(std::u16string_view name) {
-    return "[" + utf8(name) + "]";
+    std::string out(1, '[');
+    out += utf8(name);
+    out += ']';
+    return out;
 }
 
 std::string typeName(const ColumnDef& c, bool jet4) {

@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <random>
 
@@ -106,11 +107,14 @@ std::u16string textOf(const Value& v) {
                 // 1974-09-21T13:45:07 -> 9/21/1974 1:45:07 PM, as Access writes a date as text.
                 int y = std::stoi(s.substr(0, 4)), mo = std::stoi(s.substr(5, 2)),
                     d = std::stoi(s.substr(8, 2)), h = std::stoi(s.substr(11, 2));
-                std::string out =
-                    std::to_string(mo) + "/" + std::to_string(d) + "/" + std::to_string(y);
-                if (s.substr(11) != "00:00:00")
-                    out += " " + std::to_string(h % 12 == 0 ? 12 : h % 12) + s.substr(13, 6) +
-                           (h < 12 ? " AM" : " PM");
+                char buf[48];
+                std::snprintf(buf, sizeof buf, "%d/%d/%d", mo, d, y);
+                std::string out = buf;
+                if (s.compare(11, 8, "00:00:00") != 0) {
+                    std::snprintf(buf, sizeof buf, " %d%s %s", h % 12 == 0 ? 12 : h % 12,
+                                  s.substr(13, 6).c_str(), h < 12 ? "AM" : "PM");
+                    out += buf;
+                }
                 return utf16(out);
             } else if constexpr (std::is_same_v<T, Guid>)
                 return utf16(guidText(x));
@@ -273,16 +277,20 @@ Value convertForColumn(Table& t, const ColumnDef& c, const Value& v) {
         if (const auto* g = std::get_if<Guid>(&v))
             return *g;
         if (text) {
-            std::string s = utf8(trimmed(*text)), hex;
-            for (char ch : s)
-                if (std::isxdigit(static_cast<unsigned char>(ch)))
-                    hex += ch;
-                else if (ch != '{' && ch != '}' && ch != '-')
-                    hex = "x";
-            if (hex.size() == 32) {
+            std::vector<std::uint8_t> nibbles;
+            bool bad = false;
+            for (char16_t ch : *text) {
+                if (ch >= u'0' && ch <= u'9')
+                    nibbles.push_back(static_cast<std::uint8_t>(ch - u'0'));
+                else if ((ch | 0x20) >= u'a' && (ch | 0x20) <= u'f')
+                    nibbles.push_back(static_cast<std::uint8_t>((ch | 0x20) - u'a' + 10));
+                else if (ch != u'{' && ch != u'}' && ch != u'-' && ch != u' ')
+                    bad = true;
+            }
+            if (!bad && nibbles.size() == 32) {
                 std::uint8_t b[16];
                 for (int i = 0; i < 16; ++i)
-                    b[i] = static_cast<std::uint8_t>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
+                    b[i] = static_cast<std::uint8_t>(nibbles[2 * i] << 4 | nibbles[2 * i + 1]);
                 // Text order: first three groups big-endian; stored little-endian.
                 Guid g;
                 const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};

@@ -416,3 +416,24 @@ TEST(JetWriteRefusal, Jet3FilesAreReadOnly) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(JetWriteGuid, TextConvertsToTheSameGuidText) {
+    fs::path src = jettest::fixtures() / "access-made/testV2000.mdb";
+    if (!fs::exists(src))
+        GTEST_SKIP() << "fixture absent";
+    auto db = Database::OpenDatabase(src, OpenMode::ReadOnly);
+    Table& t = db.GetTable(u"Table4");
+    const ColumnDef* c = t.def().findColumn(u"data");
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(c->type, ColumnType::Guid);
+    Value g = convertForColumn(t, *c, std::u16string(u"{01234567-89ab-CDEF-0123-456789ABCDEF}"));
+    EXPECT_EQ(exportText(g), "{01234567-89AB-CDEF-0123-456789ABCDEF}");
+    EXPECT_EQ(std::get<Guid>(g).bytes[0], 0x67); // first group stored little-endian
+    EXPECT_THROW(convertForColumn(t, *c, std::u16string(u"{0123}")), Error);
+    EXPECT_THROW(convertForColumn(t, *c, std::u16string(u"{01234567-89ab-CDEF-0123-456789ABCDEX}")),
+                 Error);
+}
+
+} // namespace
