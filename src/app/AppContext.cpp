@@ -1,8 +1,20 @@
 #include "app/AppContext.h"
 
+#include <ctime>
 #include <exception>
 
 namespace app {
+
+dates::Date AppContext::systemToday() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
 
 void AppContext::guarded(const std::function<void()>& work) {
     try {

@@ -4,6 +4,7 @@
 
 #include "app/ImportSession.h"
 #include "app/WindowRegistry.h"
+#include "platform/Dates.h"
 #include "platform/Interaction.h"
 
 #include <functional>
@@ -27,6 +28,10 @@ struct AppContext {
 
     // Ends the program at once; the program sets it to quit the event loop.
     std::function<void()> exitProgram;
+
+    // Today's date on the user's clock; tests set a fixed day.
+    std::function<dates::Date()> today = systemToday;
+    static dates::Date systemToday();
 
     // Runs one event handler's work; an error it did not handle itself becomes one critical
     // message, and the program keeps running.

@@ -4,6 +4,7 @@
 #include "app/Instructions.h"
 #include "app/Twips.h"
 #include "app/frmAbout.h"
+#include "backup/BackupWindows.h"
 #include "formats/FormatDialogs.h"
 #include "formats/FormatStore.h"
 #include "formats/frmTab.h"
@@ -185,6 +186,7 @@ void frmMainMenu::buildMenus() {
     connect(mnuFileDeleteFormat, &QAction::triggered, this,
             &frmMainMenu::mnuFileDeleteFormat_Click);
     connect(mnuFileRestore, &QAction::triggered, this, &frmMainMenu::mnuFileRestore_Click);
+    connect(mnuSystemRestore, &QAction::triggered, this, &frmMainMenu::mnuSystemRestore_Click);
     connect(mnuToolsUnzip, &QAction::triggered, this, &frmMainMenu::mnuToolsUnzip_Click);
     connect(mnuToolsClean, &QAction::triggered, this, &frmMainMenu::mnuToolsClean_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMainMenu::mnuFileExit_Click);
@@ -396,6 +398,10 @@ void frmMainMenu::mnuFileRestore_Click() {
         openModal<restore::frmRestore>();
         s.ModeCode = mode::kNone;
     });
+}
+
+void frmMainMenu::mnuSystemRestore_Click() {
+    context_.guarded([&] { openModal<backup::frmStartBackup>(); });
 }
 
 void frmMainMenu::mnuToolsUnzip_Click() {

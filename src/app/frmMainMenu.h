@@ -87,6 +87,7 @@ public slots:
     void mnuToolsClean_Click();
     void mnuToolsUnzip_Click();
     void mnuFileRestore_Click();
+    void mnuSystemRestore_Click();
     void Toolbar1_ButtonClick(QAction* button);
 
 protected:

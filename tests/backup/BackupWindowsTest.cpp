@@ -1,0 +1,142 @@
+#include "backup/BackupWindows.h"
+
+#include "support/WindowTest.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace fs = std::filesystem;
+using backup::frmRestoreData;
+
+namespace {
+
+class BackupWindowsTest : public testsupport::WindowTest {
+protected:
+    void SetUp() override {
+        context.session.AppDir = host.withSlash();
+        context.today = [] { return dates::Date{2026, 12, 6}; };
+        auto fixtures = testsupport::fixturesDir();
+        if (fixtures.empty())
+            GTEST_SKIP() << "shared fixtures are not beside the repository";
+        fs::copy_file(fixtures / "templates" / "jet4" / "sysrestore.mdb", host / "sysrestore.mdb");
+    }
+
+    std::vector<int> redDays(const frmRestoreData& w) {
+        std::vector<int> out;
+        for (const auto& c : w.cells)
+            if (c.visible && c.red)
+                out.push_back(std::stoi(c.caption));
+        return out;
+    }
+};
+
+TEST_F(BackupWindowsTest, TheCalendarShowsTodaysMonthWithItsBackupDaysInRed) {
+    auto& w = context.windows.get<frmRestoreData>();
+    EXPECT_EQ(w.MonthYearLabel->text(), "December 2026");
+    EXPECT_EQ(w.MonthList->currentText(), "12");
+    EXPECT_EQ(w.YearList->currentText(), "2026");
+    EXPECT_FALSE(w.cells[1].visible);
+    EXPECT_EQ(w.cells[2].caption, " 1 ");
+    EXPECT_EQ(w.cells[32].caption, " 31");
+    EXPECT_FALSE(w.cells[33].visible);
+    EXPECT_EQ(redDays(w), (std::vector<int>{1, 4}));
+    EXPECT_TRUE(w.cells[7].today);
+    EXPECT_EQ(w.selectedDay, " 6 ");
+    EXPECT_TRUE(w.cells[7].outlined);
+    EXPECT_EQ(w.lstRestorePoints->count(), 0);
+
+    w.dateLabel_Click(2);
+    ASSERT_EQ(w.lstRestorePoints->count(), 2);
+    EXPECT_EQ(w.lstRestorePoints->item(0)->text(), "1 - 09:15:02 AM - Weekly backup");
+    EXPECT_FALSE(w.cells[7].outlined);
+    EXPECT_TRUE(w.cells[2].outlined);
+
+    w.MonthDn_Click();
+    EXPECT_EQ(w.MonthYearLabel->text(), "November 2026");
+    EXPECT_EQ(redDays(w), (std::vector<int>{28}));
+    EXPECT_EQ(w.selectedDay, " 1 ") << "the same day number stays selected";
+    w.Monthup_Click();
+    w.Monthup_Click();
+    EXPECT_EQ(w.MonthYearLabel->text(), "January 2027");
+    EXPECT_TRUE(redDays(w).empty());
+}
+
+TEST_F(BackupWindowsTest, NavigationStopsAtItsLimitsAndLeapYearsCount) {
+    auto& w = context.windows.get<frmRestoreData>();
+    w.YearList->setCurrentIndex(2000 - 1999);
+    w.MonthList->setCurrentIndex(1);
+    EXPECT_EQ(redDays(w), (std::vector<int>{29}));
+    w.YearList->setCurrentIndex(2100 - 1999);
+    EXPECT_EQ(w.cells[std::size_t(backup::weekdayOfFirst(2100, 2) - 1 + 27)].caption, " 28");
+    EXPECT_FALSE(w.cells[std::size_t(backup::weekdayOfFirst(2100, 2) - 1 + 28)].visible);
+
+    w.YearList->setCurrentIndex(0);
+    w.MonthList->setCurrentIndex(0);
+    w.MonthDn_Click();
+    w.YearDn_Click();
+    EXPECT_EQ(w.MonthYearLabel->text(), "January 1999");
+    w.YearList->setCurrentIndex(w.YearList->count() - 1);
+    w.MonthList->setCurrentIndex(11);
+    w.Monthup_Click();
+    w.YearUp_Click();
+    EXPECT_EQ(w.MonthYearLabel->text(), "December 2101");
+    EXPECT_EQ(redDays(w), (std::vector<int>{31}));
+}
+
+TEST_F(BackupWindowsTest, NextShowsTheChosenBackupsDetails) {
+    auto& w = context.windows.get<frmRestoreData>();
+    w.cmdNext_Click();
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].title, "Selection Error");
+
+    w.dateLabel_Click(5); // the 4th
+    w.lstRestorePoints->setCurrentRow(0);
+    QString details;
+    testsupport::whenModalOpens([&] {
+        auto* d = context.windows.find<backup::frmRestoreData2>();
+        ASSERT_NE(d, nullptr);
+        details = d->lblDatatoRestore->text();
+        d->cmdCancel_Click();
+    });
+    w.cmdNext_Click();
+    EXPECT_EQ(context.session.SelectedBackupNumber, 3);
+    EXPECT_EQ(details, "Name: Before import\rDate / Time: 12-4-2026 08:00:00 AM\rBackup Location: "
+                       "D:\\Backups\\2026-12-04\\\rNotes: ACME import");
+    EXPECT_FALSE(context.windows.isLoaded<frmRestoreData>());
+}
+
+TEST_F(BackupWindowsTest, TheStartWindowNeedsTheCatalogueAndAChoice) {
+    auto& start = context.windows.get<backup::frmStartBackup>();
+    EXPECT_TRUE(start.cmdNext->isEnabled());
+    start.cmdNext_Click();
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "You need to select an option before you can continue.");
+    context.windows.unload<backup::frmStartBackup>();
+
+    fs::remove(host / "sysrestore.mdb");
+    auto& missing = context.windows.get<backup::frmStartBackup>();
+    EXPECT_FALSE(missing.cmdNext->isEnabled());
+    EXPECT_EQ(ui.messages().back().title, "Missing File");
+}
+
+TEST_F(BackupWindowsTest, TheGroupChoiceListsTheCompaniesAndCompleteBackup) {
+    std::string r(102, ' ');
+    r[0] = r[1] = 0;
+    r.replace(52, 4, "Acme");
+    testsupport::writeFile(host / "ACCOUNT.DAT", r + std::string(60, ' '));
+    auto& w = context.windows.get<backup::frmCreatBackup>();
+    EXPECT_EQ(context.session.AccountCount, 1) << "whole records only";
+    ASSERT_EQ(w.cboCompanyName->count(), 2);
+    EXPECT_EQ(w.cboCompanyName->itemText(1), "Complete Backup");
+    w.cmdNext_Click();
+    EXPECT_EQ(ui.messages().back().title, "Application Error");
+    w.cboCompanyName->setCurrentIndex(1);
+    w.cmdNext_Click();
+    EXPECT_EQ(context.session.BackupGroup, "Complete Backup");
+    EXPECT_EQ(ui.messages().back().icon, platform::Icon::Information);
+}
+
+} // namespace
