@@ -1,0 +1,124 @@
+#include "mapping/ValueRules.h"
+
+#include "platform/Ansi.h"
+#include "platform/Dates.h"
+
+#include <algorithm>
+
+namespace mapping {
+
+std::string quoteRule(std::string_view value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return std::string(value.substr(1, value.size() - 2));
+    return std::string(value);
+}
+
+std::string cutTo(std::string_view value, std::size_t n) {
+    auto t = ansi::trim(value);
+    return std::string(t.substr(0, std::min(n, t.size())));
+}
+
+std::string cityJoin(std::string_view city, std::string_view state, std::string_view zip) {
+    return std::string(ansi::trim(city)) + ", " + std::string(ansi::trim(state)) + "  " +
+           std::string(ansi::trim(zip));
+}
+
+std::string genderCode(std::string_view value) {
+    if (value.empty())
+        return "N";
+    char c = value.front();
+    if (c == 'm' || c == 'M')
+        return "M";
+    if (c == 'f' || c == 'F')
+        return "F";
+    return "N";
+}
+
+std::string socialNumber(std::string_view value) {
+    auto t = ansi::trim(value);
+    if (t.size() == 9)
+        return std::string(t.substr(0, 3)) + "-" + std::string(t.substr(3, 2)) + "-" +
+               std::string(t.substr(5, 4));
+    return std::string(t);
+}
+
+namespace {
+std::optional<dates::Date> shortDate(std::string_view value) {
+    auto t = ansi::trim(value);
+    if (t.size() > 10)
+        return std::nullopt;
+    return dates::parseDate(t);
+}
+} // namespace
+
+std::string dateRule(std::string_view value) {
+    auto d = shortDate(value);
+    return d ? dates::formatUs(*d) : std::string();
+}
+
+std::string retirementDate(std::string_view value) {
+    auto d = shortDate(value);
+    if (!d || dates::toSerial(*d) <= dates::toSerial({100, 1, 1}))
+        return std::string();
+    return dates::formatUs(dates::addDays(*d, -1));
+}
+
+namespace {
+
+struct Number {
+    bool negative = false;
+    std::string whole;    // digits before the point
+    std::string fraction; // digits after it
+};
+
+std::optional<Number> parseNumber(std::string_view value) {
+    auto t = ansi::trim(value);
+    Number n;
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        n.negative = t[i++] == '-';
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+        n.whole += t[i++];
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+            n.fraction += t[i++];
+    }
+    if (i != t.size() || (n.whole.empty() && n.fraction.empty()))
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
+
+bool isNumber(std::string_view value) {
+    return parseNumber(value).has_value();
+}
+
+std::optional<std::string> formatAmount(std::string_view value) {
+    auto n = parseNumber(value);
+    if (!n)
+        return std::nullopt;
+    // Hundredths as a digit string, rounded on the third decimal, without binary fractions.
+    std::string digits = n->whole + (n->fraction + "000").substr(0, 2);
+    bool roundUp = n->fraction.size() > 2 && n->fraction[2] >= '5';
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.empty())
+        digits = "0";
+    if (roundUp) {
+        int k = static_cast<int>(digits.size()) - 1;
+        while (k >= 0 && digits[static_cast<std::size_t>(k)] == '9')
+            digits[static_cast<std::size_t>(k--)] = '0';
+        if (k < 0)
+            digits.insert(digits.begin(), '1');
+        else
+            ++digits[static_cast<std::size_t>(k)];
+    }
+    while (digits.size() < 3)
+        digits.insert(digits.begin(), '0');
+    std::string text = digits.substr(0, digits.size() - 2) + "." + digits.substr(digits.size() - 2);
+    bool zero = digits.find_first_not_of('0') == std::string::npos;
+    return (n->negative && !zero ? "-" : "") + text;
+}
+
+} // namespace mapping
