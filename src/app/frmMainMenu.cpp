@@ -429,11 +429,15 @@ void step(const std::function<void()>& work) {
 }
 } // namespace
 
+bool frmMainMenu::chooseFileType() {
+    step([&] { openModal<formats::Dialog1>(); });
+    return context_.session.ModeCode != mode::kCancelled;
+}
+
 void frmMainMenu::toolbarOpen() {
     auto& s = context_.session;
     bool stop = false;
-    step([&] { openModal<formats::Dialog1>(); });
-    if (s.ModeCode == mode::kCancelled)
+    if (!chooseFileType())
         return;
     step([&] {
         formats::FormatStore store(s.AppDir);
@@ -461,8 +465,7 @@ void frmMainMenu::toolbarOpen() {
 
 void frmMainMenu::toolbarNew() {
     auto& s = context_.session;
-    step([&] { openModal<formats::Dialog1>(); });
-    if (s.ModeCode == mode::kCancelled)
+    if (!chooseFileType())
         return;
     s.FormatSource = source::kStructureOnly;
     step([&] { showModeless<formats::frmTab>(); });
@@ -471,8 +474,7 @@ void frmMainMenu::toolbarNew() {
 void frmMainMenu::toolbarDelete() {
     auto& s = context_.session;
     s.ToolbarOp = toolbar::kDelete;
-    step([&] { openModal<formats::Dialog1>(); });
-    if (s.ModeCode == mode::kCancelled)
+    if (!chooseFileType())
         return;
     step([&] {
         formats::FormatStore store(s.AppDir);

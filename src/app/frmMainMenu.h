@@ -98,6 +98,8 @@ private:
     void buildMenus();
     void buildToolbar();
     void createCommand(const char* fileType, int code);
+    // The type dialog; false when the user cancelled it.
+    bool chooseFileType();
     void toolbarOpen();
     void toolbarNew();
     void toolbarDelete();
