@@ -1,8 +1,11 @@
 #include "support/WindowTest.h"
 #include "tools/frmUnzip.h"
 
+#include <QComboBox>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QTreeView>
 #include <cstring>
 #include <zip.h>
 
@@ -68,6 +71,26 @@ TEST_F(UnzipWindowTest, LongPathsAreShortenedInTheLabelsOnly) {
     EXPECT_TRUE(ui.messages().empty());
     EXPECT_EQ(testsupport::readFile(folder / "new.txt"), "x");
     EXPECT_EQ(tools::shortenedPath(std::string(45, 'p')), std::string(45, 'p'));
+}
+
+TEST_F(UnzipWindowTest, AChosenDestinationIsShownWholeAndUsed) {
+    archive(host / "u.zip", "item.txt", "data");
+    auto target = host / "a destination folder with a name longer than the label";
+    fs::create_directories(target);
+    auto& w = browse(host / "u.zip");
+    testsupport::whenModalOpens([&] {
+        auto* d = context.windows.find<tools::Dialog>();
+        ASSERT_NE(d, nullptr);
+        EXPECT_GT(d->Drive1->count(), 0);
+        d->Dir1->setCurrentIndex(static_cast<QFileSystemModel*>(d->Dir1->model())
+                                     ->index(QString::fromStdString(target.string())));
+        d->OKButton_Click();
+    });
+    w.cmdBrowseDestination_Click();
+    EXPECT_EQ(w.DestDir, target.string() + "/");
+    EXPECT_EQ(w.lblUnzipTo->text().toStdString(), target.string() + "/");
+    w.cmdUnzipFile_Click();
+    EXPECT_EQ(testsupport::readFile(target / "item.txt"), "data");
 }
 
 TEST_F(UnzipWindowTest, ADamagedArchiveGetsTheErrorMessage) {
