@@ -2,6 +2,7 @@
 
 #include "jet/DataPage.h"
 #include "jet/Error.h"
+#include "jet/IndexSupport.h"
 #include "jet/PageFile.h"
 #include "jet/UsageMap.h"
 #include "platform/Coding.h"
@@ -71,6 +72,8 @@ std::vector<std::string> checkDatabase(Database& db) {
                     problems.push_back(tn + ": page " + std::to_string(p) +
                                        " also belongs to table '" + utf8(it->second) + "'");
             }
+            for (auto& p : checkIndexes(t))
+                problems.push_back(std::move(p));
             // Index trees: the root must be an index page and the usage map readable. (Entry
             // order and coverage need the index page reader.)
             for (std::size_t i = 0; i < t.def().realIndexes.size(); ++i) {

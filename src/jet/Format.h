@@ -103,8 +103,8 @@ inline constexpr Format kJet4Format{JetVersion::Jet4, 4096,
                                     16, 20, 40, 41, 43, 45, 47, 51, 55, 59, 63, 12,
                                     // column
                                     25, 5, 7, 9, 11, 11, 15, 16, 21, 23,
-                                    // real index
-                                    52, 4, 34, 38, 42,
+                                    // real index: 4 unknown bytes between root and flags
+                                    52, 4, 34, 38, 46,
                                     // logical index
                                     28, 4, 8, 12, 13, 17, 21, 22, 23, 2};
 

@@ -351,6 +351,40 @@ void putFixed(const ColumnDef& c, const Value& v, coding::MutableBytes out, bool
 
 } // namespace
 
+std::vector<std::uint8_t> fixedBytes(const ColumnDef& c, const Value& v, bool jet4) {
+    std::size_t width = c.length;
+    switch (c.type) {
+    case ColumnType::Byte:
+        width = 1;
+        break;
+    case ColumnType::Int:
+        width = 2;
+        break;
+    case ColumnType::Long:
+    case ColumnType::Float:
+        width = 4;
+        break;
+    case ColumnType::Money:
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+        width = 8;
+        break;
+    case ColumnType::Guid:
+        width = 16;
+        break;
+    case ColumnType::Numeric:
+        width = 17;
+        break;
+    case ColumnType::Boolean:
+        return {static_cast<std::uint8_t>(std::get<bool>(v) ? 1 : 0)};
+    default:
+        break;
+    }
+    std::vector<std::uint8_t> out(width, 0);
+    putFixed(c, v, out, jet4);
+    return out;
+}
+
 std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
                                     const std::vector<Value>& values, const LongValueStore& store,
                                     std::size_t inlineLimit) {

@@ -39,6 +39,9 @@ struct LongValueRef {
 // Stores a long value outside the row; used by encodeRow for values too long to keep inline.
 using LongValueStore = std::function<LongValueRef(std::span<const std::uint8_t> bytes)>;
 
+// The little-endian bytes a fixed-size value is stored as (yes/no: one byte, 1 or 0).
+std::vector<std::uint8_t> fixedBytes(const ColumnDef& c, const Value& v, bool jet4);
+
 // Row bytes for `values` (already of each column's type, or Null). Long values longer than
 // `inlineLimit` bytes go through `store`.
 std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& table,

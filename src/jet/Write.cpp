@@ -2,6 +2,7 @@
 
 #include "jet/DataPage.h"
 #include "jet/Error.h"
+#include "jet/IndexSupport.h"
 #include "jet/PageFile.h"
 #include "jet/Row.h"
 #include "jet/Text.h"
@@ -325,7 +326,7 @@ void requireWritable(Table& t) {
         throw Error(f.name() + ": the database is open read-only");
     if (!f.format().jet4())
         throw Error(f.name() + ": changing Access 97 (Jet 3) databases is not supported");
-    if (!t.def().realIndexes.empty())
+    if (!t.def().realIndexes.empty() && !indexCodec())
         throw Error(f.name() + ", table '" + utf8(t.def().name) + "': the table has " +
                     std::to_string(t.def().realIndexes.size()) +
                     " indexes, and updating indexes is not supported yet");
@@ -438,6 +439,8 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
             values[i] = g;
         }
     }
+    // A duplicate key is refused before anything is written.
+    checkUnique(t, values);
     auto store = [&t](std::span<const std::uint8_t> b) { return storeLongValue(t, b); };
     std::vector<std::uint8_t> row = encodeRow(fmt, def, values, store, 256);
     if (row.size() > maxRow(fmt))
@@ -447,10 +450,11 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
                     " bytes, more than a page holds");
     auto page = pageWithRoom(t, def.page, row.size());
     std::uint16_t slot = addRow(fmt, page->mut(), row);
+    RowId id{page->number, slot};
+    addToIndexes(t, id, values);
     def.rowCount += 1;
     def.lastAutoNumber = last;
     writeCounts(t);
-    RowId id{page->number, slot};
     return {id, id};
 }
 
@@ -468,6 +472,8 @@ void deleteRow(Table& t, const RowRef& r) {
     std::vector<bool> longColumns(t.def().columns.size(), false);
     for (std::size_t i = 0; i < longColumns.size(); ++i)
         longColumns[i] = t.def().columns[i].isLongValue();
+    if (!t.def().realIndexes.empty())
+        removeFromIndexes(t, r.id, t.read(r));
     std::vector<RowId> gone{r.id};
     if (!(r.data == r.id))
         gone.push_back(r.data);
