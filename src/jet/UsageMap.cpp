@@ -104,8 +104,35 @@ void UsageMap::remove(PageFile& file, std::uint32_t page) {
     set(file, page, false);
 }
 
+// An inline map covers a fixed window of pages; a table that grows past it gets the reference
+// kind in the same row (its bytes hold a bitmap page number per range), keeping its pages.
+void UsageMap::promoteToReference(PageFile& file) {
+    const Format& f = file.format();
+    std::size_t entries = 0;
+    {
+        auto rp = file.writablePage(row_.page);
+        RowSpan s = rowSpan(f, rp->view(), row_.row, file.where(row_.page));
+        entries = (s.end - s.start - 1) / 4;
+        auto bytes = rp->mut();
+        bytes[s.start] = 0x01;
+        for (std::size_t i = s.start + 1; i < s.end; ++i)
+            bytes[i] = 0;
+    }
+    auto kept = std::move(pages_);
+    pages_.clear();
+    inline_ = false;
+    maps_.assign(entries, 0);
+    for (std::uint32_t p : kept)
+        set(file, p, true);
+}
+
 void UsageMap::set(PageFile& file, std::uint32_t page, bool on) {
     const Format& f = file.format();
+    if (inline_ && !reaches(page)) {
+        if (!on)
+            return; // a page the map cannot hold is not in it
+        promoteToReference(file);
+    }
     if (inline_) {
         if (page < start_ || page - start_ >= bits_)
             throw Error(what_ + ": page " + std::to_string(page) +

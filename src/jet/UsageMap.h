@@ -25,12 +25,14 @@ public:
     // Whether the map can record `page` at all.
     bool reaches(std::uint32_t page) const;
 
-    // Sets or clears a page's bit in the file. Throws when an inline map cannot reach the page.
+    // Sets or clears a page's bit in the file. An inline map that cannot reach the page is
+    // turned into the reference kind first.
     void add(PageFile& file, std::uint32_t page);
     void remove(PageFile& file, std::uint32_t page);
 
 private:
     void set(PageFile& file, std::uint32_t page, bool on);
+    void promoteToReference(PageFile& file);
 
     RowId row_;
     std::string what_;

@@ -267,6 +267,30 @@ TEST_F(JetWrite, EmptyInsertDeleteInsertRoundTrip) {
     verify(expected, "700 more inserted");
 }
 
+TEST_F(JetWrite, ATableGrowsPastTheReachOfItsInlineUsageMap) {
+    // An inline map covers 512 pages from its start: enough rows to pass that make the engine
+    // switch the table's maps to the reference kind, which must keep every page.
+    {
+        auto db = Database::OpenDatabase(file);
+        auto rs = db.OpenRecordset("Company_Information");
+        for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+            rs.Delete();
+        for (int i = 0; i < 100000; ++i) {
+            rs.AddNew();
+            rs["Company_Name"] = u"Company " + jet::utf16(std::to_string(i));
+            rs.Update();
+        }
+        rs.Close();
+        EXPECT_GT(db.File().pageCount(), 600u);
+        db.Close();
+    }
+    auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+    EXPECT_EQ(db.GetTable(u"Company_Information").def().rowCount, 100000u);
+    auto rs = db.OpenRecordset("Company_Information");
+    EXPECT_EQ(rs.RecordCount(), 100000);
+}
+
 TEST_F(JetWrite, OverlongTextIsRefusedNamingColumnAndWidth) {
     auto db = Database::OpenDatabase(file);
     auto rs = db.OpenRecordset("Company_Information");
