@@ -69,27 +69,10 @@ std::string typeName(ColumnType t) {
     return "type " + std::to_string(static_cast<int>(t));
 }
 
-std::size_t fixedWidth(ColumnType t) {
-    switch (t) {
-    case ColumnType::Boolean:
-    case ColumnType::Byte:
-        return 1;
-    case ColumnType::Int:
-        return 2;
-    case ColumnType::Long:
-    case ColumnType::Float:
-        return 4;
-    case ColumnType::Money:
-    case ColumnType::Double:
-    case ColumnType::DateTime:
-        return 8;
-    case ColumnType::Guid:
-        return 16;
-    case ColumnType::Numeric:
-        return 17;
-    default:
-        return 0;
-    }
+// A key's raw width: a row's fixed width, and one byte for yes/no, whose key is built from
+// its value.
+std::size_t keyWidth(ColumnType t) {
+    return t == ColumnType::Boolean ? 1 : fixedWidth(t);
 }
 
 // Raw row bytes, most significant first.
@@ -205,12 +188,12 @@ std::vector<std::uint8_t> textKeyBody(std::u16string_view text, bool ascending) 
 }
 
 bool hasFixedKey(ColumnType type) {
-    return fixedWidth(type) != 0;
+    return keyWidth(type) != 0;
 }
 
 void appendFixedKey(ColumnType type, std::span<const std::uint8_t> raw, bool ascending,
                     std::vector<std::uint8_t>& out) {
-    const std::size_t width = fixedWidth(type);
+    const std::size_t width = keyWidth(type);
     if (width == 0)
         throw Error("index key: a " + typeName(type) + " column has no fixed-width key");
     if (raw.size() != width)

@@ -42,15 +42,29 @@ void unlockFile(int fd) {
 long long fileSize(int fd) {
     return _filelengthi64(fd);
 }
+// Repeats a partial pread/pwrite until all n bytes are moved; false on error or end of file.
+template <typename Transfer>
+bool transferAll(std::size_t n, Transfer transfer) {
+    std::size_t done = 0;
+    while (done < n) {
+        auto r = transfer(done);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        done += static_cast<std::size_t>(r);
+    }
+    return true;
+}
 bool readAt(int fd, std::uint8_t* buf, std::size_t n, long long off) {
-    if (_lseeki64(fd, off, SEEK_SET) < 0)
-        return false;
-    return _read(fd, buf, static_cast<unsigned>(n)) == static_cast<int>(n);
+    return transferAll(n, [&](std::size_t done) {
+        return ::pread(fd, buf + done, n - done, static_cast<off_t>(off + done));
+    });
 }
 bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
-    if (_lseeki64(fd, off, SEEK_SET) < 0)
-        return false;
-    return _write(fd, buf, static_cast<unsigned>(n)) == static_cast<int>(n);
+    return transferAll(n, [&](std::size_t done) {
+        return ::pwrite(fd, buf + done, n - done, static_cast<off_t>(off + done));
+    });
 }
 void closeFile(int fd) {
     _close(fd);

@@ -45,29 +45,6 @@ bool knownType(std::uint8_t t) {
     return (t >= 0x01 && t <= 0x0C) || (t >= 0x0F && t <= 0x11);
 }
 
-// Fixed width of a fixed-size type; 0 for the variable ones and yes/no.
-std::size_t fixedWidth(ColumnType t) {
-    switch (t) {
-    case ColumnType::Byte:
-        return 1;
-    case ColumnType::Int:
-        return 2;
-    case ColumnType::Long:
-    case ColumnType::Float:
-        return 4;
-    case ColumnType::Money:
-    case ColumnType::Double:
-    case ColumnType::DateTime:
-        return 8;
-    case ColumnType::Guid:
-        return 16;
-    case ColumnType::Numeric:
-        return 17;
-    default:
-        return 0;
-    }
-}
-
 class Cursor {
 public:
     Cursor(coding::Bytes b, std::size_t pos) : b_(b), pos_(pos) {}

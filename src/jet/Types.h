@@ -1,6 +1,7 @@
 // Column type codes as Access stores them in a table definition.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace jet {
@@ -23,5 +24,29 @@ enum class ColumnType : std::uint8_t {
     // Seen only in system tables (MSysAccessObjects): long binary data, read as raw bytes.
     SystemBinary = 0x11,
 };
+
+// Bytes a fixed-size type takes in a row's fixed area; 0 for the variable types and for yes/no,
+// whose value lives in the null mask.
+inline std::size_t fixedWidth(ColumnType t) {
+    switch (t) {
+    case ColumnType::Byte:
+        return 1;
+    case ColumnType::Int:
+        return 2;
+    case ColumnType::Long:
+    case ColumnType::Float:
+        return 4;
+    case ColumnType::Money:
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+        return 8;
+    case ColumnType::Guid:
+        return 16;
+    case ColumnType::Numeric:
+        return 17;
+    default:
+        return 0;
+    }
+}
 
 } // namespace jet
