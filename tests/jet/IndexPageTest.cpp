@@ -1,6 +1,7 @@
 // Index pages: every index page of the Access-made fixtures decodes, keeps its invariants and
 // re-encodes to Access's own bytes; synthetic pages round-trip, compress only when they must,
 // keep tails; damaged pages are errors naming the page.
+#include "jet/IndexKey.h"
 #include "jet/IndexPage.h"
 
 #include "jet/Error.h"
@@ -524,4 +525,107 @@ TEST(IndexPageDamageTest, RandomDamageNeverCrashes) {
         }
     }
     EXPECT_GT(errors, 0u);
+}
+
+// --- IndexTree over real page bytes ---
+
+namespace {
+
+// Pages as bytes: every node goes through the codec on its way in and out.
+class BytePages : public IndexPages {
+public:
+    std::map<std::uint32_t, Bytes> pages;
+    std::uint32_t nextFree = 10;
+    static constexpr std::uint32_t kOwner = 7;
+
+    IndexPageLoader loader() {
+        return [this](std::uint32_t n) { return pages.at(n); };
+    }
+    IndexNode load(std::uint32_t page) override {
+        return decodeIndexNode(pages.at(page), "page " + std::to_string(page), loader());
+    }
+    void store(std::uint32_t page, const IndexNode& node) override {
+        Bytes b(4096);
+        if (!encodeIndexNode(node, kOwner, b))
+            throw Error("page " + std::to_string(page) + " does not fit");
+        pages[page] = b;
+    }
+    bool fits(const IndexNode& node) override {
+        Bytes b(4096);
+        return encodeIndexNode(node, kOwner, b);
+    }
+    std::uint32_t allocate() override {
+        pages[nextFree] = Bytes(4096, 0);
+        return nextFree++;
+    }
+    void release(std::uint32_t page) override { pages.erase(page); }
+};
+
+std::u16string randomName(std::mt19937& rng) {
+    static const char16_t* parts[] = {u"Smith",         u"O'Brien", u"M\u00FCller", u"\u00C5berg",
+                                      u"van der Berg",  u"Nguyen",  u"Le-Roy",      u"d'Arc",
+                                      u"\u00C6thelred", u"Ng"};
+    std::u16string s = parts[rng() % 10];
+    s += u' ';
+    for (int i = 0, n = 1 + static_cast<int>(rng() % 12); i < n; ++i)
+        s += static_cast<char16_t>(u'a' + rng() % 26);
+    return s;
+}
+
+} // namespace
+
+TEST(IndexNodeTest, TreeOverEncodedPagesStaysSound) {
+    BytePages store;
+    store.store(1, IndexNode{}); // the root: an empty leaf
+    IndexTree tree(store, 1, "test index");
+    std::mt19937 rng(99);
+    std::vector<IndexEntry> model;
+    for (std::uint32_t i = 0; i < 4000; ++i) {
+        IndexEntry e;
+        if (i % 3 == 0)
+            appendTextKey(randomName(rng), i % 2 == 0, e.key);
+        else
+            appendTextKey(u"Same prefix for many keys " + randomName(rng), true, e.key);
+        e.row = RowId{200 + i / 100, static_cast<std::uint16_t>(i % 100)};
+        tree.insert(e);
+        model.push_back(e);
+    }
+    auto check = [&] {
+        auto problems = tree.verify();
+        EXPECT_TRUE(problems.empty()) << problems.front();
+        std::sort(model.begin(), model.end(), entryLess);
+        auto got = tree.entries();
+        ASSERT_EQ(got.size(), model.size());
+        for (std::size_t k = 0; k < got.size(); ++k) {
+            ASSERT_EQ(got[k].key, model[k].key) << k;
+            ASSERT_EQ(got[k].row, model[k].row) << k;
+        }
+        // The pages themselves look like Access's: tails on every intermediate page with more
+        // than one child, the tail being the next page after the last entry's child.
+        std::size_t tails = 0, compressed = 0;
+        for (const auto& [n, bytes] : store.pages) {
+            IndexPage p = decodeIndexPage(bytes, "page " + std::to_string(n));
+            EXPECT_EQ(p.owner, BytePages::kOwner);
+            compressed += p.prefixLength > 0;
+            if (p.leaf || p.tailPage == 0)
+                continue;
+            ++tails;
+            ASSERT_FALSE(p.entries.empty());
+            IndexPage last = decodeIndexPage(store.pages.at(p.entries.back().childPage), "c");
+            EXPECT_EQ(last.nextPage, p.tailPage);
+        }
+        EXPECT_GT(tails, 0u);
+        EXPECT_GT(compressed, 0u);
+    };
+    check();
+    EXPECT_GT(store.pages.size(), 20u);
+
+    // Remove two thirds, in random order, and the tree must stay sound.
+    std::shuffle(model.begin(), model.end(), rng);
+    std::vector<IndexEntry> keep(model.begin() + static_cast<long>(model.size() * 2 / 3),
+                                 model.end());
+    for (std::size_t k = 0; k < model.size() * 2 / 3; ++k)
+        ASSERT_TRUE(tree.remove(model[k].key, model[k].row)) << k;
+    model = keep;
+    check();
 }
