@@ -1,0 +1,220 @@
+#include "mapping/WriteImportField.h"
+
+#include "mapping/ValueRules.h"
+#include "platform/Ansi.h"
+
+#include <array>
+#include <vector>
+
+namespace mapping {
+
+namespace {
+
+using enum Target;
+using enum Rule;
+
+// In the order of comparison; the first equal label decides.
+constexpr std::array kMapping{
+    MappingEntry{"Last Name", Person, "Last_Name", QuotedText, 25},
+    MappingEntry{"First Name", Person, "First_Name", QuotedText, 20},
+    MappingEntry{"  Middle Initial", Person, "Middle_Initial", QuotedText, 2},
+    MappingEntry{"Mailing Address", Person, "Address", QuotedText, 40},
+    MappingEntry{"  Address Overflow", Person, "Address_Overflow", QuotedText, 40},
+    MappingEntry{"City (or City, State Zip)", Person, "City_State_ZIP", City, 50},
+    MappingEntry{"Gender (M/F)", Person, "Gender", Gender, 0},
+    MappingEntry{"Social Security Number", Person, "Social", Social, 12},
+    // The column of these two depends on the file type; see personColumn().
+    MappingEntry{"Date of Birth", Person, "Date_of_Birth", Date, 0},
+    MappingEntry{"Employee's Hire Date", Person, "Hire_Date", Date, 0},
+    MappingEntry{"Employee Benefits Start Date", Person, "Benefits_Start_Date", Date, 0},
+    MappingEntry{"  Date COBRA General Notice Provided", Person, "Initial_Notification_Date", Date,
+                 0},
+    MappingEntry{"Date Employee became a Retiree", Person, "Qualifying_Event_Date", RetirementDate,
+                 0},
+    MappingEntry{"COBRA Qualifying Event Date", Person, "Qualifying_Event_Date", Date, 0},
+    MappingEntry{"Date Benefits Will be Terminated", Person, "Qualifying_Event_Date", Date, 0},
+    MappingEntry{"Qualifying Event Reason", Person, "COBRA_Reason", Text, 30},
+    MappingEntry{"Premium Paid Through Date", Person, "Paid_Through_Date", Date, 0},
+    MappingEntry{"  Medical Insurance Plan Name", Plan, "Medical_Plan_Name", QuotedText, 50},
+    MappingEntry{"  Medical Ins. Coverage Type (Single, Family)", Plan, "Medical_Coverage_Type",
+                 QuotedText, 30},
+    MappingEntry{"  Dental Insurance Plan Name", Plan, "Dental_Plan_Name", Text, 50},
+    MappingEntry{"  Dental Ins. Coverage Type (Single, Family)", Plan, "Dental_Coverage_Type", Text,
+                 30},
+    MappingEntry{"  Spouse's Name (Full Name)", Dependant, "Spouse_Name", Text, 30},
+    MappingEntry{"  Spouse's Social Sec. Number (###-##-####)", Dependant, "Spouse_Social", Text,
+                 12},
+    MappingEntry{"  Spouse's Date of Birth", Dependant, "Spouse_Birth_Date", Date, 0},
+    MappingEntry{"  Child #1 Name", Dependant, "Child_1_Name", Text, 30},
+    MappingEntry{"  Child #1 Social (###-##-####)", Dependant, "Child_1_Social", Text, 12},
+    MappingEntry{"  Child #1 Date of Birth", Dependant, "Child_1_Birth_Date", Date, 0},
+    MappingEntry{"  Child #2 Name", Dependant, "Child_2_Name", Text, 30},
+    MappingEntry{"  Child #2 Social (###-##-####)", Dependant, "Child_2_Social", Text, 12},
+    MappingEntry{"  Child #2 Date of Birth", Dependant, "Child_2_Birth_Date", Date, 0},
+    MappingEntry{"  Child #3 Name", Dependant, "Child_3_Name", Text, 30},
+    MappingEntry{"  Child #3 Social (###-##-####)", Dependant, "Child_3_Social", Text, 12},
+    MappingEntry{"  Child #3 Date of Birth", Dependant, "Child_3_Birth_Date", Date, 0},
+    MappingEntry{"  Child #4 Name", Dependant, "Child_4_Name", Text, 30},
+    MappingEntry{"  Child #4 Social (###-##-####)", Dependant, "Child_4_Social", Text, 12},
+    MappingEntry{"  Child #4 Date of Birth", Dependant, "Child_4_Birth_Date", Date, 0},
+    MappingEntry{"  Child #5 Name", Dependant, "Child_5_Name", Text, 30},
+    MappingEntry{"  Child #5 Social (###-##-####)", Dependant, "Child_5_Social", Text, 12},
+    MappingEntry{"  Child #5 Date of Birth", Dependant, "Child_5_Birth_Date", Date, 0},
+    MappingEntry{"  Child #6 Name", Dependant, "Child_6_Name", Text, 30},
+    MappingEntry{"  Child #6 Social (###-##-####)", Dependant, "Child_6_Social", Text, 12},
+    MappingEntry{"  Child #6 Date of Birth", Dependant, "Child_6_Birth_Date", Date, 0},
+    MappingEntry{"  Other Insurance Plan Name #1", Plan, "Other_1_Plan_Name", Text, 50},
+    MappingEntry{"  Other Plan #1 Coverage Type (Single, Family)", Plan, "Other_1_Coverage_Type",
+                 Text, 30},
+    MappingEntry{"  Other Insurance Plan Name #2", Plan, "Other_2_Plan_Name", Text, 50},
+    MappingEntry{"  Other Plan #2 Coverage Type (Single, Family)", Plan, "Other_2_Coverage_Type",
+                 Text, 30},
+    MappingEntry{"  Other Insurance Plan Name #3", Plan, "Other_3_Plan_Name", Text, 50},
+    MappingEntry{"  Other Plan #3 Coverage Type (Single, Family)", Plan, "Other_3_Coverage_Type",
+                 Text, 30},
+    MappingEntry{"  Monthly Contribution towards Medical FSA", Plan, "Medical_FSA_Premium", Amount,
+                 0},
+};
+
+// The two person columns whose name differs for Active Employees.
+const char* personColumn(const MappingEntry& entry, int modeCode) {
+    if (modeCode == 1) {
+        std::string_view column = entry.column;
+        if (column == "Date_of_Birth")
+            return "EmployeeDOB";
+        if (column == "Benefits_Start_Date")
+            return "Benefit_Start_Date";
+    }
+    return entry.column;
+}
+
+std::string valueAt(const std::vector<std::string>& values, std::size_t index) {
+    return index > 0 && index < values.size() ? values[index] : std::string();
+}
+
+void setKeys(const RecordState& s, RowSet& rows) {
+    rows.setNumber("Employee_ID", s.EmployeeId);
+    rows.setText("Last_Name", s.LastName);
+    rows.setText("First_Name", s.FirstName);
+    rows.setText("SOCIAL", s.SocialNumber);
+}
+
+} // namespace
+
+const MappingEntry* findMapping(std::string_view label) {
+    for (const auto& entry : kMapping)
+        if (label == entry.label)
+            return &entry;
+    return nullptr;
+}
+
+void WriteImportField(RecordState& state, std::string& FieldName,
+                      std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows) {
+    WriteImportField(state, findMapping(FieldName), FieldName, FieldValues, k, rows);
+}
+
+void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& FieldName,
+                      std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows) {
+    if (k >= FieldValues.size())
+        FieldValues.resize(k + 1);
+    std::string& v = FieldValues[k];
+    v = quoteRule(v);
+    if (!entry)
+        return;
+
+    RowSet* target = &rows.person;
+    if (entry->target == Target::Plan) {
+        target = &rows.plan;
+        if (!s.PlanRowAdded) {
+            s.PlanRowAdded = true;
+            rows.plan.addNew();
+        }
+    } else if (entry->target == Target::Dependant) {
+        target = &rows.dependant;
+        if (!s.DependantRowAdded) {
+            s.DependantRowAdded = true;
+            rows.dependant.addNew();
+        }
+    }
+    FieldName = personColumn(*entry, s.ModeCode);
+
+    std::string stored;
+    switch (entry->rule) {
+    case Rule::Text:
+        stored = cutTo(v, entry->cut);
+        break;
+    case Rule::QuotedText:
+        v = quoteRule(v);
+        stored = cutTo(v, entry->cut);
+        break;
+    case Rule::City:
+        v = quoteRule(v);
+        stored = s.CityHoldsStateZip == 1 ? cutTo(v, entry->cut)
+                                          : cutTo(cityJoin(v, valueAt(FieldValues, s.StateIndex),
+                                                           valueAt(FieldValues, s.ZipIndex)),
+                                                  entry->cut);
+        break;
+    case Rule::Gender:
+        v = genderCode(v);
+        stored = v;
+        break;
+    case Rule::Social:
+        if (ansi::trim(v).size() == 9)
+            v = socialNumber(v);
+        s.SocialNumber = std::string(ansi::trim(v));
+        stored = cutTo(v, entry->cut);
+        break;
+    case Rule::Date:
+        v = dateRule(v);
+        stored = v;
+        break;
+    case Rule::RetirementDate:
+        v = retirementDate(v);
+        stored = v;
+        break;
+    case Rule::Amount:
+        if (!isNumber(v))
+            v = "0";
+        stored = formatAmount(v).value_or("0.00");
+        break;
+    }
+    target->setText(FieldName, stored);
+
+    if (entry->target == Target::Person) {
+        std::string_view label = entry->label;
+        if (label == "Last Name")
+            s.LastName = stored;
+        else if (label == "First Name")
+            s.FirstName = stored;
+    }
+}
+
+void CommitRecord(RecordState& s, ImportRows& rows) {
+    std::vector<RowSet*> stored;
+    try {
+        if (s.PlanRowAdded)
+            setKeys(s, rows.plan);
+        if (s.DependantRowAdded)
+            setKeys(s, rows.dependant);
+        rows.person.update();
+        stored.push_back(&rows.person);
+        if (s.PlanRowAdded) {
+            rows.plan.update();
+            stored.push_back(&rows.plan);
+        }
+        if (s.DependantRowAdded)
+            rows.dependant.update();
+    } catch (...) {
+        for (RowSet* r : {&rows.person, &rows.plan, &rows.dependant})
+            r->cancelUpdate();
+        // A record goes in whole or not at all; when even that fails, the first error says why.
+        try {
+            for (RowSet* r : stored)
+                r->removeLast();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+} // namespace mapping

@@ -1,0 +1,94 @@
+// Where one field of an accepted record goes in the import database, and in which form: the
+// mapping from a field's label to its table, column and value rule.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mapping {
+
+// One open table receiving the record's new row. The import writes through the engine; the
+// mapping's own tests collect the rows in memory.
+class RowSet {
+public:
+    virtual ~RowSet() = default;
+    virtual void addNew() = 0;
+    // Texts are Windows-1252; the table converts them to the column's type.
+    virtual void setText(std::string_view column, const std::string& text) = 0;
+    virtual void setNumber(std::string_view column, std::int64_t value) = 0;
+    virtual void update() = 0;
+    // Drops a row started by addNew and not yet stored.
+    virtual void cancelUpdate() = 0;
+    // Deletes the row the last update stored.
+    virtual void removeLast() = 0;
+};
+
+// The three tables a record is written to.
+struct ImportRows {
+    RowSet& person;
+    RowSet& dependant;
+    RowSet& plan;
+};
+
+enum class Target { Person, Dependant, Plan };
+
+enum class Rule {
+    Text,           // cut to the entry's length
+    QuotedText,     // the quote rule once more, then cut
+    City,           // the quote rule once more, then the city join or cut
+    Gender,         // "M", "F" or "N"
+    Social,         // ###-##-#### for nine characters, cut to 12
+    Date,           // "mm/dd/yyyy" or empty
+    RetirementDate, // the day before, "mm/dd/yyyy" or empty
+    Amount,         // "##0.00"; no number gives 0
+};
+
+struct MappingEntry {
+    const char* label;
+    Target target;
+    const char* column;
+    Rule rule;
+    std::size_t cut; // 0: no cut
+};
+
+// The entry whose label equals this one exactly, in the table's order of comparison; null for
+// a label the mapping does not write ("  State", "  Zip Code", unknown labels).
+const MappingEntry* findMapping(std::string_view label);
+
+// The state of one import run carried from field to field and record to record.
+struct RecordState {
+    int ModeCode = 0; // 1 EMPLOYEE, 2 QUALIFIER, 3 PARTICIPANT, 4 RETIREE
+    std::int64_t EmployeeId = 0;
+    bool PlanRowAdded = false;
+    bool DependantRowAdded = false;
+    int CityHoldsStateZip = 1;  // 0 when the structure has "  State" or "  Zip Code"
+    std::size_t StateIndex = 0; // 1-based positions in FieldValues, 0 when absent
+    std::size_t ZipIndex = 0;
+    // Keys captured from the record's own fields; the dependant and plan rows receive them.
+    std::string FirstName;
+    std::string LastName;
+    std::string SocialNumber;
+};
+
+// Writes field k (FieldValues[k], 1-based; element 0 unused) of the current record. FieldName
+// comes in as the structure's label without its trailing blanks and goes out as the column
+// written. Normalised values are written back into FieldValues, so later fields see them.
+// The person row must have been started; the dependant and plan rows are started here on the
+// first field that needs them. Engine errors pass to the caller.
+void WriteImportField(RecordState& state, std::string& FieldName,
+                      std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows);
+
+// The same with the label's entry already looked up (null: the quote rule only).
+void WriteImportField(RecordState& state, const MappingEntry* entry, std::string& FieldName,
+                      std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows);
+
+// Stores the record's rows: the person row, then the plan and dependant rows that were
+// started, whose key columns are written now from the keys the record holds, so that a plan
+// or dependant field placed before the name or social security number still gets them. On an
+// engine error none of the record's rows is kept, as far as the engine allows, and the error
+// passes on.
+void CommitRecord(RecordState& state, ImportRows& rows);
+
+} // namespace mapping

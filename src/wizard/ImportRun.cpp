@@ -1,0 +1,425 @@
+#include "wizard/ImportRun.h"
+
+#include "formats/FieldCatalogue.h"
+#include "jet/Database.h"
+#include "jet/Error.h"
+#include "platform/Ansi.h"
+#include "platform/Dates.h"
+#include "platform/HostPath.h"
+
+#include <exception>
+#include <fstream>
+#include <optional>
+#include <unordered_map>
+
+namespace wizard {
+
+namespace {
+
+constexpr char kTab = 9, kLf = 10, kCr = 13;
+
+// A table of the import database as a row set. Column positions are looked up once per name.
+class JetRowSet : public mapping::RowSet {
+public:
+    explicit JetRowSet(jet::Recordset rs) : rs_(std::move(rs)) {}
+    ~JetRowSet() override { rs_.Close(); }
+
+    void addNew() override { rs_.AddNew(); }
+    void setText(std::string_view column, const std::string& text) override {
+        jet::Field(rs_, index(column)) = jet::Value(ansi::toUtf16(text));
+    }
+    void setNumber(std::string_view column, std::int64_t value) override {
+        // A number beyond a long integer reaches the column as a double, which the engine
+        // refuses with a message naming the column.
+        if (value >= INT32_MIN && value <= INT32_MAX)
+            jet::Field(rs_, index(column)) = jet::Value(static_cast<std::int32_t>(value));
+        else
+            jet::Field(rs_, index(column)) = jet::Value(static_cast<double>(value));
+    }
+    void update() override { rs_.Update(); }
+    void cancelUpdate() override { rs_.CancelUpdate(); }
+    void removeLast() override { rs_.Delete(); } // Update leaves the new row current
+
+private:
+    std::size_t index(std::string_view column) {
+        auto it = known_.find(std::string(column));
+        if (it != known_.end())
+            return it->second;
+        const auto& columns = rs_.Definition().columns;
+        auto wanted = ansi::toUtf16(column);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (jet::sameName(columns[i].name, wanted)) {
+                known_.emplace(column, i);
+                return i;
+            }
+        }
+        throw jet::Error("table '" + jet::utf8(rs_.Definition().name) + "': no column named '" +
+                         std::string(column) + "'");
+    }
+
+    jet::Recordset rs_;
+    std::unordered_map<std::string, std::size_t> known_;
+};
+
+// The fixed person columns of the types other than Active Employees.
+void setFixedColumns(mapping::RowSet& person, int modeCode) {
+    const char* fileType = modeCode == 2   ? "Qualifier"
+                           : modeCode == 3 ? "Participant"
+                           : modeCode == 4 ? "Retiree"
+                                           : nullptr;
+    if (!fileType)
+        return;
+    person.setText("COBRA_Accepted", modeCode == 2 ? "N" : "Y");
+    person.setText("Initial_Notification_Date", "Sent");
+    person.setText("Disabled(Y/N)", "N");
+    person.setText("Multiple_Qualifying_Event(Y/N)", "N");
+    person.setText("File_Type", fileType);
+}
+
+bool missingTabFile(const ImportRunInput& in, platform::UserInteraction& ui) {
+    auto length = hostpath::fileLength(in.TabPath);
+    if (length && *length > 0)
+        return false;
+    ui.critical("Missing File",
+                "Cannot find your import file.  Please click previous and re-select the file and "
+                "continue on.");
+    return true;
+}
+
+std::string stopParagraph(std::int64_t record, const std::string& cause) {
+    return "The import stopped at record #" + std::to_string(record) +
+           " because the database refused it: " + cause +
+           "  This record and the records after it were not imported.\n\n";
+}
+
+void reportStop(platform::UserInteraction& ui, const ImportRunResult& r) {
+    ui.critical("Import Stopped",
+                "The import stopped at record #" + std::to_string(r.stopRecord) +
+                    " because the database refused it:\n" + r.stopCause +
+                    "\n\nThe records before it are in the import database, and the import log "
+                    "says where the import stopped.");
+}
+
+// Replaces any earlier log with this one.
+void writeLog(const std::string& log, ImportRunResult& result, platform::UserInteraction& ui) {
+    auto path = hostpath::resolve(result.logPath);
+    std::error_code ec;
+    while (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) > 0)
+        if (!std::filesystem::remove(path, ec) || ec)
+            break;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(log.data(), static_cast<std::streamsize>(log.size()));
+    out.close();
+    result.logWritten = static_cast<bool>(out);
+    if (!result.logWritten)
+        ui.critical("Import Log", "The import log could not be written to " + result.logPath + ".");
+}
+
+class Scanner {
+public:
+    Scanner(const ImportRunInput& in, mapping::ImportRows& rows)
+        : in_(in), rows_(rows), n_(in.labels.size()), values_(n_ + 1), entries_(n_ + 1),
+          fieldNames_(n_ + 1), mandatory_(n_ + 1), dateField_(n_ + 1) {
+        state_.ModeCode = in.ModeCode;
+        for (std::size_t i = 0; i < n_; ++i) {
+            const std::string& label = in.labels[i];
+            auto trimmed = ansi::trim(label);
+            if (trimmed == "State") {
+                state_.CityHoldsStateZip = 0;
+                state_.StateIndex = i + 1;
+            } else if (trimmed == "Zip Code") {
+                state_.CityHoldsStateZip = 0;
+                state_.ZipIndex = i + 1;
+            }
+            fieldNames_[i + 1] = std::string(ansi::trimRight(label));
+            entries_[i + 1] = mapping::findMapping(fieldNames_[i + 1]);
+            mandatory_[i + 1] = !formats::isOptionalLabel(label);
+            dateField_[i + 1] = i + 1 < in.DateFlags.size() && in.DateFlags[i + 1] == "Y";
+        }
+        log_ = logHeading(in.ModeCode) + "\n\n";
+    }
+
+    // False once the run has stopped.
+    bool feed(std::string_view chunk) {
+        for (char c : chunk)
+            if (!step(c))
+                return false;
+        return true;
+    }
+
+    ImportRunResult finish() {
+        if (log_.size() >= 3 && log_.compare(log_.size() - 3, 3, "-\n\n") == 0)
+            log_ += kNoErrorSentence;
+        return result_;
+    }
+    const std::string& log() const { return log_; }
+
+private:
+    bool step(char c) {
+        const bool firstLine = line_ == 0;
+        if (firstLine && !in_.firstLineIsRecord) {
+            if (c == kLf)
+                endLine();
+            return true;
+        }
+        if (c == kCr) {
+            ++k_;
+            if (k_ == static_cast<std::int64_t>(n_)) {
+                values_[n_] = text_;
+                return true;
+            }
+            text_ += c;
+        } else if (c == kTab) {
+            ++k_;
+            if (k_ <= static_cast<std::int64_t>(n_)) {
+                check(static_cast<std::size_t>(k_), firstLine);
+                values_[static_cast<std::size_t>(k_)] = text_;
+            }
+            text_.clear();
+        } else {
+            text_ += c;
+        }
+        if (c == kLf) {
+            if (rejected_) {
+                ++result_.recordsRejected;
+                rejected_ = false;
+            } else if (!writeRecord()) {
+                return false;
+            }
+            ++record_;
+            endLine();
+        }
+        return true;
+    }
+
+    void endLine() {
+        ++line_;
+        k_ = 0;
+        text_.clear();
+        // A short line must not carry the previous record's values into this one.
+        for (std::size_t i = 1; i <= n_; ++i)
+            values_[i].clear();
+    }
+
+    void check(std::size_t k, bool firstLine) {
+        const std::string& label = in_.labels[k - 1];
+        auto trimmed = ansi::trim(text_);
+        if (mandatory_[k] && trimmed.empty()) {
+            rejected_ = true;
+            logMandatory(label);
+        }
+        if (dateField_[k] && trimmed != "@" && !dates::isDate(text_) && (firstLine || !rejected_)) {
+            if (mandatory_[k]) {
+                rejected_ = true;
+                logDate(label, trimmed,
+                        firstLine ? ").  This record will not be entered into the import file."
+                                  : ").  This record will not be entered.");
+            } else if (!trimmed.empty()) {
+                logDate(label, trimmed,
+                        ").  This record will be entered but no date will be imported for this "
+                        "field.");
+                text_.clear();
+            }
+        }
+    }
+
+    void logMandatory(const std::string& label) {
+        ++result_.entries;
+        log_ += std::to_string(result_.entries) + ")  In record #" + std::to_string(record_) +
+                ", the mandatory field '" + label +
+                "' was not entered.  This record will not be imported.\n\n";
+    }
+
+    void logDate(const std::string& label, std::string_view value, const char* ending) {
+        ++result_.entries;
+        log_ += std::to_string(result_.entries) + ")  In record #" + std::to_string(record_) +
+                ", the date field called '" + label + "' had an invalid date (";
+        log_ += value;
+        log_ += ending;
+        log_ += "\n\n";
+    }
+
+    bool writeRecord() {
+        try {
+            state_.PlanRowAdded = false;
+            state_.DependantRowAdded = false;
+            ++state_.EmployeeId;
+            rows_.person.addNew();
+            rows_.person.setNumber("Employee_ID", state_.EmployeeId);
+            setFixedColumns(rows_.person, in_.ModeCode);
+            for (std::size_t k = 1; k <= n_; ++k) {
+                name_ = fieldNames_[k];
+                mapping::WriteImportField(state_, entries_[k], name_, values_, k, rows_);
+            }
+            mapping::CommitRecord(state_, rows_);
+            ++result_.recordsWritten;
+            return true;
+        } catch (const std::exception& e) {
+            for (auto* r : {&rows_.person, &rows_.plan, &rows_.dependant})
+                r->cancelUpdate();
+            stop(e.what());
+            return false;
+        }
+    }
+
+    void stop(const std::string& cause) {
+        result_.outcome = RunOutcome::Stopped;
+        result_.stopRecord = record_;
+        result_.stopCause = cause;
+        log_ += stopParagraph(record_, cause);
+    }
+
+    const ImportRunInput& in_;
+    mapping::ImportRows& rows_;
+    const std::size_t n_;
+    std::vector<std::string> values_; // FieldValues, index 0 unused
+    std::vector<const mapping::MappingEntry*> entries_;
+    std::vector<std::string> fieldNames_;
+    std::vector<bool> mandatory_;
+    std::vector<bool> dateField_;
+    mapping::RecordState state_;
+    ImportRunResult result_;
+    std::string log_;
+    std::string text_; // the field being read
+    std::string name_;
+    std::int64_t line_ = 0;
+    std::int64_t record_ = 1;
+    std::int64_t k_ = 0;
+    bool rejected_ = false;
+};
+
+ImportRunResult runScan(const ImportRunInput& in, mapping::ImportRows* rows,
+                        const std::string& openError, platform::UserInteraction& ui) {
+    ui.setBusy(true);
+    // Without rows the run could not start; the log says why.
+    ImportRunResult result;
+    std::string log;
+    if (rows) {
+        Scanner scanner(in, *rows);
+        std::ifstream file(hostpath::resolve(in.TabPath), std::ios::binary);
+        std::vector<char> buffer(1 << 16);
+        bool going = true;
+        while (going && file) {
+            file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            auto got = static_cast<std::size_t>(file.gcount());
+            if (got == 0)
+                break;
+            going = scanner.feed(std::string_view(buffer.data(), got));
+        }
+        result = scanner.finish();
+        log = scanner.log();
+    } else {
+        result.outcome = RunOutcome::Stopped;
+        result.stopRecord = 1;
+        result.stopCause = openError;
+        log = logHeading(in.ModeCode) + "\n\n" + stopParagraph(1, openError);
+    }
+    result.logPath = in.AppDir + kImportLogFile;
+    writeLog(log, result, ui);
+    ui.setBusy(false);
+    if (result.outcome == RunOutcome::Stopped)
+        reportStop(ui, result);
+    return result;
+}
+
+ImportRunResult missingResult() {
+    ImportRunResult r;
+    r.outcome = RunOutcome::MissingFile;
+    return r;
+}
+
+} // namespace
+
+std::string logHeading(int modeCode) {
+    switch (modeCode) {
+    case 1:
+        return "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG\n" + std::string(40, '-');
+    case 2:
+        return "QUALIFIER IMPORT FILE CREATION LOG\n" + std::string(34, '-');
+    case 3:
+        return "COBRA PARTICIPANT IMPORT FILE CREATION LOG\n" + std::string(42, '-');
+    case 4:
+        return "RETIRED EMPLOYEE IMPORT FILE CREATION LOG\n" + std::string(40, '-');
+    default:
+        return "\n";
+    }
+}
+
+ImportRunResult RunImport(const ImportRunInput& input, mapping::ImportRows& rows,
+                          platform::UserInteraction& ui) {
+    if (missingTabFile(input, ui))
+        return missingResult();
+    return runScan(input, &rows, {}, ui);
+}
+
+ImportRunResult RunImport(const ImportRunInput& input, jet::Database& database,
+                          platform::UserInteraction& ui) {
+    if (missingTabFile(input, ui))
+        return missingResult();
+    std::optional<JetRowSet> person, dependant, plan;
+    try {
+        person.emplace(database.OpenRecordset(input.ModeCode == 1 ? "Active_Employees"
+                                                                  : "Qualifier_Information"));
+        dependant.emplace(database.OpenRecordset("Dependent_Information"));
+        plan.emplace(database.OpenRecordset("Member_Insurance_Plan"));
+    } catch (const std::exception& e) {
+        return runScan(input, nullptr, e.what(), ui);
+    }
+    mapping::ImportRows rows{*person, *dependant, *plan};
+    return runScan(input, &rows, {}, ui);
+}
+
+int OpenDocument(platform::UserInteraction& ui, const std::string& document, int showCode,
+                 const std::string& parameters, const std::string& operation) {
+    (void)showCode; // the shell service always opens a normal window
+    int code = ui.shellOpen(document, parameters, operation);
+    if (code > 32)
+        return code;
+    const char* text = nullptr;
+    switch (code) {
+    case platform::shell::kOutOfMemory:
+        text = "Error: Out of Memory/Resources. Couldn't Execute!";
+        break;
+    case platform::shell::kFileNotFound:
+        text = "Error: File not found.  Couldn't Execute!";
+        break;
+    case platform::shell::kPathNotFound:
+        text = "Error: Path not found. Couldn't Execute!";
+        break;
+    case platform::shell::kBadFormat:
+        text = "Error:  Bad File Format. Couldn't Execute!";
+        break;
+    case platform::shell::kNoAssociation:
+#ifdef _WIN32
+        ui.startProgram("rundll32.exe shell32.dll,OpenAs_RunDLL " + document);
+#endif
+        break;
+    default:
+        break;
+    }
+    if (text)
+        ui.message({"", text, platform::Icon::None, platform::Buttons::Ok});
+    return code;
+}
+
+std::string wordPadPath() {
+#ifdef _WIN32
+    return kWordPadPath;
+#else
+    return {};
+#endif
+}
+
+void OpenImportLog(platform::UserInteraction& ui, const std::string& appDir,
+                   const std::string& wordPad) {
+    const std::string log = appDir + kImportLogFile;
+    if (!wordPad.empty() && hostpath::isFile(wordPad)) {
+        // The program in quotes, as its folder has blanks; the log's path as it is, since
+        // WordPad reads the rest of its command line as one name.
+        ui.startProgram("\"" + wordPad + "\" " + log);
+        return;
+    }
+    OpenDocument(ui, log, 1, "", "");
+}
+
+} // namespace wizard

@@ -1,0 +1,349 @@
+#include "wizard/ImportRun.h"
+
+#include "app/ImportSession.h"
+#include "hostdata/ImportDatabase.h"
+#include "jet/Database.h"
+#include "mapping/MemoryRows.h"
+#include "platform/Ansi.h"
+#include "platform/ScriptedInteraction.h"
+#include "support/TempDir.h"
+#include "wizard/TabVerifier.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::MemoryImport;
+using wizard::ImportRunInput;
+using wizard::RunOutcome;
+
+namespace {
+
+const char* kHeading = "QUALIFIER IMPORT FILE CREATION LOG\n"
+                       "----------------------------------\n\n";
+
+class ImportRunTest : public testing::Test {
+protected:
+    // A structure of three fields; the labels decide which are mandatory and which dates.
+    ImportRunInput input(std::vector<std::string> labels, std::string_view tab,
+                         bool firstLineIsRecord = true, int mode = 2) {
+        testsupport::writeFile(dir / "import.txt", tab);
+        ImportRunInput in;
+        in.ModeCode = mode;
+        in.AppDir = dir.withSlash();
+        in.TabPath = (dir / "import.txt").string();
+        in.DateFlags = wizard::initialDateFlags(labels);
+        in.labels = std::move(labels);
+        in.firstLineIsRecord = firstLineIsRecord;
+        return in;
+    }
+
+    wizard::ImportRunResult run(const ImportRunInput& in) {
+        return wizard::RunImport(in, db.rows, ui);
+    }
+
+    std::string log() { return testsupport::readFile(dir / "ImportLog.doc"); }
+
+    testsupport::TempDir dir;
+    platform::ScriptedInteraction ui;
+    MemoryImport db;
+};
+
+const std::vector<std::string> kNameBorn{"Last Name", "  Middle Initial", "Date of Birth"};
+
+TEST_F(ImportRunTest, ARunWithNoEntriesWritesTheHeadingAndTheSentenceOnly) {
+    // A log of an earlier run is replaced, never appended to.
+    testsupport::writeFile(dir / "ImportLog.doc", std::string(5000, 'x'));
+    auto r = run(input(kNameBorn, "Smith\tK\t1/5/1970\r\nJones\t\t2/6/1971\r\n"));
+    EXPECT_EQ(r.outcome, RunOutcome::Completed);
+    EXPECT_EQ(log(), std::string(kHeading) + wizard::kNoErrorSentence);
+    EXPECT_TRUE(r.logWritten);
+    EXPECT_EQ(r.recordsWritten, 2);
+    ASSERT_EQ(db.person.rows.size(), 2u);
+    EXPECT_EQ(db.person.rows[1]["Employee_ID"], "2");
+    EXPECT_EQ(db.person.rows[1]["Date_of_Birth"], "02/06/1971");
+    EXPECT_TRUE(ui.messages().empty());
+}
+
+TEST_F(ImportRunTest, TheLogHeadingOfEachType) {
+    struct Case {
+        int mode;
+        const char* title;
+        std::size_t hyphens;
+    };
+    for (auto [mode, title, hyphens] : {Case{1, "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG", 40},
+                                        Case{2, "QUALIFIER IMPORT FILE CREATION LOG", 34},
+                                        Case{3, "COBRA PARTICIPANT IMPORT FILE CREATION LOG", 42},
+                                        Case{4, "RETIRED EMPLOYEE IMPORT FILE CREATION LOG", 40}})
+        EXPECT_EQ(wizard::logHeading(mode), std::string(title) + "\n" + std::string(hyphens, '-'));
+}
+
+TEST_F(ImportRunTest, AHeaderLineIsSkippedAndRecordsAreNumberedFromTheNextLine) {
+    const std::vector<std::string> bornFirst{"Date of Birth", "Last Name", "  Middle Initial"};
+    const std::string tab = "Born\tName\tMI\r\n1/1/1970\tA\t\r\nsoon\tB\t\r\n1/3/1970\tC\t\r\n";
+    auto r = run(input(bornFirst, tab, false));
+    ASSERT_EQ(db.person.rows.size(), 2u);
+    EXPECT_EQ(db.person.rows[0]["Last_Name"], "A");
+    EXPECT_EQ(db.person.rows[1]["Last_Name"], "C");
+    EXPECT_EQ(db.person.rows[1]["Employee_ID"], "2") << "rejected records take no row number";
+    EXPECT_EQ(r.recordsRejected, 1);
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #2, the date field called 'Date of Birth' had an invalid "
+                         "date (soon).  This record will not be entered.\n\n");
+
+    // Read with "Record #1", the header is a record whose mandatory date is bad.
+    MemoryImport again;
+    wizard::RunImport(input(bornFirst, "Born\tName\tMI\r\n1/1/70\tA\t\r\nsoon\tB\t\r\n"),
+                      again.rows, ui);
+    EXPECT_EQ(again.person.rows.size(), 1u);
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #1, the date field called 'Date of Birth' had an invalid "
+                         "date (Born).  This record will not be entered into the import file.\n\n"
+                         "2)  In record #3, the date field called 'Date of Birth' had an invalid "
+                         "date (soon).  This record will not be entered.\n\n");
+}
+
+TEST_F(ImportRunTest, EntriesAreNumberedInTheOrderOfTheFields) {
+    const std::vector<std::string> labels{"Last Name", "  Spouse's Date of Birth", "First Name",
+                                          "Gender (M/F)"};
+    const std::string tab = "A\t1/1/1970\tAnn\tF\r\n"
+                            "B\tnever\t \tM\r\n" // bad optional date, then empty mandatory
+                            "\tnever\tCy\tM\r\n" // empty mandatory first: date not tested
+                            "D\t@\tDi\tF\r\n"    // "@" is never reported
+                            "E\t bad \tEd\tM\r\n";
+    auto r = run(input(labels, tab));
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #2, the date field called '  Spouse's Date of Birth' had "
+                         "an invalid date (never).  This record will be entered but no date will "
+                         "be imported for this field.\n\n"
+                         "2)  In record #2, the mandatory field 'First Name' was not entered.  "
+                         "This record will not be imported.\n\n"
+                         "3)  In record #3, the mandatory field 'Last Name' was not entered.  "
+                         "This record will not be imported.\n\n"
+                         "4)  In record #5, the date field called '  Spouse's Date of Birth' had "
+                         "an invalid date (bad).  This record will be entered but no date will be "
+                         "imported for this field.\n\n");
+    EXPECT_EQ(r.entries, 4);
+    ASSERT_EQ(db.person.rows.size(), 3u);
+    EXPECT_EQ(db.person.rows[2]["Last_Name"], "E");
+    EXPECT_EQ(db.person.rows[2]["Employee_ID"], "3");
+    ASSERT_EQ(db.dependant.rows.size(), 3u);
+    EXPECT_EQ(db.dependant.rows[1]["Spouse_Birth_Date"], "") << "'@' is no date either";
+    EXPECT_EQ(db.dependant.rows[2]["Spouse_Birth_Date"], "") << "the reported date is dropped";
+    EXPECT_EQ(db.dependant.rows[2]["First_Name"], "Ed");
+}
+
+TEST_F(ImportRunTest, OnTheFirstLineDatesAreTestedEvenAfterARejection) {
+    const std::vector<std::string> labels{"Last Name", "Date of Birth", "  Spouse's Date of Birth",
+                                          "First Name"};
+    run(input(labels, "\tx\ty\tA\r\n\tx\ty\tB\r\n"));
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #1, the mandatory field 'Last Name' was not entered.  This "
+                         "record will not be imported.\n\n"
+                         "2)  In record #1, the date field called 'Date of Birth' had an invalid "
+                         "date (x).  This record will not be entered into the import file.\n\n"
+                         "3)  In record #1, the date field called '  Spouse's Date of Birth' had "
+                         "an invalid date (y).  This record will be entered but no date will be "
+                         "imported for this field.\n\n"
+                         "4)  In record #2, the mandatory field 'Last Name' was not entered.  This "
+                         "record will not be imported.\n\n");
+    EXPECT_TRUE(db.person.rows.empty());
+}
+
+TEST_F(ImportRunTest, LineEndsAndShortLines) {
+    struct Case {
+        const char* name;
+        std::string tab;
+        std::vector<std::vector<std::string>> rows; // Last_Name, Middle_Initial, First_Name
+    };
+    const std::vector<std::string> labels{"Last Name", "  Middle Initial", "First Name"};
+    for (const auto& c : std::vector<Case>{
+             {"bare LF: the last field is never stored",
+              "A\tB\tC\nD\tE\tF\n",
+              {{"A", "B", ""}, {"D", "E", ""}}},
+             {"a last line without a line end is not imported",
+              "A\tB\tC\r\nD\tE\tF",
+              {{"A", "B", "C"}}},
+             {"a short line does not repeat the previous values",
+              "A\tB\tC\r\nD\r\n",
+              {{"A", "B", "C"}, {"", "", ""}}},
+             {"a CR inside a line counts as a field end without storing the field",
+              "A\tB\rX\tC\r\n",
+              {{"A", "", "B\rX"}}},
+             {"fields beyond the structure are dropped", "A\tB\tC\tD\tE\r\n", {{"A", "B", "C"}}},
+         }) {
+        SCOPED_TRACE(c.name);
+        MemoryImport mem;
+        wizard::RunImport(input(labels, c.tab), mem.rows, ui);
+        ASSERT_EQ(mem.person.rows.size(), c.rows.size());
+        for (std::size_t i = 0; i < c.rows.size(); ++i) {
+            auto& row = mem.person.rows[i];
+            EXPECT_EQ(row["Last_Name"], c.rows[i][0]);
+            EXPECT_EQ(row["Middle_Initial"], c.rows[i][1]);
+            EXPECT_EQ(row["First_Name"], c.rows[i][2]);
+        }
+    }
+}
+
+TEST_F(ImportRunTest, TheFixedPersonColumnsOfEachType) {
+    struct Case {
+        int mode;
+        const char* accepted;
+        const char* fileType;
+    };
+    for (auto [mode, accepted, fileType] : {Case{1, nullptr, nullptr}, Case{2, "N", "Qualifier"},
+                                            Case{3, "Y", "Participant"}, Case{4, "Y", "Retiree"}}) {
+        MemoryImport mem;
+        wizard::RunImport(input({"Last Name", "  Middle Initial"}, "A\tB\r\n", true, mode),
+                          mem.rows, ui);
+        auto row = mem.person.rows.at(0);
+        if (!accepted) {
+            EXPECT_EQ(row.size(), 3u) << "Employee_ID and the two fields only";
+            continue;
+        }
+        EXPECT_EQ(row["COBRA_Accepted"], accepted);
+        EXPECT_EQ(row["Initial_Notification_Date"], "Sent");
+        EXPECT_EQ(row["Disabled(Y/N)"], "N");
+        EXPECT_EQ(row["Multiple_Qualifying_Event(Y/N)"], "N");
+        EXPECT_EQ(row["File_Type"], fileType);
+    }
+}
+
+TEST_F(ImportRunTest, AMissingOrEmptyFileWritesNothing) {
+    for (const char* tab : {static_cast<const char*>(""), static_cast<const char*>(nullptr)}) {
+        ui.clearTranscript();
+        auto in = input(kNameBorn, tab ? tab : "");
+        if (!tab)
+            in.TabPath = (dir / "gone.txt").string();
+        auto r = run(in);
+        EXPECT_EQ(r.outcome, RunOutcome::MissingFile);
+        ASSERT_EQ(ui.messages().size(), 1u);
+        EXPECT_EQ(ui.messages()[0].title, "Missing File");
+        EXPECT_EQ(ui.messages()[0].text, "Cannot find your import file.  Please click previous and "
+                                         "re-select the file and continue on.");
+        EXPECT_FALSE(std::filesystem::exists(dir / "ImportLog.doc"));
+    }
+}
+
+TEST_F(ImportRunTest, ARefusedRecordStopsTheRunAndTheLogSaysWhere) {
+    db.dependant.failUpdateAt = 2;
+    const std::vector<std::string> labels{"Last Name", "  Spouse's Name (Full Name)",
+                                          "  Middle Initial"};
+    auto r = run(input(labels, "A\tSa\t\r\n\tx\t\r\nB\tSb\t\r\nC\tSc\t\r\n"));
+    EXPECT_EQ(r.outcome, RunOutcome::Stopped);
+    EXPECT_EQ(r.stopRecord, 3);
+    EXPECT_EQ(r.recordsWritten, 1);
+    EXPECT_EQ(db.person.rows.size(), 1u) << "the refused record leaves no row";
+    EXPECT_EQ(db.dependant.rows.size(), 1u);
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #2, the mandatory field 'Last Name' was not entered.  This "
+                         "record will not be imported.\n\n"
+                         "The import stopped at record #3 because the database refused it: disk "
+                         "full  This record and the records after it were not imported.\n\n");
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Critical);
+    EXPECT_NE(ui.messages()[0].text.find("record #3"), std::string::npos);
+    EXPECT_NE(ui.messages()[0].text.find("disk full"), std::string::npos);
+}
+
+TEST(OpenDocument, ShellFailuresBecomeTheirMessages) {
+    struct Case {
+        int code;
+        const char* text; // nullptr: no message
+    };
+    for (auto [code, text] :
+         {Case{42, nullptr}, Case{0, "Error: Out of Memory/Resources. Couldn't Execute!"},
+          Case{2, "Error: File not found.  Couldn't Execute!"},
+          Case{3, "Error: Path not found. Couldn't Execute!"},
+          Case{11, "Error:  Bad File Format. Couldn't Execute!"}, Case{31, nullptr},
+          Case{5, nullptr}}) {
+        platform::ScriptedInteraction ui;
+        ui.queueShellResult(code);
+        wizard::OpenImportLog(ui, "C:\\HOST\\", "");
+        ASSERT_GE(ui.transcript().size(), 1u);
+        EXPECT_EQ(ui.transcript()[0].kind, platform::ScriptedInteraction::Kind::Shell);
+        EXPECT_EQ(ui.transcript()[0].text, "C:\\HOST\\ImportLog.doc");
+        auto messages = ui.messages();
+        if (text) {
+            ASSERT_EQ(messages.size(), 1u) << code;
+            EXPECT_EQ(messages[0].text, text);
+            EXPECT_EQ(messages[0].title, "");
+            EXPECT_EQ(messages[0].buttons, platform::Buttons::Ok);
+        } else {
+            EXPECT_TRUE(messages.empty()) << code;
+        }
+    }
+}
+
+TEST(OpenDocument, WordPadIsUsedWhenItIsThere) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "wordpad.exe", "MZ");
+    platform::ScriptedInteraction ui;
+    wizard::OpenImportLog(ui, "C:\\HOST\\", (dir / "wordpad.exe").string());
+    ASSERT_EQ(ui.transcript().size(), 1u);
+    EXPECT_EQ(ui.transcript()[0].kind, platform::ScriptedInteraction::Kind::Program);
+    EXPECT_EQ(ui.transcript()[0].text,
+              "\"" + (dir / "wordpad.exe").string() + "\" C:\\HOST\\ImportLog.doc");
+}
+
+// --- Through the engine, into a copy of the host's template ---------------------------------
+
+std::string text(const jet::Value& v) {
+    if (auto* s = std::get_if<std::u16string>(&v))
+        return ansi::fromUtf16(*s);
+    if (auto* i = std::get_if<std::int32_t>(&v))
+        return std::to_string(*i);
+    if (auto* c = std::get_if<jet::Currency>(&v))
+        return jet::currencyText(*c);
+    return jet::isNull(v) ? "<null>" : "?";
+}
+
+TEST_F(ImportRunTest, RecordsReachTheTemplatesTables) {
+    auto fixtures = testsupport::fixturesDir();
+    if (fixtures.empty())
+        GTEST_SKIP() << "shared fixtures not found";
+    std::filesystem::copy_file(fixtures / "templates/jet4/BRANDMDB.MDB", dir / "BRANDMDB.MDB");
+    app::ImportSession s;
+    s.AppDir = dir.withSlash();
+    s.ModeCode = 3;
+    const std::string out = (dir / "out.mdb").string();
+    ASSERT_TRUE(hostdata::MakeImportDatabase(s, ui, out)) << ui.messages().at(0).text;
+
+    const std::vector<std::string> labels{"Last Name",
+                                          "First Name",
+                                          "Social Security Number",
+                                          "COBRA Qualifying Event Date",
+                                          "  Medical Insurance Plan Name",
+                                          "  Monthly Contribution towards Medical FSA",
+                                          "  Child #1 Name"};
+    auto r = wizard::RunImport(input(labels,
+                                     "Last\tFirst\tSSN\tQE\tMed\tFSA\tKid\r\n"
+                                     "Smith\tAnn\t123456789\t1/5/2007\tBlue\t12.5\tBo\r\n"
+                                     "Jones\tAl\t987654321\t@\t\tabc\t\r\n"
+                                     "\tNo\t111111111\t1/1/2007\t\t\t\r\n",
+                                     false, 3),
+                               *s.ImportDatabase, ui);
+    EXPECT_EQ(r.outcome, RunOutcome::Completed) << r.stopCause;
+    EXPECT_EQ(r.recordsWritten, 2);
+    s.ImportDatabase->Close();
+
+    auto db = jet::Database::OpenDatabase(out, jet::OpenMode::ReadOnly);
+    auto person = db.OpenRecordset("Qualifier_Information");
+    EXPECT_EQ(person.RecordCount(), 2);
+    ASSERT_TRUE(person.FindFirst("[Employee_ID]=2"));
+    EXPECT_EQ(text(person.GetValue(u"Last_Name")), "Jones");
+    EXPECT_EQ(text(person.GetValue(u"Social")), "987-65-4321");
+    EXPECT_EQ(text(person.GetValue(u"Qualifying_Event_Date")), "");
+    EXPECT_EQ(text(person.GetValue(u"File_Type")), "Participant");
+    auto plan = db.OpenRecordset("Member_Insurance_Plan");
+    EXPECT_EQ(plan.RecordCount(), 2);
+    ASSERT_TRUE(plan.FindFirst("[Employee_ID]=1"));
+    EXPECT_EQ(text(plan.GetValue(u"Medical_FSA_Premium")), "12.5000");
+    EXPECT_EQ(text(plan.GetValue(u"SOCIAL")), "123-45-6789");
+    ASSERT_TRUE(plan.FindFirst("[Employee_ID]=2"));
+    EXPECT_EQ(text(plan.GetValue(u"Medical_FSA_Premium")), "0.0000");
+    auto dependants = db.OpenRecordset("Dependent_Information");
+    EXPECT_EQ(dependants.RecordCount(), 2);
+    db.Close();
+    EXPECT_NE(log().find("1)  In record #3, the mandatory field 'Last Name'"), std::string::npos);
+}
+
+} // namespace
