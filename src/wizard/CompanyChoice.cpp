@@ -2,14 +2,18 @@
 
 #include "app/AppContext.h"
 #include "formats/frmTab.h"
+#include "hostdata/ImportDatabase.h"
+#include "jet/Database.h"
 #include "platform/Ansi.h"
 #include "platform/QtText.h"
+#include "wizard/ImportRun.h"
 #include "wizard/frmStepTwo.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -187,6 +191,7 @@ frmStepFour::frmStepFour(app::AppContext& context)
     connect(optTwo, &QRadioButton::clicked, this, &frmStepFour::optTwo_Click);
     connect(cmdPrevious, &QPushButton::clicked, this, &frmStepFour::cmdPrevious_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmStepFour::cmdCancel_Click);
+    connect(cmdCreate, &QPushButton::clicked, this, &frmStepFour::cmdCreate_Click);
 }
 
 void frmStepFour::Form_Load() {
@@ -220,6 +225,64 @@ void frmStepFour::cmdCancel_Click() {
         context_.windows.unload<frmStepThree>();
     context_.windows.unload<frmStepTwo>();
     context_.windows.unload<formats::frmTab>();
+}
+
+namespace {
+
+// What the run reads from the wizard: the structure list, the verified file and the
+// first-record choice, from the windows that hold them.
+ImportRunInput importInput(app::AppContext& context, const frmStepFour& four) {
+    auto& s = context.session;
+    ImportRunInput in;
+    in.ModeCode = s.ModeCode;
+    in.AppDir = s.AppDir;
+    in.DateFlags = s.DateFlags;
+    in.firstLineIsRecord = four.optOne->isChecked();
+    if (auto* two = context.windows.find<frmStepTwo>())
+        in.TabPath = std::string(ansi::trim(fromQt(two->lblFile->text())));
+    if (auto* tab = context.windows.find<formats::frmTab>())
+        for (int i = 0; i < tab->lstField->count(); ++i)
+            in.labels.push_back(fromQt(tab->lstField->item(i)->text()));
+    return in;
+}
+
+} // namespace
+
+void frmStepFour::cmdCreate_Click() {
+    context_.guarded([&] {
+        auto& s = context_.session;
+        auto& ui = context_.ui;
+        // A cancelled file choice leaves the file type in place for another try.
+        const int fileType = s.ModeCode;
+        hostdata::CreateImportDatabase(s, ui);
+        if (s.ModeCode == app::mode::kCancelled || !s.ImportDatabase) {
+            s.ModeCode = fileType;
+            return;
+        }
+        auto result = RunImport(importInput(context_, *this), *s.ImportDatabase, ui);
+        // Closed now rather than at the next Create: the engine locks the whole file while it is
+        // open, and the host must be able to read it.
+        s.ImportDatabase->Close();
+        s.ImportDatabase.reset();
+        if (result.outcome == RunOutcome::MissingFile)
+            return;
+        if (result.outcome == RunOutcome::Stopped) {
+            if (result.logWritten)
+                OpenImportLog(ui, s.AppDir);
+            return;
+        }
+        ui.information(
+            "Import Database has been Created",
+            "Your Access database Import File has been created.  Next, enter the Brandmoor "
+            "software and select the Import Data from Database option.  Find the file you just "
+            "created and import it.  A report will notify you of the individuals imported into "
+            "the system.\n\nRemember, the system will not import employees if the data structure "
+            "is incorrect (i.e. invalid dates in a date field) or mandatory information is "
+            "missing.  We have created an import log.  Click the Ok button to review and print "
+            "it.");
+        OpenImportLog(ui, s.AppDir);
+        context_.windows.unload<frmStepFour>();
+    });
 }
 
 } // namespace wizard

@@ -65,6 +65,7 @@ public slots:
     void optTwo_Click();
     void cmdPrevious_Click();
     void cmdCancel_Click();
+    void cmdCreate_Click();
 
 protected:
     // Shown again after a new verification, it shows that file's lines.

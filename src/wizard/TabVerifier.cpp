@@ -110,4 +110,55 @@ std::string flaggedFieldList(const std::vector<std::string>& labels,
     return list;
 }
 
+std::optional<VerdictMessage> verdictMessage(Verdict verdict, const TabScan& scan,
+                                             const std::vector<std::string>& labels) {
+    const std::string fields = std::to_string(scan.tabs + 1);
+    const std::string n = std::to_string(labels.size());
+    switch (verdict) {
+    case Verdict::RemovalOffer:
+        return VerdictMessage{
+            "Remove extra fields?",
+            "Your import file shows it has " + fields + " fields but you had only selected " + n +
+                " in your Import Format Structure (on the previous form).  This can occur when "
+                "Microsoft Excel creates a Tab Delimited file.  The Tarnfield program will try to "
+                "remove the excess fields and run it through the verify situation again.  Do you "
+                "want the system to try to fix your import file now?"};
+    case Verdict::NotTabDelimited:
+        return VerdictMessage{
+            "Incorrect File Format",
+            "Your import file did not separate fields with a TAB character, therefore is not in a "
+            "Tab Deliminated format.  This import feature will only import files in a Tab "
+            "Deliminated format."};
+    case Verdict::FieldCountMismatch:
+        return VerdictMessage{"Incorrect File Format",
+                              "Your import file seems to have " + fields +
+                                  " fields in each record but you selected " + n +
+                                  " fields on the previous form.  Since these do not match up, "
+                                  "the system cannot create an import database for import into "
+                                  "the Brandmoor program."};
+    case Verdict::BadDates:
+        return VerdictMessage{
+            "Invalid Dates in Import File",
+            "Upon reviewing the first record and second record, the system has determined the "
+            "file has invalid dates in the following fields:  " +
+                flaggedFieldList(labels, scan.dateFlags, "W") +
+                ".  Because valid dates must be in these fields, the system cannot use this file "
+                "for importing.\n\nThe most common reason for this problem is because there are "
+                "Headers in the file.  If they are removed, the file may import without further "
+                "changes."};
+    case Verdict::PoundSigns:
+        return VerdictMessage{
+            "Invalid Import File",
+            "Upon reviewing the first record and second record, the system has determined the "
+            "file has fields filled with the pound sign (#####) in the following fields:  " +
+                flaggedFieldList(labels, scan.dateFlags, "#") +
+                ".  It is recommended you look at your import file and correct this issue.  In "
+                "Excel, some fields are filled with the pound sign when they are too small.  You "
+                "need to expand the field size and it should correct the problem."};
+    case Verdict::Verified:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace wizard

@@ -49,6 +49,15 @@ enum class Verdict {
 // The first failing check, in the order the window shows them.
 Verdict decide(const TabScan& scan, std::size_t fieldCount);
 
+struct VerdictMessage {
+    std::string title;
+    std::string text;
+};
+
+// The message a failed check shows (for RemovalOffer, the question); nullopt for Verified.
+std::optional<VerdictMessage> verdictMessage(Verdict verdict, const TabScan& scan,
+                                             const std::vector<std::string>& labels);
+
 // " label, label": one blank, then the trimmed labels whose flag is flag, in structure order.
 std::string flaggedFieldList(const std::vector<std::string>& labels,
                              const std::vector<std::string>& dateFlags, std::string_view flag);

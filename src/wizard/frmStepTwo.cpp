@@ -163,16 +163,13 @@ void frmStepTwo::cmdVerify_Click() {
 
     const Verdict verdict = decide(scan, n);
     if (verdict == Verdict::RemovalOffer) {
-        offerRemoval(scan.tabs, n);
+        offerRemoval(scan, labels);
         return;
     }
     if (verdict == Verdict::NotTabDelimited) {
         showAllCrosses();
         ui.setBusy(false);
-        ui.critical("Incorrect File Format",
-                    "Your import file did not separate fields with a TAB character, therefore is "
-                    "not in a Tab Deliminated format.  This import feature will only import files "
-                    "in a Tab Deliminated format.");
+        showVerdict(verdict, scan, labels);
         cmdNext->setEnabled(false);
         cmdVerify->setEnabled(false);
         return;
@@ -182,11 +179,7 @@ void frmStepTwo::cmdVerify_Click() {
     if (verdict == Verdict::FieldCountMismatch) {
         showCross(1);
         ui.setBusy(false);
-        ui.critical("Incorrect File Format",
-                    "Your import file seems to have " + std::to_string(scan.tabs + 1) +
-                        " fields in each record but you selected " + std::to_string(n) +
-                        " fields on the previous form.  Since these do not match up, the system "
-                        "cannot create an import database for import into the Brandmoor program.");
+        showVerdict(verdict, scan, labels);
         cmdNext->setEnabled(false);
         cmdVerify->setEnabled(false);
         return;
@@ -196,14 +189,7 @@ void frmStepTwo::cmdVerify_Click() {
     if (verdict == Verdict::BadDates) {
         showCross(2);
         ui.setBusy(false);
-        ui.critical("Invalid Dates in Import File",
-                    "Upon reviewing the first record and second record, the system has determined "
-                    "the file has invalid dates in the following fields:  " +
-                        flaggedFieldList(labels, scan.dateFlags, "W") +
-                        ".  Because valid dates must be in these fields, the system cannot use "
-                        "this file for importing.\n\nThe most common reason for this problem is "
-                        "because there are Headers in the file.  If they are removed, the file may "
-                        "import without further changes.");
+        showVerdict(verdict, scan, labels);
         return;
     }
     imgCheck[2]->show();
@@ -212,35 +198,28 @@ void frmStepTwo::cmdVerify_Click() {
         cmdNext->setEnabled(false);
         showCross(2);
         ui.setBusy(false);
-        ui.critical("Invalid Import File",
-                    "Upon reviewing the first record and second record, the system has determined "
-                    "the file has fields filled with the pound sign (#####) in the following "
-                    "fields:  " +
-                        flaggedFieldList(labels, scan.dateFlags, "#") +
-                        ".  It is recommended you look at your import file and correct this "
-                        "issue.  In Excel, some fields are filled with the pound sign when they "
-                        "are too small.  You need to expand the field size and it should correct "
-                        "the problem.");
+        showVerdict(verdict, scan, labels);
         return;
     }
     ui.setBusy(false);
     cmdNext->setFocus();
 }
 
-void frmStepTwo::offerRemoval(std::int64_t tabs, std::size_t n) {
+void frmStepTwo::showVerdict(Verdict verdict, const TabScan& scan,
+                             const std::vector<std::string>& labels) {
+    auto m = verdictMessage(verdict, scan, labels);
+    context_.ui.critical(m->title, m->text);
+}
+
+void frmStepTwo::offerRemoval(const TabScan& scan, const std::vector<std::string>& labels) {
+    const std::size_t n = labels.size();
     auto& ui = context_.ui;
     showAllCrosses();
     ui.setBusy(false);
     cmdNext->setEnabled(false);
     cmdVerify->setEnabled(false);
-    auto answer = ui.question(
-        "Remove extra fields?",
-        "Your import file shows it has " + std::to_string(tabs + 1) +
-            " fields but you had only selected " + std::to_string(n) +
-            " in your Import Format Structure (on the previous form).  This can occur when "
-            "Microsoft Excel creates a Tab Delimited file.  The Tarnfield program will try to "
-            "remove the excess fields and run it through the verify situation again.  Do you "
-            "want the system to try to fix your import file now?");
+    auto offer = verdictMessage(Verdict::RemovalOffer, scan, labels);
+    auto answer = ui.question(offer->title, offer->text);
     if (answer != platform::Answer::Yes)
         return;
     std::string path = filePath();

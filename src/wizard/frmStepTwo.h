@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/WindowRegistry.h"
+#include "wizard/TabVerifier.h"
 
 #include <QWidget>
 #include <array>
@@ -49,7 +50,8 @@ private:
     void showAllCrosses();
     void hideImages();
     void setRowLabelColour(QPalette::ColorRole role);
-    void offerRemoval(std::int64_t fields, std::size_t n);
+    void showVerdict(Verdict verdict, const TabScan& scan, const std::vector<std::string>& labels);
+    void offerRemoval(const TabScan& scan, const std::vector<std::string>& labels);
 
     app::AppContext& context_;
 };

@@ -1,0 +1,328 @@
+// tarnfield-batch: the import wizard's work without its windows, for unattended use.
+//
+//   tarnfield-batch --app-dir DIR --type EMPLOYEE|QUALIFIER|PARTICIPANT|RETIREE
+//                   [--format NAME | --fields FILE] [--account COMPANY] [--first-record 1|2]
+//                   [--fix-extra-fields] --out FILE.mdb TABFILE
+//
+// It runs the wizard's checks with the answers given, makes the import database, imports the
+// TAB file and writes ImportLog.doc into the program folder. Messages the windows would show go
+// to standard error. Exit codes: 0 imported; 1 the host folder, the database or the run failed;
+// 2 the TAB file failed verification; 64 wrong arguments.
+#include "app/ImportSession.h"
+#include "formats/FieldCatalogue.h"
+#include "formats/FormatStore.h"
+#include "hostdata/AccountList.h"
+#include "hostdata/ImportDatabase.h"
+#include "jet/Database.h"
+#include "platform/Ansi.h"
+#include "platform/HostPath.h"
+#include "wizard/ImportRun.h"
+#include "wizard/RemoveExtraFields.h"
+#include "wizard/TabVerifier.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kImported = 0, kFailed = 1, kNotVerified = 2, kUsage = 64;
+
+const char* kUsageText =
+    "usage: tarnfield-batch --app-dir DIR --type EMPLOYEE|QUALIFIER|PARTICIPANT|RETIREE\n"
+    "                       [--format NAME | --fields FILE] [--account COMPANY]\n"
+    "                       [--first-record 1|2] [--fix-extra-fields] --out FILE.mdb TABFILE\n"
+    "exit codes: 0 imported, 1 failed, 2 the TAB file did not verify, 64 wrong arguments\n";
+
+// Every message goes to standard error; questions are answered No and dialogs cancelled, so
+// nothing waits for a person.
+class ConsoleInteraction : public platform::UserInteraction {
+public:
+    platform::Answer message(const platform::MessageBoxRequest& r) override {
+        say(r.title, r.text);
+        return r.buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+    }
+    std::optional<std::string> inputBox(const std::string&, const std::string&,
+                                        const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> openFile(const platform::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> saveFile(const platform::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> chooseFolder(const platform::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    void pause(int) override {}
+    void setBusy(bool) override {}
+    int shellOpen(const std::string&, const std::string&, const std::string&) override {
+        return platform::shell::kSuccess; // the log is not opened
+    }
+    bool startProgram(const std::string&) override { return false; }
+
+    static void say(const std::string& title, const std::string& text) {
+        std::string line = title.empty() ? text : title + ": " + text;
+        std::fprintf(stderr, "%s\n", ansi::toUtf8(line).c_str());
+    }
+};
+
+// Command-line texts are the system's (UTF-8 here); the program's own strings Windows-1252.
+std::string programText(const char* arg) {
+#ifdef _WIN32
+    return arg;
+#else
+    return ansi::fromUtf8(arg);
+#endif
+}
+
+std::string programPath(const char* arg) {
+    return hostpath::fromNative(std::filesystem::absolute(std::filesystem::path(arg)));
+}
+
+struct Options {
+    std::string appDir, type, format, fieldsFile, account, out, tabFile;
+    int firstRecord = 1;
+    bool fixExtraFields = false;
+};
+
+std::optional<Options> parse(int argc, char** argv) {
+    Options o;
+    std::map<std::string, std::string*> valued{
+        {"--app-dir", &o.appDir},    {"--type", &o.type},       {"--format", &o.format},
+        {"--fields", &o.fieldsFile}, {"--account", &o.account}, {"--out", &o.out}};
+    std::string firstRecord = "1";
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--fix-extra-fields") {
+            o.fixExtraFields = true;
+        } else if (a == "--first-record" && i + 1 < argc) {
+            firstRecord = argv[++i];
+        } else if (auto it = valued.find(a); it != valued.end() && i + 1 < argc) {
+            *it->second = argv[++i];
+        } else if (!a.starts_with("--") && o.tabFile.empty()) {
+            o.tabFile = a;
+        } else {
+            std::fprintf(stderr, "tarnfield-batch: unexpected argument '%s'\n", a.c_str());
+            return std::nullopt;
+        }
+    }
+    if (o.appDir.empty() || o.type.empty() || o.out.empty() || o.tabFile.empty()) {
+        std::fputs("tarnfield-batch: --app-dir, --type, --out and the TAB file are needed\n",
+                   stderr);
+        return std::nullopt;
+    }
+    if (!o.format.empty() && !o.fieldsFile.empty()) {
+        std::fputs("tarnfield-batch: give --format or --fields, not both\n", stderr);
+        return std::nullopt;
+    }
+    if (firstRecord != "1" && firstRecord != "2") {
+        std::fputs("tarnfield-batch: --first-record is 1 or 2\n", stderr);
+        return std::nullopt;
+    }
+    o.firstRecord = firstRecord == "1" ? 1 : 2;
+    return o;
+}
+
+int fail(const std::string& text) {
+    std::fprintf(stderr, "tarnfield-batch: %s\n", ansi::toUtf8(text).c_str());
+    return kFailed;
+}
+
+// The structure: a saved format, a list of labels, or the type's default list.
+std::optional<std::vector<std::string>> structure(const Options& o, const app::ImportSession& s) {
+    if (!o.format.empty()) {
+        auto loaded = formats::FormatStore(s.AppDir).LoadFormat(s.FileTypeName,
+                                                                programText(o.format.c_str()));
+        if (!loaded || !loaded->anyLabel) {
+            fail("no saved format named '" + programText(o.format.c_str()) + "' of type " +
+                 s.FileTypeName);
+            return std::nullopt;
+        }
+        return std::vector<std::string>(loaded->chosenFields.begin() + 1,
+                                        loaded->chosenFields.end());
+    }
+    if (!o.fieldsFile.empty()) {
+        std::ifstream in(std::filesystem::path(o.fieldsFile), std::ios::binary);
+        if (!in) {
+            fail("cannot read the field list " + programPath(o.fieldsFile.c_str()));
+            return std::nullopt;
+        }
+        std::vector<std::string> labels;
+        for (std::string line; std::getline(in, line);) {
+            std::string label(
+                ansi::trimRight(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line));
+            if (!label.empty())
+                labels.push_back(label);
+        }
+        if (labels.empty()) {
+            fail("the field list " + programPath(o.fieldsFile.c_str()) + " names no field");
+            return std::nullopt;
+        }
+        return labels;
+    }
+    return formats::defaultFieldList(s.ModeCode);
+}
+
+// The editor's start-up checks of the host folder, and the account the data goes into.
+bool chooseAccount(const Options& o, app::ImportSession& s, platform::UserInteraction& ui) {
+    auto accounts = hostdata::readAccounts(s.AppDir, records::CountRule::Rounded);
+    s.AccountCount = static_cast<std::int64_t>(accounts.size());
+    if (!hostpath::isFile(s.AppDir + "BRANDMDB.MDB")) {
+        ui.critical("Missing File",
+                    "To import data, the program utilizes the BRANDMDB.MDB file in the root "
+                    "direcory.  Please find a copy of this file (with at least a 9/10/2004 date) "
+                    "and place it in the Brandmoor directory.  Once there, try again.\nValue= " +
+                        s.AppDir);
+        return false;
+    }
+    if (accounts.empty()) {
+        fail("Account.dat in " + s.AppDir + " lists no accounts");
+        return false;
+    }
+    const hostdata::AccountRecord* chosen = nullptr;
+    if (!o.account.empty()) {
+        const std::string wanted(ansi::trim(programText(o.account.c_str())));
+        for (const auto& a : accounts)
+            if (a.companyName() == wanted) {
+                chosen = &a;
+                break;
+            }
+        if (!chosen) {
+            fail("no account of the company '" + wanted + "' in Account.dat");
+            return false;
+        }
+    } else if (accounts.size() == 1) {
+        chosen = &accounts.front();
+    } else {
+        ui.critical("Missing Information",
+                    "Please select the name of the company you wish to import data.  You may only "
+                    "import data into one company at a time.");
+        fail("Account.dat lists several accounts; name one with --account");
+        return false;
+    }
+    s.AccountDir = s.AppDir + chosen->folderName();
+    if (!hostpath::isFile(s.AccountDir + "Company.dat") ||
+        !hostpath::isFile(s.AccountDir + "INSPLAN.DAT")) {
+        ui.critical("Process Terminated",
+                    "Before importing data into the Brandmoor program you must first launch the "
+                    "Brandmoor program and enter information on the Company and Insurance "
+                    "Companies.  Without this entered into the system, you cannot import data.");
+        return false;
+    }
+    return true;
+}
+
+// Verification as the window runs it, with the optional repair; the verified path, or nullopt.
+std::optional<std::string> verify(std::string path, const Options& o,
+                                  const std::vector<std::string>& labels, app::ImportSession& s,
+                                  platform::UserInteraction& ui) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto buffer = wizard::readVerificationBuffer(path);
+        if (!buffer) {
+            std::fprintf(stderr, "tarnfield-batch: the import file %s is missing or empty\n",
+                         ansi::toUtf8(path).c_str());
+            return std::nullopt;
+        }
+        auto scan = wizard::scanTabBuffer(*buffer, labels);
+        s.DateFlags = scan.dateFlags;
+        s.RecordText = scan.recordText;
+        auto verdict = wizard::decide(scan, labels.size());
+        if (verdict == wizard::Verdict::Verified)
+            return path;
+        auto m = wizard::verdictMessage(verdict, scan, labels);
+        if (verdict != wizard::Verdict::RemovalOffer || !o.fixExtraFields || attempt > 0) {
+            ConsoleInteraction::say(m->title, m->text);
+            if (verdict == wizard::Verdict::RemovalOffer)
+                std::fputs("tarnfield-batch: --fix-extra-fields writes a corrected copy\n", stderr);
+            return std::nullopt;
+        }
+        int failed = 0;
+        wizard::RemoveExtraFields(path, static_cast<std::int64_t>(labels.size()), failed, ui);
+        if (failed == 1)
+            return std::nullopt;
+        std::fprintf(stderr, "tarnfield-batch: extra fields removed into %s\n",
+                     ansi::toUtf8(path).c_str());
+    }
+    return std::nullopt;
+}
+
+int run(const Options& o) {
+    ConsoleInteraction ui;
+    app::ImportSession s;
+    const auto* type = formats::fileTypeByName(o.type);
+    if (!type) {
+        std::fprintf(stderr, "tarnfield-batch: unknown type '%s'\n%s", o.type.c_str(), kUsageText);
+        return kUsage;
+    }
+    s.AppDir = programPath(o.appDir.c_str());
+    if (!s.AppDir.ends_with('\\') && !s.AppDir.ends_with('/'))
+        s.AppDir += std::string(1, static_cast<char>(std::filesystem::path::preferred_separator));
+    if (!hostpath::isDirectory(s.AppDir))
+        return fail("no program folder " + s.AppDir);
+    s.FileTypeName = type->name;
+    s.ModeCode = type->code;
+
+    if (!chooseAccount(o, s, ui))
+        return kFailed;
+    auto labels = structure(o, s);
+    if (!labels)
+        return kFailed;
+    auto tabPath = verify(programPath(o.tabFile.c_str()), o, *labels, s, ui);
+    if (!tabPath)
+        return kNotVerified;
+
+    const std::string out = programPath(o.out.c_str());
+    if (hostpath::sameName(std::filesystem::path(o.out).filename().string(), "BRANDMDB.MDB")) {
+        ui.critical("Invalid File Name",
+                    "You may not call the database Import file the same as the template.  This "
+                    "would distroy the template and the ability to create new import files.");
+        return kFailed;
+    }
+    std::error_code gone;
+    std::filesystem::remove(hostpath::resolve(out), gone); // an earlier database is replaced
+    if (!hostdata::MakeImportDatabase(s, ui, out) || !s.ImportDatabase)
+        return kFailed;
+
+    wizard::ImportRunInput in;
+    in.ModeCode = s.ModeCode;
+    in.AppDir = s.AppDir;
+    in.TabPath = *tabPath;
+    in.labels = *labels;
+    in.DateFlags = s.DateFlags;
+    in.firstLineIsRecord = o.firstRecord == 1;
+    auto result = wizard::RunImport(in, *s.ImportDatabase, ui);
+    s.ImportDatabase->Close();
+    s.ImportDatabase.reset();
+    if (result.outcome != wizard::RunOutcome::Completed)
+        return kFailed;
+    std::printf("%lld records written, %lld records rejected, log %s\n",
+                static_cast<long long>(result.recordsWritten),
+                static_cast<long long>(result.recordsRejected),
+                ansi::toUtf8(result.logPath).c_str());
+    return result.logWritten ? kImported : kFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(kUsageText, stdout);
+        return kImported;
+    }
+    auto options = parse(argc, argv);
+    if (!options) {
+        std::fputs(kUsageText, stderr);
+        return kUsage;
+    }
+    try {
+        return run(*options);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+}
