@@ -19,6 +19,9 @@ bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
         auto target = hostpath::resolve(path);
         std::filesystem::remove(target);
         std::filesystem::copy_file(hostpath::resolve(s.AppDir + "BRANDMDB.MDB"), target);
+        // A read-only template gives a read-only copy; the copy is ours to write.
+        std::filesystem::permissions(target, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
         auto db = std::make_shared<jet::Database>(jet::Database::OpenDatabase(target));
         for (const char* table : {"Active_Employees", "Dependent_Information",
                                   "Member_Insurance_Plan", "Insurance_Companies", "Payments",

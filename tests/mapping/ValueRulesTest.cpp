@@ -47,6 +47,19 @@ TEST(ValueRules, DatesAndRetirementDates) {
     EXPECT_EQ(retirementDate("01/01/2008"), "12/31/2007");
     EXPECT_EQ(retirementDate("3/1/2000"), "02/29/2000");
     EXPECT_EQ(retirementDate("soon"), "");
+    struct Case {
+        const char* in;
+        const char* date;
+        const char* dayBefore;
+    };
+    for (auto [in, date, dayBefore] :
+         {Case{"1/5/01", "01/05/2001", "01/04/2001"}, Case{"12/31/29", "12/31/2029", "12/30/2029"},
+          Case{"1/1/30", "01/01/1930", "12/31/1929"},
+          Case{" 01/05/2001 ", "01/05/2001", "01/04/2001"}, Case{"01/05/20011", "", ""},
+          Case{"@", "", ""}, Case{"#####", "", ""}}) {
+        EXPECT_EQ(dateRule(in), date) << in;
+        EXPECT_EQ(retirementDate(in), dayBefore) << in;
+    }
 }
 
 TEST(ValueRules, AmountsFormatAsHashZeroPointZeroZero) {
@@ -55,9 +68,10 @@ TEST(ValueRules, AmountsFormatAsHashZeroPointZeroZero) {
         const char* out; // nullptr: no number
     };
     for (auto [in, out] :
-         {Case{"12.5", "12.50"}, Case{"1234", "1234.00"}, Case{" -3 ", "-3.00"},
-          Case{"+0.125", "0.13"}, Case{"0.005", "0.01"}, Case{"2.675", "2.68"},
-          Case{"99.995", "100.00"}, Case{".5", "0.50"}, Case{"7.", "7.00"}, Case{"-0.001", "0.00"},
+         {Case{"12.5", "12.50"}, Case{" 12.5 ", "12.50"}, Case{"-12.345", "-12.35"},
+          Case{"1234", "1234.00"}, Case{" -3 ", "-3.00"}, Case{"+0.125", "0.13"},
+          Case{"0.005", "0.01"}, Case{"2.675", "2.68"}, Case{"99.995", "100.00"},
+          Case{".5", "0.50"}, Case{"7.", "7.00"}, Case{"-0.001", "0.00"},
           Case{"000123.4", "123.40"}, Case{"abc", nullptr}, Case{"", nullptr},
           Case{"1,234", nullptr}, Case{"1e3", nullptr}, Case{".", nullptr}, Case{"- 5", nullptr}}) {
         auto formatted = formatAmount(in);
