@@ -49,12 +49,12 @@ const RequiredTable kRequired[] = {
       "City_State_ZIP", "Gender", "Social", "EmployeeDOB", "Hire_Date", "Benefit_Start_Date",
       "Initial_Notification_Date"}},
     {"Dependent_Information",
-     {"Employee_ID",        "Last_Name",      "First_Name",         "SOCIAL",
-      "Spouse_Name",        "Spouse_Social",  "Spouse_Birth_Date",  "Child_1_Name",
-      "Child_1_Social",     "Child_1_Birth_Date", "Child_2_Name",   "Child_2_Social",
-      "Child_2_Birth_Date", "Child_3_Name",   "Child_3_Social",     "Child_3_Birth_Date",
-      "Child_4_Name",       "Child_4_Social", "Child_4_Birth_Date", "Child_5_Name",
-      "Child_5_Social",     "Child_5_Birth_Date", "Child_6_Name",   "Child_6_Social",
+     {"Employee_ID",        "Last_Name",          "First_Name",         "SOCIAL",
+      "Spouse_Name",        "Spouse_Social",      "Spouse_Birth_Date",  "Child_1_Name",
+      "Child_1_Social",     "Child_1_Birth_Date", "Child_2_Name",       "Child_2_Social",
+      "Child_2_Birth_Date", "Child_3_Name",       "Child_3_Social",     "Child_3_Birth_Date",
+      "Child_4_Name",       "Child_4_Social",     "Child_4_Birth_Date", "Child_5_Name",
+      "Child_5_Social",     "Child_5_Birth_Date", "Child_6_Name",       "Child_6_Social",
       "Child_6_Birth_Date"}},
     {"Member_Insurance_Plan",
      {"Employee_ID", "Last_Name", "First_Name", "SOCIAL", "Medical_Plan_Name",
@@ -62,19 +62,55 @@ const RequiredTable kRequired[] = {
       "Other_1_Coverage_Type", "Other_2_Plan_Name", "Other_2_Coverage_Type", "Other_3_Plan_Name",
       "Other_3_Coverage_Type", "Medical_FSA_Premium"}},
     {"Insurance_Companies",
-     {"Insurance_Company_Name", "ADDRESS", "City_State_Zip", "Phone", "Insurer_ID", "Term_Regs",
-      "Open_Enrollment", "Conversion", "ACTIVE", "Plan_Type", "Dependent_Term", "Student_Term",
-      "Tier_Structure", "Effective_Date", "Completion_Date", "Single_Rate", "Two_Party_Rate",
-      "EE_Child_Rate", "Family_Rate", "Old_Tier_Structure", "Old_Effective_Date",
-      "Old_Completion_Date", "Old_Single_Rate", "Old_Two_Party_Rate", "Old_EE_Child_Rate",
+     {"Insurance_Company_Name",
+      "ADDRESS",
+      "City_State_Zip",
+      "Phone",
+      "Insurer_ID",
+      "Term_Regs",
+      "Open_Enrollment",
+      "Conversion",
+      "ACTIVE",
+      "Plan_Type",
+      "Dependent_Term",
+      "Student_Term",
+      "Tier_Structure",
+      "Effective_Date",
+      "Completion_Date",
+      "Single_Rate",
+      "Two_Party_Rate",
+      "EE_Child_Rate",
+      "Family_Rate",
+      "Old_Tier_Structure",
+      "Old_Effective_Date",
+      "Old_Completion_Date",
+      "Old_Single_Rate",
+      "Old_Two_Party_Rate",
+      "Old_EE_Child_Rate",
       "Old_Family_Rate"}},
     {"Payments", {}},
     {"Rates", {"Insurer_ID", "Effective_Date", "Completion_Date", "Structure_Name", "Rate"}},
     {"Qualifier_Information",
-     {"Employee_ID", "Last_Name", "First_Name", "Middle_Initial", "Address", "Address_Overflow",
-      "City_State_ZIP", "Gender", "Social", "Date_of_Birth", "Hire_Date", "Benefits_Start_Date",
-      "Initial_Notification_Date", "Qualifying_Event_Date", "COBRA_Reason", "Paid_Through_Date",
-      "COBRA_Accepted", "Disabled(Y/N)", "Multiple_Qualifying_Event(Y/N)", "File_Type"}},
+     {"Employee_ID",
+      "Last_Name",
+      "First_Name",
+      "Middle_Initial",
+      "Address",
+      "Address_Overflow",
+      "City_State_ZIP",
+      "Gender",
+      "Social",
+      "Date_of_Birth",
+      "Hire_Date",
+      "Benefits_Start_Date",
+      "Initial_Notification_Date",
+      "Qualifying_Event_Date",
+      "COBRA_Reason",
+      "Paid_Through_Date",
+      "COBRA_Accepted",
+      "Disabled(Y/N)",
+      "Multiple_Qualifying_Event(Y/N)",
+      "File_Type"}},
     {"Company_Information",
      {"Company_Name", "ADDRESS", "Address_Overflow", "City_State_Zip", "Administrator", "title",
       "COBRA_Admin_Fee", "Disabled_Admin_Fee"}},
@@ -192,8 +228,12 @@ bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
     // The template is only read: copied byte for byte, never opened by the engine.
     const std::string templatePath = s.AppDir + kTemplateName;
     std::error_code ec;
-    fs::copy_file(hostpath::resolve(templatePath), hostpath::resolve(path),
-                  fs::copy_options::overwrite_existing, ec);
+    const auto target = hostpath::resolve(path);
+    fs::copy_file(hostpath::resolve(templatePath), target, fs::copy_options::overwrite_existing,
+                  ec);
+    // A template marked read-only must still give a copy the import can write.
+    if (!ec)
+        fs::permissions(target, fs::perms::owner_write, fs::perm_options::add, ec);
     if (ec) {
         ui.setBusy(false);
         ui.critical(kNotCreatedTitle, "The template database " + templatePath +
@@ -221,8 +261,8 @@ bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
         closeImportDatabase(s);
         ui.setBusy(false);
         ui.critical(kNotCreatedTitle,
-                    "The import file " + path + " could not be completed.  Writing to " + where +
-                        " failed:\n\n" + ansi::fromUtf8(cause) +
+                    "The import file " + path + " could not be completed.  The error arose in " +
+                        where + ":\n\n" + ansi::fromUtf8(cause) +
                         "\n\nThe file has been left on disk; no records will be imported.");
         return abandon();
     }

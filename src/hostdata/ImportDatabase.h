@@ -19,9 +19,14 @@ inline constexpr const char* kTemplateName = "BRANDMDB.MDB";
 inline constexpr const char* kInvalidPath = "INVALID";
 
 // The tables emptied in a fresh copy, in the order they are emptied.
-inline constexpr std::array<const char*, 8> kEmptiedTables = {
-    "Active_Employees", "Dependent_Information", "Member_Insurance_Plan", "Insurance_Companies",
-    "Payments",         "Rates",                 "Qualifier_Information", "Company_Information"};
+inline constexpr std::array<const char*, 8> kEmptiedTables = {"Active_Employees",
+                                                              "Dependent_Information",
+                                                              "Member_Insurance_Plan",
+                                                              "Insurance_Companies",
+                                                              "Payments",
+                                                              "Rates",
+                                                              "Qualifier_Information",
+                                                              "Company_Information"};
 
 // Asks for the file (looping on the template's name and on No to the replace question), then
 // makes the database as MakeImportDatabase does. ModeCode is 9999 afterwards when no database

@@ -63,7 +63,6 @@ Record lockedRead(RecordFile& file, const std::filesystem::path& path, std::int6
     return file.read(n);
 }
 
-
 } // namespace
 
 Record CompanyRecord::blankRecord() {

@@ -112,8 +112,7 @@ HostRecords& sharedHostRecords();
 
 // With flag non-zero and a whole record in AccountDir + "COMPANY.DAT" (count: whole part),
 // reads record 1 into shared under a lock and returns true. Otherwise shared is left as it was.
-bool ReadCompanyRecord(const std::string& accountDir, CompanyRecord& shared,
-                       std::int32_t flag = 1);
+bool ReadCompanyRecord(const std::string& accountDir, CompanyRecord& shared, std::int32_t flag = 1);
 
 // Sets planCount to the whole records of AccountDir + "INSPLAN.DAT" in the current layout. An
 // empty file clears shared (texts blank, numbers zero). Otherwise record number 0 only counts;

@@ -188,7 +188,8 @@ void TransferPlans(jet::Database& db, app::ImportSession& s, HostRecords& shared
             count = s.PlanCount;
         });
         for (std::int64_t i = 1; i <= count; ++i) {
-            step("INSPLAN.DAT", [&] { ReadInsurancePlan(s.AccountDir, i, s.PlanCount, shared.plan); });
+            step("INSPLAN.DAT",
+                 [&] { ReadInsurancePlan(s.AccountDir, i, s.PlanCount, shared.plan); });
             writePlan(db, *companies, shared.plan);
         }
     }

@@ -24,8 +24,8 @@ constexpr auto kRetryEvery = std::chrono::milliseconds(50);
 RecordLock::RecordLock(const std::filesystem::path& file, std::uint64_t offset,
                        std::uint64_t length, Kind kind, std::chrono::milliseconds patience)
     : offset_(offset), length_(length) {
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return;
     handle_ = h;
@@ -37,8 +37,8 @@ RecordLock::RecordLock(const std::filesystem::path& file, std::uint64_t offset,
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(offset_);
         at.OffsetHigh = static_cast<DWORD>(offset_ >> 32);
-        if (LockFileEx(h, flags, 0, static_cast<DWORD>(length_),
-                       static_cast<DWORD>(length_ >> 32), &at)) {
+        if (LockFileEx(h, flags, 0, static_cast<DWORD>(length_), static_cast<DWORD>(length_ >> 32),
+                       &at)) {
             held_ = true;
             return;
         }
