@@ -139,16 +139,20 @@ std::string_view fileNamePart(std::string_view path) {
     return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
-// True when path would name the template: by its name in any letter case and any folder, or
-// because it is the template's own file under another name (a link, a path the file system
+// True when path is the template's own file, under any name (a link, a path the file system
 // reads as the same file).
-bool namesTemplate(const app::ImportSession& s, const std::string& path) {
-    if (hostpath::sameName(ansi::trim(fileNamePart(ansi::trim(path))), kTemplateName))
-        return true;
+bool isTemplateFile(const app::ImportSession& s, const std::string& path) {
     std::error_code ec;
     auto target = hostpath::resolve(path);
     auto source = hostpath::resolve(s.AppDir + kTemplateName);
     return fs::exists(target, ec) && fs::exists(source, ec) && fs::equivalent(target, source, ec);
+}
+
+// Refused as the import file's name: the template's name in any letter case and any folder,
+// or the template's own file.
+bool namesTemplate(const app::ImportSession& s, const std::string& path) {
+    return hostpath::sameName(ansi::trim(fileNamePart(ansi::trim(path))), kTemplateName) ||
+           isTemplateFile(s, path);
 }
 
 void refuseTemplateName(platform::UserInteraction& ui) {
@@ -195,6 +199,9 @@ void EmptyImportTables(jet::Database& db) {
 void OpenImportDatabase(app::ImportSession& s, platform::UserInteraction& ui, std::string& path) {
     closeImportDatabase(s);
     try {
+        // The template is never opened for writing, whatever it is called.
+        if (isTemplateFile(s, path))
+            throw jet::Error(path + " is the template");
         s.ImportDatabase = std::make_shared<jet::Database>(
             jet::Database::OpenDatabase(hostpath::resolve(path), jet::OpenMode::ReadWrite));
         auto missing = MissingImportStructure(*s.ImportDatabase);
@@ -293,7 +300,10 @@ void CreateImportDatabase(app::ImportSession& s, platform::UserInteraction& ui) 
             if (answer != platform::Answer::Yes)
                 continue;
             std::error_code ec;
-            fs::remove(hostpath::resolve(path), ec);
+            if (!hostpath::isFile(path))
+                ec = std::make_error_code(std::errc::is_a_directory);
+            else
+                fs::remove(hostpath::resolve(path), ec);
             if (ec) {
                 ui.critical(kNotCreatedTitle, "The file " + path + " could not be replaced.\n\n" +
                                                   ansi::fromUtf8(ec.message()));

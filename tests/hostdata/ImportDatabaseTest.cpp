@@ -438,7 +438,9 @@ TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
     testsupport::writeFile(host.dir / "Existing.mdb", "keep me");
     host.ui.queueFile(host.s.AppDir + "Other/brandmdb.mdb"); // the template's name, other folder
     host.ui.queueFile(host.s.AppDir + "BrandMdb.MDB ");      // in the program folder, a blank
-    host.ui.queueFile(host.s.AppDir + "Existing.mdb");       // exists: No to replacing it
+    fs::create_hard_link(host.templateFile, host.dir / "Link.mdb");
+    host.ui.queueFile(host.s.AppDir + "Link.mdb");     // the template under another name
+    host.ui.queueFile(host.s.AppDir + "Existing.mdb"); // exists: No to replacing it
     host.ui.queueAnswer(Answer::No);
     host.ui.queueFile(std::nullopt); // cancel
     CreateImportDatabase(host.s, host.ui);
@@ -457,20 +459,27 @@ TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
             kinds.push_back(e.title);
         }
     }
-    EXPECT_EQ(kinds, (std::vector<std::string>{"dialog", "Invalid File Name", "dialog",
-                                               "Invalid File Name", "dialog",
-                                               "Replace Current File With New One?", "dialog"}));
+    EXPECT_EQ(kinds,
+              (std::vector<std::string>{"dialog", "Invalid File Name", "dialog",
+                                        "Invalid File Name", "dialog", "Invalid File Name",
+                                        "dialog", "Replace Current File With New One?", "dialog"}));
     EXPECT_EQ(seen[1].icon, platform::Icon::Critical);
     EXPECT_EQ(seen[1].text,
               "You may not call the database Import file the same as the template.  This would "
               "distroy the template and the ability to create new import files.");
-    EXPECT_EQ(seen[5].icon, platform::Icon::None);
-    EXPECT_EQ(seen[5].buttons, platform::Buttons::YesNo);
-    EXPECT_EQ(seen[5].text, "This file already exists.  Do you wish to copy over it?");
+    EXPECT_EQ(seen[7].icon, platform::Icon::None);
+    EXPECT_EQ(seen[7].buttons, platform::Buttons::YesNo);
+    EXPECT_EQ(seen[7].text, "This file already exists.  Do you wish to copy over it?");
     EXPECT_EQ(testsupport::readFile(host.dir / "Existing.mdb"), "keep me");
     EXPECT_EQ(testsupport::readFile(host.templateFile), templateBytes);
     EXPECT_FALSE(fs::exists(host.dir / "Other" / "brandmdb.mdb"));
     EXPECT_FALSE(host.ui.busy());
+
+    // Nor is the template opened as the import database by any path.
+    std::string link = host.s.AppDir + "Link.mdb";
+    OpenImportDatabase(host.s, host.ui, link);
+    EXPECT_EQ(link, "INVALID");
+    EXPECT_EQ(testsupport::readFile(host.templateFile), templateBytes);
 }
 
 // Replaces every occurrence of a UTF-16 name in a database file with another of the same length.
