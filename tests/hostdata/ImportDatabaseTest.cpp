@@ -100,17 +100,15 @@ std::vector<Row> mdbExportRows(const fs::path& file, const char* table) {
 
 // Rows keyed and sorted by the given columns, so table-scan order does not matter.
 std::vector<Row> sortedBy(std::vector<Row> rows, const std::vector<std::string>& key) {
-    std::sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
-        for (const auto& k : key) {
-            if (a.at(k) != b.at(k)) {
-                char* end = nullptr;
-                long x = std::strtol(a.at(k).c_str(), &end, 10);
-                long y = std::strtol(b.at(k).c_str(), nullptr, 10);
-                return *end == '\0' ? x < y : a.at(k) < b.at(k);
-            }
-        }
-        return false;
-    });
+    auto keyOf = [&](const Row& r) {
+        std::vector<std::string> k;
+        for (const auto& column : key) // numbers right-aligned so they sort as numbers
+            k.push_back(std::string(12 - std::min<std::size_t>(12, r.at(column).size()), ' ') +
+                        r.at(column));
+        return k;
+    };
+    std::sort(rows.begin(), rows.end(),
+              [&](const Row& a, const Row& b) { return keyOf(a) < keyOf(b); });
     return rows;
 }
 
@@ -287,35 +285,21 @@ Row expectedPlanRow(std::int16_t insurer, Codes c) {
 // The Rates rows of a plan: three current entries when T is 4, two previous ones when P is 4.
 std::vector<Row> expectedRates(std::int16_t insurer, Codes c) {
     std::vector<Row> rows;
-    auto id = std::to_string(insurer);
-    if (c.t == 4) {
-        rows.push_back({{"Insurer_ID", id},
-                        {"Effective_Date", "1/1/2026  "},
-                        {"Completion_Date", "12/31/2026"},
-                        {"Structure_Name", "Employee Only" + std::string(17, ' ')},
-                        {"Rate", "101.0000"}});
-        rows.push_back({{"Insurer_ID", id},
-                        {"Effective_Date", "1/1/2026  "},
-                        {"Completion_Date", "12/31/2026"},
-                        {"Structure_Name", kName35.substr(0, 30)},
-                        {"Rate", "102.0000"}});
-        rows.push_back({{"Insurer_ID", id},
-                        {"Effective_Date", "1/1/2026  "},
-                        {"Completion_Date", "12/31/2026"},
-                        {"Structure_Name", std::string(30, 'W')},
-                        {"Rate", "103.0000"}});
+    auto add = [&](const char* from, const char* to, const std::string& name, const char* rate) {
+        rows.push_back({{"Insurer_ID", std::to_string(insurer)},
+                        {"Effective_Date", from},
+                        {"Completion_Date", to},
+                        {"Structure_Name", name},
+                        {"Rate", rate}});
+    };
+    if (c.t == 4) { // current dates untrimmed; names cut to 30, blanks kept
+        add("1/1/2026  ", "12/31/2026", "Employee Only" + std::string(17, ' '), "101.0000");
+        add("1/1/2026  ", "12/31/2026", kName35.substr(0, 30), "102.0000");
+        add("1/1/2026  ", "12/31/2026", std::string(30, 'W'), "103.0000");
     }
-    if (c.p == 4) {
-        rows.push_back({{"Insurer_ID", id},
-                        {"Effective_Date", "1/1/2025"},
-                        {"Completion_Date", "12/31/25"},
-                        {"Structure_Name", "Old single" + std::string(20, ' ')},
-                        {"Rate", "7.2500"}});
-        rows.push_back({{"Insurer_ID", id},
-                        {"Effective_Date", "1/1/2025"},
-                        {"Completion_Date", "12/31/25"},
-                        {"Structure_Name", "Old family" + std::string(20, ' ')},
-                        {"Rate", "9.5000"}});
+    if (c.p == 4) { // previous dates trimmed
+        add("1/1/2025", "12/31/25", "Old single" + std::string(20, ' '), "7.2500");
+        add("1/1/2025", "12/31/25", "Old family" + std::string(20, ' '), "9.5000");
     }
     return rows;
 }
