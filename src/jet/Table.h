@@ -7,6 +7,7 @@
 #include "jet/Value.h"
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -56,8 +57,9 @@ public:
     std::vector<PendingIndex> pendingIndexes;
     std::size_t pendingEntries = 0;
     std::size_t pendingLimit = 120000; // entries gathered before they are written
-    // Pages the last row and the last long value went to (0: none yet); Write's.
-    std::uint32_t rowHint = 0, longValueHint = 0;
+    // Pages the last row and each column's last long value went to (0: none yet); Write's.
+    std::uint32_t rowHint = 0;
+    std::map<std::uint16_t, std::uint32_t> longValueHints;
 
 private:
     PageFile& file_;
