@@ -2,7 +2,6 @@
 
 #include "jet/Error.h"
 #include "jet/IndexKey.h"
-#include "jet/IndexSupport.h"
 #include "jet/IndexTree.h"
 #include "platform/Coding.h"
 
@@ -275,25 +274,6 @@ bool encodeIndexNode(const IndexNode& node, std::uint32_t owner, std::span<std::
         return false;
     encodeIndexPage(p, out);
     return true;
-}
-
-IndexCodec jet4IndexCodec() {
-    IndexCodec c;
-    c.decode = [](std::span<const std::uint8_t> page, const std::string& where) {
-        IndexPage p = decodeIndexPage(page, where);
-        if (!p.leaf && p.tailPage != 0)
-            throw Error(where + ": the page keeps its last child (page " +
-                        std::to_string(p.tailPage) +
-                        ") as a tail, whose key is on that page; it must be read with the tail");
-        return nodeOf(p);
-    };
-    c.encode = [](const IndexNode& node, std::uint32_t tdefPage, std::span<std::uint8_t> page) {
-        return encodeIndexNode(node, tdefPage, page);
-    };
-    c.nullKey = appendNullKey;
-    c.textKey = appendTextKey;
-    c.fixedKey = appendFixedKey;
-    return c;
 }
 
 } // namespace jet

@@ -42,7 +42,6 @@
 
 namespace jet {
 
-struct IndexCodec;
 struct IndexNode;
 
 struct IndexPageEntry {
@@ -108,10 +107,5 @@ IndexNode decodeIndexNode(std::span<const std::uint8_t> page, const std::string&
 // The page of a node owned by the table at `owner`: an intermediate node with two or more
 // entries writes its last one as the tail. False when the node does not fit.
 bool encodeIndexNode(const IndexNode& node, std::uint32_t owner, std::span<std::uint8_t> out);
-
-// Codec for IndexSupport's registry, from this file's functions and IndexKey's. Its decode sees
-// one page only: it throws jet::Error for an intermediate page with a tail (use decodeIndexNode
-// with a loader there).
-IndexCodec jet4IndexCodec();
 
 } // namespace jet

@@ -326,10 +326,6 @@ void requireWritable(Table& t) {
         throw Error(f.name() + ": the database is open read-only");
     if (!f.format().jet4())
         throw Error(f.name() + ": changing Access 97 (Jet 3) databases is not supported");
-    if (!t.def().realIndexes.empty() && !indexCodec())
-        throw Error(f.name() + ", table '" + utf8(t.def().name) + "': the table has " +
-                    std::to_string(t.def().realIndexes.size()) +
-                    " indexes, and updating indexes is not supported yet");
 }
 
 std::string tableWhere(Table& t) {

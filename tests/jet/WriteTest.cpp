@@ -317,44 +317,9 @@ TEST_F(JetWrite, AssignmentOutsideAddNewAndUnknownColumnsAreErrors) {
     EXPECT_THROW(rs.Delete(), Error);
 }
 
-TEST_F(JetWrite, IndexedTablesAreRefusedUntilIndexesCanBeUpdated) {
-    auto db = Database::OpenDatabase(file);
-    auto rs = db.OpenRecordset("Rates");
-    rs.MoveFirst();
-    try {
-        rs.Delete();
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("indexes"), std::string::npos) << e.what();
-    }
-    db.Close();
-    auto again = Database::OpenDatabase(file, OpenMode::ReadOnly);
-    EXPECT_EQ(again.OpenRecordset("Rates").RecordCount(), 1);
-}
-
 // Long values through every storage form: inline, one row on a long value page, and a chain
-// over several pages. Letter_Templates has a primary key, so a copy loses its index entries
-// by surgery on the definition (index counts set to 0) to let rows be written.
+// over several pages, in a table with a primary key.
 TEST_F(JetWrite, MemoValuesOfEverySizeReadBack) {
-    std::uint32_t tdef;
-    {
-        auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
-        tdef = db.GetTable(u"Letter_Templates").def().page;
-    }
-    {
-        std::string bytes = testsupport::readFile(file);
-        std::vector<std::uint8_t> b(bytes.begin(), bytes.end());
-        std::size_t at = static_cast<std::size_t>(tdef) * 4096;
-        std::uint32_t real = coding::getU32(b, at + kJet4Format.tdefNumRealIndexes);
-        coding::putLE<std::uint32_t>(b, at + kJet4Format.tdefNumIndexes, 0);
-        coding::putLE<std::uint32_t>(b, at + kJet4Format.tdefNumRealIndexes, 0);
-        // The per-index row counts sit before the columns: take them out too.
-        auto first = b.begin() + static_cast<std::ptrdiff_t>(at + kJet4Format.tdefBlockEnd);
-        std::size_t cut = real * kJet4Format.realIndexCountSize;
-        std::copy(first + static_cast<std::ptrdiff_t>(cut),
-                  b.begin() + static_cast<std::ptrdiff_t>(at + 4096), first);
-        testsupport::writeFile(file, b);
-    }
     std::size_t lvalRowsBefore;
     {
         auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
