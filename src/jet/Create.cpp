@@ -3,7 +3,6 @@
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
-#include "jet/IndexSupport.h"
 #include "jet/PageFile.h"
 #include "jet/TableDefWriter.h"
 #include "jet/UsageMap.h"
@@ -282,11 +281,6 @@ double now() {
     return days + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
 }
 
-void ensureCodec() {
-    if (!indexCodec())
-        registerIndexCodec(jet4IndexCodec());
-}
-
 class Inserter {
 public:
     explicit Inserter(Table& t) : t_(t) {}
@@ -512,7 +506,6 @@ void createDatabase(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::exists(path, ec))
         throw Error(name + ": the file already exists");
-    ensureCodec();
     const double created = now();
     {
         // Header, global map and pages 2 to 5 for the definitions of the engine's four tables,
@@ -591,7 +584,6 @@ void createDatabase(const std::filesystem::path& path) {
 }
 
 void createTable(Database& db, const NewTable& n) {
-    ensureCodec();
     PageFile& f = db.File();
     if (!f.writable())
         throw Error(f.name() + ": the database is open read-only");

@@ -27,8 +27,8 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: tarnfield-mdb tables|schema|export|import|delete|check FILE [TABLE]\n"
-               "       tarnfield-mdb create FILE SCHEMA.sql\n",
+    std::fputs("usage: tarnfield-mdb tables|schema|export|import|delete|check FILE [TABLE]"
+               " | create FILE SCHEMA.sql\n",
                stderr);
     return 2;
 }
