@@ -358,20 +358,34 @@ MutablePageRef newTablePage(Table& t, std::uint32_t owner) {
 MutablePageRef pageWithRoom(Table& t, std::uint32_t owner, std::size_t size) {
     PageFile& f = t.file();
     const Format& fmt = f.format();
+    auto ours = [&](std::span<const std::uint8_t> v) {
+        return v[0] == static_cast<std::uint8_t>(PageType::Data) && coding::getU32(v, 4) == owner;
+    };
+    // The page the last row of this kind went to: during a run of inserts it has room nearly
+    // every time, and reading the whole usage map for each row would cost more than the row.
+    std::uint32_t& hint = owner == kLvalMarker ? t.longValueHint : t.rowHint;
+    if (hint != 0 && hint < f.pageCount()) {
+        auto p = f.page(hint);
+        if (ours(p->view()) && roomFor(fmt, p->view(), size))
+            return f.writablePage(hint);
+    }
+    auto found = [&](MutablePageRef p) {
+        hint = p->number;
+        return p;
+    };
     auto pages = UsageMap::read(f, t.def().usedPages, tableWhere(t)).pages();
     // Newest pages first: that is where the room is after a run of inserts.
     int looked = 0;
     for (auto it = pages.rbegin(); it != pages.rend() && looked < 8; ++it) {
         auto p = f.page(*it);
         auto v = p->view();
-        if (v[0] == static_cast<std::uint8_t>(PageType::Data) && coding::getU32(v, 4) == owner &&
-            roomFor(fmt, v, size))
-            return f.writablePage(*it);
+        if (ours(v) && roomFor(fmt, v, size))
+            return found(f.writablePage(*it));
         // Looking further back than a few pages is slow and rarely finds room.
-        if (v[0] == static_cast<std::uint8_t>(PageType::Data) && coding::getU32(v, 4) == owner)
+        if (ours(v))
             ++looked;
     }
-    return newTablePage(t, owner);
+    return found(newTablePage(t, owner));
 }
 
 // Largest row a data page can take: the page less its header and one slot.
