@@ -3,6 +3,7 @@
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/IndexSupport.h"
 #include "jet/PageFile.h"
 #include "jet/TableDefWriter.h"
 #include "jet/UsageMap.h"
@@ -576,6 +577,8 @@ void createDatabase(const std::filesystem::path& path) {
         aceRow(aces, kMSysDbId, kSidCreator, 0x0E, false);
         aceRow(aces, kMSysDbId, kSidAdmins, 0x6000E, false);
         aceRow(aces, static_cast<std::int32_t>(defs[4].page), kSidAdmin, kFullAccess, false);
+        flushIndexes(objectsTable);
+        flushIndexes(acesTable);
         f.close();
     } catch (...) {
         std::filesystem::remove(path, ec);
@@ -602,6 +605,10 @@ void createTable(Database& db, const NewTable& n) {
     catalogRow(objects, static_cast<std::int32_t>(t.page), kTablesId, t.name, kTableType, kSidAdmin,
                0, now());
     userTableAces(aces, static_cast<std::int32_t>(t.page));
+    // The catalogue's indexes are written now, so the file is whole even if the caller stops
+    // here.
+    flushIndexes(objectsTable);
+    flushIndexes(acesTable);
     db.ReloadCatalog();
 }
 

@@ -351,11 +351,13 @@ TEST(Create, ManyTablesFarIntoTheFile) {
     const fs::path file = tmp / "many.mdb";
     createDatabase(file);
     auto db = Database::OpenDatabase(file);
-    for (int t = 0; t < 3; ++t) {
+    std::uint32_t lastDefinition = 0;
+    for (int t = 0; t < 5; ++t) {
         std::u16string name = u"T" + utf16(std::to_string(t));
         createTable(db, {name,
                          {{u"ID", ColumnType::Long, 0, true}, {u"Text", ColumnType::Text, 255}},
                          {{u"PrimaryKey", {{u"ID"}}, true}, {u"ByText", {{u"Text"}}}}});
+        lastDefinition = db.GetTable(name).def().page;
         auto rs = db.OpenRecordset(name);
         for (int i = 0; i < 3000; ++i) {
             rs.AddNew();
@@ -363,12 +365,12 @@ TEST(Create, ManyTablesFarIntoTheFile) {
             rs.Update();
         }
     }
-    EXPECT_GT(db.File().pageCount(), 600u);
+    EXPECT_GT(lastDefinition, 512u); // past what a map starting at page 0 reaches
     db.Close();
     EXPECT_EQ(problems(file), std::vector<std::string>{});
     auto again = Database::OpenDatabase(file, OpenMode::ReadOnly);
-    EXPECT_EQ(again.TableNames(), (std::vector<std::u16string>{u"T0", u"T1", u"T2"}));
-    EXPECT_EQ(again.OpenRecordset(u"T2").RecordCount(), 3000);
+    EXPECT_EQ(again.TableNames(), (std::vector<std::u16string>{u"T0", u"T1", u"T2", u"T3", u"T4"}));
+    EXPECT_EQ(again.OpenRecordset(u"T4").RecordCount(), 3000);
 }
 
 // The repository's own schemas build databases that read back as the schema says, and the
