@@ -113,6 +113,14 @@ Table& Database::GetTable(std::u16string_view name) {
     throw Error(f.name() + ": no table named '" + utf8(name) + "'");
 }
 
+void Database::ReloadCatalog() {
+    if (!s_)
+        throw Error("the database is closed");
+    s_->open();
+    s_->catalog.clear();
+    loadCatalog(*s_);
+}
+
 PageFile& Database::File() {
     if (!s_)
         throw Error("the database is closed");
