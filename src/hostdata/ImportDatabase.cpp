@@ -1,58 +1,317 @@
-// TEMPORARY STAND-IN; see ImportDatabase.h.
 #include "hostdata/ImportDatabase.h"
 
+#include "hostdata/Transfer.h"
 #include "jet/Database.h"
+#include "jet/Error.h"
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
 
 #include <filesystem>
+#include <initializer_list>
+#include <memory>
+#include <system_error>
+
+namespace fs = std::filesystem;
 
 namespace hostdata {
+namespace {
 
-bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
-                        const std::string& path) {
+constexpr const char* kSaveTitle = "Save Import File For Brandmoor";
+constexpr const char* kProposedName = "Brandmoor-ImportFile1.mdb";
+constexpr const char* kSaveFilter = "Access Databases (*.mdb)|*.mdb";
+
+constexpr const char* kTemplateNameTitle = "Invalid File Name";
+constexpr const char* kTemplateNameText =
+    "You may not call the database Import file the same as the template.  This would distroy "
+    "the template and the ability to create new import files.";
+
+constexpr const char* kReplaceTitle = "Replace Current File With New One?";
+constexpr const char* kReplaceText = "This file already exists.  Do you wish to copy over it?";
+
+constexpr const char* kInvalidTitle = "Invalid Database Structure";
+constexpr const char* kInvalidText =
+    "The database selected is not a valid database for this program.  The file needs to have "
+    "the same structure as the BRANDMDB.MDB file found in the root directory.  The system "
+    "cannot import information in any other database structures.  The Import Procedure is "
+    "terminated.";
+
+constexpr const char* kNotCreatedTitle = "Import File Not Created";
+
+// The tables and columns the import writes: the eight it empties, with the columns of the
+// company and plan transfer and of the person, dependant and plan rows of the import run.
+struct RequiredTable {
+    const char* name;
+    std::initializer_list<const char*> columns;
+};
+const RequiredTable kRequired[] = {
+    {"Active_Employees",
+     {"Employee_ID", "Last_Name", "First_Name", "Middle_Initial", "Address", "Address_Overflow",
+      "City_State_ZIP", "Gender", "Social", "EmployeeDOB", "Hire_Date", "Benefit_Start_Date",
+      "Initial_Notification_Date"}},
+    {"Dependent_Information",
+     {"Employee_ID",        "Last_Name",          "First_Name",         "SOCIAL",
+      "Spouse_Name",        "Spouse_Social",      "Spouse_Birth_Date",  "Child_1_Name",
+      "Child_1_Social",     "Child_1_Birth_Date", "Child_2_Name",       "Child_2_Social",
+      "Child_2_Birth_Date", "Child_3_Name",       "Child_3_Social",     "Child_3_Birth_Date",
+      "Child_4_Name",       "Child_4_Social",     "Child_4_Birth_Date", "Child_5_Name",
+      "Child_5_Social",     "Child_5_Birth_Date", "Child_6_Name",       "Child_6_Social",
+      "Child_6_Birth_Date"}},
+    {"Member_Insurance_Plan",
+     {"Employee_ID", "Last_Name", "First_Name", "SOCIAL", "Medical_Plan_Name",
+      "Medical_Coverage_Type", "Dental_Plan_Name", "Dental_Coverage_Type", "Other_1_Plan_Name",
+      "Other_1_Coverage_Type", "Other_2_Plan_Name", "Other_2_Coverage_Type", "Other_3_Plan_Name",
+      "Other_3_Coverage_Type", "Medical_FSA_Premium"}},
+    {"Insurance_Companies",
+     {"Insurance_Company_Name",
+      "ADDRESS",
+      "City_State_Zip",
+      "Phone",
+      "Insurer_ID",
+      "Term_Regs",
+      "Open_Enrollment",
+      "Conversion",
+      "ACTIVE",
+      "Plan_Type",
+      "Dependent_Term",
+      "Student_Term",
+      "Tier_Structure",
+      "Effective_Date",
+      "Completion_Date",
+      "Single_Rate",
+      "Two_Party_Rate",
+      "EE_Child_Rate",
+      "Family_Rate",
+      "Old_Tier_Structure",
+      "Old_Effective_Date",
+      "Old_Completion_Date",
+      "Old_Single_Rate",
+      "Old_Two_Party_Rate",
+      "Old_EE_Child_Rate",
+      "Old_Family_Rate"}},
+    {"Payments", {}},
+    {"Rates", {"Insurer_ID", "Effective_Date", "Completion_Date", "Structure_Name", "Rate"}},
+    {"Qualifier_Information",
+     {"Employee_ID",
+      "Last_Name",
+      "First_Name",
+      "Middle_Initial",
+      "Address",
+      "Address_Overflow",
+      "City_State_ZIP",
+      "Gender",
+      "Social",
+      "Date_of_Birth",
+      "Hire_Date",
+      "Benefits_Start_Date",
+      "Initial_Notification_Date",
+      "Qualifying_Event_Date",
+      "COBRA_Reason",
+      "Paid_Through_Date",
+      "COBRA_Accepted",
+      "Disabled(Y/N)",
+      "Multiple_Qualifying_Event(Y/N)",
+      "File_Type"}},
+    {"Company_Information",
+     {"Company_Name", "ADDRESS", "Address_Overflow", "City_State_Zip", "Administrator", "title",
+      "COBRA_Admin_Fee", "Disabled_Admin_Fee"}},
+};
+
+// The previous import database is finished with; an error closing it changes nothing now.
+void closeImportDatabase(app::ImportSession& s) {
+    if (!s.ImportDatabase)
+        return;
     try {
-        if (s.ImportDatabase) {
+        if (s.ImportDatabase->IsOpen())
             s.ImportDatabase->Close();
-            s.ImportDatabase.reset();
-        }
-        auto target = hostpath::resolve(path);
-        std::filesystem::remove(target);
-        std::filesystem::copy_file(hostpath::resolve(s.AppDir + "BRANDMDB.MDB"), target);
-        // A read-only template gives a read-only copy; the copy is ours to write.
-        std::filesystem::permissions(target, std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add);
-        auto db = std::make_shared<jet::Database>(jet::Database::OpenDatabase(target));
-        for (const char* table : {"Active_Employees", "Dependent_Information",
-                                  "Member_Insurance_Plan", "Insurance_Companies", "Payments",
-                                  "Rates", "Qualifier_Information", "Company_Information"}) {
-            auto rs = db->OpenRecordset(table);
-            if (rs.RecordCount() > 0)
-                for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+    } catch (const std::exception&) {
+    }
+    s.ImportDatabase.reset();
+}
+
+std::string withoutTrailingSeparator(const std::string& dir) {
+    if (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/'))
+        return dir.substr(0, dir.size() - 1);
+    return dir;
+}
+
+std::string_view fileNamePart(std::string_view path) {
+    auto cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+// True when path is the template's own file, under any name (a link, a path the file system
+// reads as the same file).
+bool isTemplateFile(const app::ImportSession& s, const std::string& path) {
+    std::error_code ec;
+    auto target = hostpath::resolve(path);
+    auto source = hostpath::resolve(s.AppDir + kTemplateName);
+    return fs::exists(target, ec) && fs::exists(source, ec) && fs::equivalent(target, source, ec);
+}
+
+// Refused as the import file's name: the template's name in any letter case and any folder,
+// or the template's own file.
+bool namesTemplate(const app::ImportSession& s, const std::string& path) {
+    return hostpath::sameName(ansi::trim(fileNamePart(ansi::trim(path))), kTemplateName) ||
+           isTemplateFile(s, path);
+}
+
+void refuseTemplateName(platform::UserInteraction& ui) {
+    ui.critical(kTemplateNameTitle, kTemplateNameText);
+}
+
+} // namespace
+
+std::string MissingImportStructure(jet::Database& db) {
+    auto names = db.TableNames();
+    for (const auto& table : kRequired) {
+        auto wanted = jet::utf16(table.name);
+        bool present = false;
+        for (const auto& name : names)
+            present = present || jet::sameName(name, wanted);
+        if (!present)
+            return "table '" + std::string(table.name) + "'";
+        const jet::TableDef& def = db.GetTable(wanted).def();
+        for (const char* column : table.columns)
+            if (!def.findColumn(jet::utf16(column)))
+                return "column '" + std::string(table.name) + "." + column + "'";
+    }
+    return {};
+}
+
+void EmptyImportTables(jet::Database& db) {
+    for (const char* table : kEmptiedTables) {
+        try {
+            auto rs = db.OpenRecordset(table);
+            if (rs.RecordCount() > 0) {
+                rs.MoveFirst();
+                while (!rs.Eof()) {
                     rs.Delete();
+                    rs.MoveNext();
+                }
+            }
             rs.Close();
+        } catch (const std::exception& e) {
+            throw TransferError(table, e.what());
         }
-        s.ImportDatabase = std::move(db);
-        return true;
-    } catch (const std::exception& e) {
-        ui.critical("Invalid Database Structure", e.what());
-        s.ModeCode = app::mode::kCancelled;
-        return false;
     }
 }
 
+void OpenImportDatabase(app::ImportSession& s, platform::UserInteraction& ui, std::string& path) {
+    closeImportDatabase(s);
+    try {
+        // The template is never opened for writing, whatever it is called.
+        if (isTemplateFile(s, path))
+            throw jet::Error(path + " is the template");
+        s.ImportDatabase = std::make_shared<jet::Database>(
+            jet::Database::OpenDatabase(hostpath::resolve(path), jet::OpenMode::ReadWrite));
+        auto missing = MissingImportStructure(*s.ImportDatabase);
+        if (!missing.empty())
+            throw jet::Error(path + " has no " + missing);
+        return;
+    } catch (const std::exception&) {
+        // Every failure looks the same to the user: this is not a database of the template's
+        // shape.
+    }
+    ui.setBusy(false);
+    ui.message({kInvalidTitle, kInvalidText, platform::Icon::Exclamation, platform::Buttons::Ok});
+    path = kInvalidPath;
+    closeImportDatabase(s);
+}
+
+bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
+                        const std::string& path) {
+    auto abandon = [&] {
+        s.ModeCode = app::mode::kCancelled;
+        return false;
+    };
+    if (namesTemplate(s, path)) {
+        ui.setBusy(false);
+        refuseTemplateName(ui);
+        return abandon();
+    }
+    closeImportDatabase(s);
+    ui.setBusy(true);
+
+    // The template is only read: copied byte for byte, never opened by the engine.
+    const std::string templatePath = s.AppDir + kTemplateName;
+    std::error_code ec;
+    const auto target = hostpath::resolve(path);
+    fs::copy_file(hostpath::resolve(templatePath), target, fs::copy_options::overwrite_existing,
+                  ec);
+    // A template marked read-only must still give a copy the import can write.
+    if (!ec)
+        fs::permissions(target, fs::perms::owner_write, fs::perm_options::add, ec);
+    if (ec) {
+        ui.setBusy(false);
+        ui.critical(kNotCreatedTitle, "The template database " + templatePath +
+                                          " could not be copied to " + path + ".\n\n" +
+                                          ansi::fromUtf8(ec.message()));
+        return abandon();
+    }
+
+    std::string opened = path;
+    OpenImportDatabase(s, ui, opened);
+    if (opened == kInvalidPath)
+        return abandon();
+
+    try {
+        EmptyImportTables(*s.ImportDatabase);
+        TransferHostData(*s.ImportDatabase, s, sharedHostRecords());
+    } catch (const std::exception& e) {
+        std::string where = "the import database";
+        std::string cause = e.what();
+        if (const auto* t = dynamic_cast<const TransferError*>(&e)) {
+            where = t->where();
+            cause = t->cause();
+        }
+        // No import may run into a half-made database; the file stays where it is.
+        closeImportDatabase(s);
+        ui.setBusy(false);
+        ui.critical(kNotCreatedTitle,
+                    "The import file " + path + " could not be completed.  The error arose in " +
+                        where + ":\n\n" + ansi::fromUtf8(cause) +
+                        "\n\nThe file has been left on disk; no records will be imported.");
+        return abandon();
+    }
+    ui.setBusy(false);
+    return true;
+}
+
 void CreateImportDatabase(app::ImportSession& s, platform::UserInteraction& ui) {
-    for (;;) {
-        auto chosen = ui.saveFile(
-            {"Save Import File For Brandmoor", s.AppDir, "Brandmoor-ImportFile1.mdb", ""});
+    closeImportDatabase(s);
+    const platform::FileDialogRequest dialog{kSaveTitle, withoutTrailingSeparator(s.AppDir),
+                                             kProposedName, kSaveFilter};
+    while (true) {
+        auto chosen = ui.saveFile(dialog);
         if (!chosen) {
             s.ModeCode = app::mode::kCancelled;
             return;
         }
-        std::string path(ansi::trim(*chosen));
-        auto name = std::filesystem::path(path).filename().string();
-        if (hostpath::sameName(name, "BRANDMDB.MDB"))
+        if (namesTemplate(s, *chosen)) {
+            refuseTemplateName(ui);
             continue;
+        }
+        ui.setBusy(true);
+        const std::string path(ansi::trim(*chosen));
+        if (hostpath::exists(path)) {
+            ui.setBusy(false);
+            auto answer = ui.message(
+                {kReplaceTitle, kReplaceText, platform::Icon::None, platform::Buttons::YesNo});
+            if (answer != platform::Answer::Yes)
+                continue;
+            std::error_code ec;
+            if (!hostpath::isFile(path))
+                ec = std::make_error_code(std::errc::is_a_directory);
+            else
+                fs::remove(hostpath::resolve(path), ec);
+            if (ec) {
+                ui.critical(kNotCreatedTitle, "The file " + path + " could not be replaced.\n\n" +
+                                                  ansi::fromUtf8(ec.message()));
+                s.ModeCode = app::mode::kCancelled;
+                return;
+            }
+            ui.setBusy(true);
+        }
         MakeImportDatabase(s, ui, path);
         return;
     }

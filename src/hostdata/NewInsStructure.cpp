@@ -2,6 +2,7 @@
 
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
+#include "platform/RecordLock.h"
 
 namespace hostdata {
 namespace {
@@ -42,11 +43,34 @@ void encodeNamed(Record& r, std::size_t base,
     }
 }
 
-RecordFile openRead(const std::string& hostPath, std::uint32_t length) {
-    return RecordFile(hostpath::resolve(hostPath), length, RecordFile::Mode::Read);
+// The further rate periods are not read, but a record written from the layouts holds blank
+// texts and zero numbers there, as the host's own files do.
+void blankRatePeriods(Record& r, std::size_t base, std::size_t periodSize, std::size_t namedBase,
+                      std::size_t namedSize) {
+    for (std::size_t p = 0; p < 6; ++p) {
+        std::size_t at = base + p * periodSize;
+        r.setText(at, 10, "");
+        r.setText(at + 10, 10, "");
+        for (std::size_t e = 0; e < kNamedRateEntries; ++e)
+            r.setText(at + namedBase + e * namedSize, 40, "");
+    }
+}
+
+// Reads record n with a shared lock over its bytes, so the host does not write it meanwhile.
+Record lockedRead(RecordFile& file, const std::filesystem::path& path, std::int64_t n) {
+    std::uint64_t length = file.recordLength();
+    platform::RecordLock lock(path, static_cast<std::uint64_t>(n - 1) * length, length);
+    return file.read(n);
 }
 
 } // namespace
+
+Record CompanyRecord::blankRecord() {
+    Record r(kLength);
+    r.setText(0, 500, "");
+    r.setText(512, 44, "");
+    return r;
+}
 
 CompanyRecord CompanyRecord::decode(const Record& r) {
     CompanyRecord c;
@@ -141,6 +165,7 @@ Record InsurancePlanRecord::encode() const {
     r.setText(3206, 10, oldCompletionDate);
     r.setI16(3248, oldTierStructure);
     encodeNamed(r, 3250, oldNamedRates);
+    blankRatePeriods(r, 6178, 2982, 54, kCurrentNamedSize);
     return r;
 }
 
@@ -171,25 +196,36 @@ Record LegacyInsurancePlanRecord::encode() const {
     r.setText(2946, 10, oldCompletionDate);
     r.setI16(2972, oldTierStructure);
     encodeNamed(r, 2974, oldNamedRates);
+    blankRatePeriods(r, 5658, 2722, 38, kLegacyNamedSize);
     return r;
 }
 
-bool ReadCompanyRecord(const std::string& accountDir, CompanyRecord& shared) {
-    auto file = openRead(accountDir + "COMPANY.DAT", CompanyRecord::kLength);
-    if (file.count(records::CountRule::WholePart) < 1)
+HostRecords& sharedHostRecords() {
+    static HostRecords records;
+    return records;
+}
+
+bool ReadCompanyRecord(const std::string& accountDir, CompanyRecord& shared, std::int32_t flag) {
+    auto path = hostpath::resolve(accountDir + "COMPANY.DAT");
+    RecordFile file(path, CompanyRecord::kLength, RecordFile::Mode::Read);
+    if (flag == 0 || file.count(records::CountRule::WholePart) < 1)
         return false;
-    shared = CompanyRecord::decode(file.read(1));
+    // Only record 1 is ever read.
+    shared = CompanyRecord::decode(lockedRead(file, path, 1));
     return true;
 }
 
-std::int64_t countCurrentPlans(const std::string& accountDir) {
-    return openRead(accountDir + "INSPLAN.DAT", InsurancePlanRecord::kLength)
-        .count(records::CountRule::WholePart);
-}
-
-InsurancePlanRecord ReadInsurancePlan(const std::string& accountDir, std::int64_t n) {
-    return InsurancePlanRecord::decode(
-        openRead(accountDir + "INSPLAN.DAT", InsurancePlanRecord::kLength).read(n));
+void ReadInsurancePlan(const std::string& accountDir, std::int64_t recordNumber,
+                       std::int64_t& planCount, InsurancePlanRecord& shared) {
+    auto path = hostpath::resolve(accountDir + "INSPLAN.DAT");
+    RecordFile file(path, InsurancePlanRecord::kLength, RecordFile::Mode::Read);
+    planCount = file.count(records::CountRule::WholePart);
+    if (planCount == 0) {
+        shared = InsurancePlanRecord::decode(InsurancePlanRecord{}.encode());
+        return;
+    }
+    if (recordNumber >= 1)
+        shared = InsurancePlanRecord::decode(lockedRead(file, path, recordNumber));
 }
 
 bool readsAsCurrentLayout(std::uint64_t length) {
@@ -199,13 +235,16 @@ bool readsAsLegacyLayout(std::uint64_t length) {
     return length % LegacyInsurancePlanRecord::kLength == 0;
 }
 
-std::vector<LegacyInsurancePlanRecord> readLegacyPlans(const std::string& accountDir) {
-    auto file = openRead(accountDir + "Insplan.dat", LegacyInsurancePlanRecord::kLength);
-    std::vector<LegacyInsurancePlanRecord> plans;
-    auto n = file.count(records::CountRule::Rounded);
-    for (std::int64_t i = 1; i <= n; ++i)
-        plans.push_back(LegacyInsurancePlanRecord::decode(file.read(i)));
-    return plans;
+LegacyPlanFile::LegacyPlanFile(const std::string& accountDir)
+    : path_(hostpath::resolve(accountDir + "Insplan.dat")),
+      file_(path_, LegacyInsurancePlanRecord::kLength, RecordFile::Mode::Read) {}
+
+std::int64_t LegacyPlanFile::count() {
+    return file_.count(records::CountRule::Rounded);
+}
+
+void LegacyPlanFile::read(std::int64_t n, LegacyInsurancePlanRecord& shared) {
+    shared = LegacyInsurancePlanRecord::decode(lockedRead(file_, path_, n));
 }
 
 } // namespace hostdata

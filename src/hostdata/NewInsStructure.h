@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,11 @@ struct CompanyRecord {
     std::string name, address, addressOverflow, cityStateZip, administrator, title;
     float cobraAdminFee = 0;
     float disabledAdminFee = 0;
-    records::Record raw{kLength}; // the whole record, so copies keep what is not interpreted
+    // The whole record, so copies keep what is not interpreted; blank texts and zero numbers
+    // until a record is read.
+    records::Record raw = blankRecord();
+
+    static records::Record blankRecord();
 
     static CompanyRecord decode(const records::Record& r);
     records::Record encode() const;
@@ -95,19 +100,42 @@ struct LegacyInsurancePlanRecord {
     records::Record encode() const;
 };
 
-// Record 1 of COMPANY.DAT into shared when the file holds a whole record; false otherwise,
-// and shared is left as it was.
-bool ReadCompanyRecord(const std::string& accountDir, CompanyRecord& shared);
+// The records the readers fill. The program keeps one set for its whole run: a company file
+// without a whole record leaves the company of the last read in place, and that is what the
+// transfer then writes.
+struct HostRecords {
+    CompanyRecord company;
+    InsurancePlanRecord plan;
+    LegacyInsurancePlanRecord legacyPlan;
+};
+HostRecords& sharedHostRecords();
 
-// Whole records of INSPLAN.DAT in the current layout.
-std::int64_t countCurrentPlans(const std::string& accountDir);
-InsurancePlanRecord ReadInsurancePlan(const std::string& accountDir, std::int64_t n);
+// With flag non-zero and a whole record in AccountDir + "COMPANY.DAT" (count: whole part),
+// reads record 1 into shared under a lock and returns true. Otherwise shared is left as it was.
+bool ReadCompanyRecord(const std::string& accountDir, CompanyRecord& shared, std::int32_t flag = 1);
 
-// Which layouts a plan file of this length is read in; both tests are made independently.
+// Sets planCount to the whole records of AccountDir + "INSPLAN.DAT" in the current layout. An
+// empty file clears shared (texts blank, numbers zero). Otherwise record number 0 only counts;
+// n >= 1 reads record n into shared under a lock.
+void ReadInsurancePlan(const std::string& accountDir, std::int64_t recordNumber,
+                       std::int64_t& planCount, InsurancePlanRecord& shared);
+
+// Which layouts a plan file of this length is read in; both tests are made independently, so
+// an empty file passes both and a length that is a multiple of neither passes none.
 bool readsAsCurrentLayout(std::uint64_t length);
 bool readsAsLegacyLayout(std::uint64_t length);
 
-// Every record of the file in the older layout (count rounded).
-std::vector<LegacyInsurancePlanRecord> readLegacyPlans(const std::string& accountDir);
+// AccountDir + "Insplan.dat" read in the older layout: count rounded, records read in place.
+class LegacyPlanFile {
+public:
+    explicit LegacyPlanFile(const std::string& accountDir);
+    std::int64_t count();
+    // Record n (from 1) into shared, under a lock.
+    void read(std::int64_t n, LegacyInsurancePlanRecord& shared);
+
+private:
+    std::filesystem::path path_;
+    records::RecordFile file_;
+};
 
 } // namespace hostdata

@@ -1,9 +1,11 @@
 #include "jet/Database.h"
 
 #include "jet/Error.h"
+#include "jet/IndexSupport.h"
 #include "jet/Query.h"
 #include "jet/Write.h"
 
+#include <exception>
 #include <map>
 
 namespace jet {
@@ -111,6 +113,14 @@ Table& Database::GetTable(std::u16string_view name) {
     throw Error(f.name() + ": no table named '" + utf8(name) + "'");
 }
 
+void Database::ReloadCatalog() {
+    if (!s_)
+        throw Error("the database is closed");
+    s_->open();
+    s_->catalog.clear();
+    loadCatalog(*s_);
+}
+
 PageFile& Database::File() {
     if (!s_)
         throw Error("the database is closed");
@@ -124,10 +134,22 @@ bool Database::IsOpen() const {
 void Database::Close() {
     if (!s_ || !s_->file)
         return;
+    // Index entries still gathered go to their pages first; the file closes even when that
+    // fails, and the failure is reported.
+    std::exception_ptr failed;
+    try {
+        for (auto& [page, table] : s_->tables)
+            if (table && s_->file->writable())
+                flushIndexes(*table);
+    } catch (...) {
+        failed = std::current_exception();
+    }
     auto file = std::move(s_->file);
     s_->tables.clear();
     s_->catalog.clear();
     file->close();
+    if (failed)
+        std::rethrow_exception(failed);
 }
 
 // --- Recordset -------------------------------------------------------------------------

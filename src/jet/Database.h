@@ -128,6 +128,9 @@ public:
     // A table by name (user or system), compared without regard to case.
     Table& GetTable(std::u16string_view name);
 
+    // Reads the catalogue again (after tables were created).
+    void ReloadCatalog();
+
     PageFile& File();
     // Writes everything, releases the lock and closes the file. Later use is an error.
     void Close();

@@ -3,6 +3,7 @@
 // two versions share one reader.
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 

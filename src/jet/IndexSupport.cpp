@@ -6,8 +6,11 @@
 #include "jet/PageFile.h"
 #include "jet/Row.h"
 #include "jet/UsageMap.h"
+#include "platform/Coding.h"
 
 #include <algorithm>
+#include <iterator>
+#include <set>
 
 namespace jet {
 namespace {
@@ -139,6 +142,226 @@ std::optional<std::vector<std::uint8_t>> indexedKey(const TableDef& t, std::size
     return indexKey(t, realIndex, row);
 }
 
+namespace {
+
+PendingIndex& pendingFor(Table& t, std::size_t i) {
+    if (t.pendingIndexes.size() != t.def().realIndexes.size())
+        t.pendingIndexes.resize(t.def().realIndexes.size());
+    return t.pendingIndexes[i];
+}
+
+// Three-way comparison of `key` with an entry's key stored as `shared` (the page's common
+// prefix) followed by `rest`.
+int compareKey(std::span<const std::uint8_t> key, std::span<const std::uint8_t> shared,
+               std::span<const std::uint8_t> rest) {
+    std::size_t i = 0;
+    for (auto part : {shared, rest}) {
+        for (std::uint8_t b : part) {
+            if (i == key.size())
+                return -1;
+            if (key[i] != b)
+                return key[i] < b ? -1 : 1;
+            ++i;
+        }
+    }
+    return i == key.size() ? 0 : 1;
+}
+
+// Whether any entry of the tree has exactly `key`, read straight from the page bytes: a lookup
+// for every inserted row must not decode whole pages.
+bool treeHoldsKey(Table& t, std::size_t i, std::span<const std::uint8_t> key) {
+    PageFile& f = t.file();
+    const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
+    std::uint32_t page = t.def().realIndexes[i].firstPage;
+    for (std::size_t hops = 0; hops < (1u << 22); ++hops) {
+        if (page == 0 || page >= f.pageCount())
+            throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
+                        ": index page outside the file");
+        auto ref = f.page(page);
+        auto v = ref->view();
+        const bool leaf = v[0] == kIndexLeafPage;
+        if (!leaf && v[0] != kIndexIntermediatePage)
+            throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
+                        ": not an index page");
+        const std::size_t trailer = leaf ? 4 : 8;
+        const std::size_t prefix = coding::getU16(v, L.prefixLength);
+        std::span<const std::uint8_t> shared;
+        std::size_t start = 0;
+        std::uint32_t next = 0; // where the search goes on; 0: not found yet
+        bool decided = false;
+        for (std::size_t m = L.entryMask; m < L.firstEntry && !decided; ++m) {
+            if (v[m] == 0)
+                continue;
+            for (unsigned bit = 0; bit < 8 && !decided; ++bit) {
+                if (!(v[m] & (1u << bit)))
+                    continue;
+                const std::size_t end = (m - L.entryMask) * 8 + bit;
+                if (end > L.capacity() || end < start + trailer - (start == 0 ? 0 : prefix) ||
+                    end <= start)
+                    throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
+                                ": damaged entry bitmap");
+                auto stored = v.subspan(L.firstEntry + start, end - start);
+                if (start == 0) {
+                    if (prefix > stored.size() - trailer)
+                        throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
+                                    ": shared prefix longer than the first entry");
+                    shared = stored.first(prefix);
+                    stored = stored.subspan(prefix);
+                }
+                auto rest = stored.first(stored.size() - trailer);
+                int c = compareKey(key, shared, rest);
+                if (c <= 0) { // the first entry not below the key
+                    decided = true;
+                    if (leaf)
+                        return c == 0;
+                    next = coding::getBE<std::uint32_t>(stored, stored.size() - 4);
+                }
+                start = end;
+            }
+        }
+        if (!decided) {
+            // Every entry here is below the key: the next leaf, or the tail child.
+            next = coding::getU32(v, leaf ? L.nextPage : L.tailPage);
+            if (next == 0 && !leaf)
+                throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
+                            ": no child for a key past the last entry");
+            if (next == 0)
+                return false;
+        }
+        page = next;
+    }
+    throw Error(indexWhere(t, i) + ": the index pages loop");
+}
+
+// Every page of the tree, the root first.
+std::vector<std::uint32_t> treePages(Table& t, std::size_t i) {
+    PageFile& f = t.file();
+    std::vector<std::uint32_t> out{t.def().realIndexes[i].firstPage};
+    std::set<std::uint32_t> seen(out.begin(), out.end());
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        std::string where = indexWhere(t, i) + ", page " + std::to_string(out[k]);
+        if (out[k] >= f.pageCount())
+            throw Error(where + ": index page outside the file");
+        auto ref = f.page(out[k]);
+        IndexPage p = decodeIndexPage(ref->view(), where);
+        if (p.leaf)
+            continue;
+        std::vector<std::uint32_t> children;
+        for (const auto& e : p.entries)
+            children.push_back(e.childPage);
+        if (p.tailPage)
+            children.push_back(p.tailPage);
+        for (std::uint32_t c : children)
+            if (!seen.insert(c).second)
+                throw Error(where + ": child page " + std::to_string(c) + " is reached twice");
+            else
+                out.push_back(c);
+    }
+    return out;
+}
+
+std::size_t commonPrefix(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    std::size_t n = std::min(a.size(), b.size()), k = 0;
+    while (k < n && a[k] == b[k])
+        ++k;
+    return k;
+}
+
+// Entries into nodes, each as full as a page takes (with the page's prefix compression).
+std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
+                                 FileIndexPages& pages) {
+    const std::size_t capacity = indexPageLayout(JetVersion::Jet4).capacity();
+    const std::size_t trailer = leaf ? 4 : 8;
+    std::vector<IndexNode> nodes;
+    IndexNode cur;
+    cur.leaf = leaf;
+    std::size_t total = 0;
+    auto close = [&] {
+        // The estimate matches the page codec; the codec has the last word.
+        std::vector<IndexEntry> carry;
+        while (cur.entries.size() > 1 && !pages.fits(cur)) {
+            carry.insert(carry.begin(), std::move(cur.entries.back()));
+            cur.entries.pop_back();
+        }
+        nodes.push_back(std::move(cur));
+        cur = IndexNode{};
+        cur.leaf = leaf;
+        total = 0;
+        for (auto& e : carry) {
+            total += e.key.size() + trailer;
+            cur.entries.push_back(std::move(e));
+        }
+    };
+    for (auto& e : entries) {
+        if (!cur.entries.empty()) {
+            std::size_t size = total + e.key.size() + trailer;
+            if (size > capacity)
+                size -= commonPrefix(cur.entries.front().key, e.key) * cur.entries.size();
+            if (size > capacity)
+                close();
+        }
+        total += e.key.size() + trailer;
+        cur.entries.push_back(std::move(e));
+    }
+    if (!cur.entries.empty() || nodes.empty())
+        close();
+    return nodes;
+}
+
+// Lays the tree out afresh over `entries` (in order): leaves, then the levels above them, the
+// root staying on its page. Pages of the old tree are reused, then new ones taken, and the
+// ones left over given back.
+void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
+    FileIndexPages pages(t, i);
+    const std::uint32_t root = t.def().realIndexes[i].firstPage;
+    std::vector<std::uint32_t> spare = treePages(t, i);
+    spare.erase(spare.begin()); // the root
+    std::reverse(spare.begin(), spare.end());
+    auto take = [&] {
+        if (spare.empty())
+            return pages.allocate();
+        std::uint32_t p = spare.back();
+        spare.pop_back();
+        return p;
+    };
+    std::vector<IndexNode> level = packNodes(std::move(entries), true, pages);
+    while (level.size() > 1) {
+        std::vector<std::uint32_t> at(level.size());
+        for (auto& p : at)
+            p = take();
+        std::vector<IndexEntry> above;
+        above.reserve(level.size());
+        for (std::size_t k = 0; k < level.size(); ++k) {
+            level[k].prev = k == 0 ? 0 : at[k - 1];
+            level[k].next = k + 1 == level.size() ? 0 : at[k + 1];
+            pages.store(at[k], level[k]);
+            IndexEntry sep = level[k].entries.back();
+            sep.child = at[k];
+            above.push_back(std::move(sep));
+        }
+        level = packNodes(std::move(above), false, pages);
+    }
+    level.front().prev = level.front().next = 0;
+    pages.store(root, level.front());
+    for (std::uint32_t p : spare)
+        pages.release(p);
+}
+
+void writeDistinctKeys(Table& t, std::size_t i, const std::vector<IndexEntry>& entries) {
+    std::uint32_t distinct = 0;
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        distinct += k == 0 || entries[k].key != entries[k - 1].key;
+    PageFile& f = t.file();
+    const Format& fmt = f.format();
+    const std::size_t at = fmt.tdefBlockEnd + i * fmt.realIndexCountSize + 4;
+    auto page = f.writablePage(t.def().page);
+    if (at + 4 <= page->bytes.size())
+        coding::putLE<std::uint32_t>(page->mut(), at, distinct);
+    t.mutableDef().realIndexes[i].rowCount = distinct;
+}
+
+} // namespace
+
 void checkUnique(Table& t, const std::vector<Value>& row) {
     const TableDef& d = t.def();
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
@@ -160,8 +383,9 @@ void checkUnique(Table& t, const std::vector<Value>& row) {
         // Access lets a unique index hold several keys with a Null in them.
         if (!ri.unique() || anyNull || !key)
             continue;
-        FileIndexPages pages(t, i);
-        if (treeOf(t, i, pages).containsKey(*key))
+        const auto& added = pendingFor(t, i).added;
+        auto it = added.lower_bound(IndexEntry{*key, RowId{}, 0});
+        if ((it != added.end() && it->key == *key) || treeHoldsKey(t, i, *key))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
 }
@@ -172,9 +396,15 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
         auto key = indexedKey(d, i, row);
         if (!key)
             continue;
-        FileIndexPages pages(t, i);
-        treeOf(t, i, pages).insert({std::move(*key), at, 0});
+        PendingIndex& p = pendingFor(t, i);
+        if (!p.added.insert(IndexEntry{std::move(*key), at, 0}).second)
+            throw Error(indexWhere(t, i) + ": the row at page " + std::to_string(at.page) +
+                        ", row " + std::to_string(at.row) + " is already indexed");
+        p.changed = true;
+        ++t.pendingEntries;
     }
+    if (t.pendingEntries >= t.pendingLimit)
+        flushIndexes(t);
 }
 
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
@@ -183,10 +413,38 @@ void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
         auto key = indexedKey(d, i, row);
         if (!key)
             continue;
+        PendingIndex& p = pendingFor(t, i);
+        p.changed = true;
+        auto it = p.added.find(IndexEntry{*key, at, 0});
+        if (it != p.added.end()) {
+            p.added.erase(it);
+            --t.pendingEntries;
+            continue;
+        }
         FileIndexPages pages(t, i);
         if (!treeOf(t, i, pages).remove(*key, at))
             throw Error(indexWhere(t, i) + ": no entry for the row at page " +
                         std::to_string(at.page) + ", row " + std::to_string(at.row));
+    }
+}
+
+void flushIndexes(Table& t) {
+    for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
+        PendingIndex& p = t.pendingIndexes[i];
+        if (!p.changed)
+            continue;
+        FileIndexPages pages(t, i);
+        std::vector<IndexEntry> onPages = treeOf(t, i, pages).entries();
+        std::vector<IndexEntry> all;
+        all.reserve(onPages.size() + p.added.size());
+        std::merge(std::make_move_iterator(onPages.begin()), std::make_move_iterator(onPages.end()),
+                   p.added.begin(), p.added.end(), std::back_inserter(all), entryLess);
+        onPages = {};
+        writeDistinctKeys(t, i, all);
+        if (!p.added.empty())
+            rebuildTree(t, i, std::move(all));
+        t.pendingEntries -= p.added.size();
+        p = PendingIndex{};
     }
 }
 
@@ -195,6 +453,7 @@ std::vector<std::string> checkIndexes(Table& t) {
     const TableDef& d = t.def();
     if (d.realIndexes.empty() || !t.file().format().jet4())
         return problems;
+    flushIndexes(t);
     // Expected entries: every row's key, in order.
     std::vector<std::vector<IndexEntry>> expected(d.realIndexes.size());
     std::vector<std::string> unkeyable(d.realIndexes.size());

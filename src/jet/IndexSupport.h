@@ -3,6 +3,12 @@
 // Every insert and delete goes through here, so that each index holds exactly one entry for each
 // of the table's rows, in Access's key order and encoding: an index that misses a row, or keeps
 // a deleted one, makes Access report the database as corrupt.
+//
+// Deletes change the index pages at once. Inserts are gathered per index (Table::pendingIndexes)
+// and written by flushIndexes, which merges them with the entries on the pages and lays the
+// whole tree out afresh, its pages filled as Access's compaction fills them: appending many rows
+// then costs one pass over each index instead of a descent, a decode and a split per row. The
+// gathered entries are bounded; the database flushes them before it closes.
 #pragma once
 
 #include "jet/IndexTree.h"
@@ -10,6 +16,7 @@
 #include "jet/Types.h"
 #include "jet/Value.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +59,10 @@ std::optional<std::vector<std::uint8_t>> indexedKey(const TableDef& t, std::size
 void checkUnique(Table& t, const std::vector<Value>& row);
 void addToIndexes(Table& t, RowId at, const std::vector<Value>& row);
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row);
+
+// Writes the gathered entries to the index pages, and each changed index's count of distinct
+// keys to the table definition.
+void flushIndexes(Table& t);
 
 // Each index holds exactly the table's rows, in key order, in a sound tree. Jet 3 indexes are
 // not looked at.

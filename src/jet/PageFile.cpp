@@ -137,6 +137,10 @@ void rc4(std::span<std::uint8_t> data) {
 
 } // namespace
 
+void scrambleHeader(std::span<std::uint8_t> area) {
+    rc4(area);
+}
+
 PageFile::PageFile(const std::filesystem::path& path, OpenMode mode, std::size_t cachePages)
     : name_(path.filename().string()), mode_(mode), capacity_(cachePages < 8 ? 8 : cachePages) {
     fd_ = openFile(path, mode == OpenMode::ReadWrite);

@@ -39,6 +39,9 @@ struct DatabaseHeader {
 
 enum class OpenMode { ReadOnly, ReadWrite };
 
+// Scrambles (or unscrambles: the same operation) the RC4-masked area of a header page.
+void scrambleHeader(std::span<std::uint8_t> area);
+
 class PageFile {
 public:
     // Opens and validates the header. Throws jet::Error for anything that is not an

@@ -447,7 +447,7 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
                 coding::putLE<std::uint32_t>(ref, 0, len | 0x80000000u);
                 ref.insert(ref.end(), data.begin(), data.end());
             } else {
-                LongValueRef where = store(data);
+                LongValueRef where = store(c, data);
                 coding::putLE<std::uint32_t>(ref, 0, len | (where.singleRow ? 0x40000000u : 0u));
                 coding::putLE<std::uint32_t>(ref, 4, where.pointer);
             }

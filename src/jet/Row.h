@@ -37,7 +37,8 @@ struct LongValueRef {
     bool singleRow = true;
 };
 // Stores a long value outside the row; used by encodeRow for values too long to keep inline.
-using LongValueStore = std::function<LongValueRef(std::span<const std::uint8_t> bytes)>;
+using LongValueStore =
+    std::function<LongValueRef(const ColumnDef& column, std::span<const std::uint8_t> bytes)>;
 
 // The little-endian bytes a fixed-size value is stored as (yes/no: one byte, 1 or 0).
 std::vector<std::uint8_t> fixedBytes(const ColumnDef& c, const Value& v, bool jet4);

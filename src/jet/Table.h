@@ -2,16 +2,29 @@
 #pragma once
 
 #include "jet/Format.h"
+#include "jet/IndexTree.h"
 #include "jet/TableDef.h"
 #include "jet/Value.h"
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace jet {
 
 class PageFile;
+
+struct EntryOrder {
+    bool operator()(const IndexEntry& a, const IndexEntry& b) const { return entryLess(a, b); }
+};
+
+// Entries added to one index since its pages were last written (see IndexSupport.h).
+struct PendingIndex {
+    std::set<IndexEntry, EntryOrder> added;
+    bool changed = false; // the index differs from its pages' last rebuild
+};
 
 // A live row: `id` is the slot indexes point to; `data` is where its bytes are (another page
 // when the slot holds an overflow pointer).
@@ -39,6 +52,14 @@ public:
     std::vector<Value> read(const RowRef& r, const std::vector<bool>* wanted = nullptr,
                             std::vector<RowId>* longValueRows = nullptr);
     std::string where(RowId at) const;
+
+    // Index entries not yet on the index pages, one slot per real index; IndexSupport's.
+    std::vector<PendingIndex> pendingIndexes;
+    std::size_t pendingEntries = 0;
+    std::size_t pendingLimit = 120000; // entries gathered before they are written
+    // Pages the last row and each column's last long value went to (0: none yet); Write's.
+    std::uint32_t rowHint = 0;
+    std::map<std::uint16_t, std::uint32_t> longValueHints;
 
 private:
     PageFile& file_;

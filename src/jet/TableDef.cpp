@@ -234,6 +234,20 @@ TableDef readTableDef(PageFile& file, std::uint32_t first, const std::u16string&
         Cursor names(b, pos);
         for (auto& li : t.indexes)
             li.name = names.name(f.jet4());
+        // Jet 4: the long value columns' maps follow, ended by 0xFFFF.
+        //   OFFSET SIZE MEANING
+        //   0      2    column number
+        //   2      4    owned pages map (row pointer)
+        //   6      4    free space map (row pointer)
+        for (std::size_t at = names.pos(); f.jet4() && at + 2 <= b.size();) {
+            std::uint16_t column = coding::getU16(b, at);
+            const ColumnDef* c = column == 0xFFFF ? nullptr : t.columnByNumber(column);
+            if (!c || !c->isLongValue() || at + 10 > b.size())
+                break;
+            t.longValueMaps.push_back(
+                {column, coding::getU32(b, at + 2), coding::getU32(b, at + 6)});
+            at += 10;
+        }
     } catch (const coding::OutOfBounds& e) {
         throw Error(what + ": the definition is cut short (" + e.what() + ")");
     } catch (const Error& e) {

@@ -70,6 +70,14 @@ struct LogicalIndex {
     bool foreignKey() const { return indexType == 2; }
 };
 
+// Where a memo or OLE column keeps the pages of its long values (Jet 4): Access gives each such
+// column its own owned-pages and free-space maps, apart from the table's.
+struct LongValueMaps {
+    std::uint16_t columnNumber = 0;
+    std::uint32_t usedPages = 0;
+    std::uint32_t freePages = 0;
+};
+
 struct TableDef {
     std::u16string name;
     std::uint32_t page = 0;           // first table definition page
@@ -84,6 +92,7 @@ struct TableDef {
     std::vector<ColumnDef> columns; // in column order
     std::vector<RealIndex> realIndexes;
     std::vector<LogicalIndex> indexes;
+    std::vector<LongValueMaps> longValueMaps;
 
     // Case-insensitive lookup of a column name.
     const ColumnDef* findColumn(std::u16string_view name) const;

@@ -332,46 +332,75 @@ std::string tableWhere(Table& t) {
     return t.file().name() + ", table '" + utf8(t.def().name) + "'";
 }
 
-bool hasFreeMap(Table& t) {
-    return t.def().freePages != 0 && t.def().freePages != t.def().usedPages;
+// The maps that record a kind of page: the table's for its rows; a long value column's own for
+// its long values (the table's in files whose columns have none).
+struct PageMaps {
+    std::uint32_t used = 0, free = 0;
+    std::uint32_t* hint = nullptr; // the page the last row of this kind went to
+    bool hasFreeMap() const { return free != 0 && free != used; }
+};
+
+PageMaps rowMaps(Table& t) {
+    return {t.def().usedPages, t.def().freePages, &t.rowHint};
 }
 
-// A fresh page for the table: appended to the file, taken off the global map of free pages,
-// and added to the table's owned and free-space maps.
-MutablePageRef newTablePage(Table& t, std::uint32_t owner) {
+PageMaps longValueMaps(Table& t, const ColumnDef& c) {
+    for (const LongValueMaps& m : t.def().longValueMaps)
+        if (m.columnNumber == c.number)
+            return {m.usedPages, m.freePages, &t.longValueHints[c.number]};
+    return {t.def().usedPages, t.def().freePages, &t.longValueHints[c.number]};
+}
+
+// A fresh page: appended to the file, taken off the global map of free pages, and added to the
+// owned and free-space maps of its kind.
+MutablePageRef newTablePage(Table& t, std::uint32_t owner, const PageMaps& maps) {
     PageFile& f = t.file();
-    UsageMap used = UsageMap::read(f, t.def().usedPages, tableWhere(t));
+    UsageMap used = UsageMap::read(f, maps.used, tableWhere(t));
     auto page = f.appendPage();
     initDataPage(f.format(), page->mut(), owner);
     UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false);
     if (global.contains(page->number))
         global.remove(f, page->number);
     used.add(f, page->number);
-    if (hasFreeMap(t)) {
-        UsageMap free = UsageMap::read(f, t.def().freePages, tableWhere(t) + " free-space map");
+    if (maps.hasFreeMap()) {
+        UsageMap free = UsageMap::read(f, maps.free, tableWhere(t) + " free-space map");
         free.add(f, page->number);
     }
     return page;
 }
 
 // A page of the table's (data or long value pages, by `owner`) with room for `size` bytes.
-MutablePageRef pageWithRoom(Table& t, std::uint32_t owner, std::size_t size) {
+MutablePageRef pageWithRoom(Table& t, std::uint32_t owner, std::size_t size, const PageMaps& maps) {
     PageFile& f = t.file();
     const Format& fmt = f.format();
-    auto pages = UsageMap::read(f, t.def().usedPages, tableWhere(t)).pages();
+    auto ours = [&](std::span<const std::uint8_t> v) {
+        return v[0] == static_cast<std::uint8_t>(PageType::Data) && coding::getU32(v, 4) == owner;
+    };
+    // The page the last row of this kind went to: during a run of inserts it has room nearly
+    // every time, and reading the whole usage map for each row would cost more than the row.
+    std::uint32_t& hint = *maps.hint;
+    if (hint != 0 && hint < f.pageCount()) {
+        auto p = f.page(hint);
+        if (ours(p->view()) && roomFor(fmt, p->view(), size))
+            return f.writablePage(hint);
+    }
+    auto found = [&](MutablePageRef p) {
+        hint = p->number;
+        return p;
+    };
+    auto pages = UsageMap::read(f, maps.used, tableWhere(t)).pages();
     // Newest pages first: that is where the room is after a run of inserts.
     int looked = 0;
     for (auto it = pages.rbegin(); it != pages.rend() && looked < 8; ++it) {
         auto p = f.page(*it);
         auto v = p->view();
-        if (v[0] == static_cast<std::uint8_t>(PageType::Data) && coding::getU32(v, 4) == owner &&
-            roomFor(fmt, v, size))
-            return f.writablePage(*it);
+        if (ours(v) && roomFor(fmt, v, size))
+            return found(f.writablePage(*it));
         // Looking further back than a few pages is slow and rarely finds room.
-        if (v[0] == static_cast<std::uint8_t>(PageType::Data) && coding::getU32(v, 4) == owner)
+        if (ours(v))
             ++looked;
     }
-    return newTablePage(t, owner);
+    return found(newTablePage(t, owner, maps));
 }
 
 // Largest row a data page can take: the page less its header and one slot.
@@ -379,10 +408,11 @@ std::size_t maxRow(const Format& f) {
     return f.pageSize - f.dataRowTable - 2;
 }
 
-LongValueRef storeLongValue(Table& t, std::span<const std::uint8_t> bytes) {
+LongValueRef storeLongValue(Table& t, const ColumnDef& c, std::span<const std::uint8_t> bytes) {
     const Format& f = t.file().format();
+    const PageMaps maps = longValueMaps(t, c);
     if (bytes.size() <= maxRow(f)) {
-        auto p = pageWithRoom(t, kLvalMarker, bytes.size());
+        auto p = pageWithRoom(t, kLvalMarker, bytes.size(), maps);
         std::uint16_t row = addRow(f, p->mut(), bytes);
         return {pointerFromRowId({p->number, row}), true};
     }
@@ -395,7 +425,7 @@ LongValueRef storeLongValue(Table& t, std::span<const std::uint8_t> bytes) {
         std::vector<std::uint8_t> row(4 + n);
         coding::putLE<std::uint32_t>(row, 0, next);
         std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(start), n, row.begin() + 4);
-        auto p = pageWithRoom(t, kLvalMarker, row.size());
+        auto p = pageWithRoom(t, kLvalMarker, row.size(), maps);
         std::uint16_t r = addRow(f, p->mut(), row);
         next = pointerFromRowId({p->number, r});
     }
@@ -437,14 +467,16 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
     }
     // A duplicate key is refused before anything is written.
     checkUnique(t, values);
-    auto store = [&t](std::span<const std::uint8_t> b) { return storeLongValue(t, b); };
+    auto store = [&t](const ColumnDef& c, std::span<const std::uint8_t> b) {
+        return storeLongValue(t, c, b);
+    };
     std::vector<std::uint8_t> row = encodeRow(fmt, def, values, store, 256);
     if (row.size() > maxRow(fmt))
         row = encodeRow(fmt, def, values, store, 0);
     if (row.size() > maxRow(fmt))
         throw Error(tableWhere(t) + ": the row is " + std::to_string(row.size()) +
                     " bytes, more than a page holds");
-    auto page = pageWithRoom(t, def.page, row.size());
+    auto page = pageWithRoom(t, def.page, row.size(), rowMaps(t));
     std::uint16_t slot = addRow(fmt, page->mut(), row);
     RowId id{page->number, slot};
     addToIndexes(t, id, values);
@@ -478,12 +510,22 @@ void deleteRow(Table& t, const RowRef& r) {
         auto page = f.writablePage(at.page);
         markDeleted(fmt, page->mut(), at.row);
     }
-    // Pages that gained room go on the table's free-space map, where it reaches them.
-    if (hasFreeMap(t)) {
-        UsageMap free = UsageMap::read(f, t.def().freePages, tableWhere(t) + " free-space map");
-        for (const RowId& at : gone)
-            if (!free.contains(at.page) && free.reaches(at.page))
-                free.add(f, at.page);
+    // Pages that gained room go on the free-space map of their kind, where it reaches them.
+    auto markRoom = [&](const PageMaps& maps, std::uint32_t page) {
+        if (!maps.hasFreeMap())
+            return;
+        UsageMap free = UsageMap::read(f, maps.free, tableWhere(t) + " free-space map");
+        if (!free.contains(page) && free.reaches(page))
+            free.add(f, page);
+    };
+    for (const RowId& at : gone) {
+        if (coding::getU32(f.page(at.page)->view(), 4) == t.def().page) {
+            markRoom(rowMaps(t), at.page);
+            continue;
+        }
+        for (const LongValueMaps& m : t.def().longValueMaps)
+            if (UsageMap::read(f, m.usedPages, tableWhere(t)).contains(at.page))
+                markRoom({m.usedPages, m.freePages, nullptr}, at.page);
     }
     TableDef& def = t.mutableDef();
     if (def.rowCount > 0)

@@ -1,5 +1,6 @@
 #include "backup/BackupCatalogue.h"
 
+#include "support/SampleDatabases.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -21,12 +22,7 @@ TEST(BackupCalendar, WeekdaysCaptionsAndLabels) {
 
 class BackupCatalogueTest : public testing::Test {
 protected:
-    void SetUp() override {
-        auto fixtures = testsupport::fixturesDir();
-        if (fixtures.empty())
-            GTEST_SKIP() << "shared fixtures are not beside the repository";
-        fs::copy_file(fixtures / "templates" / "jet4" / "sysrestore.mdb", host / "sysrestore.mdb");
-    }
+    void SetUp() override { testsupport::writeSampleCatalogue(host / "sysrestore.mdb"); }
     testsupport::TempDir host;
 };
 

@@ -8,6 +8,7 @@
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/Export.h"
+#include "jet/UsageMap.h"
 #include "platform/Coding.h"
 #include "support/TempDir.h"
 
@@ -321,9 +322,11 @@ TEST_F(JetWrite, AssignmentOutsideAddNewAndUnknownColumnsAreErrors) {
 // over several pages, in a table with a primary key.
 TEST_F(JetWrite, MemoValuesOfEverySizeReadBack) {
     std::size_t lvalRowsBefore;
+    std::uint32_t pagesBefore;
     {
         auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
         lvalRowsBefore = liveLongValueRows(db);
+        pagesBefore = db.File().pageCount();
     }
     const std::size_t sizes[] = {0, 1, 200, 300, 4000, 5000, 20000, 70000};
     {
@@ -345,6 +348,22 @@ TEST_F(JetWrite, MemoValuesOfEverySizeReadBack) {
     EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
     const std::size_t lvalRowsWithMemos = liveLongValueRows(db);
     EXPECT_GE(lvalRowsWithMemos, lvalRowsBefore + 6) << "long memos should live on their own pages";
+    {
+        // Long value pages are the memo column's, on its own map, as Access keeps them.
+        Table& t = db.GetTable(u"Letter_Templates");
+        ASSERT_EQ(t.def().longValueMaps.size(), 1u);
+        auto owned = t.ownedPages();
+        auto column = UsageMap::read(db.File(), t.def().longValueMaps[0].usedPages, "Body").pages();
+        std::size_t lvalPages = 0;
+        for (std::uint32_t p = pagesBefore; p < db.File().pageCount(); ++p) {
+            if (coding::getU32(db.File().page(p)->view(), 4) != 0x4C41564C)
+                continue;
+            ++lvalPages;
+            EXPECT_EQ(std::count(owned.begin(), owned.end(), p), 0) << "page " << p;
+            EXPECT_EQ(std::count(column.begin(), column.end(), p), 1) << "page " << p;
+        }
+        EXPECT_GT(lvalPages, 3u);
+    }
     auto rs = db.OpenRecordset("Letter_Templates");
     std::int32_t id = 4; // the template's last autonumber is 3
     for (std::size_t n : sizes) {

@@ -6,14 +6,19 @@
 //   tarnfield-mdb import FILE TABLE      appends the TSV rows on stdin (header names columns)
 //   tarnfield-mdb delete FILE TABLE      deletes every row of a table
 //   tarnfield-mdb check FILE             walks every table and index, prints problems
+//   tarnfield-mdb create FILE SCHEMA.sql creates a new database with the tables of the
+//                                        CREATE TABLE / CREATE INDEX statements in SCHEMA.sql
 //
 // Exits 0 on success, 1 when check finds problems, 2 on bad arguments or a bad file.
 #include "jet/Check.h"
+#include "jet/Create.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/Export.h"
+#include "jet/SchemaSql.h"
 
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -22,7 +27,8 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: tarnfield-mdb tables|schema|export|import|delete|check FILE [TABLE]\n",
+    std::fputs("usage: tarnfield-mdb tables|schema|export|import|delete|check FILE [TABLE]"
+               " | create FILE SCHEMA.sql\n",
                stderr);
     return 2;
 }
@@ -135,6 +141,32 @@ int main(int argc, char** argv) {
                 }
             }
             db.Close();
+            return 0;
+        }
+        if (cmd == "create" && argc == 4) {
+            std::ifstream in(argv[3], std::ios::binary);
+            if (!in)
+                return fail(std::string(argv[3]) + ": cannot open the schema file");
+            std::ostringstream text;
+            text << in.rdbuf();
+            std::vector<jet::NewTable> tables;
+            try {
+                tables = jet::parseSchemaSql(text.str());
+            } catch (const jet::Error& e) {
+                return fail(std::string(argv[3]) + ", " + e.what());
+            }
+            jet::createDatabase(file);
+            try {
+                auto db = jet::Database::OpenDatabase(file);
+                for (const auto& t : tables)
+                    jet::createTable(db, t);
+                db.Close();
+            } catch (...) {
+                // A half-built database is of no use to anyone.
+                std::error_code ec;
+                std::filesystem::remove(file, ec);
+                throw;
+            }
             return 0;
         }
         if (cmd == "check" && argc == 3) {
