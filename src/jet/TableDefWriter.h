@@ -9,14 +9,6 @@
 
 namespace jet {
 
-// The pages a memo or OLE column's long values are listed on (Access keeps two maps per such
-// column after the index names).
-struct LongValueMaps {
-    std::uint16_t columnNumber = 0;
-    std::uint32_t usedPages = 0; // row pointers, as TableDef's
-    std::uint32_t freePages = 0;
-};
-
 // Numbers the columns in their order and gives each its variable slot or fixed offset, and the
 // flags Access gives a column of its type (fixed, updatable, autonumber, compressed text).
 // Expects name, type, length (bytes), precision/scale and the autonumber flag already set;
