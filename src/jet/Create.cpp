@@ -258,7 +258,7 @@ std::vector<std::uint32_t> writeTable(PageFile& f, TableDef& t, const Allocator&
 
 // Takes the pages off the global map of free pages.
 void claim(PageFile& f, const std::vector<std::uint32_t>& pages) {
-    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false);
+    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false, false);
     for (std::uint32_t p : pages)
         if (global.contains(p))
             global.remove(f, p);

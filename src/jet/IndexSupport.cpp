@@ -9,6 +9,7 @@
 #include "platform/Coding.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <set>
 
@@ -84,10 +85,10 @@ std::uint32_t FileIndexPages::allocate() {
     PageFile& f = table_.file();
     const RealIndex& ri = table_.def().realIndexes[index_];
     auto p = f.appendPage();
-    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false);
+    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false, false);
     if (global.contains(p->number))
         global.remove(f, p->number);
-    UsageMap own = UsageMap::read(f, ri.usedPages, where_);
+    UsageMap own = UsageMap::read(f, ri.usedPages, where_, true, false);
     own.add(f, p->number);
     return p->number;
 }
@@ -95,10 +96,10 @@ std::uint32_t FileIndexPages::allocate() {
 void FileIndexPages::release(std::uint32_t page) {
     PageFile& f = table_.file();
     const RealIndex& ri = table_.def().realIndexes[index_];
-    UsageMap own = UsageMap::read(f, ri.usedPages, where_);
+    UsageMap own = UsageMap::read(f, ri.usedPages, where_, true, false);
     if (own.contains(page))
         own.remove(f, page);
-    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false);
+    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false, false);
     if (global.reaches(page))
         global.add(f, page);
     auto p = f.writablePage(page);
@@ -185,46 +186,60 @@ bool treeHoldsKey(Table& t, std::size_t i, std::span<const std::uint8_t> key) {
                         ": not an index page");
         const std::size_t trailer = leaf ? 4 : 8;
         const std::size_t prefix = coding::getU16(v, L.prefixLength);
-        std::span<const std::uint8_t> shared;
-        std::size_t start = 0;
-        std::uint32_t next = 0; // where the search goes on; 0: not found yet
-        bool decided = false;
-        for (std::size_t m = L.entryMask; m < L.firstEntry && !decided; ++m) {
-            if (v[m] == 0)
-                continue;
-            for (unsigned bit = 0; bit < 8 && !decided; ++bit) {
-                if (!(v[m] & (1u << bit)))
-                    continue;
-                const std::size_t end = (m - L.entryMask) * 8 + bit;
-                if (end > L.capacity() || end < start + trailer - (start == 0 ? 0 : prefix) ||
-                    end <= start)
-                    throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
-                                ": damaged entry bitmap");
-                auto stored = v.subspan(L.firstEntry + start, end - start);
-                if (start == 0) {
-                    if (prefix > stored.size() - trailer)
-                        throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
-                                    ": shared prefix longer than the first entry");
-                    shared = stored.first(prefix);
-                    stored = stored.subspan(prefix);
-                }
-                auto rest = stored.first(stored.size() - trailer);
-                int c = compareKey(key, shared, rest);
-                if (c <= 0) { // the first entry not below the key
-                    decided = true;
-                    if (leaf)
-                        return c == 0;
-                    next = coding::getBE<std::uint32_t>(stored, stored.size() - 4);
-                }
-                start = end;
+        auto bad = [&](const char* what) {
+            return Error(indexWhere(t, i) + ", page " + std::to_string(page) + ": " + what);
+        };
+        // Where each entry ends, from the bitmap; then a binary search over the entries.
+        std::array<std::uint16_t, 4096> ends;
+        std::size_t count = 0;
+        for (std::size_t m = L.entryMask; m < L.firstEntry; ++m) {
+            for (unsigned b = v[m]; b != 0; b &= b - 1) {
+                std::size_t end = (m - L.entryMask) * 8 + static_cast<unsigned>(__builtin_ctz(b));
+                if (end > L.capacity() || end == 0)
+                    throw bad("damaged entry bitmap");
+                ends[count++] = static_cast<std::uint16_t>(end);
             }
+        }
+        std::span<const std::uint8_t> shared;
+        if (count > 0) {
+            if (ends[0] < prefix + trailer)
+                throw bad("shared prefix longer than the first entry");
+            shared = v.subspan(L.firstEntry, prefix);
+        }
+        // The stored bytes of entry k, less what every entry shares.
+        auto stored = [&](std::size_t k) {
+            std::size_t start = k == 0 ? prefix : ends[k - 1];
+            if (ends[k] < start + trailer)
+                throw bad("an entry too short for its row pointer");
+            return v.subspan(L.firstEntry + start, ends[k] - start);
+        };
+        std::size_t lo = 0, hi = count; // the first entry whose key is not below `key`
+        while (lo < hi) {
+            std::size_t mid = (lo + hi) / 2;
+            auto e = stored(mid);
+            if (compareKey(key, shared, e.first(e.size() - trailer)) > 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        std::uint32_t next = 0;
+        bool decided = lo < count;
+        if (decided) {
+            auto e = stored(lo);
+            if (leaf)
+                return compareKey(key, shared, e.first(e.size() - trailer)) == 0;
+            next = coding::getBE<std::uint32_t>(e, e.size() - 4);
         }
         if (!decided) {
             // Every entry here is below the key: the next leaf, or the tail child.
             next = coding::getU32(v, leaf ? L.nextPage : L.tailPage);
-            if (next == 0 && !leaf)
-                throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
-                            ": no child for a key past the last entry");
+            if (next == 0 && !leaf) {
+                // A single child is an entry, not a tail.
+                if (count == 0)
+                    throw bad("an intermediate page without children");
+                auto e = stored(count - 1);
+                next = coding::getBE<std::uint32_t>(e, e.size() - 4);
+            }
             if (next == 0)
                 return false;
         }

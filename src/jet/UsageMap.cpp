@@ -20,8 +20,10 @@ namespace jet {
 //               i*B .. (i+1)*B-1 with B = (page size - 4) * 8
 // Bitmap page: 05 01 00 00, then the bitmap.
 UsageMap UsageMap::read(PageFile& file, std::uint32_t pointer, const std::string& what,
-                        bool withinFile) {
+                        bool withinFile, bool listPages) {
     UsageMap m;
+    m.file_ = &file;
+    m.listed_ = listPages;
     m.row_ = rowIdFromPointer(pointer);
     m.what_ = what;
     const Format& f = file.format();
@@ -44,13 +46,14 @@ UsageMap UsageMap::read(PageFile& file, std::uint32_t pointer, const std::string
         if (withinFile && p >= count)
             throw Error(what + ": usage map marks page " + std::to_string(p) +
                         ", past the end of the file (" + std::to_string(count) + " pages)");
-        m.pages_.push_back(p);
+        if (listPages)
+            m.pages_.push_back(p);
     };
     if (row[0] == 0x00) {
         m.inline_ = true;
         m.start_ = coding::getU32(row, 1);
         m.bits_ = static_cast<std::uint32_t>((row.size() - 5) * 8);
-        for (std::size_t i = 5; i < row.size(); ++i)
+        for (std::size_t i = 5; listPages && i < row.size(); ++i)
             for (int bit = 0; bit < 8; ++bit)
                 if (row[i] & (1u << bit))
                     addBit(m.start_ + static_cast<std::uint32_t>((i - 5) * 8 + bit));
@@ -72,7 +75,7 @@ UsageMap UsageMap::read(PageFile& file, std::uint32_t pointer, const std::string
                             " should be a usage bitmap page but is of type " +
                             std::to_string(bv[0]));
             std::uint32_t base = static_cast<std::uint32_t>((i - 1) / 4) * perPage;
-            for (std::size_t k = 4; k < bv.size(); ++k) {
+            for (std::size_t k = 4; listPages && k < bv.size(); ++k) {
                 if (!bv[k])
                     continue;
                 for (int bit = 0; bit < 8; ++bit)
@@ -88,7 +91,26 @@ UsageMap UsageMap::read(PageFile& file, std::uint32_t pointer, const std::string
 }
 
 bool UsageMap::contains(std::uint32_t page) const {
-    return std::binary_search(pages_.begin(), pages_.end(), page);
+    if (listed_)
+        return std::binary_search(pages_.begin(), pages_.end(), page);
+    // Straight from the bit in the file.
+    PageFile& file = *file_;
+    const Format& f = file.format();
+    if (inline_) {
+        if (!reaches(page))
+            return false;
+        auto p = file.page(row_.page);
+        RowSpan s = rowSpan(f, p->view(), row_.row, file.where(row_.page));
+        std::size_t bit = page - start_;
+        return (p->view()[s.start + 5 + bit / 8] >> (bit % 8)) & 1u;
+    }
+    const std::uint32_t perPage = (f.pageSize - 4) * 8;
+    std::size_t entry = page / perPage;
+    if (entry >= maps_.size() || maps_[entry] == 0)
+        return false;
+    auto bp = file.page(maps_[entry]);
+    std::size_t bit = page - entry * perPage;
+    return (bp->view()[4 + bit / 8] >> (bit % 8)) & 1u;
 }
 
 bool UsageMap::reaches(std::uint32_t page) const {
@@ -108,6 +130,10 @@ void UsageMap::remove(PageFile& file, std::uint32_t page) {
 // kind in the same row (its bytes hold a bitmap page number per range), keeping its pages.
 void UsageMap::promoteToReference(PageFile& file) {
     const Format& f = file.format();
+    if (!listed_) {
+        pages_ = read(file, pointerFromRowId(row_), what_, false, true).pages_;
+        listed_ = true;
+    }
     std::size_t entries = 0;
     {
         auto rp = file.writablePage(row_.page);
@@ -166,6 +192,8 @@ void UsageMap::set(PageFile& file, std::uint32_t page, bool on) {
         byte = on ? static_cast<std::uint8_t>(byte | (1u << (bit % 8)))
                   : static_cast<std::uint8_t>(byte & ~(1u << (bit % 8)));
     }
+    if (!listed_)
+        return;
     auto it = std::lower_bound(pages_.begin(), pages_.end(), page);
     bool present = it != pages_.end() && *it == page;
     if (on && !present)

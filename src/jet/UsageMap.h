@@ -16,8 +16,10 @@ public:
     // Reads the map stored in the row `pointer` (row in the low byte, page above).
     // Throws jet::Error naming `what` for a bad map, or, when `withinFile`, for a page past the
     // end of the file. The global map (page 1) marks free pages and reaches past the end.
+    // Without `listPages`, pages() is not filled: reading a big table's map for one bit would
+    // otherwise cost a pass over all of its pages.
     static UsageMap read(PageFile& file, std::uint32_t pointer, const std::string& what,
-                         bool withinFile = true);
+                         bool withinFile = true, bool listPages = true);
 
     const std::vector<std::uint32_t>& pages() const { return pages_; } // ascending
     bool contains(std::uint32_t page) const;
@@ -34,6 +36,8 @@ private:
     void set(PageFile& file, std::uint32_t page, bool on);
     void promoteToReference(PageFile& file);
 
+    PageFile* file_ = nullptr;
+    bool listed_ = true; // pages_ holds every page of the map
     RowId row_;
     std::string what_;
     bool inline_ = true;

@@ -355,15 +355,16 @@ PageMaps longValueMaps(Table& t, const ColumnDef& c) {
 // owned and free-space maps of its kind.
 MutablePageRef newTablePage(Table& t, std::uint32_t owner, const PageMaps& maps) {
     PageFile& f = t.file();
-    UsageMap used = UsageMap::read(f, maps.used, tableWhere(t));
+    UsageMap used = UsageMap::read(f, maps.used, tableWhere(t), true, false);
     auto page = f.appendPage();
     initDataPage(f.format(), page->mut(), owner);
-    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false);
+    UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false, false);
     if (global.contains(page->number))
         global.remove(f, page->number);
     used.add(f, page->number);
     if (maps.hasFreeMap()) {
-        UsageMap free = UsageMap::read(f, maps.free, tableWhere(t) + " free-space map");
+        UsageMap free =
+            UsageMap::read(f, maps.free, tableWhere(t) + " free-space map", true, false);
         free.add(f, page->number);
     }
     return page;
@@ -514,7 +515,8 @@ void deleteRow(Table& t, const RowRef& r) {
     auto markRoom = [&](const PageMaps& maps, std::uint32_t page) {
         if (!maps.hasFreeMap())
             return;
-        UsageMap free = UsageMap::read(f, maps.free, tableWhere(t) + " free-space map");
+        UsageMap free =
+            UsageMap::read(f, maps.free, tableWhere(t) + " free-space map", true, false);
         if (!free.contains(page) && free.reaches(page))
             free.add(f, page);
     };
@@ -524,7 +526,7 @@ void deleteRow(Table& t, const RowRef& r) {
             continue;
         }
         for (const LongValueMaps& m : t.def().longValueMaps)
-            if (UsageMap::read(f, m.usedPages, tableWhere(t)).contains(at.page))
+            if (UsageMap::read(f, m.usedPages, tableWhere(t), true, false).contains(at.page))
                 markRoom({m.usedPages, m.freePages, nullptr}, at.page);
     }
     TableDef& def = t.mutableDef();

@@ -199,6 +199,29 @@ TEST_F(IndexedWrite, UniqueKeysAreRefusedWhetherGatheredOrOnThePages) {
     EXPECT_EQ(again.OpenRecordset("Active_Employees").RecordCount(), 7);
 }
 
+TEST_F(IndexedWrite, UniqueKeysAreFoundAnywhereInATreeOfSeveralLevels) {
+    nextId = 6; // after the template's own rows
+    insert(4000, 300);
+    auto db = Database::OpenDatabase(file);
+    Table& t = db.GetTable(u"Active_Employees");
+    flushIndexes(t);
+    auto rs = db.OpenRecordset("Active_Employees");
+    for (std::int32_t id : {1, 5, 6, 7, 2000, 3999, 4005, 3001, 1234}) {
+        rs.AddNew();
+        rs["Employee_ID"] = id;
+        EXPECT_THROW(rs.Update(), Error) << id;
+        rs.CancelUpdate();
+    }
+    for (std::int32_t id : {4006, 90000, -3}) {
+        rs.AddNew();
+        rs["Employee_ID"] = id;
+        EXPECT_NO_THROW(rs.Update()) << id;
+    }
+    db.Close();
+    auto again = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    EXPECT_EQ(checkDatabase(again), std::vector<std::string>{});
+}
+
 TEST_F(IndexedWrite, TextsOutsideWindows1252AreRefusedInAnIndexedColumnOnly) {
     auto db = Database::OpenDatabase(file);
     auto rs = db.OpenRecordset("Active_Employees");
