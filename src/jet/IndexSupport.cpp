@@ -326,12 +326,71 @@ std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
 // Lays the tree out afresh over `entries` (in order): leaves, then the levels above them, the
 // root staying on its page. Pages of the old tree are reused, then new ones taken, and the
 // ones left over given back.
-void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
-    FileIndexPages pages(t, i);
+void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries);
+
+// Keys that differ from the one before them; `before` is the key of the entry just before the
+// range (nullptr: none).
+std::uint32_t distinctKeys(std::span<const IndexEntry> entries,
+                           const std::vector<std::uint8_t>* before) {
+    std::uint32_t n = 0;
+    for (const auto& e : entries) {
+        n += !before || e.key != *before;
+        before = &e.key;
+    }
+    return n;
+}
+
+void writeDistinctKeys(Table& t, std::size_t i) {
+    PageFile& f = t.file();
+    const Format& fmt = f.format();
+    const std::size_t at = fmt.tdefBlockEnd + i * fmt.realIndexCountSize + 4;
+    auto page = f.writablePage(t.def().page);
+    if (at + 4 <= page->bytes.size())
+        coding::putLE<std::uint32_t>(page->mut(), at, t.def().realIndexes[i].rowCount);
+}
+
+// Each leaf as the level above lists it: its page and its last entry, in key order. Also the
+// pages above the leaves. False when the root is itself a leaf.
+bool leafLevel(Table& t, std::size_t i, FileIndexPages& pages, std::vector<IndexEntry>& leaves,
+               std::vector<std::uint32_t>& upper) {
+    PageFile& f = t.file();
     const std::uint32_t root = t.def().realIndexes[i].firstPage;
-    std::vector<std::uint32_t> spare = treePages(t, i);
-    spare.erase(spare.begin()); // the root
-    std::reverse(spare.begin(), spare.end());
+    auto isLeaf = [&](std::uint32_t page) {
+        if (page == 0 || page >= f.pageCount())
+            throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
+                        ": index page outside the file");
+        return f.page(page)->view()[0] == kIndexLeafPage;
+    };
+    if (isLeaf(root))
+        return false;
+    std::vector<std::uint32_t> level{root};
+    upper = level;
+    for (std::size_t depth = 0; depth < 32; ++depth) {
+        std::vector<IndexEntry> below;
+        for (std::uint32_t page : level) {
+            IndexNode n = pages.load(page);
+            if (n.leaf || n.entries.empty())
+                throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
+                            ": an intermediate page without children");
+            std::move(n.entries.begin(), n.entries.end(), std::back_inserter(below));
+        }
+        if (isLeaf(below.front().child)) {
+            leaves = std::move(below);
+            return true;
+        }
+        level.clear();
+        for (const auto& e : below)
+            level.push_back(e.child);
+        upper.insert(upper.end(), level.begin(), level.end());
+    }
+    throw Error(indexWhere(t, i) + ": the index tree is deeper than 32 levels (a loop?)");
+}
+
+// Builds the levels above `leaves` (each entry: a leaf's last entry, its page as the child) up
+// to the root page, reusing `spare` pages first.
+void buildUpperLevels(Table& t, std::size_t i, FileIndexPages& pages,
+                      std::vector<IndexEntry>&& level, std::vector<std::uint32_t>& spare) {
+    const std::uint32_t root = t.def().realIndexes[i].firstPage;
     auto take = [&] {
         if (spare.empty())
             return pages.allocate();
@@ -339,40 +398,114 @@ void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
         spare.pop_back();
         return p;
     };
-    std::vector<IndexNode> level = packNodes(std::move(entries), true, pages);
-    while (level.size() > 1) {
-        std::vector<std::uint32_t> at(level.size());
+    std::vector<IndexNode> nodes = packNodes(std::move(level), false, pages);
+    while (nodes.size() > 1) {
+        std::vector<std::uint32_t> at(nodes.size());
         for (auto& p : at)
             p = take();
         std::vector<IndexEntry> above;
-        above.reserve(level.size());
-        for (std::size_t k = 0; k < level.size(); ++k) {
-            level[k].prev = k == 0 ? 0 : at[k - 1];
-            level[k].next = k + 1 == level.size() ? 0 : at[k + 1];
-            pages.store(at[k], level[k]);
-            IndexEntry sep = level[k].entries.back();
+        for (std::size_t k = 0; k < nodes.size(); ++k) {
+            nodes[k].prev = k == 0 ? 0 : at[k - 1];
+            nodes[k].next = k + 1 == nodes.size() ? 0 : at[k + 1];
+            pages.store(at[k], nodes[k]);
+            IndexEntry sep = nodes[k].entries.back();
             sep.child = at[k];
             above.push_back(std::move(sep));
         }
-        level = packNodes(std::move(above), false, pages);
+        nodes = packNodes(std::move(above), false, pages);
     }
-    level.front().prev = level.front().next = 0;
-    pages.store(root, level.front());
+    nodes.front().prev = nodes.front().next = 0;
+    pages.store(root, nodes.front());
     for (std::uint32_t p : spare)
         pages.release(p);
 }
 
-void writeDistinctKeys(Table& t, std::size_t i, const std::vector<IndexEntry>& entries) {
-    std::uint32_t distinct = 0;
-    for (std::size_t k = 0; k < entries.size(); ++k)
-        distinct += k == 0 || entries[k].key != entries[k - 1].key;
+void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
+    FileIndexPages pages(t, i);
+    const std::uint32_t root = t.def().realIndexes[i].firstPage;
+    std::vector<std::uint32_t> spare = treePages(t, i);
+    spare.erase(spare.begin()); // the root
+    std::reverse(spare.begin(), spare.end());
+    std::vector<IndexNode> leaves = packNodes(std::move(entries), true, pages);
+    if (leaves.size() == 1) {
+        pages.store(root, leaves.front());
+        for (std::uint32_t p : spare)
+            pages.release(p);
+        return;
+    }
+    std::vector<std::uint32_t> at(leaves.size());
+    for (auto& p : at) {
+        p = spare.empty() ? pages.allocate() : spare.back();
+        if (!spare.empty())
+            spare.pop_back();
+    }
+    std::vector<IndexEntry> level;
+    for (std::size_t k = 0; k < leaves.size(); ++k) {
+        leaves[k].prev = k == 0 ? 0 : at[k - 1];
+        leaves[k].next = k + 1 == leaves.size() ? 0 : at[k + 1];
+        pages.store(at[k], leaves[k]);
+        IndexEntry sep = leaves[k].entries.back();
+        sep.child = at[k];
+        level.push_back(std::move(sep));
+    }
+    buildUpperLevels(t, i, pages, std::move(level), spare);
+}
+
+// Writes the gathered entries of a tree whose root is an intermediate page: only the leaves
+// that receive entries are rewritten (split as needed), the levels above are laid out afresh.
+// Returns the change in the count of distinct keys.
+std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::set<IndexEntry, EntryOrder>& added,
+                             std::vector<IndexEntry>&& leaves, std::vector<std::uint32_t> upper) {
     PageFile& f = t.file();
-    const Format& fmt = f.format();
-    const std::size_t at = fmt.tdefBlockEnd + i * fmt.realIndexCountSize + 4;
-    auto page = f.writablePage(t.def().page);
-    if (at + 4 <= page->bytes.size())
-        coding::putLE<std::uint32_t>(page->mut(), at, distinct);
-    t.mutableDef().realIndexes[i].rowCount = distinct;
+    const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
+    FileIndexPages pages(t, i);
+    std::vector<IndexEntry> out; // the new leaf level, as the level above will list it
+    out.reserve(leaves.size());
+    std::int64_t delta = 0;
+    auto it = added.begin();
+    for (std::size_t k = 0; k < leaves.size(); ++k) {
+        IndexEntry& leaf = leaves[k];
+        const bool lastLeaf = k + 1 == leaves.size();
+        const std::uint32_t prev = out.empty() ? 0 : out.back().child;
+        auto from = it;
+        // Entries up to the leaf's last go into it; the last leaf takes the rest.
+        while (it != added.end() && (lastLeaf || !entryLess(leaf, *it)))
+            ++it;
+        if (from == it) {
+            // Untouched, but its left neighbour may have split.
+            if (k > 0 && prev != leaves[k - 1].child)
+                coding::putLE<std::uint32_t>(f.writablePage(leaf.child)->mut(), L.prevPage, prev);
+            out.push_back(std::move(leaf));
+            continue;
+        }
+        IndexNode node = pages.load(leaf.child);
+        const std::vector<std::uint8_t>* before = k == 0 ? nullptr : &leaves[k - 1].key;
+        delta -= distinctKeys(node.entries, before);
+        std::vector<IndexEntry> merged;
+        merged.reserve(node.entries.size() + static_cast<std::size_t>(std::distance(from, it)));
+        std::merge(std::make_move_iterator(node.entries.begin()),
+                   std::make_move_iterator(node.entries.end()), from, it,
+                   std::back_inserter(merged), entryLess);
+        delta += distinctKeys(merged, before);
+        std::vector<IndexNode> group = packNodes(std::move(merged), true, pages);
+        std::vector<std::uint32_t> at(group.size());
+        at[0] = leaf.child;
+        for (std::size_t g = 1; g < group.size(); ++g)
+            at[g] = pages.allocate();
+        const std::uint32_t next = lastLeaf ? 0 : leaves[k + 1].child;
+        for (std::size_t g = 0; g < group.size(); ++g) {
+            group[g].prev = g == 0 ? prev : at[g - 1];
+            group[g].next = g + 1 == group.size() ? next : at[g + 1];
+            pages.store(at[g], group[g]);
+            IndexEntry sep = group[g].entries.back();
+            sep.child = at[g];
+            out.push_back(std::move(sep));
+        }
+    }
+    upper.erase(upper.begin()); // the root stays
+    std::reverse(upper.begin(), upper.end());
+    buildUpperLevels(t, i, pages, std::move(out), upper);
+    return delta;
 }
 
 } // namespace
@@ -440,6 +573,11 @@ void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
         if (!treeOf(t, i, pages).remove(*key, at))
             throw Error(indexWhere(t, i) + ": no entry for the row at page " +
                         std::to_string(at.page) + ", row " + std::to_string(at.row));
+        // The last entry of its key gone: one distinct key fewer (gathered entries with the same
+        // key are counted when they are written).
+        std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
+        if (distinct > 0 && !treeHoldsKey(t, i, *key))
+            --distinct;
     }
 }
 
@@ -448,16 +586,29 @@ void flushIndexes(Table& t) {
         PendingIndex& p = t.pendingIndexes[i];
         if (!p.changed)
             continue;
-        FileIndexPages pages(t, i);
-        std::vector<IndexEntry> onPages = treeOf(t, i, pages).entries();
-        std::vector<IndexEntry> all;
-        all.reserve(onPages.size() + p.added.size());
-        std::merge(std::make_move_iterator(onPages.begin()), std::make_move_iterator(onPages.end()),
-                   p.added.begin(), p.added.end(), std::back_inserter(all), entryLess);
-        onPages = {};
-        writeDistinctKeys(t, i, all);
-        if (!p.added.empty())
-            rebuildTree(t, i, std::move(all));
+        std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
+        if (!p.added.empty()) {
+            FileIndexPages pages(t, i);
+            std::vector<IndexEntry> leaves;
+            std::vector<std::uint32_t> upper;
+            if (leafLevel(t, i, pages, leaves, upper)) {
+                std::int64_t d = static_cast<std::int64_t>(distinct) +
+                                 mergeIntoLeaves(t, i, p.added, std::move(leaves), upper);
+                distinct = static_cast<std::uint32_t>(std::max<std::int64_t>(d, 0));
+            } else {
+                // One leaf: lay the whole tree out.
+                std::vector<IndexEntry> onPage =
+                    pages.load(t.def().realIndexes[i].firstPage).entries;
+                std::vector<IndexEntry> all;
+                all.reserve(onPage.size() + p.added.size());
+                std::merge(std::make_move_iterator(onPage.begin()),
+                           std::make_move_iterator(onPage.end()), p.added.begin(), p.added.end(),
+                           std::back_inserter(all), entryLess);
+                distinct = distinctKeys(all, nullptr);
+                rebuildTree(t, i, std::move(all));
+            }
+        }
+        writeDistinctKeys(t, i);
         t.pendingEntries -= p.added.size();
         p = PendingIndex{};
     }
