@@ -323,11 +323,6 @@ std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
     return nodes;
 }
 
-// Lays the tree out afresh over `entries` (in order): leaves, then the levels above them, the
-// root staying on its page. Pages of the old tree are reused, then new ones taken, and the
-// ones left over given back.
-void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries);
-
 // Keys that differ from the one before them; `before` is the key of the entry just before the
 // range (nullptr: none).
 std::uint32_t distinctKeys(std::span<const IndexEntry> entries,
@@ -386,11 +381,11 @@ bool leafLevel(Table& t, std::size_t i, FileIndexPages& pages, std::vector<Index
     throw Error(indexWhere(t, i) + ": the index tree is deeper than 32 levels (a loop?)");
 }
 
-// Builds the levels above `leaves` (each entry: a leaf's last entry, its page as the child) up
-// to the root page, reusing `spare` pages first.
-void buildUpperLevels(Table& t, std::size_t i, FileIndexPages& pages,
-                      std::vector<IndexEntry>&& level, std::vector<std::uint32_t>& spare) {
-    const std::uint32_t root = t.def().realIndexes[i].firstPage;
+// Puts `nodes` (one level, in order) on pages and builds the levels above them, up to a single
+// node, which goes on the root page. Pages come from `spare` first; spare pages left over are
+// given back.
+void layOutLevels(Table& t, std::size_t i, FileIndexPages& pages, std::vector<IndexNode>&& nodes,
+                  std::vector<std::uint32_t>& spare) {
     auto take = [&] {
         if (spare.empty())
             return pages.allocate();
@@ -398,12 +393,12 @@ void buildUpperLevels(Table& t, std::size_t i, FileIndexPages& pages,
         spare.pop_back();
         return p;
     };
-    std::vector<IndexNode> nodes = packNodes(std::move(level), false, pages);
     while (nodes.size() > 1) {
         std::vector<std::uint32_t> at(nodes.size());
         for (auto& p : at)
             p = take();
         std::vector<IndexEntry> above;
+        above.reserve(nodes.size());
         for (std::size_t k = 0; k < nodes.size(); ++k) {
             nodes[k].prev = k == 0 ? 0 : at[k - 1];
             nodes[k].next = k + 1 == nodes.size() ? 0 : at[k + 1];
@@ -415,40 +410,18 @@ void buildUpperLevels(Table& t, std::size_t i, FileIndexPages& pages,
         nodes = packNodes(std::move(above), false, pages);
     }
     nodes.front().prev = nodes.front().next = 0;
-    pages.store(root, nodes.front());
+    pages.store(t.def().realIndexes[i].firstPage, nodes.front());
     for (std::uint32_t p : spare)
         pages.release(p);
 }
 
+// Lays the tree out afresh over `entries` (in order), reusing the old tree's pages.
 void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
     FileIndexPages pages(t, i);
-    const std::uint32_t root = t.def().realIndexes[i].firstPage;
     std::vector<std::uint32_t> spare = treePages(t, i);
     spare.erase(spare.begin()); // the root
     std::reverse(spare.begin(), spare.end());
-    std::vector<IndexNode> leaves = packNodes(std::move(entries), true, pages);
-    if (leaves.size() == 1) {
-        pages.store(root, leaves.front());
-        for (std::uint32_t p : spare)
-            pages.release(p);
-        return;
-    }
-    std::vector<std::uint32_t> at(leaves.size());
-    for (auto& p : at) {
-        p = spare.empty() ? pages.allocate() : spare.back();
-        if (!spare.empty())
-            spare.pop_back();
-    }
-    std::vector<IndexEntry> level;
-    for (std::size_t k = 0; k < leaves.size(); ++k) {
-        leaves[k].prev = k == 0 ? 0 : at[k - 1];
-        leaves[k].next = k + 1 == leaves.size() ? 0 : at[k + 1];
-        pages.store(at[k], leaves[k]);
-        IndexEntry sep = leaves[k].entries.back();
-        sep.child = at[k];
-        level.push_back(std::move(sep));
-    }
-    buildUpperLevels(t, i, pages, std::move(level), spare);
+    layOutLevels(t, i, pages, packNodes(std::move(entries), true, pages), spare);
 }
 
 // Writes the gathered entries of a tree whose root is an intermediate page: only the leaves
@@ -504,7 +477,7 @@ std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::set<IndexEntry,
     }
     upper.erase(upper.begin()); // the root stays
     std::reverse(upper.begin(), upper.end());
-    buildUpperLevels(t, i, pages, std::move(out), upper);
+    layOutLevels(t, i, pages, packNodes(std::move(out), false, pages), upper);
     return delta;
 }
 

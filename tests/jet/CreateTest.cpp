@@ -6,6 +6,7 @@
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/Export.h"
+#include "support/Command.h"
 #include "support/TempDir.h"
 
 #include <array>
@@ -20,38 +21,13 @@ using namespace jet;
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-Outcome run(const std::string& command) {
-    Outcome r{-1, {}};
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using testsupport::haveMdbTools;
+using testsupport::Outcome;
+using testsupport::quote;
+using testsupport::run;
 
 Outcome tool(const std::string& args) {
     return run(std::string(TARNFIELD_MDB_TOOL) + " " + args + " 2>&1");
-}
-
-bool haveMdbTools() {
-    return std::system("command -v mdb-export >/dev/null 2>&1") == 0;
 }
 
 NewTable everyType() {

@@ -7,6 +7,7 @@
 #include "jet/Error.h"
 #include "jet/Export.h"
 #include "jet/IndexSupport.h"
+#include "support/Command.h"
 #include "support/TempDir.h"
 
 #include <cstdio>
@@ -51,16 +52,7 @@ std::string line(const Person& p) {
 // Employee_ID, Last_Name, First_Name and Social of every row, as mdb-export reads them.
 std::multiset<std::string> mdbExportPeople(const fs::path& file) {
     std::multiset<std::string> out;
-    std::string cmd = "mdb-export -H -d '\t' -Q '" + file.string() + "' Active_Employees";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p)
-        return out;
-    std::string all;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        all.append(buf, n);
-    ::pclose(p);
+    std::string all = testsupport::mdbExport(file, "Active_Employees");
     std::istringstream in(all);
     std::string row;
     while (std::getline(in, row)) {
@@ -121,7 +113,7 @@ protected:
         for (std::size_t i = 0; i < keys.size(); ++i)
             EXPECT_EQ(d.realIndexes[i].rowCount, keys[i].size()) << "index " << i;
         db.Close();
-        if (std::system("command -v mdb-export >/dev/null 2>&1") == 0) {
+        if (testsupport::haveMdbTools()) {
             EXPECT_EQ(mdbExportPeople(file), model);
         }
     }

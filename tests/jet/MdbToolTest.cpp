@@ -1,6 +1,7 @@
 // The tarnfield-mdb front end: exit codes and one-line messages, and its export compared with
 // mdbtools' mdb-export as an independent reader.
 #include "FixtureDump.h"
+#include "support/Command.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -16,38 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-Outcome run(const std::string& command) {
-    Outcome r{-1, {}};
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using testsupport::haveMdbTools;
+using testsupport::Outcome;
+using testsupport::quote;
+using testsupport::run;
 
 Outcome tool(const std::string& args) {
     return run(std::string(TARNFIELD_MDB_TOOL) + " " + args + " 2>&1");
-}
-
-bool haveMdbTools() {
-    return std::system("command -v mdb-export >/dev/null 2>&1") == 0;
 }
 
 std::vector<std::vector<std::string>> tsv(const std::string& text) {

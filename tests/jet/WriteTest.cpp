@@ -10,6 +10,7 @@
 #include "jet/Export.h"
 #include "jet/UsageMap.h"
 #include "platform/Coding.h"
+#include "support/Command.h"
 #include "support/TempDir.h"
 
 #include <cstdio>
@@ -175,17 +176,11 @@ protected:
         EXPECT_EQ(got, std::multiset<std::string>(expectedLines.begin(), expectedLines.end()));
         EXPECT_EQ(db.GetTable(u"Company_Information").def().rowCount, expectedLines.size());
         db.Close();
-        if (std::system("command -v mdb-export >/dev/null 2>&1") == 0) {
-            std::string cmd =
-                "mdb-export -H -d '\t' -Q -e '" + file.string() + "' Company_Information";
-            FILE* p = ::popen(cmd.c_str(), "r");
-            ASSERT_NE(p, nullptr);
-            char buf[4096];
-            std::string theirs;
-            std::size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-                theirs.append(buf, n);
-            ::pclose(p);
+        if (testsupport::haveMdbTools()) {
+            std::string theirs =
+                testsupport::run("mdb-export -H -d '\t' -Q -e " +
+                                 testsupport::quote(file.string()) + " Company_Information")
+                    .out;
             std::size_t count =
                 static_cast<std::size_t>(std::count(theirs.begin(), theirs.end(), '\n'));
             EXPECT_EQ(count, expectedLines.size()) << "mdb-export sees another number of rows";
@@ -375,16 +370,8 @@ TEST_F(JetWrite, MemoValuesOfEverySizeReadBack) {
         EXPECT_EQ(std::get<std::int32_t>(rs["Letter_ID"].value()), id++) << "autonumber";
     }
     // mdbtools reads the same memo texts (this also covers the chained long values).
-    if (std::system("command -v mdb-export >/dev/null 2>&1") == 0) {
-        std::string cmd = "mdb-export -H -d '\t' -Q '" + file.string() + "' Letter_Templates";
-        FILE* p = ::popen(cmd.c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        std::string out;
-        char buf[65536];
-        std::size_t got;
-        while ((got = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, got);
-        ::pclose(p);
+    if (testsupport::haveMdbTools()) {
+        std::string out = testsupport::mdbExport(file, "Letter_Templates");
         for (std::size_t n : sizes) {
             std::string title = "\tsize " + std::to_string(n) + "\t";
             auto at = out.find(title);

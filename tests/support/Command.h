@@ -1,0 +1,25 @@
+// Running a command line from a test and taking what it prints: the engine's own tool and the
+// independent Access reader (mdbtools) alike.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+struct Outcome {
+    int status = -1; // exit code; -1 when the command did not run or did not exit
+    std::string out; // standard output (and whatever the command line sends there)
+};
+
+Outcome run(const std::string& commandLine);
+
+// One argument for the shell, quoted.
+std::string quote(const std::string& s);
+
+bool haveMdbTools();
+
+// `mdb-export` of a table, TAB-separated, no header, no quotes, as UTF-8 text.
+std::string mdbExport(const std::filesystem::path& file, const std::string& table);
+
+} // namespace testsupport
