@@ -427,7 +427,7 @@ void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
 // Writes the gathered entries of a tree whose root is an intermediate page: only the leaves
 // that receive entries are rewritten (split as needed), the levels above are laid out afresh.
 // Returns the change in the count of distinct keys.
-std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::set<IndexEntry, EntryOrder>& added,
+std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::vector<IndexEntry>& added,
                              std::vector<IndexEntry>&& leaves, std::vector<std::uint32_t> upper) {
     PageFile& f = t.file();
     const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
@@ -504,9 +504,8 @@ void checkUnique(Table& t, const std::vector<Value>& row) {
         // Access lets a unique index hold several keys with a Null in them.
         if (!ri.unique() || anyNull || !key)
             continue;
-        const auto& added = pendingFor(t, i).added;
-        auto it = added.lower_bound(IndexEntry{*key, RowId{}, 0});
-        if ((it != added.end() && it->key == *key) || treeHoldsKey(t, i, *key))
+        const auto& gathered = pendingFor(t, i).keys;
+        if (gathered.count(std::string(key->begin(), key->end())) || treeHoldsKey(t, i, *key))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
 }
@@ -518,9 +517,9 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
         if (!key)
             continue;
         PendingIndex& p = pendingFor(t, i);
-        if (!p.added.insert(IndexEntry{std::move(*key), at, 0}).second)
-            throw Error(indexWhere(t, i) + ": the row at page " + std::to_string(at.page) +
-                        ", row " + std::to_string(at.row) + " is already indexed");
+        if (d.realIndexes[i].unique())
+            p.keys.emplace(key->begin(), key->end());
+        p.added.push_back(IndexEntry{std::move(*key), at, 0});
         p.changed = true;
         ++t.pendingEntries;
     }
@@ -530,18 +529,14 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
 
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     const TableDef& d = t.def();
+    // Gathered entries are written first, so the row's entries are all on the pages.
+    if (t.pendingEntries > 0)
+        flushIndexes(t);
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
         auto key = indexedKey(d, i, row);
         if (!key)
             continue;
-        PendingIndex& p = pendingFor(t, i);
-        p.changed = true;
-        auto it = p.added.find(IndexEntry{*key, at, 0});
-        if (it != p.added.end()) {
-            p.added.erase(it);
-            --t.pendingEntries;
-            continue;
-        }
+        pendingFor(t, i).changed = true;
         FileIndexPages pages(t, i);
         if (!treeOf(t, i, pages).remove(*key, at))
             throw Error(indexWhere(t, i) + ": no entry for the row at page " +
@@ -561,6 +556,15 @@ void flushIndexes(Table& t) {
             continue;
         std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
         if (!p.added.empty()) {
+            std::sort(p.added.begin(), p.added.end(), entryLess);
+            auto dup = std::adjacent_find(p.added.begin(), p.added.end(),
+                                          [](const IndexEntry& a, const IndexEntry& b) {
+                                              return a.key == b.key && a.row == b.row;
+                                          });
+            if (dup != p.added.end())
+                throw Error(indexWhere(t, i) + ": the row at page " +
+                            std::to_string(dup->row.page) + ", row " +
+                            std::to_string(dup->row.row) + " is indexed twice");
             FileIndexPages pages(t, i);
             std::vector<IndexEntry> leaves;
             std::vector<std::uint32_t> upper;

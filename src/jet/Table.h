@@ -8,21 +8,20 @@
 
 #include <cstdint>
 #include <map>
-#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace jet {
 
 class PageFile;
 
-struct EntryOrder {
-    bool operator()(const IndexEntry& a, const IndexEntry& b) const { return entryLess(a, b); }
-};
-
-// Entries added to one index since its pages were last written (see IndexSupport.h).
+// Entries added to one index since its pages were last written (see IndexSupport.h): in the
+// order they came, sorted when written; the keys of a unique index also in a hash set, for
+// the check of each new row.
 struct PendingIndex {
-    std::set<IndexEntry, EntryOrder> added;
+    std::vector<IndexEntry> added;
+    std::unordered_set<std::string> keys;
     bool changed = false; // the index differs from its pages' last rebuild
 };
 
