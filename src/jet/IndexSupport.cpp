@@ -483,8 +483,9 @@ std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::vector<IndexEnt
 
 } // namespace
 
-void checkUnique(Table& t, const std::vector<Value>& row) {
+IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
     const TableDef& d = t.def();
+    IndexKeys keys(d.realIndexes.size());
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
         const RealIndex& ri = d.realIndexes[i];
         const bool required = isPrimaryKey(d, i) || (ri.flags & RealIndex::kRequiredFlag);
@@ -500,7 +501,7 @@ void checkUnique(Table& t, const std::vector<Value>& row) {
         }
         // Computing every key here also refuses a text Access would key differently, before
         // anything is written.
-        auto key = indexedKey(d, i, row);
+        auto& key = keys[i] = indexedKey(d, i, row);
         // Access lets a unique index hold several keys with a Null in them.
         if (!ri.unique() || anyNull || !key)
             continue;
@@ -508,12 +509,13 @@ void checkUnique(Table& t, const std::vector<Value>& row) {
         if (gathered.count(std::string(key->begin(), key->end())) || treeHoldsKey(t, i, *key))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
+    return keys;
 }
 
-void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
+void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
     const TableDef& d = t.def();
-    for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
-        auto key = indexedKey(d, i, row);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        auto& key = keys[i];
         if (!key)
             continue;
         PendingIndex& p = pendingFor(t, i);
@@ -525,6 +527,13 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     }
     if (t.pendingEntries >= t.pendingLimit)
         flushIndexes(t);
+}
+
+void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
+    IndexKeys keys;
+    for (std::size_t i = 0; i < t.def().realIndexes.size(); ++i)
+        keys.push_back(indexedKey(t.def(), i, row));
+    addToIndexes(t, at, std::move(keys));
 }
 
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {

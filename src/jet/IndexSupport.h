@@ -54,9 +54,13 @@ std::vector<std::uint8_t> indexKey(const TableDef& t, std::size_t realIndex,
 std::optional<std::vector<std::uint8_t>> indexedKey(const TableDef& t, std::size_t realIndex,
                                                     const std::vector<Value>& row);
 
+// The row's key in each real index (nothing where the index leaves the row out).
+using IndexKeys = std::vector<std::optional<std::vector<std::uint8_t>>>;
+
 // Refuses (jet::Error naming the index) a row that would duplicate a unique key, or a primary
-// key with a Null column. Call before anything is written.
-void checkUnique(Table& t, const std::vector<Value>& row);
+// key with a Null column. Call before anything is written. Returns the row's keys.
+IndexKeys checkUnique(Table& t, const std::vector<Value>& row);
+void addToIndexes(Table& t, RowId at, IndexKeys&& keys);
 void addToIndexes(Table& t, RowId at, const std::vector<Value>& row);
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row);
 

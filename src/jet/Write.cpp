@@ -467,7 +467,7 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
         }
     }
     // A duplicate key is refused before anything is written.
-    checkUnique(t, values);
+    IndexKeys keys = checkUnique(t, values);
     auto store = [&t](const ColumnDef& c, std::span<const std::uint8_t> b) {
         return storeLongValue(t, c, b);
     };
@@ -480,7 +480,7 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
     auto page = pageWithRoom(t, def.page, row.size(), rowMaps(t));
     std::uint16_t slot = addRow(fmt, page->mut(), row);
     RowId id{page->number, slot};
-    addToIndexes(t, id, values);
+    addToIndexes(t, id, std::move(keys));
     def.rowCount += 1;
     def.lastAutoNumber = last;
     writeCounts(t);
