@@ -145,6 +145,10 @@ std::optional<std::vector<std::uint8_t>> indexedKey(const TableDef& t, std::size
 
 namespace {
 
+std::string_view bytesView(const std::vector<std::uint8_t>& key) {
+    return {reinterpret_cast<const char*>(key.data()), key.size()};
+}
+
 PendingIndex& pendingFor(Table& t, std::size_t i) {
     if (t.pendingIndexes.size() != t.def().realIndexes.size())
         t.pendingIndexes.resize(t.def().realIndexes.size());
@@ -506,7 +510,7 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
         if (!ri.unique() || anyNull || !key)
             continue;
         const auto& gathered = pendingFor(t, i).keys;
-        if (gathered.count(std::string(key->begin(), key->end())) || treeHoldsKey(t, i, *key))
+        if (gathered.count(bytesView(*key)) || treeHoldsKey(t, i, *key))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
     return keys;
@@ -519,9 +523,9 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
         if (!key)
             continue;
         PendingIndex& p = pendingFor(t, i);
-        if (d.realIndexes[i].unique())
-            p.keys.emplace(key->begin(), key->end());
         p.added.push_back(IndexEntry{std::move(*key), at, 0});
+        if (d.realIndexes[i].unique())
+            p.keys.insert(bytesView(p.added.back().key));
         p.changed = true;
         ++t.pendingEntries;
     }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -18,10 +20,13 @@ class PageFile;
 
 // Entries added to one index since its pages were last written (see IndexSupport.h): in the
 // order they came, sorted when written; the keys of a unique index also in a hash set, for
-// the check of each new row.
+// the check of each new row. The set views the entries' own key bytes, which stay where they
+// are while the entries move about (a vector's move keeps its buffer).
+static_assert(std::is_nothrow_move_constructible_v<IndexEntry>,
+              "growing the list must move the entries' keys, not copy them");
 struct PendingIndex {
     std::vector<IndexEntry> added;
-    std::unordered_set<std::string> keys;
+    std::unordered_set<std::string_view> keys;
     bool changed = false; // the index differs from its pages' last rebuild
 };
 

@@ -379,16 +379,20 @@ MutablePageRef pageWithRoom(Table& t, std::uint32_t owner, std::size_t size, con
     };
     // The page the last row of this kind went to: during a run of inserts it has room nearly
     // every time, and reading the whole usage map for each row would cost more than the row.
+    // When it is full, the pages before it filled earlier in the run: a new page follows.
     std::uint32_t& hint = *maps.hint;
-    if (hint != 0 && hint < f.pageCount()) {
-        auto p = f.page(hint);
-        if (ours(p->view()) && roomFor(fmt, p->view(), size))
-            return f.writablePage(hint);
-    }
     auto found = [&](MutablePageRef p) {
         hint = p->number;
         return p;
     };
+    if (hint != 0 && hint < f.pageCount()) {
+        auto p = f.page(hint);
+        if (ours(p->view())) {
+            if (roomFor(fmt, p->view(), size))
+                return f.writablePage(hint);
+            return found(newTablePage(t, owner, maps));
+        }
+    }
     auto pages = UsageMap::read(f, maps.used, tableWhere(t)).pages();
     // Newest pages first: that is where the room is after a run of inserts.
     int looked = 0;
