@@ -286,7 +286,7 @@ std::size_t commonPrefix(const std::vector<std::uint8_t>& a, const std::vector<s
     return k;
 }
 
-// Entries into nodes, each as full as a page takes (with the page's prefix compression).
+// Entries into nodes for pages (the page's prefix compression counted).
 std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
                                  FileIndexPages& pages) {
     const std::size_t capacity = indexPageLayout(JetVersion::Jet4).capacity();
@@ -311,12 +311,21 @@ std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
             cur.entries.push_back(std::move(e));
         }
     };
+    // Spread over as few pages as take them, evenly: a leaf that splits leaves room on both
+    // sides for the entries that come later.
+    std::size_t all = 0;
+    for (const auto& e : entries)
+        all += e.key.size() + trailer;
+    const std::size_t needed = std::max<std::size_t>(1, (all + capacity - 1) / capacity);
+    const std::size_t target = (all + needed - 1) / needed;
     for (auto& e : entries) {
         if (!cur.entries.empty()) {
             std::size_t size = total + e.key.size() + trailer;
-            if (size > capacity)
-                size -= commonPrefix(cur.entries.front().key, e.key) * cur.entries.size();
-            if (size > capacity)
+            if (size > target && nodes.size() + 1 < needed)
+                close();
+            else if (size > capacity &&
+                     size - commonPrefix(cur.entries.front().key, e.key) * cur.entries.size() >
+                         capacity)
                 close();
         }
         total += e.key.size() + trailer;
