@@ -4,12 +4,11 @@
 #include "jet/Database.h"
 #include "jet/Error.h"
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path =

@@ -1,10 +1,10 @@
 // Index pages: every index page of the Access-made fixtures decodes, keeps its invariants and
 // re-encodes to Access's own bytes; synthetic pages round-trip, compress only when they must,
 // keep tails; damaged pages are errors naming the page.
-#include "jet/IndexKey.h"
 #include "jet/IndexPage.h"
 
 #include "jet/Error.h"
+#include "jet/IndexKey.h"
 #include "jet/IndexTree.h"
 #include "support/TempDir.h"
 
