@@ -22,13 +22,10 @@ using namespace jet;
 namespace {
 
 using testsupport::haveMdbTools;
+using testsupport::mdbTool;
 using testsupport::Outcome;
 using testsupport::quote;
 using testsupport::run;
-
-Outcome tool(const std::string& args) {
-    return run(std::string(TARNFIELD_MDB_TOOL) + " " + args + " 2>&1");
-}
 
 NewTable everyType() {
     using T = ColumnType;
@@ -358,19 +355,19 @@ TEST(CreateTool, SchemaRoundTrip) {
         const fs::path schema = fs::path(TARNFIELD_SCHEMAS_DIR) / name;
         const fs::path first = tmp / (std::string(name) + ".1.mdb");
         const fs::path second = tmp / (std::string(name) + ".2.mdb");
-        Outcome made = tool("create " + quote(first.string()) + " " + quote(schema.string()));
+        Outcome made = mdbTool("create " + quote(first.string()) + " " + quote(schema.string()));
         ASSERT_EQ(made.status, 0) << made.out;
-        Outcome printed = tool("schema " + quote(first.string()));
+        Outcome printed = mdbTool("schema " + quote(first.string()));
         ASSERT_EQ(printed.status, 0) << printed.out;
         testsupport::writeFile(tmp / "printed.sql", printed.out);
-        made =
-            tool("create " + quote(second.string()) + " " + quote((tmp / "printed.sql").string()));
+        made = mdbTool("create " + quote(second.string()) + " " +
+                       quote((tmp / "printed.sql").string()));
         ASSERT_EQ(made.status, 0) << made.out;
-        EXPECT_EQ(tool("schema " + quote(second.string())).out, printed.out);
-        Outcome check = tool("check " + quote(second.string()));
+        EXPECT_EQ(mdbTool("schema " + quote(second.string())).out, printed.out);
+        Outcome check = mdbTool("check " + quote(second.string()));
         EXPECT_EQ(check.status, 0) << check.out;
         if (haveMdbTools()) {
-            Outcome ours = tool("tables " + quote(first.string()));
+            Outcome ours = mdbTool("tables " + quote(first.string()));
             Outcome theirs = run("mdb-tables -1 " + quote(first.string()));
             EXPECT_EQ(ours.out, theirs.out);
         }
@@ -383,18 +380,18 @@ TEST(CreateTool, FixtureTemplateSchemaRebuilds) {
     if (testsupport::fixturesDir().empty() || !fs::exists(fixture))
         GTEST_SKIP() << "fixtures absent";
     testsupport::TempDir tmp;
-    Outcome printed = tool("schema " + quote(fixture.string()));
+    Outcome printed = mdbTool("schema " + quote(fixture.string()));
     ASSERT_EQ(printed.status, 0);
     testsupport::writeFile(tmp / "t.sql", printed.out);
-    Outcome made =
-        tool("create " + quote((tmp / "t.mdb").string()) + " " + quote((tmp / "t.sql").string()));
+    Outcome made = mdbTool("create " + quote((tmp / "t.mdb").string()) + " " +
+                           quote((tmp / "t.sql").string()));
     ASSERT_EQ(made.status, 0) << made.out;
-    EXPECT_EQ(tool("schema " + quote((tmp / "t.mdb").string())).out, printed.out);
+    EXPECT_EQ(mdbTool("schema " + quote((tmp / "t.mdb").string())).out, printed.out);
     // And the ours matches the fixture's.
     const fs::path ours = fs::path(TARNFIELD_SCHEMAS_DIR) / "BRANDMDB.sql";
-    made = tool("create " + quote((tmp / "o.mdb").string()) + " " + quote(ours.string()));
+    made = mdbTool("create " + quote((tmp / "o.mdb").string()) + " " + quote(ours.string()));
     ASSERT_EQ(made.status, 0) << made.out;
-    EXPECT_EQ(tool("schema " + quote((tmp / "o.mdb").string())).out, printed.out);
+    EXPECT_EQ(mdbTool("schema " + quote((tmp / "o.mdb").string())).out, printed.out);
 }
 
 // A created template gets through the import's write pattern: rows in, every table emptied,
@@ -403,7 +400,7 @@ TEST(CreateTool, CreatedTemplateTakesRowsThroughTheTool) {
     testsupport::TempDir tmp;
     const std::string db = quote((tmp / "BRANDMDB.MDB").string());
     const fs::path schema = fs::path(TARNFIELD_SCHEMAS_DIR) / "BRANDMDB.sql";
-    ASSERT_EQ(tool("create " + db + " " + quote(schema.string())).status, 0);
+    ASSERT_EQ(mdbTool("create " + db + " " + quote(schema.string())).status, 0);
     testsupport::writeFile(tmp / "people.tsv",
                            std::string("Employee_ID\tLast_Name\tFirst_Name\tSocial\tNotes\n"
                                        "1\tO'Brien\tÉlise\t123-45-6789\tfirst\n"
@@ -412,21 +409,22 @@ TEST(CreateTool, CreatedTemplateTakesRowsThroughTheTool) {
     testsupport::writeFile(tmp / "letters.tsv", std::string("Title\tBody\tActive\n"
                                                             "Welcome\tDear member\ttrue\n"));
     const std::string people = quote((tmp / "people.tsv").string());
-    ASSERT_EQ(tool("import " + db + " Active_Employees < " + people).status, 0);
-    ASSERT_EQ(tool("import " + db + " Letter_Templates < " + quote((tmp / "letters.tsv").string()))
-                  .status,
-              0);
+    ASSERT_EQ(mdbTool("import " + db + " Active_Employees < " + people).status, 0);
+    ASSERT_EQ(
+        mdbTool("import " + db + " Letter_Templates < " + quote((tmp / "letters.tsv").string()))
+            .status,
+        0);
     // A second person with the same key is refused.
-    Outcome dup = tool("import " + db + " Active_Employees < " + people);
+    Outcome dup = mdbTool("import " + db + " Active_Employees < " + people);
     EXPECT_NE(dup.status, 0);
     EXPECT_NE(dup.out.find("PrimaryKey"), std::string::npos) << dup.out;
-    ASSERT_EQ(tool("delete " + db + " Active_Employees").status, 0);
-    ASSERT_EQ(tool("import " + db + " Active_Employees < " + people).status, 0);
-    Outcome check = tool("check " + db);
+    ASSERT_EQ(mdbTool("delete " + db + " Active_Employees").status, 0);
+    ASSERT_EQ(mdbTool("import " + db + " Active_Employees < " + people).status, 0);
+    Outcome check = mdbTool("check " + db);
     EXPECT_EQ(check.status, 0) << check.out;
-    Outcome rows = tool("export " + db + " Active_Employees");
+    Outcome rows = mdbTool("export " + db + " Active_Employees");
     EXPECT_EQ(std::count(rows.out.begin(), rows.out.end(), '\n'), 4) << rows.out;
-    EXPECT_NE(tool("export " + db + " Letter_Templates").out.find("Welcome\tDear member\ttrue"),
+    EXPECT_NE(mdbTool("export " + db + " Letter_Templates").out.find("Welcome\tDear member\ttrue"),
               std::string::npos);
     if (haveMdbTools()) {
         Outcome theirs = run("mdb-export " + db + " Active_Employees");
@@ -439,20 +437,20 @@ TEST(CreateTool, BadSchemaLeavesNoFile) {
     testsupport::writeFile(tmp / "bad.sql", std::string("CREATE TABLE [A] ([x] LONG);\n"
                                                         "CREATE INDEX [i] ON [A] ([y]);\n"));
     testsupport::writeFile(tmp / "typo.sql", std::string("CREATE TABLE [A] (\n  [x] LONGG\n);\n"));
-    Outcome r =
-        tool("create " + quote((tmp / "a.mdb").string()) + " " + quote((tmp / "bad.sql").string()));
+    Outcome r = mdbTool("create " + quote((tmp / "a.mdb").string()) + " " +
+                        quote((tmp / "bad.sql").string()));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("no column named 'y'"), std::string::npos) << r.out;
     EXPECT_FALSE(fs::exists(tmp / "a.mdb"));
-    r = tool("create " + quote((tmp / "a.mdb").string()) + " " +
-             quote((tmp / "typo.sql").string()));
+    r = mdbTool("create " + quote((tmp / "a.mdb").string()) + " " +
+                quote((tmp / "typo.sql").string()));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("typo.sql, line 2: unknown type 'LONGG'"), std::string::npos) << r.out;
     EXPECT_FALSE(fs::exists(tmp / "a.mdb"));
     // An existing file is never replaced.
     testsupport::writeFile(tmp / "keep.mdb", std::string("precious"));
-    r = tool("create " + quote((tmp / "keep.mdb").string()) + " " +
-             quote((fs::path(TARNFIELD_SCHEMAS_DIR) / "sysrestore.sql").string()));
+    r = mdbTool("create " + quote((tmp / "keep.mdb").string()) + " " +
+                quote((fs::path(TARNFIELD_SCHEMAS_DIR) / "sysrestore.sql").string()));
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(testsupport::readFile(tmp / "keep.mdb"), "precious");
 }

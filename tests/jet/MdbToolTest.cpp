@@ -18,13 +18,10 @@ namespace fs = std::filesystem;
 namespace {
 
 using testsupport::haveMdbTools;
+using testsupport::mdbTool;
 using testsupport::Outcome;
 using testsupport::quote;
 using testsupport::run;
-
-Outcome tool(const std::string& args) {
-    return run(std::string(TARNFIELD_MDB_TOOL) + " " + args + " 2>&1");
-}
 
 std::vector<std::vector<std::string>> tsv(const std::string& text) {
     std::vector<std::vector<std::string>> rows;
@@ -80,7 +77,7 @@ TEST_P(MdbToolBadCall, ExitsNonZeroWithOneLine) {
         args.replace(pos, 4, tmp.path().string());
     for (auto pos = args.find("@FIX"); pos != std::string::npos; pos = args.find("@FIX"))
         args.replace(pos, 4, jettest::fixtures().string());
-    Outcome r = tool(args);
+    Outcome r = mdbTool(args);
     EXPECT_NE(r.status, 0) << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
     EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
@@ -101,7 +98,7 @@ TEST(MdbTool, TablesListsUserTablesInCatalogueOrderLikeMdbTables) {
     if (!haveMdbTools())
         GTEST_SKIP() << "mdbtools not installed";
     for (const auto& db : jettest::fixtureDatabases()) {
-        Outcome ours = tool("tables " + quote(db.string()));
+        Outcome ours = mdbTool("tables " + quote(db.string()));
         Outcome theirs = run("mdb-tables -1 " + quote(db.string()));
         ASSERT_EQ(ours.status, 0) << ours.out;
         EXPECT_EQ(ours.out, theirs.out) << db;
@@ -125,7 +122,7 @@ TEST(MdbTool, ExportAgreesWithMdbExport) {
         fs::path db = jettest::fixtures() / file;
         if (!fs::exists(db))
             GTEST_SKIP() << "fixture absent";
-        Outcome ours = tool("export " + quote(db.string()) + " " + table);
+        Outcome ours = mdbTool("export " + quote(db.string()) + " " + table);
         Outcome theirs = run("mdb-export -d '\t' -Q -e -T '%Y-%m-%dT%H:%M:%S' " +
                              quote(db.string()) + " " + table);
         ASSERT_EQ(ours.status, 0) << ours.out;
@@ -151,7 +148,7 @@ TEST(MdbTool, SchemaNamesEveryColumnAndIndex) {
     fs::path db = jettest::fixtures() / "templates/jet4/BRANDMDB.MDB";
     if (!fs::exists(db))
         GTEST_SKIP() << "fixture absent";
-    Outcome r = tool("schema " + quote(db.string()) + " Rates");
+    Outcome r = mdbTool("schema " + quote(db.string()) + " Rates");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("CREATE TABLE [Rates] ("), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("[Rate] CURRENCY"), std::string::npos) << r.out;
@@ -180,7 +177,7 @@ TEST(MdbTool, ImportDeleteAndCheckWorkTogether) {
     fs::path db = writableCopy(tmp, src);
     const std::string q = quote(db.string());
 
-    ASSERT_EQ(tool("delete " + q + " Company_Information").status, 0);
+    ASSERT_EQ(mdbTool("delete " + q + " Company_Information").status, 0);
     testsupport::writeFile(
         tmp / "in.tsv", std::string("company_name\tCOBRA_Admin_Fee\tDisabled_Admin_Fee\tADDRESS\n"
                                     "Acme\t2.25\t$1,234.5\t\\N\n"
@@ -188,13 +185,13 @@ TEST(MdbTool, ImportDeleteAndCheckWorkTogether) {
     Outcome imp = run(std::string(TARNFIELD_MDB_TOOL) + " import " + q + " Company_Information < " +
                       quote((tmp / "in.tsv").string()) + " 2>&1");
     ASSERT_EQ(imp.status, 0) << imp.out;
-    Outcome exp = tool("export " + q + " Company_Information");
+    Outcome exp = mdbTool("export " + q + " Company_Information");
     EXPECT_EQ(exp.out,
               "Company_Name\tADDRESS\tAddress_Overflow\tCity_State_Zip\tAdministrator\ttitle\t"
               "COBRA_Admin_Fee\tDisabled_Admin_Fee\n"
               "Acme\t\\N\t\\N\t\\N\t\\N\t\\N\t2.25\t1234.5000\n"
               "Tab\\there\tline\\nbreak\t\\N\t\\N\t\\N\t\\N\t\\N\t7.0000\n");
-    Outcome chk = tool("check " + q);
+    Outcome chk = mdbTool("check " + q);
     EXPECT_EQ(chk.status, 0) << chk.out;
     EXPECT_EQ(chk.out, "");
 }
@@ -233,7 +230,7 @@ TEST(MdbTool, CheckReportsAWrongRowCountAndExitsOne) {
     }
     ASSERT_TRUE(patched);
     testsupport::writeFile(db, bytes);
-    Outcome r = tool("check " + quote(db.string()));
+    Outcome r = mdbTool("check " + quote(db.string()));
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("counts 5 rows, the pages hold 2"), std::string::npos) << r.out;
 }

@@ -28,6 +28,10 @@ std::string quote(const std::string& s) {
     return q + "'";
 }
 
+Outcome mdbTool(const std::string& args) {
+    return run(std::string(TARNFIELD_MDB_TOOL) + " " + args + " 2>&1");
+}
+
 bool haveMdbTools() {
     return std::system("command -v mdb-export >/dev/null 2>&1") == 0;
 }

@@ -17,6 +17,9 @@ Outcome run(const std::string& commandLine);
 // One argument for the shell, quoted.
 std::string quote(const std::string& s);
 
+// The engine's own tool with `args`, standard error joined to standard output.
+Outcome mdbTool(const std::string& args);
+
 bool haveMdbTools();
 
 // `mdb-export` of a table, TAB-separated, no header, no quotes, as UTF-8 text.
