@@ -287,29 +287,20 @@ std::size_t commonPrefix(const std::vector<std::uint8_t>& a, const std::vector<s
 }
 
 // Entries into nodes for pages (the page's prefix compression counted).
-std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
-                                 FileIndexPages& pages) {
+std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf) {
     const std::size_t capacity = indexPageLayout(JetVersion::Jet4).capacity();
     const std::size_t trailer = leaf ? 4 : 8;
     std::vector<IndexNode> nodes;
     IndexNode cur;
     cur.leaf = leaf;
     std::size_t total = 0;
+    // The size reckoned here is the page codec's own (for an intermediate page, which leaves its
+    // last child out as the tail, a little more), so every node fits; storing it checks again.
     auto close = [&] {
-        // The estimate matches the page codec; the codec has the last word.
-        std::vector<IndexEntry> carry;
-        while (cur.entries.size() > 1 && !pages.fits(cur)) {
-            carry.insert(carry.begin(), std::move(cur.entries.back()));
-            cur.entries.pop_back();
-        }
         nodes.push_back(std::move(cur));
         cur = IndexNode{};
         cur.leaf = leaf;
         total = 0;
-        for (auto& e : carry) {
-            total += e.key.size() + trailer;
-            cur.entries.push_back(std::move(e));
-        }
     };
     // Spread over as few pages as take them, evenly: a leaf that splits leaves room on both
     // sides for the entries that come later.
@@ -420,7 +411,7 @@ void layOutLevels(Table& t, std::size_t i, FileIndexPages& pages, std::vector<In
             sep.child = at[k];
             above.push_back(std::move(sep));
         }
-        nodes = packNodes(std::move(above), false, pages);
+        nodes = packNodes(std::move(above), false);
     }
     nodes.front().prev = nodes.front().next = 0;
     pages.store(t.def().realIndexes[i].firstPage, nodes.front());
@@ -434,7 +425,7 @@ void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
     std::vector<std::uint32_t> spare = treePages(t, i);
     spare.erase(spare.begin()); // the root
     std::reverse(spare.begin(), spare.end());
-    layOutLevels(t, i, pages, packNodes(std::move(entries), true, pages), spare);
+    layOutLevels(t, i, pages, packNodes(std::move(entries), true), spare);
 }
 
 // Writes the gathered entries of a tree whose root is an intermediate page: only the leaves
@@ -473,7 +464,7 @@ std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::vector<IndexEnt
                    std::make_move_iterator(node.entries.end()), from, it,
                    std::back_inserter(merged), entryLess);
         delta += distinctKeys(merged, before);
-        std::vector<IndexNode> group = packNodes(std::move(merged), true, pages);
+        std::vector<IndexNode> group = packNodes(std::move(merged), true);
         std::vector<std::uint32_t> at(group.size());
         at[0] = leaf.child;
         for (std::size_t g = 1; g < group.size(); ++g)
@@ -490,7 +481,7 @@ std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::vector<IndexEnt
     }
     upper.erase(upper.begin()); // the root stays
     std::reverse(upper.begin(), upper.end());
-    layOutLevels(t, i, pages, packNodes(std::move(out), false, pages), upper);
+    layOutLevels(t, i, pages, packNodes(std::move(out), false), upper);
     return delta;
 }
 

@@ -80,7 +80,10 @@ std::vector<std::uint8_t> encodeText(std::u16string_view text, bool jet4, bool c
                 break;
             }
         if (possible) {
-            std::vector<std::uint8_t> c{0xFF, 0xFE};
+            std::vector<std::uint8_t> c;
+            c.reserve(text.size() * 2 + 2);
+            c.push_back(0xFF);
+            c.push_back(0xFE);
             bool single = true;
             for (char16_t ch : text) {
                 bool fits = ch < 0x100;

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cctype>
-#include <cstdio>
 #include <vector>
 
 namespace dates {
@@ -171,9 +170,22 @@ Date addDays(const Date& date, long long days) {
 }
 
 std::string formatUs(const Date& date) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", date.month, date.day, date.year);
-    return buf;
+    // By hand: this runs for every date of every imported record.
+    auto digits = [](std::string& out, int value, int width) {
+        std::string d = std::to_string(value < 0 ? -value : value);
+        if (value < 0)
+            out += '-';
+        out.append(d.size() < static_cast<std::size_t>(width) ? width - d.size() : 0, '0');
+        out += d;
+    };
+    std::string out;
+    out.reserve(10);
+    digits(out, date.month, 2);
+    out += '/';
+    digits(out, date.day, 2);
+    out += '/';
+    digits(out, date.year, 4);
+    return out;
 }
 
 } // namespace dates
