@@ -42,7 +42,7 @@ public:
 
 private:
     std::size_t index(std::string_view column) {
-        auto it = known_.find(std::string(column));
+        auto it = known_.find(column);
         if (it != known_.end())
             return it->second;
         const auto& columns = rs_.Definition().columns;
@@ -57,8 +57,15 @@ private:
                          std::string(column) + "'");
     }
 
+    // Looked up by the caller's view of the name, with no string made for it.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
     jet::Recordset rs_;
-    std::unordered_map<std::string, std::size_t> known_;
+    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> known_;
 };
 
 // The fixed person columns of the types other than Active Employees.
