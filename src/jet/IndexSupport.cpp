@@ -45,6 +45,15 @@ bool isPrimaryKey(const TableDef& t, std::size_t realIndex) {
     return false;
 }
 
+// A page of the index, refused when it lies outside the file.
+PageRef indexPage(Table& t, std::size_t i, std::uint32_t page) {
+    PageFile& f = t.file();
+    if (page == 0 || page >= f.pageCount())
+        throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
+                    ": index page outside the file");
+    return f.page(page);
+}
+
 IndexTree treeOf(Table& t, std::size_t i, FileIndexPages& pages) {
     return IndexTree(pages, t.def().realIndexes[i].firstPage, indexWhere(t, i));
 }
@@ -56,11 +65,7 @@ FileIndexPages::FileIndexPages(Table& table, std::size_t realIndex)
       scratch_(table.file().pageSize()) {}
 
 std::vector<std::uint8_t> FileIndexPages::pageBytes(std::uint32_t page) {
-    PageFile& f = table_.file();
-    if (page == 0 || page >= f.pageCount())
-        throw Error(where_ + ", page " + std::to_string(page) + ": index page outside the file");
-    auto p = f.page(page);
-    auto v = p->view();
+    auto v = indexPage(table_, index_, page)->view();
     return {v.begin(), v.end()};
 }
 
@@ -149,6 +154,13 @@ std::string_view bytesView(const std::vector<std::uint8_t>& key) {
     return {reinterpret_cast<const char*>(key.data()), key.size()};
 }
 
+std::size_t gatheredEntries(const Table& t) {
+    std::size_t n = 0;
+    for (const PendingIndex& p : t.pendingIndexes)
+        n += p.added.size();
+    return n;
+}
+
 PendingIndex& pendingFor(Table& t, std::size_t i) {
     if (t.pendingIndexes.size() != t.def().realIndexes.size())
         t.pendingIndexes.resize(t.def().realIndexes.size());
@@ -175,24 +187,19 @@ int compareKey(std::span<const std::uint8_t> key, std::span<const std::uint8_t> 
 // Whether any entry of the tree has exactly `key`, read straight from the page bytes: a lookup
 // for every inserted row must not decode whole pages.
 bool treeHoldsKey(Table& t, std::size_t i, std::span<const std::uint8_t> key) {
-    PageFile& f = t.file();
     const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
     std::uint32_t page = t.def().realIndexes[i].firstPage;
     for (std::size_t hops = 0; hops < (1u << 22); ++hops) {
-        if (page == 0 || page >= f.pageCount())
-            throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
-                        ": index page outside the file");
-        auto ref = f.page(page);
+        auto ref = indexPage(t, i, page);
         auto v = ref->view();
-        const bool leaf = v[0] == kIndexLeafPage;
-        if (!leaf && v[0] != kIndexIntermediatePage)
-            throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
-                        ": not an index page");
-        const std::size_t trailer = leaf ? 4 : 8;
-        const std::size_t prefix = coding::getU16(v, L.prefixLength);
         auto bad = [&](const char* what) {
             return Error(indexWhere(t, i) + ", page " + std::to_string(page) + ": " + what);
         };
+        const bool leaf = v[0] == kIndexLeafPage;
+        if (!leaf && v[0] != kIndexIntermediatePage)
+            throw bad("not an index page");
+        const std::size_t trailer = leaf ? 4 : 8;
+        const std::size_t prefix = coding::getU16(v, L.prefixLength);
         // Where each entry ends, from the bitmap; then a binary search over the entries.
         std::array<std::uint16_t, 4096> ends;
         std::size_t count = 0;
@@ -254,15 +261,11 @@ bool treeHoldsKey(Table& t, std::size_t i, std::span<const std::uint8_t> key) {
 
 // Every page of the tree, the root first.
 std::vector<std::uint32_t> treePages(Table& t, std::size_t i) {
-    PageFile& f = t.file();
     std::vector<std::uint32_t> out{t.def().realIndexes[i].firstPage};
     std::set<std::uint32_t> seen(out.begin(), out.end());
     for (std::size_t k = 0; k < out.size(); ++k) {
         std::string where = indexWhere(t, i) + ", page " + std::to_string(out[k]);
-        if (out[k] >= f.pageCount())
-            throw Error(where + ": index page outside the file");
-        auto ref = f.page(out[k]);
-        IndexPage p = decodeIndexPage(ref->view(), where);
+        IndexPage p = decodeIndexPage(indexPage(t, i, out[k])->view(), where);
         if (p.leaf)
             continue;
         std::vector<std::uint32_t> children;
@@ -327,6 +330,16 @@ std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf) {
     return nodes;
 }
 
+// The entries of a page and gathered ones (both in order), in order.
+template <typename It>
+std::vector<IndexEntry> mergeEntries(std::vector<IndexEntry>&& onPage, It from, It to) {
+    std::vector<IndexEntry> all;
+    all.reserve(onPage.size() + static_cast<std::size_t>(std::distance(from, to)));
+    std::merge(std::make_move_iterator(onPage.begin()), std::make_move_iterator(onPage.end()), from,
+               to, std::back_inserter(all), entryLess);
+    return all;
+}
+
 // Keys that differ from the one before them; `before` is the key of the entry just before the
 // range (nullptr: none).
 std::uint32_t distinctKeys(std::span<const IndexEntry> entries,
@@ -352,13 +365,9 @@ void writeDistinctKeys(Table& t, std::size_t i) {
 // pages above the leaves. False when the root is itself a leaf.
 bool leafLevel(Table& t, std::size_t i, FileIndexPages& pages, std::vector<IndexEntry>& leaves,
                std::vector<std::uint32_t>& upper) {
-    PageFile& f = t.file();
     const std::uint32_t root = t.def().realIndexes[i].firstPage;
     auto isLeaf = [&](std::uint32_t page) {
-        if (page == 0 || page >= f.pageCount())
-            throw Error(indexWhere(t, i) + ", page " + std::to_string(page) +
-                        ": index page outside the file");
-        return f.page(page)->view()[0] == kIndexLeafPage;
+        return indexPage(t, i, page)->view()[0] == kIndexLeafPage;
     };
     if (isLeaf(root))
         return false;
@@ -385,6 +394,21 @@ bool leafLevel(Table& t, std::size_t i, FileIndexPages& pages, std::vector<Index
     throw Error(indexWhere(t, i) + ": the index tree is deeper than 32 levels (a loop?)");
 }
 
+// Stores `nodes` (neighbours on one level) on the pages `at`, linked to each other and, at the
+// ends, to `prev` and `next`; appends each node's entry for the level above to `above`.
+void storeLinked(FileIndexPages& pages, std::vector<IndexNode>& nodes,
+                 const std::vector<std::uint32_t>& at, std::uint32_t prev, std::uint32_t next,
+                 std::vector<IndexEntry>& above) {
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+        nodes[k].prev = k == 0 ? prev : at[k - 1];
+        nodes[k].next = k + 1 == nodes.size() ? next : at[k + 1];
+        pages.store(at[k], nodes[k]);
+        IndexEntry sep = nodes[k].entries.back();
+        sep.child = at[k];
+        above.push_back(std::move(sep));
+    }
+}
+
 // Puts `nodes` (one level, in order) on pages and builds the levels above them, up to a single
 // node, which goes on the root page. Pages come from `spare` first; spare pages left over are
 // given back.
@@ -403,14 +427,7 @@ void layOutLevels(Table& t, std::size_t i, FileIndexPages& pages, std::vector<In
             p = take();
         std::vector<IndexEntry> above;
         above.reserve(nodes.size());
-        for (std::size_t k = 0; k < nodes.size(); ++k) {
-            nodes[k].prev = k == 0 ? 0 : at[k - 1];
-            nodes[k].next = k + 1 == nodes.size() ? 0 : at[k + 1];
-            pages.store(at[k], nodes[k]);
-            IndexEntry sep = nodes[k].entries.back();
-            sep.child = at[k];
-            above.push_back(std::move(sep));
-        }
+        storeLinked(pages, nodes, at, 0, 0, above);
         nodes = packNodes(std::move(above), false);
     }
     nodes.front().prev = nodes.front().next = 0;
@@ -458,26 +475,14 @@ std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::vector<IndexEnt
         IndexNode node = pages.load(leaf.child);
         const std::vector<std::uint8_t>* before = k == 0 ? nullptr : &leaves[k - 1].key;
         delta -= distinctKeys(node.entries, before);
-        std::vector<IndexEntry> merged;
-        merged.reserve(node.entries.size() + static_cast<std::size_t>(std::distance(from, it)));
-        std::merge(std::make_move_iterator(node.entries.begin()),
-                   std::make_move_iterator(node.entries.end()), from, it,
-                   std::back_inserter(merged), entryLess);
+        std::vector<IndexEntry> merged = mergeEntries(std::move(node.entries), from, it);
         delta += distinctKeys(merged, before);
         std::vector<IndexNode> group = packNodes(std::move(merged), true);
         std::vector<std::uint32_t> at(group.size());
         at[0] = leaf.child;
         for (std::size_t g = 1; g < group.size(); ++g)
             at[g] = pages.allocate();
-        const std::uint32_t next = lastLeaf ? 0 : leaves[k + 1].child;
-        for (std::size_t g = 0; g < group.size(); ++g) {
-            group[g].prev = g == 0 ? prev : at[g - 1];
-            group[g].next = g + 1 == group.size() ? next : at[g + 1];
-            pages.store(at[g], group[g]);
-            IndexEntry sep = group[g].entries.back();
-            sep.child = at[g];
-            out.push_back(std::move(sep));
-        }
+        storeLinked(pages, group, at, prev, lastLeaf ? 0 : leaves[k + 1].child, out);
     }
     upper.erase(upper.begin()); // the root stays
     std::reverse(upper.begin(), upper.end());
@@ -527,9 +532,8 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
         if (d.realIndexes[i].unique())
             p.keys.insert(bytesView(p.added.back().key));
         p.changed = true;
-        ++t.pendingEntries;
     }
-    if (t.pendingEntries >= t.pendingLimit)
+    if (gatheredEntries(t) >= t.pendingLimit)
         flushIndexes(t);
 }
 
@@ -543,7 +547,7 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     const TableDef& d = t.def();
     // Gathered entries are written first, so the row's entries are all on the pages.
-    if (t.pendingEntries > 0)
+    if (gatheredEntries(t) > 0)
         flushIndexes(t);
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
         auto key = indexedKey(d, i, row);
@@ -587,19 +591,14 @@ void flushIndexes(Table& t) {
                 distinct = static_cast<std::uint32_t>(std::max<std::int64_t>(d, 0));
             } else {
                 // One leaf: lay the whole tree out.
-                std::vector<IndexEntry> onPage =
-                    pages.load(t.def().realIndexes[i].firstPage).entries;
-                std::vector<IndexEntry> all;
-                all.reserve(onPage.size() + p.added.size());
-                std::merge(std::make_move_iterator(onPage.begin()),
-                           std::make_move_iterator(onPage.end()), p.added.begin(), p.added.end(),
-                           std::back_inserter(all), entryLess);
+                std::vector<IndexEntry> all =
+                    mergeEntries(pages.load(t.def().realIndexes[i].firstPage).entries,
+                                 p.added.cbegin(), p.added.cend());
                 distinct = distinctKeys(all, nullptr);
                 rebuildTree(t, i, std::move(all));
             }
         }
         writeDistinctKeys(t, i);
-        t.pendingEntries -= p.added.size();
         p = PendingIndex{};
     }
 }

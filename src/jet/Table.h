@@ -59,7 +59,6 @@ public:
 
     // Index entries not yet on the index pages, one slot per real index; IndexSupport's.
     std::vector<PendingIndex> pendingIndexes;
-    std::size_t pendingEntries = 0;
     std::size_t pendingLimit = 120000; // entries gathered before they are written
     // Pages the last row and each column's last long value went to (0: none yet); Write's.
     std::uint32_t rowHint = 0;
