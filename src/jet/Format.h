@@ -48,6 +48,8 @@ struct Format {
     std::size_t tdefFreePages;
     std::size_t tdefBlockEnd; // first byte after the header: the real index row counts start here
     std::size_t realIndexCountSize;
+    // Within each: the index's count of distinct keys.
+    static constexpr std::size_t realIndexRowCount = 4;
 
     // Column descriptor, one per column after the real index counts.
     std::size_t columnSize;

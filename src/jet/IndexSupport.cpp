@@ -355,7 +355,7 @@ std::uint32_t distinctKeys(std::span<const IndexEntry> entries,
 void writeDistinctKeys(Table& t, std::size_t i) {
     PageFile& f = t.file();
     const Format& fmt = f.format();
-    const std::size_t at = fmt.tdefBlockEnd + i * fmt.realIndexCountSize + 4;
+    const std::size_t at = fmt.tdefBlockEnd + i * fmt.realIndexCountSize + fmt.realIndexRowCount;
     auto page = f.writablePage(t.def().page);
     if (at + 4 <= page->bytes.size())
         coding::putLE<std::uint32_t>(page->mut(), at, t.def().realIndexes[i].rowCount);

@@ -149,7 +149,7 @@ TableDef readTableDef(PageFile& file, std::uint32_t first, const std::u16string&
         std::size_t pos = f.tdefBlockEnd;
         t.realIndexes.resize(numReal);
         for (auto& ri : t.realIndexes) {
-            ri.rowCount = coding::getU32(b, pos + 4);
+            ri.rowCount = coding::getU32(b, pos + f.realIndexRowCount);
             pos += f.realIndexCountSize;
         }
         t.columns.resize(numCols);

@@ -100,7 +100,7 @@ std::vector<std::uint8_t> encodeTableDef(const TableDef& t, const std::vector<Lo
 
     for (const auto& ri : t.realIndexes) {
         std::size_t at = grow(out, f.realIndexCountSize);
-        coding::putLE<std::uint32_t>(out, at + 4, ri.rowCount);
+        coding::putLE<std::uint32_t>(out, at + f.realIndexRowCount, ri.rowCount);
     }
     for (const auto& c : t.columns) {
         std::size_t at = grow(out, f.columnSize);
