@@ -6,6 +6,7 @@
 #include "platform/Coding.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace jet {
 
@@ -90,27 +91,30 @@ UsageMap UsageMap::read(PageFile& file, std::uint32_t pointer, const std::string
     return m;
 }
 
-bool UsageMap::contains(std::uint32_t page) const {
-    if (listed_)
-        return std::binary_search(pages_.begin(), pages_.end(), page);
-    // Straight from the bit in the file.
-    PageFile& file = *file_;
+std::optional<UsageMap::BitAt> UsageMap::bitOf(PageFile& file, std::uint32_t page) const {
     const Format& f = file.format();
     if (inline_) {
         if (!reaches(page))
-            return false;
+            return std::nullopt;
         auto p = file.page(row_.page);
         RowSpan s = rowSpan(f, p->view(), row_.row, file.where(row_.page));
         std::size_t bit = page - start_;
-        return (p->view()[s.start + 5 + bit / 8] >> (bit % 8)) & 1u;
+        return BitAt{row_.page, s.start + 5 + bit / 8, static_cast<std::uint8_t>(1u << (bit % 8))};
     }
     const std::uint32_t perPage = (f.pageSize - 4) * 8;
     std::size_t entry = page / perPage;
     if (entry >= maps_.size() || maps_[entry] == 0)
-        return false;
-    auto bp = file.page(maps_[entry]);
+        return std::nullopt;
     std::size_t bit = page - entry * perPage;
-    return (bp->view()[4 + bit / 8] >> (bit % 8)) & 1u;
+    return BitAt{maps_[entry], 4 + bit / 8, static_cast<std::uint8_t>(1u << (bit % 8))};
+}
+
+bool UsageMap::contains(std::uint32_t page) const {
+    if (listed_)
+        return std::binary_search(pages_.begin(), pages_.end(), page);
+    // Straight from the bit in the file.
+    auto at = bitOf(*file_, page);
+    return at && (file_->page(at->page)->view()[at->byte] & at->mask) != 0;
 }
 
 bool UsageMap::reaches(std::uint32_t page) const {
@@ -159,18 +163,7 @@ void UsageMap::set(PageFile& file, std::uint32_t page, bool on) {
             return; // a page the map cannot hold is not in it
         promoteToReference(file);
     }
-    if (inline_) {
-        if (page < start_ || page - start_ >= bits_)
-            throw Error(what_ + ": page " + std::to_string(page) +
-                        " lies outside the reach of its inline usage map (pages " +
-                        std::to_string(start_) + ".." + std::to_string(start_ + bits_ - 1) + ")");
-        auto p = file.writablePage(row_.page);
-        RowSpan s = rowSpan(f, p->view(), row_.row, file.where(row_.page));
-        std::size_t bit = page - start_;
-        std::uint8_t& byte = p->bytes[s.start + 5 + bit / 8];
-        byte = on ? static_cast<std::uint8_t>(byte | (1u << (bit % 8)))
-                  : static_cast<std::uint8_t>(byte & ~(1u << (bit % 8)));
-    } else {
+    if (!inline_) {
         const std::uint32_t perPage = (f.pageSize - 4) * 8;
         std::size_t entry = page / perPage;
         if (entry >= maps_.size())
@@ -186,12 +179,15 @@ void UsageMap::set(PageFile& file, std::uint32_t page, bool on) {
             RowSpan s = rowSpan(f, rp->view(), row_.row, file.where(row_.page));
             coding::putLE<std::uint32_t>(rp->mut(), s.start + 1 + 4 * entry, np->number);
         }
-        auto bp = file.writablePage(maps_[entry]);
-        std::size_t bit = page - entry * perPage;
-        std::uint8_t& byte = bp->bytes[4 + bit / 8];
-        byte = on ? static_cast<std::uint8_t>(byte | (1u << (bit % 8)))
-                  : static_cast<std::uint8_t>(byte & ~(1u << (bit % 8)));
     }
+    auto at = bitOf(file, page);
+    if (!at)
+        throw Error(what_ + ": page " + std::to_string(page) +
+                    " lies outside the reach of its inline usage map (pages " +
+                    std::to_string(start_) + ".." + std::to_string(start_ + bits_ - 1) + ")");
+    std::uint8_t& byte = file.writablePage(at->page)->bytes[at->byte];
+    byte = on ? static_cast<std::uint8_t>(byte | at->mask)
+              : static_cast<std::uint8_t>(byte & ~at->mask);
     if (!listed_)
         return;
     auto it = std::lower_bound(pages_.begin(), pages_.end(), page);

@@ -4,6 +4,7 @@
 #include "jet/Format.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,14 @@ public:
     void remove(PageFile& file, std::uint32_t page);
 
 private:
+    // Where a page's bit lies: page, byte on it, bit within the byte. Nothing when the map
+    // cannot hold the page or has no bitmap page for it yet.
+    struct BitAt {
+        std::uint32_t page;
+        std::size_t byte;
+        std::uint8_t mask;
+    };
+    std::optional<BitAt> bitOf(PageFile& file, std::uint32_t page) const;
     void set(PageFile& file, std::uint32_t page, bool on);
     void promoteToReference(PageFile& file);
 
