@@ -4,10 +4,8 @@
 #include "formats/FormatStore.h"
 #include "hostdata/AccountList.h"
 #include "hostdata/NewInsStructure.h"
-#include "jet/Create.h"
-#include "jet/Database.h"
-#include "jet/SchemaSql.h"
 #include "platform/RecordFile.h"
+#include "sample/SampleDatabases.h"
 
 #include <chrono>
 #include <cstdio>
@@ -28,104 +26,6 @@ void writeRecords(const fs::path& file, std::uint32_t length, const std::vector<
     RecordFile out(file, length, RecordFile::Mode::ReadWrite);
     for (std::size_t i = 0; i < rows.size(); ++i)
         out.write(static_cast<std::int64_t>(i + 1), rows[i]);
-}
-
-// A database built by the engine from one of the repository's schema files.
-jet::Database createFromSchema(const fs::path& file, const char* schemaName) {
-    std::ifstream in(fs::path(TARNFIELD_SCHEMAS_DIR) / schemaName, std::ios::binary);
-    std::string sql((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto tables = jet::parseSchemaSql(sql);
-    fs::remove(file);
-    jet::createDatabase(file);
-    auto db = jet::Database::OpenDatabase(file);
-    for (const auto& t : tables)
-        jet::createTable(db, t);
-    return db;
-}
-
-using Row = std::vector<std::pair<const char*, jet::Value>>;
-
-void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows) {
-    auto rs = db.OpenRecordset(table);
-    for (const auto& row : rows) {
-        rs.AddNew();
-        for (const auto& [column, value] : row)
-            rs[column] = value;
-        rs.Update();
-    }
-}
-
-jet::Value text(const char* s) {
-    return jet::utf16(s);
-}
-
-// The host's template, with rows left over from the host's own use: the import empties all
-// tables but Letter_Templates.
-void writeTemplate(const fs::path& file) {
-    auto db = createFromSchema(file, "BRANDMDB.sql");
-    addRows(db, "Active_Employees",
-            {{{"Employee_ID", 1},
-              {"Last_Name", text("Leftover")},
-              {"First_Name", text("Lena")},
-              {"Social", text("999-00-0001")},
-              {"Notes", text(std::string(5000, 'n').c_str())}},
-             {{"Employee_ID", 2},
-              {"Last_Name", text("Leftover")},
-              {"First_Name", text("Leo")},
-              {"Social", text("999-00-0002")}}});
-    addRows(db, "Dependent_Information",
-            {{{"Employee_ID", 1}, {"Last_Name", text("Leftover")}, {"Spouse_Name", text("Sam")}}});
-    addRows(db, "Member_Insurance_Plan",
-            {{{"Employee_ID", 1},
-              {"Medical_Plan_Name", text("Old Plan")},
-              {"Medical_FSA_Premium", text("12.50")}}});
-    addRows(db, "Insurance_Companies",
-            {{{"Insurer_ID", 9},
-              {"Insurance_Company_Name", text("Old Insurer")},
-              {"Tier_Structure", 1},
-              {"Single_Rate", text("100.00")}}});
-    addRows(db, "Rates",
-            {{{"Insurer_ID", 9}, {"Structure_Name", text("Old rate")}, {"Rate", text("1.25")}}});
-    addRows(
-        db, "Payments",
-        {{{"Employee_ID", 1}, {"Payment_Date", text("2025-01-15")}, {"Amount", text("45.00")}}});
-    addRows(db, "Company_Information", {{{"Company_Name", text("Old Company")}}});
-    addRows(
-        db, "Letter_Templates",
-        {{{"Title", text("Welcome")}, {"Body", text("Dear member, welcome.")}, {"Active", true}},
-         {{"Title", text("Termination")}, {"Body", text("Dear member, ...")}, {"Active", false}}});
-    db.Close();
-}
-
-// The backup catalogue, with backups in the current and the previous month.
-void writeCatalogue(const fs::path& file) {
-    auto db = createFromSchema(file, "sysrestore.sql");
-    std::time_t now = std::time(nullptr);
-    std::tm today = *std::localtime(&now);
-    int month = today.tm_mon + 1, year = today.tm_year + 1900;
-    int prevMonth = month == 1 ? 12 : month - 1, prevYear = month == 1 ? year - 1 : year;
-    addRows(db, "tblFileInformation",
-            {{{"fldBackupMonth", month},
-              {"fldBackupDay", 1},
-              {"fldYear", year},
-              {"fldBackUpTime", text("09:15:02 AM")},
-              {"fldBackupName", text("Weekly backup")},
-              {"fldFileNameLocation", text("D:\\Backups\\weekly\\")},
-              {"fldNotes", text("before open enrollment")}},
-             {{"fldBackupMonth", month},
-              {"fldBackupDay", 1},
-              {"fldYear", year},
-              {"fldBackUpTime", text("04:40:10 PM")},
-              {"fldBackupName", text("Afternoon backup")},
-              {"fldFileNameLocation", text("D:\\Backups\\afternoon\\")}},
-             {{"fldBackupMonth", prevMonth},
-              {"fldBackupDay", 28},
-              {"fldYear", prevYear},
-              {"fldBackUpTime", text("10:00:00 AM")},
-              {"fldBackupName", text("Month end")},
-              {"fldFileNameLocation", text("D:\\Backups\\month-end\\")},
-              {"fldNotes", text("kept for the auditors")}}});
-    db.Close();
 }
 
 void writeText(const fs::path& file, const std::string& text) {
@@ -228,8 +128,11 @@ int main(int argc, char** argv) {
         writeRecords(host / "PINE" / "COMPANY.DAT", 556,
                      {company("Pine Ridge Schools", "Milford, DE  19963", 2.0f, 3.0f)});
 
-        writeTemplate(host / "BRANDMDB.MDB");
-        writeCatalogue(host / "sysrestore.mdb");
+        sample::writeTemplate(host / "BRANDMDB.MDB");
+        // Backups in the current and the previous month, so the catalogue's lists are not empty.
+        const std::time_t now = std::time(nullptr);
+        const std::tm today = *std::localtime(&now);
+        sample::writeCatalogue(host / "sysrestore.mdb", today.tm_year + 1900, today.tm_mon + 1);
 
         // A restore point taken before an earlier import, for the restore tool.
         const std::string stamp = "01-15-2026 at 10-30-05.dat";

@@ -1,5 +1,6 @@
 // tarnfield-batch end to end on the demo host folder and its template; the databases it writes
 // are read back by mdbtools, an Access reader that is not ours.
+#include "support/Command.h"
 #include "support/TempDir.h"
 
 #include <cstdio>
@@ -10,33 +11,8 @@
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-Outcome shell(const std::string& command, const std::filesystem::path& scratch) {
-    Outcome o;
-    auto errFile = scratch / "stderr.txt";
-    FILE* p = ::popen((command + " 2>" + quoted(errFile.string())).c_str(), "r");
-    if (!p)
-        return o;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        o.out.append(buf, n);
-    int status = ::pclose(p);
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.err = testsupport::readFile(errFile);
-    return o;
-}
+using testsupport::Outcome;
+using testsupport::quote;
 
 // A row of rows (header excluded) holding part; rows come in table-scan order.
 bool anyRow(const std::vector<std::string>& rows, const std::string& part) {
@@ -60,28 +36,26 @@ protected:
 #ifndef TARNFIELD_DEMO_HOST_TOOL
         GTEST_SKIP() << "the demo host writer is built with the windows only";
 #else
-        ASSERT_EQ(shell(quoted(TARNFIELD_DEMO_HOST_TOOL) + " " + quoted(host.string()), dir.path())
-                      .exitCode,
-                  0);
+        ASSERT_EQ(
+            testsupport::run(quote(TARNFIELD_DEMO_HOST_TOOL) + " " + quote(host.string())).status,
+            0);
         ASSERT_TRUE(std::filesystem::exists(host / "BRANDMDB.MDB"));
 #endif
     }
 
     Outcome batch(const std::string& args) {
-        return shell(quoted(TARNFIELD_BATCH_TOOL) + " --app-dir " + quoted(host.string()) + " " +
-                         args,
-                     dir.path());
+        return testsupport::run(quote(TARNFIELD_BATCH_TOOL) + " --app-dir " + quote(host.string()) +
+                                " " + args);
     }
     std::string file(const char* name) {
-        return quoted((host / name).string());
+        return quote((host / name).string());
     }
 
     // Rows of a table as mdb-export writes them, TAB-separated, header first.
     std::vector<std::string> exportRows(const std::string& table) {
-        if (std::system("command -v mdb-export >/dev/null 2>&1") != 0)
+        if (!testsupport::haveMdbTools())
             return {};
-        return lines(
-            shell("mdb-export -d '\t' -Q " + file("out.mdb") + " " + table, dir.path()).out);
+        return lines(testsupport::mdbExport(host / "out.mdb", table, true));
     }
 
     testsupport::TempDir dir;
@@ -92,14 +66,14 @@ protected:
 TEST_F(BatchTest, ASavedFormatImportsTheGoodFile) {
     auto r = batch(acme + "--format 'Acme payroll export' --first-record 2 --out " +
                    file("out.mdb") + " " + file("employees-good.txt"));
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "3 records written, 0 records rejected, log " +
                          (host / "ImportLog.doc").string() + "\n");
     EXPECT_EQ(testsupport::readFile(host / "ImportLog.doc"),
               "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG\n" + std::string(40, '-') +
                   "\n\nThe system did not detect any errors with the creation of the import "
                   "file.");
-    if (std::system("command -v mdb-export >/dev/null 2>&1") != 0)
+    if (!testsupport::haveMdbTools())
         GTEST_SKIP() << "mdbtools not installed";
     auto rows = exportRows("Active_Employees");
     ASSERT_EQ(rows.size(), 4u);
@@ -130,9 +104,9 @@ TEST_F(BatchTest, EveryDefaultFieldOfAQualifierReachesItsTable) {
     testsupport::writeFile(host / "qualifiers.txt", tab);
     auto r = batch("--account 'Harbor Dental Group' --type QUALIFIER --out " + file("out.mdb") +
                    " " + file("qualifiers.txt"));
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 44), "2 records written, 0 records rejected, log /");
-    if (std::system("command -v mdb-export >/dev/null 2>&1") != 0)
+    if (!testsupport::haveMdbTools())
         GTEST_SKIP() << "mdbtools not installed";
     auto people = exportRows("Qualifier_Information");
     ASSERT_EQ(people.size(), 3u);
@@ -185,7 +159,7 @@ TEST_F(BatchTest, FailuresSayWhyWithTheirExitCodes) {
          }) {
         SCOPED_TRACE(c.name);
         auto r = batch(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.status, c.exitCode) << r.err;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
@@ -197,7 +171,7 @@ TEST_F(BatchTest, FailuresSayWhyWithTheirExitCodes) {
 TEST_F(BatchTest, ExtraColumnsAreRemovedOnRequest) {
     auto r = batch(acme + "--format 'Acme payroll export' --fix-extra-fields --out " +
                    file("out.mdb") + " " + file("employees-extra-columns.txt"));
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 37), "2 records written, 0 records rejected");
     EXPECT_TRUE(std::filesystem::exists(host / "employees-extra-columns_Revised.txt"));
 }

@@ -6,6 +6,8 @@
 #include "jet/Check.h"
 #include "jet/Database.h"
 #include "platform/ScriptedInteraction.h"
+#include "sample/SampleDatabases.h"
+#include "support/Command.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -59,20 +61,8 @@ std::vector<Row> engineRows(const fs::path& file, const char* table) {
     return rows;
 }
 
-bool haveMdbTools() {
-    return std::system("command -v mdb-export >/dev/null 2>&1") == 0;
-}
-
 std::vector<Row> mdbExportRows(const fs::path& file, const char* table) {
-    std::string cmd = "mdb-export -d '\t' -Q '" + file.string() + "' " + table;
-    std::string out;
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        ::pclose(p);
-    }
+    const std::string out = testsupport::mdbExport(file, table, true);
     auto split = [](const std::string& line) {
         std::vector<std::string> f;
         std::stringstream in(line);
@@ -119,11 +109,23 @@ struct HostFolder {
     ScriptedInteraction ui;
     fs::path templateFile;
 
-    explicit HostFolder(const char* kind = "jet4") {
-        fs::copy_file(testsupport::fixturesDir() / "templates" / kind / "BRANDMDB.MDB",
-                      dir / "BRANDMDB.MDB");
-        fs::create_directory(dir / "ACME");
+    // The template: ours with leftover rows, ours empty, or the one Access made.
+    enum class Template { Sample, SampleEmpty, AccessMade };
+
+    explicit HostFolder(Template kind = Template::Sample) {
         templateFile = dir / "BRANDMDB.MDB";
+        switch (kind) {
+        case Template::Sample:
+            sample::writeTemplate(templateFile);
+            break;
+        case Template::SampleEmpty:
+            sample::createFromSchema(templateFile, "BRANDMDB.sql").Close();
+            break;
+        case Template::AccessMade:
+            fs::copy_file(testsupport::fixturesDir() / "templates/jet4/BRANDMDB.MDB", templateFile);
+            break;
+        }
+        fs::create_directory(dir / "ACME");
         s.AppDir = dir.withSlash();
         s.AccountDir = s.AppDir + "ACME/";
         s.ModeCode = app::mode::kQualifier;
@@ -155,10 +157,6 @@ struct HostFolder {
         return out;
     }
 };
-
-#define REQUIRE_FIXTURES()                                                                         \
-    if (testsupport::fixturesDir().empty())                                                        \
-    GTEST_SKIP() << "fixtures not found"
 
 CompanyRecord acme() {
     CompanyRecord c;
@@ -318,8 +316,7 @@ void expectRows(const std::vector<Row>& actual, const std::vector<Row>& expected
 
 template <typename Plan>
 void transfersEveryTierCode() {
-    REQUIRE_FIXTURES();
-    HostFolder host("jet4-empty");
+    HostFolder host(HostFolder::Template::SampleEmpty);
     host.company(acme());
     std::vector<Plan> plans;
     std::vector<Row> planRows, rateRows;
@@ -357,7 +354,7 @@ void transfersEveryTierCode() {
     expectRows(sortedBy(engineRows(file, "Insurance_Companies"), {"Insurer_ID"}), planRows,
                "engine");
     expectRows(sortedBy(engineRows(file, "Rates"), rateKey), sortedBy(rateRows, rateKey), "engine");
-    if (!haveMdbTools())
+    if (!testsupport::haveMdbTools())
         return;
     expectRows(mdbExportRows(file, "Company_Information"), {company}, "mdb-export");
     expectRows(sortedBy(mdbExportRows(file, "Insurance_Companies"), {"Insurer_ID"}), planRows,
@@ -374,15 +371,18 @@ TEST(ImportDatabase, TransfersEveryTierCodeFromTheOlderLayout) {
     transfersEveryTierCode<LegacyInsurancePlanRecord>();
 }
 
-TEST(ImportDatabase, EmptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone) {
-    REQUIRE_FIXTURES();
-    HostFolder host;
+void emptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone(HostFolder::Template kind) {
+    HostFolder host(kind);
     host.company(acme());
     host.plans(std::vector<InsurancePlanRecord>{makePlan<InsurancePlanRecord>(5, 1, 0)});
     const std::string templateBytes = testsupport::readFile(host.templateFile);
     const auto letters = engineRows(host.templateFile, "Letter_Templates");
     ASSERT_EQ(letters.size(), 3u);
     ASSERT_GT(letters[0].at("Body").size(), 2000u) << "a memo on its own page";
+    if (kind == HostFolder::Template::Sample) {
+        for (const char* table : kEmptiedTables)
+            ASSERT_FALSE(engineRows(host.templateFile, table).empty()) << "leftovers in " << table;
+    }
 
     // Twice with the same name: the second time replaces the file and starts from the template.
     for (int run = 0; run < 2; ++run) {
@@ -414,8 +414,17 @@ TEST(ImportDatabase, EmptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone) {
     EXPECT_EQ(testsupport::readFile(host.templateFile), templateBytes);
 }
 
+TEST(ImportDatabase, EmptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone) {
+    emptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone(HostFolder::Template::Sample);
+}
+
+TEST(ImportDatabase, EmptiesTheTablesOfTheTemplateAccessMade) {
+    if (testsupport::fixturesDir().empty())
+        GTEST_SKIP() << "fixtures not found";
+    emptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone(HostFolder::Template::AccessMade);
+}
+
 TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
-    REQUIRE_FIXTURES();
     HostFolder host;
     const std::string templateBytes = testsupport::readFile(host.templateFile);
     fs::create_directory(host.dir / "Other");
@@ -482,7 +491,6 @@ void renameInFile(const fs::path& file, const std::string& from, const std::stri
 }
 
 TEST(ImportDatabase, ACopyOfAnotherShapeIsRefusedAndStays) {
-    REQUIRE_FIXTURES();
     struct Case {
         const char* what;
         std::function<void(const fs::path&)> damage;
@@ -523,7 +531,6 @@ TEST(ImportDatabase, ACopyOfAnotherShapeIsRefusedAndStays) {
 }
 
 TEST(ImportDatabase, AnEngineOrFileErrorIsOneMessageNamingWhere) {
-    REQUIRE_FIXTURES();
     struct Case {
         const char* where;
         std::function<void(HostFolder&)> setUp;
@@ -567,9 +574,8 @@ TEST(ImportDatabase, AnEngineOrFileErrorIsOneMessageNamingWhere) {
 }
 
 TEST(ImportDatabase, PlanFilesOfNoWholeLayoutWriteNoPlan) {
-    REQUIRE_FIXTURES();
     for (std::size_t length : {std::size_t{0}, std::size_t{24071}, std::size_t{21990 * 2 + 1}}) {
-        HostFolder host("jet4-empty");
+        HostFolder host(HostFolder::Template::SampleEmpty);
         host.company(acme());
         testsupport::writeFile(host.dir / "ACME" / "INSPLAN.DAT", std::string(length, ' '));
         ASSERT_TRUE(MakeImportDatabase(host.s, host.ui, host.s.AppDir + "None.mdb")) << length;
@@ -580,8 +586,7 @@ TEST(ImportDatabase, PlanFilesOfNoWholeLayoutWriteNoPlan) {
 }
 
 TEST(ImportDatabase, ACompanyFileWithoutAWholeRecordWritesTheCompanyReadBefore) {
-    REQUIRE_FIXTURES();
-    HostFolder host("jet4-empty");
+    HostFolder host(HostFolder::Template::SampleEmpty);
     host.company(acme());
     host.plans(std::vector<InsurancePlanRecord>{});
     ASSERT_TRUE(MakeImportDatabase(host.s, host.ui, host.s.AppDir + "First.mdb"));

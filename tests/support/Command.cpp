@@ -3,21 +3,32 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace testsupport {
 
 Outcome run(const std::string& commandLine) {
     Outcome r;
-    FILE* p = ::popen(commandLine.c_str(), "r");
-    if (!p)
+    char errName[] = "/tmp/tarnfield-stderr-XXXXXX";
+    const int errFd = ::mkstemp(errName);
+    if (errFd < 0)
         return r;
-    std::array<char, 65536> buf{};
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    ::close(errFd);
+    FILE* p = ::popen(("( " + commandLine + " ) 2>" + quote(errName)).c_str(), "r");
+    if (p) {
+        std::array<char, 65536> buf{};
+        std::size_t n;
+        while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+            r.out.append(buf.data(), n);
+        const int st = ::pclose(p);
+        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    }
+    std::ifstream err(errName, std::ios::binary);
+    r.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+    ::unlink(errName);
     return r;
 }
 
@@ -36,8 +47,10 @@ bool haveMdbTools() {
     return std::system("command -v mdb-export >/dev/null 2>&1") == 0;
 }
 
-std::string mdbExport(const std::filesystem::path& file, const std::string& table) {
-    return run("mdb-export -H -d '\t' -Q " + quote(file.string()) + " " + quote(table)).out;
+std::string mdbExport(const std::filesystem::path& file, const std::string& table, bool header) {
+    return run(std::string("mdb-export ") + (header ? "" : "-H ") + "-d '\t' -Q " +
+               quote(file.string()) + " " + quote(table))
+        .out;
 }
 
 } // namespace testsupport

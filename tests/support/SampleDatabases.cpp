@@ -1,26 +1,11 @@
 #include "support/SampleDatabases.h"
 
-#include "jet/Create.h"
-#include "jet/Database.h"
-#include "jet/SchemaSql.h"
-#include "support/TempDir.h"
-
-#include <string>
+#include "sample/SampleDatabases.h"
 
 namespace testsupport {
 
-void createFromSchema(const std::filesystem::path& file, const char* schemaName) {
-    auto tables =
-        jet::parseSchemaSql(readFile(std::filesystem::path(TARNFIELD_SCHEMAS_DIR) / schemaName));
-    jet::createDatabase(file);
-    auto db = jet::Database::OpenDatabase(file);
-    for (const auto& t : tables)
-        jet::createTable(db, t);
-    db.Close();
-}
-
 void writeSampleCatalogue(const std::filesystem::path& file) {
-    createFromSchema(file, "sysrestore.sql");
+    auto db = sample::createFromSchema(file, "sysrestore.sql");
     struct Backup {
         int month, day, year;
         const char16_t *time, *name, *location, *notes;
@@ -36,7 +21,6 @@ void writeSampleCatalogue(const std::filesystem::path& file) {
         {2, 29, 2000, u"11:11:11 AM", u"Leap day", u"C:\\Old\\", u"Y2K era"},
         {12, 31, 2101, u"11:59:59 PM", u"Far future", u"E:\\", u""},
     };
-    auto db = jet::Database::OpenDatabase(file);
     auto rs = db.OpenRecordset("tblFileInformation");
     for (const auto& b : rows) {
         rs.AddNew();

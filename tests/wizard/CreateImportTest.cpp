@@ -5,6 +5,7 @@
 #include "hostdata/NewInsStructure.h"
 #include "jet/Database.h"
 #include "platform/RecordFile.h"
+#include "sample/SampleDatabases.h"
 #include "support/WindowTest.h"
 #include "wizard/CompanyChoice.h"
 #include "wizard/frmStepTwo.h"
@@ -24,10 +25,7 @@ namespace {
 class CreateImportTest : public testsupport::WindowTest {
 protected:
     void SetUp() override {
-        fixtures = testsupport::fixturesDir();
-        if (fixtures.empty())
-            GTEST_SKIP() << "shared fixtures not found";
-        std::filesystem::copy_file(fixtures / "templates/jet4/BRANDMDB.MDB", host / "BRANDMDB.MDB");
+        sample::writeTemplate(host / "BRANDMDB.MDB");
         std::filesystem::create_directories(host / "ACME");
         hostdata::AccountRecord account;
         account.folder = "ACME\\";
@@ -76,8 +74,6 @@ protected:
         ui.clearTranscript();
         return *four;
     }
-
-    std::filesystem::path fixtures;
 };
 
 const char* kStaff = "Name\tFirst\tSSN\tBorn\tKid\r\n"

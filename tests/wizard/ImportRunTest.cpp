@@ -8,6 +8,7 @@
 #include "platform/Ansi.h"
 #include "platform/RecordFile.h"
 #include "platform/ScriptedInteraction.h"
+#include "sample/SampleDatabases.h"
 #include "support/TempDir.h"
 #include "wizard/TabVerifier.h"
 
@@ -299,10 +300,7 @@ std::string text(const jet::Value& v) {
 }
 
 TEST_F(ImportRunTest, RecordsReachTheTemplatesTables) {
-    auto fixtures = testsupport::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "shared fixtures not found";
-    std::filesystem::copy_file(fixtures / "templates/jet4/BRANDMDB.MDB", dir / "BRANDMDB.MDB");
+    sample::writeTemplate(dir / "BRANDMDB.MDB");
     app::ImportSession s;
     s.AppDir = dir.withSlash();
     s.ModeCode = 3;
