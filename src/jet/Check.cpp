@@ -47,6 +47,8 @@ std::vector<std::string> checkDatabase(Database& db) {
     std::map<std::uint32_t, std::u16string> owner;
     for (const auto& e : db.Catalog()) {
         std::string tn = f.name() + ", table '" + utf8(e.name) + "'";
+        if (!e.propertyProblem.empty())
+            problems.push_back(tn + ": its properties cannot be read: " + e.propertyProblem);
         try {
             Table& t = db.GetTable(e.name);
             auto rows = t.scan();

@@ -5,6 +5,7 @@
 #include "jet/IndexPage.h"
 #include "jet/IndexSupport.h"
 #include "jet/PageFile.h"
+#include "jet/Properties.h"
 #include "jet/TableDefWriter.h"
 #include "jet/UsageMap.h"
 #include "jet/Write.h"
@@ -306,8 +307,10 @@ private:
 };
 
 void catalogRow(Inserter& objects, std::int32_t id, std::int32_t parent, std::u16string name,
-                std::int16_t type, const Binary& owner, std::int32_t flags, double when) {
-    objects.set(u"Id", id)
+                std::int16_t type, const Binary& owner, std::int32_t flags, double when,
+                Value properties = Null{}) {
+    objects.set(u"LvProp", std::move(properties))
+        .set(u"Id", id)
         .set(u"ParentId", parent)
         .set(u"Name", std::move(name))
         .set(u"Type", type)
@@ -500,6 +503,18 @@ TableDef userTableDef(const NewTable& n) {
     return t;
 }
 
+// The properties Access keeps for the table: "Required" on the columns that refuse Null, under
+// an empty block of the table's own. Null when there are none, as for a table made in SQL.
+Value tableProperties(const NewTable& n) {
+    std::vector<PropertyBlock> blocks{{u"", false, {}}};
+    for (const auto& c : n.columns)
+        if (c.required)
+            blocks.push_back({c.name, true, {requiredProperty()}});
+    if (blocks.size() == 1)
+        return Null{};
+    return encodeProperties(blocks);
+}
+
 } // namespace
 
 void createDatabase(const std::filesystem::path& path) {
@@ -603,7 +618,7 @@ void createTable(Database& db, const NewTable& n) {
     claim(f, writeTable(f, t, allocate));
     Inserter objects(objectsTable), aces(acesTable);
     catalogRow(objects, static_cast<std::int32_t>(t.page), kTablesId, t.name, kTableType, kSidAdmin,
-               0, now());
+               0, now(), tableProperties(n));
     userTableAces(aces, static_cast<std::int32_t>(t.page));
     // The catalogue's indexes are written now, so the file is whole even if the caller stops
     // here.

@@ -21,7 +21,7 @@ struct NewColumn {
     ColumnType type = ColumnType::Text;
     std::uint16_t size = 0;  // text: characters (0: 255); binary: bytes (0: 255)
     bool autoNumber = false; // long only
-    bool required = false;   // NOT NULL: accepted; Access keeps it as a column property
+    bool required = false;   // NOT NULL: kept as the column's "Required" property
     std::uint8_t precision = 18, scale = 0; // decimal only
 };
 

@@ -2,6 +2,7 @@
 
 #include "jet/Error.h"
 #include "jet/IndexSupport.h"
+#include "jet/Properties.h"
 #include "jet/Query.h"
 #include "jet/Write.h"
 
@@ -39,9 +40,9 @@ void loadCatalog(DatabaseState& s) {
         throw Error(f.name() + ": the catalogue (MSysObjects) has no column " + utf8(n));
     };
     std::size_t cId = col(u"Id"), cName = col(u"Name"), cType = col(u"Type"),
-                cFlags = col(u"Flags");
+                cFlags = col(u"Flags"), cProps = col(u"LvProp");
     std::vector<bool> wanted(d.columns.size(), false);
-    wanted[cId] = wanted[cName] = wanted[cType] = wanted[cFlags] = true;
+    wanted[cId] = wanted[cName] = wanted[cType] = wanted[cFlags] = wanted[cProps] = true;
     for (const RowRef& r : msys.scan()) {
         auto v = msys.read(r, &wanted);
         const auto* type = std::get_if<std::int16_t>(&v[cType]);
@@ -55,6 +56,14 @@ void loadCatalog(DatabaseState& s) {
         const auto* flags = std::get_if<std::int32_t>(&v[cFlags]);
         e.flags = flags ? *flags : 0;
         e.system = (static_cast<std::uint32_t>(e.flags) & kSystemFlags) != 0;
+        // The rows read without the properties: a damaged list costs only what it says.
+        if (const auto* props = std::get_if<Binary>(&v[cProps])) {
+            try {
+                e.requiredColumns = requiredColumns(parseProperties(*props));
+            } catch (const Error& err) {
+                e.propertyProblem = err.what();
+            }
+        }
         if (e.tdefPage == 0 || e.tdefPage >= f.pageCount())
             throw Error(f.name() + ": the catalogue places table '" + utf8(e.name) + "' on page " +
                         std::to_string(e.tdefPage) + ", outside the file");
@@ -106,8 +115,13 @@ Table& Database::GetTable(std::u16string_view name) {
         if (!sameName(e.name, name))
             continue;
         auto& slot = s_->tables[e.tdefPage];
-        if (!slot)
-            slot = std::make_unique<Table>(f, readTableDef(f, e.tdefPage, e.name));
+        if (!slot) {
+            TableDef d = readTableDef(f, e.tdefPage, e.name);
+            for (const auto& name : e.requiredColumns)
+                for (auto& c : d.columns)
+                    c.required = c.required || sameName(c.name, name);
+            slot = std::make_unique<Table>(f, std::move(d));
+        }
         return *slot;
     }
     throw Error(f.name() + ": no table named '" + utf8(name) + "'");

@@ -33,6 +33,8 @@ struct CatalogEntry {
     std::uint32_t tdefPage = 0;
     std::int32_t flags = 0;
     bool system = false;
+    std::vector<std::u16string> requiredColumns; // from the table's properties
+    std::string propertyProblem; // why its properties could not be read; empty when they could
 };
 
 // A column of the current row, by name: read it, or assign to it between AddNew and Update.

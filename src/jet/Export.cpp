@@ -133,7 +133,7 @@ std::string tableSchema(const TableDef& t, bool jet4) {
     std::string s = "CREATE TABLE " + bracket(t.name) + " (\n";
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const auto& c = t.columns[i];
-        s += "    " + bracket(c.name) + " " + typeName(c, jet4);
+        s += "    " + bracket(c.name) + " " + typeName(c, jet4) + (c.required ? " NOT NULL" : "");
         s += i + 1 < t.columns.size() ? ",\n" : "\n";
     }
     s += ");\n";

@@ -28,6 +28,9 @@ struct ColumnDef {
     std::uint16_t sortOrder = 0;
     std::uint8_t precision = 0;
     std::uint8_t scale = 0;
+    // Refuses Null: Access keeps this among the column's properties in the catalogue, not in the
+    // definition, so it is filled in when the table is opened through its database.
+    bool required = false;
 
     static constexpr std::uint8_t kFixedFlag = 0x01;
     static constexpr std::uint8_t kNullableFlag = 0x02;

@@ -469,6 +469,10 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
             g.bytes[8] = static_cast<std::uint8_t>((g.bytes[8] & 0x3F) | 0x80);
             values[i] = g;
         }
+        if (c.required && isNull(values[i]))
+            throw Error("The field '" + utf8(def.name) + "." + utf8(c.name) +
+                        "' cannot contain a Null value because the Required property for this "
+                        "field is set to True.  Enter a value in this field.");
     }
     // A duplicate key is refused before anything is written.
     IndexKeys keys = checkUnique(t, values);

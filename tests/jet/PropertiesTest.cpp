@@ -1,0 +1,161 @@
+// Column and object properties: the lists Access wrote read and write back, a
+// damaged list is an error and never a crash, and a column made NOT NULL refuses Null here and is
+// seen as required by mdbtools.
+#include "jet/Properties.h"
+
+#include "jet/Check.h"
+#include "jet/Create.h"
+#include "jet/Database.h"
+#include "jet/Error.h"
+#include "jet/Export.h"
+#include "support/Command.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace jet;
+
+namespace {
+
+// Every property list in the catalogue of a file, with the name of its object.
+std::vector<std::pair<std::u16string, Binary>> propertyLists(const fs::path& file) {
+    auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    auto rs = db.OpenRecordset(u"MSysObjects");
+    std::vector<std::pair<std::u16string, Binary>> out;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+        const Value v = rs.GetValue(u"LvProp");
+        if (const auto* b = std::get_if<Binary>(&v))
+            out.emplace_back(std::get<std::u16string>(rs.GetValue(u"Name")), *b);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(Properties, AccessMadeListsReadAndWriteBack) {
+    const fs::path dir = testsupport::fixturesDir() / "access-made";
+    if (testsupport::fixturesDir().empty())
+        GTEST_SKIP() << "fixtures absent";
+    std::size_t lists = 0, required = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() != ".mdb" ||
+            entry.path().stem().string().find("1997") != std::string::npos)
+            continue;
+        for (const auto& [name, blob] : propertyLists(entry.path())) {
+            SCOPED_TRACE(entry.path().filename().string() + ", " + utf8(name));
+            auto blocks = parseProperties(blob);
+            EXPECT_EQ(parseProperties(encodeProperties(blocks)), blocks);
+            required += requiredColumns(blocks).size();
+            ++lists;
+        }
+    }
+    EXPECT_GT(lists, 20u);
+    EXPECT_GE(required, 10u); // fixedTextTestV2000's users: every column required
+}
+
+TEST(Properties, ADamagedListIsAnErrorNeverACrash) {
+    std::vector<PropertyBlock> blocks{
+        {u"", false, {}},
+        {u"Name", true, {requiredProperty()}},
+        {u"Notes", true, {{u"Format", ColumnType::Text, false, {'@', 0}}}}};
+    const Binary blob = encodeProperties(blocks);
+    EXPECT_EQ(requiredColumns(parseProperties(blob)), std::vector<std::u16string>{u"Name"});
+    for (std::size_t n = 0; n < blob.size(); ++n) {
+        Binary cut(blob.begin(), blob.begin() + static_cast<std::ptrdiff_t>(n));
+        // A cut on a chunk's boundary is a shorter, sound list.
+        try {
+            parseProperties(cut);
+        } catch (const Error&) {
+        }
+    }
+    Binary wrongName = blob;
+    wrongName[0] = 'X';
+    EXPECT_THROW(parseProperties(wrongName), Error);
+    Binary badNumber = blob;
+    badNumber[badNumber.size() - 3 - 2] = 0x7F; // Format's name number, past the names
+    EXPECT_THROW(parseProperties(badNumber), Error);
+}
+
+// NOT NULL on a new table: kept as the column's property, so Null is refused on insert with
+// Access's words, `schema` prints it again, and mdbtools sees the columns as required.
+TEST(Properties, RequiredColumnsRefuseNull) {
+    testsupport::TempDir tmp;
+    const fs::path file = tmp / "req.mdb";
+    createDatabase(file);
+    {
+        auto db = Database::OpenDatabase(file);
+        NewTable t{u"People",
+                   {{u"ID", ColumnType::Long, 0, true, true},
+                    {u"Name", ColumnType::Text, 30, false, true},
+                    {u"Age", ColumnType::Int, 0, false, true},
+                    {u"Note", ColumnType::Memo}},
+                   {{u"PrimaryKey", {{u"ID"}}, true}}};
+        createTable(db, t);
+        auto rs = db.OpenRecordset(u"People");
+        rs.AddNew();
+        rs["Name"] = u"Ann";
+        rs["Age"] = 40;
+        rs.Update();
+        // No name; then an age of empty text, which converts to Null.
+        for (const char* column : {"Name", "Age"}) {
+            rs.AddNew();
+            rs["Note"] = u"incomplete";
+            if (std::string(column) == "Age") {
+                rs["Name"] = u"Bo";
+                rs["Age"] = u"";
+            }
+            try {
+                rs.Update();
+                ADD_FAILURE() << "a row without " << column << " was taken";
+            } catch (const Error& e) {
+                EXPECT_EQ(std::string(e.what()),
+                          "The field 'People." + std::string(column) +
+                              "' cannot contain a Null value because the Required property for "
+                              "this field is set to True.  Enter a value in this field.");
+            }
+        }
+        EXPECT_EQ(rs.RecordCount(), 1);
+        db.Close();
+    }
+    auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+    const TableDef& d = db.GetTable(u"People").def();
+    EXPECT_TRUE(d.columns[0].required && d.columns[1].required && !d.columns[3].required);
+    EXPECT_NE(tableSchema(d, true).find("[Name] TEXT(30) NOT NULL,\n"), std::string::npos);
+    db.Close();
+    if (testsupport::haveMdbTools()) {
+        auto props = testsupport::run("mdb-prop " + testsupport::quote(file.string()) + " People");
+        EXPECT_NE(props.out.find("name: Name\n\tRequired: yes"), std::string::npos) << props.out;
+        EXPECT_EQ(props.out.find("name: Note"), std::string::npos) << props.out;
+    }
+}
+
+// A damaged list costs only the properties: the rows still read, and `check` names the table.
+TEST(Properties, ADamagedListInAFileIsReportedByCheck) {
+    testsupport::TempDir tmp;
+    const fs::path file = tmp / "damaged.mdb";
+    createDatabase(file);
+    {
+        auto db = Database::OpenDatabase(file);
+        createTable(db, {u"T", {{u"A", ColumnType::Long, 0, false, true}}, {}});
+        auto rs = db.OpenRecordset(u"T");
+        rs.AddNew();
+        rs["A"] = 7;
+        rs.Update();
+        db.Close();
+    }
+    std::string bytes = testsupport::readFile(file);
+    const auto at = bytes.find(std::string("MR2\0", 4));
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 5] = '\x7F'; // the names chunk now runs far past the list's end
+    testsupport::writeFile(file, bytes);
+
+    auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    EXPECT_EQ(db.OpenRecordset(u"T").RecordCount(), 1);
+    EXPECT_FALSE(db.GetTable(u"T").def().columns[0].required);
+    const auto problems = checkDatabase(db);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("table 'T': its properties cannot be read"), std::string::npos)
+        << problems[0];
+}
