@@ -1,5 +1,6 @@
 #include "backup/BackupWindows.h"
 
+#include "support/SampleDatabases.h"
 #include "support/WindowTest.h"
 
 #include <QComboBox>
@@ -18,10 +19,7 @@ protected:
     void SetUp() override {
         context.session.AppDir = host.withSlash();
         context.today = [] { return dates::Date{2026, 12, 6}; };
-        auto fixtures = testsupport::fixturesDir();
-        if (fixtures.empty())
-            GTEST_SKIP() << "shared fixtures are not beside the repository";
-        fs::copy_file(fixtures / "templates" / "jet4" / "sysrestore.mdb", host / "sysrestore.mdb");
+        testsupport::writeSampleCatalogue(host / "sysrestore.mdb");
     }
 
     std::vector<int> redDays(const frmRestoreData& w) {
