@@ -184,79 +184,148 @@ int compareKey(std::span<const std::uint8_t> key, std::span<const std::uint8_t> 
     return i == key.size() ? 0 : 1;
 }
 
-// Whether any entry of the tree has exactly `key`, read straight from the page bytes: a lookup
-// for every inserted row must not decode whole pages.
-bool treeHoldsKey(Table& t, std::size_t i, std::span<const std::uint8_t> key) {
-    const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
-    std::uint32_t page = t.def().realIndexes[i].firstPage;
-    for (std::size_t hops = 0; hops < (1u << 22); ++hops) {
-        auto ref = indexPage(t, i, page);
-        auto v = ref->view();
-        auto bad = [&](const char* what) {
-            return Error(indexWhere(t, i) + ", page " + std::to_string(page) + ": " + what);
-        };
-        const bool leaf = v[0] == kIndexLeafPage;
-        if (!leaf && v[0] != kIndexIntermediatePage)
+// The entries of one index page as stored, read in place: where each ends (from the entry
+// bitmap), the prefix all share, and each one's own bytes.
+class StoredEntries {
+public:
+    StoredEntries(Table& t, std::size_t i, std::uint32_t page)
+        : ref_(indexPage(t, i, page)), v_(ref_->view()), t_(t), i_(i), page_(page) {
+        leaf_ = v_[0] == kIndexLeafPage;
+        if (!leaf_ && v_[0] != kIndexIntermediatePage)
             throw bad("not an index page");
-        const std::size_t trailer = leaf ? 4 : 8;
-        const std::size_t prefix = coding::getU16(v, L.prefixLength);
-        // Where each entry ends, from the bitmap; then a binary search over the entries.
-        std::array<std::uint16_t, 4096> ends;
-        std::size_t count = 0;
+        trailer_ = leaf_ ? 4 : 8;
+        prefix_ = coding::getU16(v_, L.prefixLength);
         for (std::size_t m = L.entryMask; m < L.firstEntry; ++m) {
-            for (unsigned b = v[m]; b != 0; b &= b - 1) {
+            for (unsigned b = v_[m]; b != 0; b &= b - 1) {
                 std::size_t end = (m - L.entryMask) * 8 + static_cast<unsigned>(__builtin_ctz(b));
                 if (end > L.capacity() || end == 0)
                     throw bad("damaged entry bitmap");
-                ends[count++] = static_cast<std::uint16_t>(end);
+                ends_[count_++] = static_cast<std::uint16_t>(end);
             }
         }
-        std::span<const std::uint8_t> shared;
-        if (count > 0) {
-            if (ends[0] < prefix + trailer)
+        if (count_ > 0) {
+            if (ends_[0] < prefix_ + trailer_)
                 throw bad("shared prefix longer than the first entry");
-            shared = v.subspan(L.firstEntry, prefix);
+            shared_ = v_.subspan(L.firstEntry, prefix_);
         }
-        // The stored bytes of entry k, less what every entry shares.
-        auto stored = [&](std::size_t k) {
-            std::size_t start = k == 0 ? prefix : ends[k - 1];
-            if (ends[k] < start + trailer)
-                throw bad("an entry too short for its row pointer");
-            return v.subspan(L.firstEntry + start, ends[k] - start);
-        };
-        std::size_t lo = 0, hi = count; // the first entry whose key is not below `key`
+    }
+
+    bool leaf() const { return leaf_; }
+    std::size_t count() const { return count_; }
+    std::span<const std::uint8_t> shared() const { return shared_; }
+    // Entry k's key, less the shared prefix.
+    std::span<const std::uint8_t> keyRest(std::size_t k) const {
+        auto e = stored(k);
+        return e.first(e.size() - trailer_);
+    }
+    // The child page an intermediate entry points to.
+    std::uint32_t child(std::size_t k) const {
+        auto e = stored(k);
+        return coding::getBE<std::uint32_t>(e, e.size() - 4);
+    }
+    std::uint32_t nextLeaf() const { return coding::getU32(v_, L.nextPage); }
+    std::uint32_t tail() const { return coding::getU32(v_, L.tailPage); }
+    // The first entry whose key is not below `key`; count() when there is none.
+    std::size_t lowerBound(std::span<const std::uint8_t> key) const {
+        std::size_t lo = 0, hi = count_;
         while (lo < hi) {
             std::size_t mid = (lo + hi) / 2;
-            auto e = stored(mid);
-            if (compareKey(key, shared, e.first(e.size() - trailer)) > 0)
+            if (compareKey(key, shared_, keyRest(mid)) > 0)
                 lo = mid + 1;
             else
                 hi = mid;
         }
-        std::uint32_t next = 0;
-        bool decided = lo < count;
-        if (decided) {
-            auto e = stored(lo);
-            if (leaf)
-                return compareKey(key, shared, e.first(e.size() - trailer)) == 0;
-            next = coding::getBE<std::uint32_t>(e, e.size() - 4);
-        }
-        if (!decided) {
-            // Every entry here is below the key: the next leaf, or the tail child.
-            next = coding::getU32(v, leaf ? L.nextPage : L.tailPage);
-            if (next == 0 && !leaf) {
-                // A single child is an entry, not a tail.
-                if (count == 0)
-                    throw bad("an intermediate page without children");
-                auto e = stored(count - 1);
-                next = coding::getBE<std::uint32_t>(e, e.size() - 4);
-            }
-            if (next == 0)
+        return lo;
+    }
+    Error bad(const char* what) const {
+        return Error(indexWhere(t_, i_) + ", page " + std::to_string(page_) + ": " + what);
+    }
+
+private:
+    std::span<const std::uint8_t> stored(std::size_t k) const {
+        std::size_t start = k == 0 ? prefix_ : ends_[k - 1];
+        if (ends_[k] < start + trailer_)
+            throw bad("an entry too short for its row pointer");
+        return v_.subspan(L.firstEntry + start, ends_[k] - start);
+    }
+
+    static inline const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
+    PageRef ref_;
+    std::span<const std::uint8_t> v_;
+    Table& t_;
+    std::size_t i_;
+    std::uint32_t page_;
+    bool leaf_ = false;
+    std::size_t trailer_ = 4, prefix_ = 0, count_ = 0;
+    std::array<std::uint16_t, 4096> ends_;
+    std::span<const std::uint8_t> shared_;
+};
+
+// The child an intermediate page passes keys above all its entries to: its tail page, or, when
+// it has none, the child of its last entry.
+std::uint32_t lastChild(const StoredEntries& e) {
+    if (e.tail() != 0)
+        return e.tail();
+    if (e.count() == 0)
+        throw e.bad("an intermediate page without children");
+    return e.child(e.count() - 1);
+}
+
+constexpr std::size_t kMaxHops = 1u << 22;
+
+// Whether any entry of the tree has exactly `key`, read straight from the page bytes: a lookup
+// for every inserted row must not decode whole pages.
+bool treeHoldsKey(Table& t, std::size_t i, std::span<const std::uint8_t> key) {
+    std::uint32_t page = t.def().realIndexes[i].firstPage;
+    for (std::size_t hops = 0; hops < kMaxHops; ++hops) {
+        StoredEntries e(t, i, page);
+        const std::size_t at = e.lowerBound(key);
+        if (at < e.count()) {
+            if (e.leaf())
+                return compareKey(key, e.shared(), e.keyRest(at)) == 0;
+            page = e.child(at);
+        } else {
+            // Every entry here is below the key: the next leaf, or the last child.
+            page = e.leaf() ? e.nextLeaf() : lastChild(e);
+            if (page == 0)
                 return false;
         }
-        page = next;
     }
     throw Error(indexWhere(t, i) + ": the index pages loop");
+}
+
+// The highest key on the pages (empty when the tree holds none), from the rightmost leaf; none
+// when that leaf is empty though the tree is not.
+std::optional<std::vector<std::uint8_t>> highestKey(Table& t, std::size_t i) {
+    std::uint32_t page = t.def().realIndexes[i].firstPage;
+    for (std::size_t hops = 0; hops < kMaxHops; ++hops) {
+        StoredEntries e(t, i, page);
+        if (!e.leaf()) {
+            page = lastChild(e);
+            continue;
+        }
+        if (e.count() == 0)
+            return page == t.def().realIndexes[i].firstPage
+                       ? std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>{})
+                       : std::nullopt;
+        std::vector<std::uint8_t> key(e.shared().begin(), e.shared().end());
+        auto rest = e.keyRest(e.count() - 1);
+        key.insert(key.end(), rest.begin(), rest.end());
+        return key;
+    }
+    throw Error(indexWhere(t, i) + ": the index pages loop");
+}
+
+// Whether the pages may hold `key`: a key above the highest one on them cannot be there, which
+// spares rising keys (the usual primary key) a walk down the tree.
+bool pagesMayHold(Table& t, std::size_t i, const std::vector<std::uint8_t>& key) {
+    PendingIndex& p = pendingFor(t, i);
+    if (!p.highestKeyKnown) {
+        p.highestKey = highestKey(t, i);
+        p.highestKeyKnown = true;
+    }
+    return !p.highestKey || !std::lexicographical_compare(
+                                p.highestKey->begin(), p.highestKey->end(), key.begin(), key.end());
 }
 
 // Every page of the tree, the root first.
@@ -515,7 +584,8 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
         if (!ri.unique() || anyNull || !key)
             continue;
         const auto& gathered = pendingFor(t, i).keys;
-        if (gathered.count(bytesView(*key)) || treeHoldsKey(t, i, *key))
+        if (gathered.count(bytesView(*key)) ||
+            (pagesMayHold(t, i, *key) && treeHoldsKey(t, i, *key)))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
     return keys;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -28,6 +29,10 @@ struct PendingIndex {
     std::vector<IndexEntry> added;
     std::unordered_set<std::string_view> keys;
     bool changed = false; // the index differs from its pages' last rebuild
+    // No key on the pages is above this (empty: the pages hold none; none: not known). Deletes
+    // keep it true; writing the gathered entries forgets it.
+    std::optional<std::vector<std::uint8_t>> highestKey;
+    bool highestKeyKnown = false;
 };
 
 // A live row: `id` is the slot indexes point to; `data` is where its bytes are (another page
