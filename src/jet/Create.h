@@ -19,9 +19,9 @@ namespace jet {
 struct NewColumn {
     std::u16string name;
     ColumnType type = ColumnType::Text;
-    std::uint16_t size = 0;  // text: characters (0: 255); binary: bytes (0: 255)
-    bool autoNumber = false; // long only
-    bool required = false;   // NOT NULL: kept as the column's "Required" property
+    std::uint16_t size = 0;                 // text: characters (0: 255); binary: bytes (0: 255)
+    bool autoNumber = false;                // long only
+    bool required = false;                  // NOT NULL: kept as the column's "Required" property
     std::uint8_t precision = 18, scale = 0; // decimal only
 };
 

@@ -277,6 +277,10 @@ const TableDef& Recordset::Definition() const {
 std::size_t Recordset::columnIndex(std::u16string_view name) const {
     impl_->t();
     const auto& cols = impl_->table->def().columns;
+    // Names usually come spelled as defined: that is one quick pass before the folding one.
+    for (std::size_t i = 0; i < cols.size(); ++i)
+        if (cols[i].name == name)
+            return i;
     for (std::size_t i = 0; i < cols.size(); ++i)
         if (sameName(cols[i].name, name))
             return i;
@@ -314,8 +318,8 @@ Value Recordset::current(std::size_t column) const {
 Value Field::value() const {
     return rs_->current(column_);
 }
-Field& Field::operator=(const Value& v) {
-    rs_->assign(column_, v);
+Field& Field::operator=(Value&& v) {
+    rs_->assign(column_, std::move(v));
     return *this;
 }
 
@@ -394,12 +398,12 @@ void Recordset::AddNew() {
     m.assigned.assign(t.def().columns.size(), false);
 }
 
-void Recordset::assign(std::size_t column, const Value& v) {
+void Recordset::assign(std::size_t column, Value v) {
     Impl& m = *impl_;
     Table& t = m.t();
     if (!m.adding)
         throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
-    m.pending[column] = convertForColumn(t, t.def().columns[column], v);
+    m.pending[column] = convertForColumn(t, t.def().columns[column], std::move(v));
     m.assigned[column] = true;
 }
 

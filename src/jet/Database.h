@@ -43,7 +43,8 @@ public:
     Field(Recordset& rs, std::size_t column) : rs_(&rs), column_(column) {}
     Value value() const;
     operator Value() const { return value(); }
-    Field& operator=(const Value& v);
+    Field& operator=(const Value& v) { return *this = Value(v); }
+    Field& operator=(Value&& v);
     Field& operator=(const Field& other) { return *this = other.value(); } // copies the value
     Field(const Field&) = default;
     Field& operator=(const std::u16string& text) { return *this = Value(text); }
@@ -104,7 +105,7 @@ private:
     explicit Recordset(std::unique_ptr<Impl> impl);
     std::size_t columnIndex(std::u16string_view name) const;
     Value current(std::size_t column) const;
-    void assign(std::size_t column, const Value& v);
+    void assign(std::size_t column, Value v);
     std::unique_ptr<Impl> impl_;
 };
 

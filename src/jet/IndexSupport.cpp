@@ -599,8 +599,11 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
             continue;
         PendingIndex& p = pendingFor(t, i);
         p.added.push_back(IndexEntry{std::move(*key), at, 0});
-        if (d.realIndexes[i].unique())
+        if (d.realIndexes[i].unique()) {
+            if (p.keys.empty()) // room for what the table gathers before writing, at once
+                p.keys.reserve(t.pendingLimit / d.realIndexes.size());
             p.keys.insert(bytesView(p.added.back().key));
+        }
         p.changed = true;
     }
     if (gatheredEntries(t) >= t.pendingLimit)

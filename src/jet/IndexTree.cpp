@@ -3,13 +3,17 @@
 #include "jet/Error.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 namespace jet {
 
 bool entryLess(const IndexEntry& a, const IndexEntry& b) {
-    if (a.key != b.key)
-        return std::lexicographical_compare(a.key.begin(), a.key.end(), b.key.begin(), b.key.end());
+    const std::size_t n = std::min(a.key.size(), b.key.size());
+    if (const int c = n ? std::memcmp(a.key.data(), b.key.data(), n) : 0; c != 0)
+        return c < 0;
+    if (a.key.size() != b.key.size())
+        return a.key.size() < b.key.size();
     return a.row < b.row;
 }
 

@@ -6,6 +6,7 @@
 #include "jet/Text.h"
 #include "platform/Coding.h"
 
+#include <array>
 #include <set>
 
 namespace jet {
@@ -402,6 +403,7 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
     }
     cols = std::max<std::size_t>(cols, t.maxCols);
     std::vector<std::uint8_t> row(w + fixedSize, 0);
+    row.reserve(512);
     std::vector<std::uint8_t> mask((cols + 7) / 8, 0);
     auto setBit = [&mask](std::uint16_t n) {
         mask[n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
@@ -411,8 +413,14 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
     else
         row[0] = static_cast<std::uint8_t>(cols);
 
-    std::vector<std::vector<std::uint8_t>> var(varCount);
-    std::vector<bool> varPresent(varCount, false);
+    // Fixed values and the null mask first; variable ones after, in their slots' order, straight
+    // onto the row.
+    constexpr std::size_t kMaxVar = 256;
+    if (varCount > kMaxVar)
+        throw Error("table '" + utf8(t.name) + "': more variable columns than a row holds");
+    std::array<const ColumnDef*, kMaxVar> varColumn{};
+    std::array<const Value*, kMaxVar> varValue{};
+    std::size_t stored = 0; // trailing absent variable columns are not stored at all
     for (std::size_t k = 0; k < t.columns.size(); ++k) {
         const ColumnDef& c = t.columns[k];
         const Value& v = values[k];
@@ -428,55 +436,60 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
             putFixed(c, v, coding::MutableBytes(row).subspan(w + c.fixedOffset, c.length), jet4);
             continue;
         }
-        std::vector<std::uint8_t>& out = var[c.varIndex];
-        varPresent[c.varIndex] = true;
-        if (c.type == ColumnType::Text) {
-            out = encodeText(std::get<std::u16string>(v), jet4, c.compressedUnicode());
-        } else if (c.type == ColumnType::Binary) {
-            out = std::get<Binary>(v);
-        } else if (c.isLongValue()) {
-            std::vector<std::uint8_t> data =
-                c.type == ColumnType::Memo
-                    ? encodeText(std::get<std::u16string>(v), jet4,
-                                 c.compressedUnicode() &&
-                                     std::get<std::u16string>(v).size() <= 1024)
-                    : std::get<Binary>(v);
-            std::vector<std::uint8_t> ref(12, 0);
-            std::uint32_t len = static_cast<std::uint32_t>(data.size());
-            if (data.size() <= inlineLimit) {
-                coding::putLE<std::uint32_t>(ref, 0, len | 0x80000000u);
-                ref.insert(ref.end(), data.begin(), data.end());
+        varColumn[c.varIndex] = &c;
+        varValue[c.varIndex] = &v;
+        stored = std::max<std::size_t>(stored, c.varIndex + 1u);
+    }
+    std::array<std::size_t, kMaxVar> offsets{};
+    for (std::size_t i = 0; i < stored; ++i) {
+        offsets[i] = row.size();
+        const ColumnDef* c = varColumn[i];
+        if (!c)
+            continue;
+        const Value& v = *varValue[i];
+        if (c->type == ColumnType::Text) {
+            appendEncodedText(std::get<std::u16string>(v), jet4, c->compressedUnicode(), row);
+        } else if (c->type == ColumnType::Binary) {
+            const auto& b = std::get<Binary>(v);
+            row.insert(row.end(), b.begin(), b.end());
+        } else if (c->isLongValue()) {
+            const std::size_t ref = row.size();
+            row.resize(ref + 12, 0);
+            if (c->type == ColumnType::Memo) {
+                const auto& text = std::get<std::u16string>(v);
+                appendEncodedText(text, jet4, c->compressedUnicode() && text.size() <= 1024, row);
             } else {
-                LongValueRef where = store(c, data);
-                coding::putLE<std::uint32_t>(ref, 0, len | (where.singleRow ? 0x40000000u : 0u));
-                coding::putLE<std::uint32_t>(ref, 4, where.pointer);
+                const auto& b = std::get<Binary>(v);
+                row.insert(row.end(), b.begin(), b.end());
             }
-            out = std::move(ref);
+            const auto len = static_cast<std::uint32_t>(row.size() - ref - 12);
+            if (len <= inlineLimit) {
+                coding::putLE<std::uint32_t>(row, ref, len | 0x80000000u);
+            } else {
+                // Too long to keep in the row: the value goes to long value pages.
+                LongValueRef where =
+                    store(*c, std::span<const std::uint8_t>(row).subspan(ref + 12, len));
+                row.resize(ref + 12);
+                coding::putLE<std::uint32_t>(row, ref, len | (where.singleRow ? 0x40000000u : 0u));
+                coding::putLE<std::uint32_t>(row, ref + 4, where.pointer);
+            }
         } else {
-            out.resize(c.length);
-            putFixed(c, v, out, jet4);
+            const std::size_t at = row.size();
+            row.resize(at + c->length);
+            putFixed(*c, v, coding::MutableBytes(row).subspan(at, c->length), jet4);
         }
     }
     if (t.varCols > 0) {
-        // Trailing absent variable columns are not stored at all.
-        std::size_t stored = varCount;
-        while (stored > 0 && !varPresent[stored - 1])
-            --stored;
-        std::vector<std::size_t> offsets;
-        for (std::size_t i = 0; i < stored; ++i) {
-            offsets.push_back(row.size());
-            row.insert(row.end(), var[i].begin(), var[i].end());
-        }
-        std::size_t eod = row.size();
+        const std::size_t eod = row.size();
         if (jet4) {
-            std::vector<std::uint8_t> tail(2 * (stored + 1) + 2);
-            coding::putLE<std::uint16_t>(tail, 0, static_cast<std::uint16_t>(eod));
+            const std::size_t tail = row.size();
+            row.resize(tail + 2 * (stored + 1) + 2);
+            coding::putLE<std::uint16_t>(row, tail, static_cast<std::uint16_t>(eod));
             for (std::size_t i = 0; i < stored; ++i)
-                coding::putLE<std::uint16_t>(tail, 2 * (stored - i),
+                coding::putLE<std::uint16_t>(row, tail + 2 * (stored - i),
                                              static_cast<std::uint16_t>(offsets[i]));
-            coding::putLE<std::uint16_t>(tail, 2 * (stored + 1),
+            coding::putLE<std::uint16_t>(row, tail + 2 * (stored + 1),
                                          static_cast<std::uint16_t>(stored));
-            row.insert(row.end(), tail.begin(), tail.end());
         } else {
             // Jet 3 offsets are single bytes; rows past 255 bytes would need the jump table.
             std::size_t total = row.size() + stored + 2 + mask.size();

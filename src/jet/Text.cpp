@@ -2,6 +2,8 @@
 
 #include "jet/Error.h"
 
+#include <algorithm>
+
 namespace jet {
 namespace {
 
@@ -63,50 +65,54 @@ std::u16string decodeText(std::span<const std::uint8_t> b, bool jet4, const std:
     return out;
 }
 
-std::vector<std::uint8_t> encodeText(std::u16string_view text, bool jet4, bool compress) {
-    std::vector<std::uint8_t> out;
+void appendEncodedText(std::u16string_view text, bool jet4, bool compress,
+                       std::vector<std::uint8_t>& out) {
     if (!jet4) {
         for (char16_t c : text)
             out.push_back(unicodeToCp1252(c).value_or('?'));
-        return out;
+        return;
     }
+    const std::size_t start = out.size();
     if (compress) {
         // A character whose low byte is zero would read back as the run switch, so text
         // holding one stays uncompressed, as Access does.
-        bool possible = true;
-        for (char16_t c : text)
-            if ((c & 0xFF) == 0) {
-                possible = false;
-                break;
-            }
+        const bool possible =
+            std::none_of(text.begin(), text.end(), [](char16_t c) { return (c & 0xFF) == 0; });
         if (possible) {
-            std::vector<std::uint8_t> c;
-            c.reserve(text.size() * 2 + 2);
-            c.push_back(0xFF);
-            c.push_back(0xFE);
+            // At worst: the marker, then a switch before every character.
+            out.resize(start + 2 + 3 * text.size());
+            std::uint8_t* at = out.data() + start;
+            *at++ = 0xFF;
+            *at++ = 0xFE;
             bool single = true;
             for (char16_t ch : text) {
-                bool fits = ch < 0x100;
+                const bool fits = ch < 0x100;
                 if (fits != single) {
-                    c.push_back(0);
+                    *at++ = 0;
                     single = fits;
                 }
-                if (single) {
-                    c.push_back(static_cast<std::uint8_t>(ch));
-                } else {
-                    c.push_back(static_cast<std::uint8_t>(ch));
-                    c.push_back(static_cast<std::uint8_t>(ch >> 8));
-                }
+                *at++ = static_cast<std::uint8_t>(ch);
+                if (!single)
+                    *at++ = static_cast<std::uint8_t>(ch >> 8);
             }
-            if (c.size() < text.size() * 2)
-                return c;
+            const auto size = static_cast<std::size_t>(at - (out.data() + start));
+            if (size < text.size() * 2) {
+                out.resize(start + size);
+                return;
+            }
         }
     }
-    out.reserve(text.size() * 2);
+    out.resize(start + 2 * text.size());
+    std::uint8_t* at = out.data() + start;
     for (char16_t ch : text) {
-        out.push_back(static_cast<std::uint8_t>(ch));
-        out.push_back(static_cast<std::uint8_t>(ch >> 8));
+        *at++ = static_cast<std::uint8_t>(ch);
+        *at++ = static_cast<std::uint8_t>(ch >> 8);
     }
+}
+
+std::vector<std::uint8_t> encodeText(std::u16string_view text, bool jet4, bool compress) {
+    std::vector<std::uint8_t> out;
+    appendEncodedText(text, jet4, compress, out);
     return out;
 }
 

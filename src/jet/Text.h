@@ -20,5 +20,8 @@ std::u16string decodeText(std::span<const std::uint8_t> bytes, bool jet4, const 
 // Jet 4: compressed when `compress` and the result is shorter, otherwise UTF-16LE.
 // Jet 3: 1252 bytes; characters outside the code page become '?'.
 std::vector<std::uint8_t> encodeText(std::u16string_view text, bool jet4, bool compress);
+// The same, appended to `out`.
+void appendEncodedText(std::u16string_view text, bool jet4, bool compress,
+                       std::vector<std::uint8_t>& out);
 
 } // namespace jet

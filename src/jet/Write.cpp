@@ -129,9 +129,9 @@ std::u16string textOf(const Value& v) {
 
 } // namespace
 
-Value convertForColumn(Table& t, const ColumnDef& c, const Value& v) {
+Value convertForColumn(Table& t, const ColumnDef& c, Value v) {
     const bool jet4 = t.file().format().jet4();
-    const auto* text = std::get_if<std::u16string>(&v);
+    auto* text = std::get_if<std::u16string>(&v);
     if (c.type == ColumnType::Boolean) {
         // Yes/no has no Null: it lives in the null mask.
         if (isNull(v))
@@ -160,7 +160,7 @@ Value convertForColumn(Table& t, const ColumnDef& c, const Value& v) {
     if (isNull(v))
         return Null{};
     if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
-        std::u16string s = textOf(v);
+        std::u16string s = text ? std::move(*text) : textOf(v);
         if (c.type == ColumnType::Text) {
             std::size_t width = jet4 ? c.length / 2u : c.length;
             if (s.size() > width)

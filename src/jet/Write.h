@@ -12,7 +12,7 @@ namespace jet {
 // A value converted to a column's type as Access converts on assignment: text to number,
 // currency, date or yes/no; numbers to text; empty text to a non-text column gives Null.
 // Throws jet::Error naming the column for text too long or a value that does not convert.
-Value convertForColumn(Table& table, const ColumnDef& column, const Value& v);
+Value convertForColumn(Table& table, const ColumnDef& column, Value v);
 
 // Stores a new row. Unassigned columns are Null or their next autonumber. Returns its place.
 RowRef insertRow(Table& table, std::vector<Value>& values, const std::vector<bool>& assigned);
