@@ -76,9 +76,26 @@ void appendEncodedText(std::u16string_view text, bool jet4, bool compress,
     if (compress) {
         // A character whose low byte is zero would read back as the run switch, so text
         // holding one stays uncompressed, as Access does.
-        const bool possible =
-            std::none_of(text.begin(), text.end(), [](char16_t c) { return (c & 0xFF) == 0; });
-        if (possible) {
+        bool possible = true, narrow = true;
+        for (char16_t c : text) {
+            if ((c & 0xFF) == 0) {
+                possible = false;
+                break;
+            }
+            narrow = narrow && c < 0x100;
+        }
+        // Worth it only when shorter: the two marker bytes cost two characters' saving.
+        if (possible && narrow && text.size() > 2) {
+            // The usual case: one run of single bytes.
+            out.resize(start + 2 + text.size());
+            std::uint8_t* at = out.data() + start;
+            *at++ = 0xFF;
+            *at++ = 0xFE;
+            for (char16_t ch : text)
+                *at++ = static_cast<std::uint8_t>(ch);
+            return;
+        }
+        if (possible && !narrow) {
             // At worst: the marker, then a switch before every character.
             out.resize(start + 2 + 3 * text.size());
             std::uint8_t* at = out.data() + start;

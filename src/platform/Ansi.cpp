@@ -49,10 +49,9 @@ unsigned char fromCodePoint(char32_t cp) {
 }
 
 std::u16string toUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (unsigned char c : text)
-        out += static_cast<char16_t>(toCodePoint(c));
+    std::u16string out(text.size(), u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        out[i] = static_cast<char16_t>(toCodePoint(static_cast<unsigned char>(text[i])));
     return out;
 }
 

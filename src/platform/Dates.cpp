@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cctype>
-#include <vector>
 
 namespace dates {
 namespace {
@@ -31,27 +30,47 @@ int monthByName(std::string_view word) {
     return 0;
 }
 
-std::optional<std::vector<Token>> tokenize(std::string_view text) {
-    std::vector<Token> tokens;
+bool isDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isLetter(unsigned char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+
+// A date has exactly three parts: a text with more is no date, so it is not read further.
+struct Tokens {
+    std::array<Token, 3> items;
+    std::size_t count = 0;
+    bool add(Token t) {
+        if (count == items.size())
+            return false;
+        items[count++] = t;
+        return true;
+    }
+};
+
+std::optional<Tokens> tokenize(std::string_view text) {
+    Tokens tokens;
     std::size_t i = 0;
     while (i < text.size()) {
         auto c = static_cast<unsigned char>(text[i]);
-        if (std::isdigit(c)) {
+        if (isDigit(c)) {
             int value = 0, digits = 0;
-            while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            while (i < text.size() && isDigit(static_cast<unsigned char>(text[i]))) {
                 if (digits < 5)
                     value = value * 10 + (text[i] - '0');
                 ++digits, ++i;
             }
-            tokens.push_back({Token::Number, value, digits});
-        } else if (std::isalpha(c)) {
+            if (!tokens.add({Token::Number, value, digits}))
+                return std::nullopt;
+        } else if (isLetter(c)) {
             std::size_t start = i;
-            while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i])))
+            while (i < text.size() && isLetter(static_cast<unsigned char>(text[i])))
                 ++i;
             int month = monthByName(text.substr(start, i - start));
-            if (month == 0)
+            if (month == 0 || !tokens.add({Token::Month, month, 0}))
                 return std::nullopt;
-            tokens.push_back({Token::Month, month, 0});
             if (i < text.size() && text[i] == '.') // "Jan." is an abbreviation
                 ++i;
         } else if (c == '/' || c == '-' || c == '.' || c == ',' || c == ' ') {
@@ -110,9 +129,9 @@ std::optional<Date> parseDate(std::string_view text) {
     while (!text.empty() && text.back() == ' ')
         text.remove_suffix(1);
     auto tokens = tokenize(text);
-    if (!tokens || tokens->size() != 3)
+    if (!tokens || tokens->count != 3)
         return std::nullopt;
-    const auto& t = *tokens;
+    const auto& t = tokens->items;
     int months = 0;
     for (const auto& tok : t)
         months += tok.kind == Token::Month;
@@ -172,11 +191,19 @@ Date addDays(const Date& date, long long days) {
 std::string formatUs(const Date& date) {
     // By hand: this runs for every date of every imported record.
     auto digits = [](std::string& out, int value, int width) {
-        std::string d = std::to_string(value < 0 ? -value : value);
         if (value < 0)
             out += '-';
-        out.append(d.size() < static_cast<std::size_t>(width) ? width - d.size() : 0, '0');
-        out += d;
+        unsigned v = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+        char reversed[12];
+        int n = 0;
+        do {
+            reversed[n++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        for (int i = n; i < width; ++i)
+            out += '0';
+        while (n > 0)
+            out += reversed[--n];
     };
     std::string out;
     out.reserve(10);

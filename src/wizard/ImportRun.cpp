@@ -148,9 +148,22 @@ public:
 
     // False once the run has stopped.
     bool feed(std::string_view chunk) {
-        for (char c : chunk)
-            if (!step(c))
+        std::size_t i = 0;
+        while (i < chunk.size()) {
+            // A run of ordinary characters joins the field in one piece.
+            std::size_t end = i;
+            while (end < chunk.size() && chunk[end] != kCr && chunk[end] != kTab &&
+                   chunk[end] != kLf)
+                ++end;
+            if (end > i) {
+                if (line_ != 0 || in_.firstLineIsRecord)
+                    text_.append(chunk.substr(i, end - i));
+                i = end;
+                continue;
+            }
+            if (!step(chunk[i++]))
                 return false;
+        }
         return true;
     }
 
