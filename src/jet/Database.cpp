@@ -179,6 +179,7 @@ struct Recordset::Impl {
     bool adding = false;
     std::vector<Value> pending;
     std::vector<bool> assigned;
+    std::size_t lastColumn = static_cast<std::size_t>(-1); // the column a name last found
     bool noMatch = false;
     bool open = true;
 
@@ -277,10 +278,14 @@ const TableDef& Recordset::Definition() const {
 std::size_t Recordset::columnIndex(std::u16string_view name) const {
     impl_->t();
     const auto& cols = impl_->table->def().columns;
-    // Names usually come spelled as defined: that is one quick pass before the folding one.
+    // Names usually come spelled as defined, often column after column: the column after the
+    // last one found is tried first, then the exact names, then the folding comparison.
+    const std::size_t guess = impl_->lastColumn + 1;
+    if (guess < cols.size() && cols[guess].name == name)
+        return impl_->lastColumn = guess;
     for (std::size_t i = 0; i < cols.size(); ++i)
         if (cols[i].name == name)
-            return i;
+            return impl_->lastColumn = i;
     for (std::size_t i = 0; i < cols.size(); ++i)
         if (sameName(cols[i].name, name))
             return i;

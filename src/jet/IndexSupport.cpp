@@ -123,7 +123,9 @@ std::u16string indexName(const TableDef& t, std::size_t realIndex) {
 
 std::vector<std::uint8_t> indexKey(const TableDef& t, std::size_t realIndex,
                                    const std::vector<Value>& row) {
-    std::vector<std::uint8_t> key;
+    // Built where there is room, then kept at its exact size: thousands are held until written.
+    thread_local std::vector<std::uint8_t> key;
+    key.clear();
     for (const IndexColumn& ic : t.realIndexes[realIndex].columns) {
         std::size_t k = columnPosition(t, ic);
         const ColumnDef& c = t.columns[k];
@@ -137,7 +139,7 @@ std::vector<std::uint8_t> indexKey(const TableDef& t, std::size_t realIndex,
         else
             appendFixedKey(c.type, fixedBytes(c, v, true), ic.ascending, key);
     }
-    return key;
+    return {key.begin(), key.end()};
 }
 
 std::optional<std::vector<std::uint8_t>> indexedKey(const TableDef& t, std::size_t realIndex,

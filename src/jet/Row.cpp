@@ -404,7 +404,10 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
     cols = std::max<std::size_t>(cols, t.maxCols);
     std::vector<std::uint8_t> row(w + fixedSize, 0);
     row.reserve(512);
-    std::vector<std::uint8_t> mask((cols + 7) / 8, 0);
+    if (cols > 256)
+        throw Error("table '" + utf8(t.name) + "': more columns than a row holds");
+    std::array<std::uint8_t, 32> maskBytes{};
+    const std::span<std::uint8_t> mask(maskBytes.data(), (cols + 7) / 8);
     auto setBit = [&mask](std::uint16_t n) {
         mask[n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
     };
