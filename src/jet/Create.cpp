@@ -503,6 +503,17 @@ TableDef userTableDef(const NewTable& n) {
     return t;
 }
 
+// The database's own properties: the version of Access whose file format it has, which readers
+// use to tell an Access 2000 file from a 2002-2003 one.
+Value databaseProperties() {
+    Binary version;
+    for (char16_t c : std::u16string_view(u"08.50")) {
+        version.push_back(static_cast<std::uint8_t>(c));
+        version.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return encodeProperties({{u"", false, {{u"AccessVersion", ColumnType::Text, false, version}}}});
+}
+
 // The properties Access keeps for the table: "Required" on the columns that refuse Null, under
 // an empty block of the table's own. Null when there are none, as for a table made in SQL.
 Value tableProperties(const NewTable& n) {
@@ -562,7 +573,7 @@ void createDatabase(const std::filesystem::path& path) {
         catalogRow(objects, kRelationshipsId, kRootId, u"Relationships", kContainerType, kSidEngine,
                    kSystemObject, created);
         catalogRow(objects, kMSysDbId, kDatabasesId, u"MSysDb", kDatabaseType, kSidAdmin,
-                   kSystemObject, created);
+                   kSystemObject, created, databaseProperties());
         for (std::size_t i = 0; i < 4; ++i)
             catalogRow(objects, static_cast<std::int32_t>(defs[i].page), kTablesId, defs[i].name,
                        kTableType, kSidEngine, kSystemObject, created);

@@ -78,7 +78,8 @@ TEST(Properties, ADamagedListIsAnErrorNeverACrash) {
 }
 
 // NOT NULL on a new table: kept as the column's property, so Null is refused on insert with
-// Access's words, `schema` prints it again, and mdbtools sees the columns as required.
+// Access's words, `schema` prints it again, and mdbtools sees the columns as required (and the
+// database's Access version).
 TEST(Properties, RequiredColumnsRefuseNull) {
     testsupport::TempDir tmp;
     const fs::path file = tmp / "req.mdb";
@@ -128,6 +129,9 @@ TEST(Properties, RequiredColumnsRefuseNull) {
         auto props = testsupport::run("mdb-prop " + testsupport::quote(file.string()) + " People");
         EXPECT_NE(props.out.find("name: Name\n\tRequired: yes"), std::string::npos) << props.out;
         EXPECT_EQ(props.out.find("name: Note"), std::string::npos) << props.out;
+        // The database says which Access file format it has.
+        auto db = testsupport::run("mdb-prop " + testsupport::quote(file.string()) + " MSysDb");
+        EXPECT_NE(db.out.find("AccessVersion: 08.50"), std::string::npos) << db.out;
     }
 }
 
