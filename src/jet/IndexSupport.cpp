@@ -519,7 +519,7 @@ void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
 // Writes the gathered entries of a tree whose root is an intermediate page: only the leaves
 // that receive entries are rewritten (split as needed), the levels above are laid out afresh.
 // Returns the change in the count of distinct keys.
-std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::vector<IndexEntry>& added,
+std::int64_t mergeIntoLeaves(Table& t, std::size_t i, std::vector<IndexEntry>&& added,
                              std::vector<IndexEntry>&& leaves, std::vector<std::uint32_t> upper) {
     PageFile& f = t.file();
     const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
@@ -544,9 +544,11 @@ std::int64_t mergeIntoLeaves(Table& t, std::size_t i, const std::vector<IndexEnt
             continue;
         }
         IndexNode node = pages.load(leaf.child);
-        const std::vector<std::uint8_t>* before = k == 0 ? nullptr : &leaves[k - 1].key;
+        // The last key of the leaf before, as it now stands.
+        const std::vector<std::uint8_t>* before = out.empty() ? nullptr : &out.back().key;
         delta -= distinctKeys(node.entries, before);
-        std::vector<IndexEntry> merged = mergeEntries(std::move(node.entries), from, it);
+        std::vector<IndexEntry> merged = mergeEntries(
+            std::move(node.entries), std::make_move_iterator(from), std::make_move_iterator(it));
         delta += distinctKeys(merged, before);
         std::vector<IndexNode> group = packNodes(std::move(merged), true);
         std::vector<std::uint32_t> at(group.size());
@@ -661,14 +663,16 @@ void flushIndexes(Table& t) {
             std::vector<IndexEntry> leaves;
             std::vector<std::uint32_t> upper;
             if (leafLevel(t, i, pages, leaves, upper)) {
-                std::int64_t d = static_cast<std::int64_t>(distinct) +
-                                 mergeIntoLeaves(t, i, p.added, std::move(leaves), upper);
+                std::int64_t d =
+                    static_cast<std::int64_t>(distinct) +
+                    mergeIntoLeaves(t, i, std::move(p.added), std::move(leaves), upper);
                 distinct = static_cast<std::uint32_t>(std::max<std::int64_t>(d, 0));
             } else {
                 // One leaf: lay the whole tree out.
                 std::vector<IndexEntry> all =
                     mergeEntries(pages.load(t.def().realIndexes[i].firstPage).entries,
-                                 p.added.cbegin(), p.added.cend());
+                                 std::make_move_iterator(p.added.begin()),
+                                 std::make_move_iterator(p.added.end()));
                 distinct = distinctKeys(all, nullptr);
                 rebuildTree(t, i, std::move(all));
             }

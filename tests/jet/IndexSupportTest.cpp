@@ -4,6 +4,7 @@
 
 #include "FixtureDump.h"
 #include "jet/Check.h"
+#include "jet/Create.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "support/TempDir.h"
@@ -117,3 +118,53 @@ TEST_F(JetIndexSupport, CheckFindsAMissingIndexEntry) {
 }
 
 } // namespace
+
+// A key written into a leaf that equals the last key of the untouched leaf before it is no new
+// distinct key: the table definition's count of distinct keys stays as it was.
+TEST(IndexDistinctKeys, ADuplicateOfTheKeyBeforeALeafIsNotCountedAgain) {
+    testsupport::TempDir tmp;
+    const fs::path file = tmp / "distinct.mdb";
+    createDatabase(file);
+    auto db = Database::OpenDatabase(file);
+    createTable(db, {u"T",
+                     {{u"ID", ColumnType::Long}, {u"Name", ColumnType::Text, 40}},
+                     {{u"ByName", {{u"Name"}}}}});
+    auto add = [&](int id, const std::u16string& name) {
+        auto rs = db.OpenRecordset(u"T");
+        rs.AddNew();
+        rs["ID"] = id;
+        rs["Name"] = name;
+        rs.Update();
+    };
+    auto name = [](int n) {
+        std::string s = std::to_string(n);
+        return utf16("Name " + std::string(6 - s.size(), '0') + s);
+    };
+    for (int n = 0; n < 3000; ++n)
+        add(n, name(n));
+    Table& t = db.GetTable(u"T");
+    flushIndexes(t);
+    ASSERT_EQ(t.def().realIndexes[0].rowCount, 3000u);
+
+    // The last key of the second leaf, from the leaf level.
+    FileIndexPages pages(t, 0);
+    IndexNode node = pages.load(t.def().realIndexes[0].firstPage);
+    ASSERT_FALSE(node.leaf) << "the tree needs several leaves";
+    while (!node.leaf)
+        node = pages.load(node.entries.front().child);
+    node = pages.load(node.next);
+    ASSERT_NE(node.next, 0u);
+    const std::vector<std::uint8_t> boundary = node.entries.back().key;
+    int duplicate = -1;
+    for (int n = 0; n < 3000 && duplicate < 0; ++n)
+        if (indexKey(t.def(), 0, {Value(n), Value(name(n))}) == boundary)
+            duplicate = n;
+    ASSERT_GE(duplicate, 0);
+
+    add(9000, name(duplicate)); // a later row: it sorts after the boundary, into the next leaf
+    flushIndexes(t);
+    EXPECT_EQ(t.def().realIndexes[0].rowCount, 3000u);
+    db.Close();
+    auto again = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    EXPECT_EQ(checkDatabase(again), std::vector<std::string>{});
+}
