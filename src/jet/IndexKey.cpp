@@ -75,11 +75,6 @@ std::size_t keyWidth(ColumnType t) {
     return t == ColumnType::Boolean ? 1 : fixedWidth(t);
 }
 
-// Raw row bytes, most significant first.
-std::vector<std::uint8_t> bigEndian(std::span<const std::uint8_t> raw) {
-    return std::vector<std::uint8_t>(raw.rbegin(), raw.rend());
-}
-
 // Binary data goes in 8-byte groups, each followed by a count byte: 9 while more groups follow,
 // else the number of bytes the last group really holds. Descending inverts the data and the last
 // count, but not the 9s: they must still say "more follows".
@@ -213,9 +208,8 @@ void appendFixedKey(ColumnType type, std::span<const std::uint8_t> raw, bool asc
     case ColumnType::Long:
     case ColumnType::Money: {
         // Two's complement with the sign bit flipped orders as unsigned bytes.
-        auto be = bigEndian(raw);
-        be[0] ^= 0x80;
-        out.insert(out.end(), be.begin(), be.end());
+        out.insert(out.end(), raw.rbegin(), raw.rend()); // big-endian
+        out[at] ^= 0x80;
         break;
     }
     case ColumnType::Float:
@@ -223,12 +217,11 @@ void appendFixedKey(ColumnType type, std::span<const std::uint8_t> raw, bool asc
     case ColumnType::DateTime: {
         // IEEE sign and magnitude: positives need the sign bit set, negatives all bits
         // inverted so that larger magnitudes come first.
-        auto be = bigEndian(raw);
-        if (be[0] & 0x80)
-            invert(be, 0);
+        out.insert(out.end(), raw.rbegin(), raw.rend()); // big-endian
+        if (out[at] & 0x80)
+            invert(out, at);
         else
-            be[0] ^= 0x80;
-        out.insert(out.end(), be.begin(), be.end());
+            out[at] ^= 0x80;
         break;
     }
     case ColumnType::Guid: {

@@ -402,8 +402,9 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
             varCount = std::max<std::size_t>(varCount, c.varIndex + 1u);
     }
     cols = std::max<std::size_t>(cols, t.maxCols);
-    std::vector<std::uint8_t> row(w + fixedSize, 0);
+    std::vector<std::uint8_t> row;
     row.reserve(512);
+    row.resize(w + fixedSize, 0);
     if (cols > 256)
         throw Error("table '" + utf8(t.name) + "': more columns than a row holds");
     std::array<std::uint8_t, 32> maskBytes{};
