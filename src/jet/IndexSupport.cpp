@@ -401,6 +401,36 @@ std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf) {
     return nodes;
 }
 
+// Sorts entries as entryLess orders them. Entries carry their keys on the heap, so they are
+// ordered through small items holding each key's first eight bytes (zero-padded, which keeps the
+// order) and looked at in full only when those tie. Keys gathered in order stay as they are.
+void sortEntries(std::vector<IndexEntry>& entries) {
+    if (std::is_sorted(entries.begin(), entries.end(), entryLess))
+        return;
+    struct Item {
+        std::uint64_t prefix;
+        std::uint32_t at;
+    };
+    std::vector<Item> items(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const auto& key = entries[k].key;
+        std::uint64_t prefix = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            prefix = (prefix << 8) | (b < key.size() ? key[b] : 0u);
+        items[k] = {prefix, static_cast<std::uint32_t>(k)};
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        return entryLess(entries[a.at], entries[b.at]);
+    });
+    std::vector<IndexEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const Item& item : items)
+        sorted.push_back(std::move(entries[item.at]));
+    entries = std::move(sorted);
+}
+
 // The entries of a page and gathered ones (both in order), in order.
 template <typename It>
 std::vector<IndexEntry> mergeEntries(std::vector<IndexEntry>&& onPage, It from, It to) {
@@ -650,7 +680,7 @@ void flushIndexes(Table& t) {
             continue;
         std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
         if (!p.added.empty()) {
-            std::sort(p.added.begin(), p.added.end(), entryLess);
+            sortEntries(p.added);
             auto dup = std::adjacent_find(p.added.begin(), p.added.end(),
                                           [](const IndexEntry& a, const IndexEntry& b) {
                                               return a.key == b.key && a.row == b.row;
@@ -714,7 +744,7 @@ std::vector<std::string> checkIndexes(Table& t) {
                 continue;
             auto got = tree.entries();
             auto& want = expected[i];
-            std::sort(want.begin(), want.end(), entryLess);
+            sortEntries(want);
             if (got.size() != want.size()) {
                 problems.push_back(indexWhere(t, i) + ": holds " + std::to_string(got.size()) +
                                    " entries for " + std::to_string(want.size()) + " rows");
