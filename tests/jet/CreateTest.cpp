@@ -350,15 +350,26 @@ TEST(Create, ManyTablesFarIntoTheFile) {
 // schema printed from them builds the same database again.
 TEST(CreateTool, SchemaRoundTrip) {
     testsupport::TempDir tmp;
-    for (const char* name : {"BRANDMDB.sql", "sysrestore.sql"}) {
+    // And required columns, unique and descending indexes, which the repository's schemas lack.
+    testsupport::writeFile(tmp / "required.sql",
+                           std::string("CREATE TABLE [People] ([ID] COUNTER, [Name] TEXT(30) NOT "
+                                       "NULL, [Born] DATETIME NOT NULL, [Note] MEMO);\n"
+                                       "CREATE UNIQUE INDEX [ByName] ON [People] ([Name] DESC, "
+                                       "[Born]);\n"));
+    for (const char* name : {"BRANDMDB.sql", "sysrestore.sql", "required.sql"}) {
         SCOPED_TRACE(name);
-        const fs::path schema = fs::path(TARNFIELD_SCHEMAS_DIR) / name;
+        const fs::path schema = std::string(name) == "required.sql"
+                                    ? tmp / name
+                                    : fs::path(TARNFIELD_SCHEMAS_DIR) / name;
         const fs::path first = tmp / (std::string(name) + ".1.mdb");
         const fs::path second = tmp / (std::string(name) + ".2.mdb");
         Outcome made = mdbTool("create " + quote(first.string()) + " " + quote(schema.string()));
         ASSERT_EQ(made.status, 0) << made.out;
         Outcome printed = mdbTool("schema " + quote(first.string()));
         ASSERT_EQ(printed.status, 0) << printed.out;
+        if (std::string(name) == "required.sql")
+            EXPECT_NE(printed.out.find("[Born] DATETIME NOT NULL"), std::string::npos)
+                << printed.out;
         testsupport::writeFile(tmp / "printed.sql", printed.out);
         made = mdbTool("create " + quote(second.string()) + " " +
                        quote((tmp / "printed.sql").string()));
