@@ -6,6 +6,7 @@
 #include "jet/Query.h"
 #include "jet/Write.h"
 
+#include <cstring>
 #include <exception>
 #include <map>
 
@@ -280,11 +281,16 @@ std::size_t Recordset::columnIndex(std::u16string_view name) const {
     const auto& cols = impl_->table->def().columns;
     // Names usually come spelled as defined, often column after column: the column after the
     // last one found is tried first, then the exact names, then the folding comparison.
+    auto exact = [&](std::size_t i) {
+        const std::u16string& n = cols[i].name;
+        return n.size() == name.size() &&
+               std::memcmp(n.data(), name.data(), n.size() * sizeof(char16_t)) == 0;
+    };
     const std::size_t guess = impl_->lastColumn + 1;
-    if (guess < cols.size() && cols[guess].name == name)
+    if (guess < cols.size() && exact(guess))
         return impl_->lastColumn = guess;
     for (std::size_t i = 0; i < cols.size(); ++i)
-        if (cols[i].name == name)
+        if (exact(i))
             return impl_->lastColumn = i;
     for (std::size_t i = 0; i < cols.size(); ++i)
         if (sameName(cols[i].name, name))
