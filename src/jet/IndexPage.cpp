@@ -23,22 +23,117 @@ std::size_t trailerSize(bool leaf) {
     return kRowPointerSize + (leaf ? 0 : kChildSize);
 }
 
-std::size_t fullSize(const IndexPageEntry& e, bool leaf) {
-    return e.key.size() + trailerSize(leaf);
+// What encoding needs of an entry, from a decoded page's entry or a tree node's, without
+// copying its key.
+struct EntryRef {
+    std::span<const std::uint8_t> key;
+    std::uint32_t dataPage;
+    std::uint32_t dataRow;
+    std::uint32_t childPage;
+};
+
+EntryRef refOf(const IndexPageEntry& e) {
+    return {e.key, e.dataPage, e.dataRow, e.childPage};
 }
 
 // Key bytes the first and last entries share; entries in between share them too, being in key
 // order.
-std::size_t sharedPrefix(std::span<const IndexPageEntry> entries) {
+std::size_t sharedPrefix(std::span<const EntryRef> entries) {
     if (entries.size() < 2)
         return 0;
-    const auto& a = entries.front().key;
-    const auto& b = entries.back().key;
+    const auto a = entries.front().key;
+    const auto b = entries.back().key;
     std::size_t n = std::min(a.size(), b.size());
     std::size_t i = 0;
     while (i < n && a[i] == b[i])
         ++i;
     return i;
+}
+
+std::size_t entriesSize(bool leaf, std::span<const EntryRef> entries, std::uint16_t* prefixLength) {
+    std::size_t total = 0;
+    for (const auto& e : entries)
+        total += e.key.size() + trailerSize(leaf);
+    std::size_t prefix = 0;
+    if (total > kJet4Layout.capacity()) {
+        prefix = sharedPrefix(entries);
+        total -= prefix * (entries.size() - 1);
+    }
+    if (prefixLength)
+        *prefixLength = static_cast<std::uint16_t>(std::min<std::size_t>(prefix, 0xFFFF));
+    return total;
+}
+
+// The page's own fields, apart from its entries.
+struct PageFields {
+    bool leaf = true;
+    std::uint32_t owner = 0, prevPage = 0, nextPage = 0, tailPage = 0;
+    std::uint8_t marker = 0;
+};
+
+void encodeEntries(const PageFields& p, std::span<const EntryRef> entries,
+                   std::span<std::uint8_t> out) {
+    const IndexPageLayout& L = kJet4Layout;
+    if (out.size() != L.pageSize)
+        throw Error("index page: a Jet 4 page has " + std::to_string(L.pageSize) + " bytes, not " +
+                    std::to_string(out.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].dataPage > kMaxDataPage)
+            throw Error("index page: entry " + std::to_string(i) + " points at data page " +
+                        std::to_string(entries[i].dataPage) + ", beyond 3 bytes");
+        if (entries[i].dataRow > 0xFF)
+            throw Error("index page: entry " + std::to_string(i) + " points at row " +
+                        std::to_string(entries[i].dataRow) + ", beyond one byte");
+    }
+    std::uint16_t prefix = 0;
+    const std::size_t used = entriesSize(p.leaf, entries, &prefix);
+    for (std::size_t i = 1; i < entries.size() && prefix > 0; ++i) {
+        const auto first = entries.front().key;
+        const auto k = entries[i].key;
+        if (k.size() < prefix || !std::equal(first.begin(), first.begin() + prefix, k.begin()))
+            throw Error("index page: entry " + std::to_string(i) +
+                        " does not share the first entry's prefix (entries out of order)");
+    }
+    if (used > L.capacity())
+        throw Error("index page: " + std::to_string(entries.size()) + " entries take " +
+                    std::to_string(used) + " bytes, more than the page's " +
+                    std::to_string(L.capacity()));
+
+    std::fill(out.begin(), out.end(), 0);
+    out[0] = p.leaf ? kIndexLeafPage : kIndexIntermediatePage;
+    out[1] = 0x01;
+    coding::putLE<std::uint16_t>(out, kFreeSpace, static_cast<std::uint16_t>(L.capacity() - used));
+    coding::putLE<std::uint32_t>(out, kOwner, p.owner);
+    coding::putLE<std::uint32_t>(out, L.prevPage, p.prevPage);
+    coding::putLE<std::uint32_t>(out, L.nextPage, p.nextPage);
+    coding::putLE<std::uint32_t>(out, L.tailPage, p.tailPage);
+    coding::putLE<std::uint16_t>(out, L.prefixLength, prefix);
+    out[L.marker] = p.marker;
+
+    std::size_t pos = 0; // from the first entry's start
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const EntryRef& e = entries[i];
+        const std::size_t skip = i == 0 ? 0 : prefix;
+        auto dst = out.subspan(L.firstEntry + pos);
+        std::copy(e.key.begin() + static_cast<std::ptrdiff_t>(skip), e.key.end(), dst.begin());
+        std::size_t at = e.key.size() - skip;
+        coding::putBE<std::uint32_t>(dst, at, (e.dataPage << 8) | e.dataRow);
+        at += kRowPointerSize;
+        if (!p.leaf) {
+            coding::putBE<std::uint32_t>(dst, at, e.childPage);
+            at += kChildSize;
+        }
+        pos += at;
+        out[L.entryMask + pos / 8] |= static_cast<std::uint8_t>(1u << (pos % 8));
+    }
+}
+
+std::vector<EntryRef> refsOf(std::span<const IndexPageEntry> entries) {
+    std::vector<EntryRef> refs;
+    refs.reserve(entries.size());
+    for (const auto& e : entries)
+        refs.push_back(refOf(e));
+    return refs;
 }
 
 std::string hexByte(std::uint8_t b) {
@@ -127,17 +222,7 @@ IndexPage decodeIndexPage(std::span<const std::uint8_t> buf, const std::string& 
 
 std::size_t indexEntriesSize(bool leaf, std::span<const IndexPageEntry> entries,
                              std::uint16_t* prefixLength) {
-    std::size_t total = 0;
-    for (const auto& e : entries)
-        total += fullSize(e, leaf);
-    std::size_t prefix = 0;
-    if (total > kJet4Layout.capacity()) {
-        prefix = sharedPrefix(entries);
-        total -= prefix * (entries.size() - 1);
-    }
-    if (prefixLength)
-        *prefixLength = static_cast<std::uint16_t>(std::min<std::size_t>(prefix, 0xFFFF));
-    return total;
+    return entriesSize(leaf, refsOf(entries), prefixLength);
 }
 
 bool indexEntriesFit(bool leaf, std::span<const IndexPageEntry> entries) {
@@ -145,56 +230,8 @@ bool indexEntriesFit(bool leaf, std::span<const IndexPageEntry> entries) {
 }
 
 void encodeIndexPage(const IndexPage& p, std::span<std::uint8_t> out) {
-    const IndexPageLayout& L = kJet4Layout;
-    if (out.size() != L.pageSize)
-        throw Error("index page: a Jet 4 page has " + std::to_string(L.pageSize) + " bytes, not " +
-                    std::to_string(out.size()));
-    for (std::size_t i = 0; i < p.entries.size(); ++i) {
-        if (p.entries[i].dataPage > kMaxDataPage)
-            throw Error("index page: entry " + std::to_string(i) + " points at data page " +
-                        std::to_string(p.entries[i].dataPage) + ", beyond 3 bytes");
-    }
-    std::uint16_t prefix = 0;
-    const std::size_t used = indexEntriesSize(p.leaf, p.entries, &prefix);
-    for (std::size_t i = 1; i < p.entries.size() && prefix > 0; ++i) {
-        const auto& first = p.entries.front().key;
-        const auto& k = p.entries[i].key;
-        if (k.size() < prefix || !std::equal(first.begin(), first.begin() + prefix, k.begin()))
-            throw Error("index page: entry " + std::to_string(i) +
-                        " does not share the first entry's prefix (entries out of order)");
-    }
-    if (used > L.capacity())
-        throw Error("index page: " + std::to_string(p.entries.size()) + " entries take " +
-                    std::to_string(used) + " bytes, more than the page's " +
-                    std::to_string(L.capacity()));
-
-    std::fill(out.begin(), out.end(), 0);
-    out[0] = p.leaf ? kIndexLeafPage : kIndexIntermediatePage;
-    out[1] = 0x01;
-    coding::putLE<std::uint16_t>(out, kFreeSpace, static_cast<std::uint16_t>(L.capacity() - used));
-    coding::putLE<std::uint32_t>(out, kOwner, p.owner);
-    coding::putLE<std::uint32_t>(out, L.prevPage, p.prevPage);
-    coding::putLE<std::uint32_t>(out, L.nextPage, p.nextPage);
-    coding::putLE<std::uint32_t>(out, L.tailPage, p.tailPage);
-    coding::putLE<std::uint16_t>(out, L.prefixLength, prefix);
-    out[L.marker] = p.marker;
-
-    std::size_t pos = 0; // from the first entry's start
-    for (std::size_t i = 0; i < p.entries.size(); ++i) {
-        const IndexPageEntry& e = p.entries[i];
-        const std::size_t skip = i == 0 ? 0 : prefix;
-        auto dst = out.subspan(L.firstEntry + pos);
-        std::copy(e.key.begin() + static_cast<std::ptrdiff_t>(skip), e.key.end(), dst.begin());
-        std::size_t at = e.key.size() - skip;
-        coding::putBE<std::uint32_t>(dst, at, (e.dataPage << 8) | e.dataRow);
-        at += kRowPointerSize;
-        if (!p.leaf) {
-            coding::putBE<std::uint32_t>(dst, at, e.childPage);
-            at += kChildSize;
-        }
-        pos += at;
-        out[L.entryMask + pos / 8] |= static_cast<std::uint8_t>(1u << (pos % 8));
-    }
+    encodeEntries({p.leaf, p.owner, p.prevPage, p.nextPage, p.tailPage, p.marker},
+                  refsOf(p.entries), out);
 }
 
 // --- nodes ---
@@ -203,10 +240,6 @@ namespace {
 
 IndexEntry toEntry(const IndexPageEntry& e) {
     return IndexEntry{e.key, RowId{e.dataPage, e.dataRow}, e.childPage};
-}
-
-IndexPageEntry toPageEntry(const IndexEntry& e) {
-    return IndexPageEntry{e.key, e.row.page, static_cast<std::uint8_t>(e.row.row), e.child};
 }
 
 // The last entry in the subtree under `page`.
@@ -253,26 +286,22 @@ IndexNode decodeIndexNode(std::span<const std::uint8_t> page, const std::string&
 }
 
 bool encodeIndexNode(const IndexNode& node, std::uint32_t owner, std::span<std::uint8_t> out) {
-    IndexPage p;
-    p.leaf = node.leaf;
-    p.owner = owner;
-    p.prevPage = node.prev;
-    p.nextPage = node.next;
+    PageFields p{node.leaf, owner, node.prev, node.next, 0, 0};
     std::size_t written = node.entries.size();
     if (!node.leaf && written >= 2) {
         p.tailPage = node.entries.back().child;
         --written;
     }
-    p.entries.reserve(written);
+    // Pages are written by the thousand: the references live on between calls.
+    thread_local std::vector<EntryRef> refs;
+    refs.clear();
     for (std::size_t i = 0; i < written; ++i) {
-        if (node.entries[i].row.row > 0xFF)
-            throw Error("index page: entry " + std::to_string(i) + " points at row " +
-                        std::to_string(node.entries[i].row.row) + ", beyond one byte");
-        p.entries.push_back(toPageEntry(node.entries[i]));
+        const IndexEntry& e = node.entries[i];
+        refs.push_back({e.key, e.row.page, e.row.row, e.child});
     }
-    if (!indexEntriesFit(p.leaf, p.entries))
+    if (entriesSize(p.leaf, refs, nullptr) > kJet4Layout.capacity())
         return false;
-    encodeIndexPage(p, out);
+    encodeEntries(p, refs, out);
     return true;
 }
 
