@@ -206,23 +206,6 @@ bool IndexTree::remove(const std::vector<std::uint8_t>& key, RowId row) {
     return true;
 }
 
-bool IndexTree::containsKey(const std::vector<std::uint8_t>& key) {
-    IndexEntry probe{key, RowId{0, 0}, 0};
-    auto path = descend(probe);
-    std::uint32_t page = path.back().page;
-    IndexNode n = std::move(path.back().node);
-    for (std::size_t hops = 0; hops < 1u << 20; ++hops) {
-        auto it = std::lower_bound(n.entries.begin(), n.entries.end(), probe, entryLess);
-        if (it != n.entries.end())
-            return it->key == key;
-        if (n.next == 0)
-            return false;
-        page = n.next;
-        n = pages_.load(page);
-    }
-    throw Error(what_ + ": the leaf chain loops at page " + std::to_string(page));
-}
-
 std::uint32_t IndexTree::leftmostLeaf() {
     std::uint32_t page = root_;
     for (std::size_t depth = 0; depth <= kMaxDepth; ++depth) {

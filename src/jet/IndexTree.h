@@ -52,8 +52,6 @@ public:
     void insert(const IndexEntry& e);
     // Removes the entry for (key, row); false when there is none.
     bool remove(const std::vector<std::uint8_t>& key, RowId row);
-    // Whether any entry has exactly this key (for unique indexes).
-    bool containsKey(const std::vector<std::uint8_t>& key);
     // All entries in order, walking the leaves left to right.
     std::vector<IndexEntry> entries();
     // Structural problems: order, separators, links, levels. Empty when sound.
