@@ -3,13 +3,18 @@
 #include "jet/Error.h"
 #include "platform/Coding.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -23,9 +28,24 @@
 namespace jet {
 namespace {
 
+#ifdef _WIN32
+// The file calls report through GetLastError, the C runtime's through errno.
+std::string systemError() {
+    const DWORD code = GetLastError();
+    if (code == 0)
+        return std::strerror(errno);
+    char text[256] = {};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == '.'))
+        text[--n] = '\0';
+    return n > 0 ? std::string(text, n) : "system error " + std::to_string(code);
+}
+#else
 std::string systemError() {
     return std::strerror(errno);
 }
+#endif
 
 #ifdef _WIN32
 int openFile(const std::filesystem::path& p, bool write) {
@@ -42,29 +62,36 @@ void unlockFile(int fd) {
 long long fileSize(int fd) {
     return _filelengthi64(fd);
 }
-// Repeats a partial pread/pwrite until all n bytes are moved; false on error or end of file.
+// Windows has no pread/pwrite: ReadFile and WriteFile take the offset in an OVERLAPPED, and
+// are repeated until all n bytes are moved; false on error or end of file.
 template <typename Transfer>
-bool transferAll(std::size_t n, Transfer transfer) {
+bool transferAll(int fd, std::size_t n, long long off, Transfer transfer) {
+    auto h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     std::size_t done = 0;
     while (done < n) {
-        auto r = transfer(done);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
+        OVERLAPPED at{};
+        const auto pos = static_cast<unsigned long long>(off) + done;
+        at.Offset = static_cast<DWORD>(pos);
+        at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
+        DWORD moved = 0;
+        if (!transfer(h, done, chunk, &moved, &at) || moved == 0)
             return false;
-        done += static_cast<std::size_t>(r);
+        done += moved;
     }
     return true;
 }
 bool readAt(int fd, std::uint8_t* buf, std::size_t n, long long off) {
-    return transferAll(n, [&](std::size_t done) {
-        return ::pread(fd, buf + done, n - done, static_cast<off_t>(off + done));
-    });
+    return transferAll(fd, n, off,
+                       [&](HANDLE h, std::size_t done, DWORD chunk, DWORD* moved, OVERLAPPED* at) {
+                           return ReadFile(h, buf + done, chunk, moved, at) != 0;
+                       });
 }
 bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
-    return transferAll(n, [&](std::size_t done) {
-        return ::pwrite(fd, buf + done, n - done, static_cast<off_t>(off + done));
-    });
+    return transferAll(fd, n, off,
+                       [&](HANDLE h, std::size_t done, DWORD chunk, DWORD* moved, OVERLAPPED* at) {
+                           return WriteFile(h, buf + done, chunk, moved, at) != 0;
+                       });
 }
 void closeFile(int fd) {
     _close(fd);
@@ -323,7 +350,10 @@ void PageFile::flush() {
     for (auto& p : lru_)
         if (p->dirty)
             writeBack(*p);
-#ifndef _WIN32
+#ifdef _WIN32
+    if (mode_ == OpenMode::ReadWrite && _commit(fd_) != 0)
+        throw Error(name_ + ": flush failed: " + systemError());
+#else
     if (mode_ == OpenMode::ReadWrite && ::fsync(fd_) != 0)
         throw Error(name_ + ": flush failed: " + systemError());
 #endif
