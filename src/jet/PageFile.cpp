@@ -113,10 +113,12 @@ long long fileSize(int fd) {
         return -1;
     return st.st_size;
 }
-bool readAt(int fd, std::uint8_t* buf, std::size_t n, long long off) {
+// Repeats a partial pread/pwrite until all n bytes are moved; false on error or end of file.
+template <typename Transfer>
+bool transferAll(std::size_t n, Transfer transfer) {
     std::size_t done = 0;
     while (done < n) {
-        auto r = ::pread(fd, buf + done, n - done, static_cast<off_t>(off + done));
+        auto r = transfer(done);
         if (r < 0 && errno == EINTR)
             continue;
         if (r <= 0)
@@ -125,17 +127,15 @@ bool readAt(int fd, std::uint8_t* buf, std::size_t n, long long off) {
     }
     return true;
 }
+bool readAt(int fd, std::uint8_t* buf, std::size_t n, long long off) {
+    return transferAll(n, [&](std::size_t done) {
+        return ::pread(fd, buf + done, n - done, static_cast<off_t>(off + done));
+    });
+}
 bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
-    std::size_t done = 0;
-    while (done < n) {
-        auto r = ::pwrite(fd, buf + done, n - done, static_cast<off_t>(off + done));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        done += static_cast<std::size_t>(r);
-    }
-    return true;
+    return transferAll(n, [&](std::size_t done) {
+        return ::pwrite(fd, buf + done, n - done, static_cast<off_t>(off + done));
+    });
 }
 void closeFile(int fd) {
     ::close(fd);
