@@ -42,8 +42,9 @@ void loadCatalog(DatabaseState& s) {
     };
     std::size_t cId = col(u"Id"), cName = col(u"Name"), cType = col(u"Type"),
                 cFlags = col(u"Flags"), cProps = col(u"LvProp");
-    std::vector<bool> wanted(d.columns.size(), false);
-    wanted[cId] = wanted[cName] = wanted[cType] = wanted[cFlags] = wanted[cProps] = true;
+    std::vector<bool> wanted(d.columns.size(), false), propsOnly(d.columns.size(), false);
+    wanted[cId] = wanted[cName] = wanted[cType] = wanted[cFlags] = true;
+    propsOnly[cProps] = true;
     for (const RowRef& r : msys.scan()) {
         auto v = msys.read(r, &wanted);
         const auto* type = std::get_if<std::int16_t>(&v[cType]);
@@ -57,13 +58,14 @@ void loadCatalog(DatabaseState& s) {
         const auto* flags = std::get_if<std::int32_t>(&v[cFlags]);
         e.flags = flags ? *flags : 0;
         e.system = (static_cast<std::uint32_t>(e.flags) & kSystemFlags) != 0;
-        // The rows read without the properties: a damaged list costs only what it says.
-        if (const auto* props = std::get_if<Binary>(&v[cProps])) {
-            try {
-                e.requiredColumns = requiredColumns(parseProperties(*props));
-            } catch (const Error& err) {
-                e.propertyProblem = err.what();
-            }
+        // Read apart: the rows read without the properties, so a damaged list (or the pages it
+        // is stored on) costs only what it says.
+        try {
+            auto props = msys.read(r, &propsOnly);
+            if (const auto* list = std::get_if<Binary>(&props[cProps]))
+                e.requiredColumns = requiredColumns(parseProperties(*list));
+        } catch (const Error& err) {
+            e.propertyProblem = err.what();
         }
         if (e.tdefPage == 0 || e.tdefPage >= f.pageCount())
             throw Error(f.name() + ": the catalogue places table '" + utf8(e.name) + "' on page " +
