@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 

@@ -19,6 +19,10 @@
 
 #include <cstdio>
 #include <fstream>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -74,6 +78,12 @@ std::vector<std::string> splitTabs(const std::string& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The TSV is the same bytes on every system: lines end in LF (a CR before it is taken off
+    // on import), and no Ctrl-Z ends the input early.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
     if (argc < 3)
         return usage();
     std::string cmd = argv[1];
