@@ -175,6 +175,10 @@ struct Recordset::Impl {
     std::shared_ptr<DatabaseState> db;
     Table* table = nullptr;
     std::vector<RowRef> rows;
+    // Rows deleted through this recordset stay in `rows`, marked: taking them out would move
+    // every row after them, once per delete.
+    std::vector<bool> gone;
+    std::size_t goneCount = 0;
     std::size_t pos = 0;
     bool deletedHere = false; // the current row was deleted
     mutable std::vector<Value> cache;
@@ -185,6 +189,14 @@ struct Recordset::Impl {
     std::size_t lastColumn = static_cast<std::size_t>(-1); // the column a name last found
     bool noMatch = false;
     bool open = true;
+
+    bool isGone(std::size_t i) const { return i < gone.size() && gone[i]; }
+    // The first row at or after i that is not deleted (rows.size() when none is).
+    std::size_t live(std::size_t i) const {
+        while (i < rows.size() && isGone(i))
+            ++i;
+        return i;
+    }
 
     Table& t() {
         if (!open)
@@ -239,27 +251,21 @@ Recordset Database::OpenRecordset(std::u16string_view source) {
 long Recordset::RecordCount() const {
     if (!impl_ || !impl_->open)
         throw Error("the recordset is closed");
-    return static_cast<long>(impl_->rows.size());
+    return static_cast<long>(impl_->rows.size() - impl_->goneCount);
 }
 
 void Recordset::MoveFirst() {
     impl_->t();
-    impl_->pos = 0;
+    impl_->pos = impl_->live(0);
     impl_->cached = false;
     impl_->deletedHere = false;
 }
 
 void Recordset::MoveNext() {
     impl_->t();
-    // After Delete the next row has moved up into the current position.
-    if (impl_->deletedHere) {
-        impl_->deletedHere = false;
-        impl_->cached = false;
-        return;
-    }
-    if (impl_->pos >= impl_->rows.size())
+    if (!impl_->deletedHere && impl_->pos >= impl_->rows.size())
         throw Error("table '" + impl_->name() + "': MoveNext past the end of the recordset");
-    ++impl_->pos;
+    impl_->pos = impl_->live(impl_->pos + 1);
     impl_->deletedHere = false;
     impl_->cached = false;
 }
@@ -271,7 +277,7 @@ bool Recordset::Eof() const {
 }
 
 bool Recordset::Bof() const {
-    return Eof() && impl_->rows.empty();
+    return Eof() && RecordCount() == 0;
 }
 
 const TableDef& Recordset::Definition() const {
@@ -356,7 +362,7 @@ bool findFrom(Recordset::Impl& m, std::size_t start, std::u16string_view criteri
                         utf8(criteria) + "')");
         cols.push_back(static_cast<std::size_t>(cd - t.def().columns.data()));
     }
-    for (std::size_t i = start; i < m.rows.size(); ++i) {
+    for (std::size_t i = m.live(start); i < m.rows.size(); i = m.live(i + 1)) {
         auto v = t.read(m.rows[i]);
         bool ok = true;
         for (std::size_t k = 0; k < conds.size() && ok; ++k)
@@ -380,8 +386,7 @@ bool Recordset::FindFirst(std::u16string_view criteria) {
 }
 
 bool Recordset::FindNext(std::u16string_view criteria) {
-    std::size_t start = impl_->deletedHere ? impl_->pos : impl_->pos + 1;
-    return findFrom(*impl_, start, criteria);
+    return findFrom(*impl_, impl_->pos + 1, criteria);
 }
 
 bool Recordset::NoMatch() const {
@@ -396,7 +401,10 @@ void Recordset::Delete() {
     if (m.deletedHere || m.pos >= m.rows.size())
         throw Error("table '" + m.name() + "': no current row to delete");
     deleteRow(t, m.rows[m.pos]);
-    m.rows.erase(m.rows.begin() + static_cast<std::ptrdiff_t>(m.pos));
+    if (m.gone.size() < m.rows.size())
+        m.gone.resize(m.rows.size(), false);
+    m.gone[m.pos] = true;
+    ++m.goneCount;
     m.deletedHere = true;
     m.cached = false;
 }

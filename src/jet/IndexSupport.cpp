@@ -163,6 +163,13 @@ std::size_t gatheredEntries(const Table& t) {
     return n;
 }
 
+std::size_t gatheredRemovals(const Table& t) {
+    std::size_t n = 0;
+    for (const PendingIndex& p : t.pendingIndexes)
+        n += p.removed.size();
+    return n;
+}
+
 PendingIndex& pendingFor(Table& t, std::size_t i) {
     if (t.pendingIndexes.size() != t.def().realIndexes.size())
         t.pendingIndexes.resize(t.def().realIndexes.size());
@@ -596,6 +603,9 @@ std::int64_t mergeIntoLeaves(Table& t, std::size_t i, std::vector<IndexEntry>&& 
 } // namespace
 
 IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
+    // Removals gathered so far reach the pages first: the lookups below read them.
+    if (gatheredRemovals(t) > 0)
+        flushIndexes(t);
     const TableDef& d = t.def();
     IndexKeys keys(d.realIndexes.size());
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
@@ -626,6 +636,9 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
 }
 
 void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
+    // Removals and additions are never gathered together.
+    if (gatheredRemovals(t) > 0)
+        flushIndexes(t);
     const TableDef& d = t.def();
     for (std::size_t i = 0; i < keys.size(); ++i) {
         auto& key = keys[i];
@@ -651,26 +664,59 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     addToIndexes(t, at, std::move(keys));
 }
 
+namespace {
+
+// Takes gathered removals off the pages: a few one by one, down the tree; many in one pass over
+// all the entries and a fresh layout, which also recounts the distinct keys. A removal whose
+// entry is not on the pages has nothing to take away (the index already lacks it).
+void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) {
+    constexpr std::size_t kFew = 32;
+    std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
+    FileIndexPages pages(t, i);
+    if (removed.size() <= kFew) {
+        IndexTree tree = treeOf(t, i, pages);
+        for (const IndexEntry& e : removed) {
+            // The last entry of its key gone: one distinct key fewer.
+            if (tree.remove(e.key, e.row) && distinct > 0 && !treeHoldsKey(t, i, e.key))
+                --distinct;
+        }
+        return;
+    }
+    sortEntries(removed);
+    std::vector<IndexEntry> all = treeOf(t, i, pages).entries();
+    std::vector<IndexEntry> kept;
+    kept.reserve(all.size() - std::min(all.size(), removed.size()));
+    auto gone = removed.cbegin();
+    for (IndexEntry& e : all) {
+        while (gone != removed.cend() && entryLess(*gone, e))
+            ++gone;
+        if (gone != removed.cend() && gone->key == e.key && gone->row == e.row) {
+            ++gone;
+            continue;
+        }
+        kept.push_back(std::move(e));
+    }
+    distinct = distinctKeys(kept, nullptr);
+    rebuildTree(t, i, std::move(kept));
+}
+
+} // namespace
+
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     const TableDef& d = t.def();
-    // Gathered entries are written first, so the row's entries are all on the pages.
+    // Gathered entries are written first: removals are gathered apart from them.
     if (gatheredEntries(t) > 0)
         flushIndexes(t);
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
         auto key = indexedKey(d, i, row);
         if (!key)
             continue;
-        pendingFor(t, i).changed = true;
-        FileIndexPages pages(t, i);
-        if (!treeOf(t, i, pages).remove(*key, at))
-            throw Error(indexWhere(t, i) + ": no entry for the row at page " +
-                        std::to_string(at.page) + ", row " + std::to_string(at.row));
-        // The last entry of its key gone: one distinct key fewer (gathered entries with the same
-        // key are counted when they are written).
-        std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
-        if (distinct > 0 && !treeHoldsKey(t, i, *key))
-            --distinct;
+        PendingIndex& p = pendingFor(t, i);
+        p.removed.push_back(IndexEntry{std::move(*key), at, 0});
+        p.changed = true;
     }
+    if (gatheredRemovals(t) >= t.pendingLimit)
+        flushIndexes(t);
 }
 
 void flushIndexes(Table& t) {
@@ -679,6 +725,8 @@ void flushIndexes(Table& t) {
         if (!p.changed)
             continue;
         std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
+        if (!p.removed.empty())
+            removeGathered(t, i, std::move(p.removed));
         if (!p.added.empty()) {
             sortEntries(p.added);
             auto dup = std::adjacent_find(p.added.begin(), p.added.end(),

@@ -4,11 +4,13 @@
 // of the table's rows, in Access's key order and encoding: an index that misses a row, or keeps
 // a deleted one, makes Access report the database as corrupt.
 //
-// Deletes change the index pages at once. Inserts are gathered per index (Table::pendingIndexes)
-// and written by flushIndexes, which merges them with the entries on the pages and lays the
-// whole tree out afresh, its pages filled as Access's compaction fills them: appending many rows
-// then costs one pass over each index instead of a descent, a decode and a split per row. The
-// gathered entries are bounded; the database flushes them before it closes.
+// Inserts and deletes are gathered per index (Table::pendingIndexes), never both at once, and
+// written by flushIndexes. Gathered inserts are merged into the leaves that receive them, the
+// levels above laid out afresh; gathered deletes, when there are many, take one pass over the
+// entries and a fresh layout of the tree, its pages filled as Access's compaction fills them; a
+// few go down the tree one by one. Appending or emptying a table then costs a pass over each
+// index instead of a descent, a decode and a rewrite per row. What is gathered is bounded; the
+// database flushes it before it closes.
 #pragma once
 
 #include "jet/IndexTree.h"
@@ -64,8 +66,8 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys);
 void addToIndexes(Table& t, RowId at, const std::vector<Value>& row);
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row);
 
-// Writes the gathered entries to the index pages, and each changed index's count of distinct
-// keys to the table definition.
+// Writes the gathered inserts or deletes to the index pages, and each changed index's count of
+// distinct keys to the table definition.
 void flushIndexes(Table& t);
 
 // Each index holds exactly the table's rows, in key order, in a sound tree. Jet 3 indexes are

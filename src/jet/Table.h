@@ -27,6 +27,7 @@ static_assert(std::is_nothrow_move_constructible_v<IndexEntry>,
               "growing the list must move the entries' keys, not copy them");
 struct PendingIndex {
     std::vector<IndexEntry> added;
+    std::vector<IndexEntry> removed; // never gathered together with `added`
     std::unordered_set<std::string_view> keys;
     bool changed = false; // the index differs from its pages' last rebuild
     // No key on the pages is above this (empty: the pages hold none; none: not known). Deletes
@@ -64,7 +65,7 @@ public:
 
     // Index entries not yet on the index pages, one slot per real index; IndexSupport's.
     std::vector<PendingIndex> pendingIndexes;
-    std::size_t pendingLimit = 120000; // entries gathered before they are written
+    std::size_t pendingLimit = 120000; // entries (or removals) gathered before they are written
     // Pages the last row and each column's last long value went to (0: none yet); Write's.
     std::uint32_t rowHint = 0;
     std::map<std::uint16_t, std::uint32_t> longValueHints;

@@ -4,6 +4,8 @@
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/Query.h"
+#include "sample/SampleDatabases.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +161,39 @@ TEST(JetQueryParse, MatchingFollowsAccessComparison) {
     EXPECT_TRUE(matches(true, std::int32_t{-1}));
     EXPECT_FALSE(matches(Null{}, std::int32_t{0}));
     EXPECT_FALSE(matches(std::u16string(u"12a"), std::int32_t{12}));
+}
+
+// Deleting through a recordset: the deleted row leaves the navigation, the search goes on after
+// it, and the counts follow.
+TEST(JetRecordset, DeletedRowsLeaveNavigationSearchAndCount) {
+    testsupport::TempDir tmp;
+    const fs::path file = tmp / "sysrestore.mdb";
+    sample::writeCatalogue(file, 2026, 12); // two backups on 12/1, one on 11/28
+    auto db = Database::OpenDatabase(file);
+    auto rs = db.OpenRecordset("tblFileInformation");
+    const std::vector<int> all = ids(rs);
+    ASSERT_EQ(all.size(), 3u);
+
+    ASSERT_TRUE(rs.FindFirst(u"[fldBackupDay]=1"));
+    const int first = std::get<std::int32_t>(rs["fldAutoNum"].value());
+    rs.Delete();
+    EXPECT_EQ(rs.RecordCount(), 2);
+    ASSERT_TRUE(rs.FindNext(u"[fldBackupDay]=1")) << "the other backup of that day";
+    EXPECT_NE(std::get<std::int32_t>(rs["fldAutoNum"].value()), first);
+    rs.Delete();
+    EXPECT_FALSE(rs.FindFirst(u"[fldBackupDay]=1"));
+    EXPECT_TRUE(rs.NoMatch());
+
+    EXPECT_EQ(ids(rs).size(), 1u);
+    rs.MoveFirst();
+    rs.Delete();
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_TRUE(rs.Bof());
+    EXPECT_EQ(rs.RecordCount(), 0);
+    db.Close();
+    auto again = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    EXPECT_EQ(again.OpenRecordset("tblFileInformation").RecordCount(), 0);
 }
 
 } // namespace
