@@ -666,9 +666,55 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
 
 namespace {
 
-// Takes gathered removals off the pages: a few one by one, down the tree; many in one pass over
-// all the entries and a fresh layout, which also recounts the distinct keys. A removal whose
-// entry is not on the pages has nothing to take away (the index already lacks it).
+// Entries of `entries` (in order) less those of `removed` (in order); a removal with no entry
+// has nothing to take away.
+std::vector<IndexEntry> withoutRemoved(std::vector<IndexEntry>&& entries,
+                                       std::span<const IndexEntry> removed) {
+    std::vector<IndexEntry> kept;
+    kept.reserve(entries.size());
+    auto gone = removed.begin();
+    for (IndexEntry& e : entries) {
+        while (gone != removed.end() && entryLess(*gone, e))
+            ++gone;
+        if (gone != removed.end() && gone->key == e.key && gone->row == e.row) {
+            ++gone;
+            continue;
+        }
+        kept.push_back(std::move(e));
+    }
+    return kept;
+}
+
+// The count of distinct keys, walking the leaves from the first: one page at a time.
+std::uint32_t countDistinctKeys(Table& t, std::size_t i, FileIndexPages& pages) {
+    IndexNode node = pages.load(t.def().realIndexes[i].firstPage);
+    for (std::size_t depth = 0; !node.leaf; ++depth) {
+        if (node.entries.empty() || depth > 32)
+            throw Error(indexWhere(t, i) + ": an intermediate page without children");
+        node = pages.load(node.entries.front().child);
+    }
+    std::uint32_t n = 0;
+    const std::vector<std::uint8_t>* last = nullptr;
+    std::vector<std::uint8_t> lastOfPage;
+    for (std::size_t hops = 0;; ++hops) {
+        for (const IndexEntry& e : node.entries) {
+            n += !last || e.key != *last;
+            last = &e.key;
+        }
+        if (node.next == 0 || hops > (1u << 24))
+            return n;
+        if (last) {
+            lastOfPage = *last;
+            last = &lastOfPage;
+        }
+        node = pages.load(node.next);
+    }
+}
+
+// Takes gathered removals off the pages: a few one by one, down the tree; many leaf by leaf,
+// rewriting only the leaves that lose entries (dropping those left empty) and laying the levels
+// above out afresh, then recounting the distinct keys. A removal whose entry is not on the pages
+// has nothing to take away (the index already lacks it).
 void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) {
     constexpr std::size_t kFew = 32;
     std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
@@ -683,21 +729,60 @@ void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) 
         return;
     }
     sortEntries(removed);
-    std::vector<IndexEntry> all = treeOf(t, i, pages).entries();
-    std::vector<IndexEntry> kept;
-    kept.reserve(all.size() - std::min(all.size(), removed.size()));
-    auto gone = removed.cbegin();
-    for (IndexEntry& e : all) {
-        while (gone != removed.cend() && entryLess(*gone, e))
-            ++gone;
-        if (gone != removed.cend() && gone->key == e.key && gone->row == e.row) {
-            ++gone;
+    std::vector<IndexEntry> leaves;
+    std::vector<std::uint32_t> upper;
+    if (!leafLevel(t, i, pages, leaves, upper)) {
+        // One leaf, the root.
+        std::vector<IndexEntry> kept =
+            withoutRemoved(pages.load(t.def().realIndexes[i].firstPage).entries, removed);
+        distinct = distinctKeys(kept, nullptr);
+        rebuildTree(t, i, std::move(kept));
+        return;
+    }
+    PageFile& f = t.file();
+    const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
+    std::vector<IndexEntry> out; // the new leaf level, as the level above will list it
+    auto it = removed.cbegin();
+    for (std::size_t k = 0; k < leaves.size(); ++k) {
+        IndexEntry& leaf = leaves[k];
+        const bool lastLeaf = k + 1 == leaves.size();
+        const std::uint32_t prev = out.empty() ? 0 : out.back().child;
+        const std::uint32_t next = lastLeaf ? 0 : leaves[k + 1].child;
+        auto from = it;
+        while (it != removed.cend() && (lastLeaf || !entryLess(leaf, *it)))
+            ++it;
+        if (from == it) {
+            // Untouched, but the leaf before it may have gone.
+            if (k > 0 && prev != leaves[k - 1].child)
+                coding::putLE<std::uint32_t>(f.writablePage(leaf.child)->mut(), L.prevPage, prev);
+            out.push_back(std::move(leaf));
             continue;
         }
-        kept.push_back(std::move(e));
+        IndexNode node = pages.load(leaf.child);
+        node.entries =
+            withoutRemoved(std::move(node.entries), std::span<const IndexEntry>(&*from, it - from));
+        if (node.entries.empty()) {
+            // The leaf leaves the tree; the one before it now leads to the one after.
+            pages.release(leaf.child);
+            if (!out.empty())
+                coding::putLE<std::uint32_t>(f.writablePage(out.back().child)->mut(), L.nextPage,
+                                             next);
+            continue;
+        }
+        node.prev = prev;
+        node.next = next;
+        pages.store(leaf.child, node);
+        IndexEntry sep = std::move(node.entries.back());
+        sep.child = leaf.child;
+        out.push_back(std::move(sep));
     }
-    distinct = distinctKeys(kept, nullptr);
-    rebuildTree(t, i, std::move(kept));
+    upper.erase(upper.begin()); // the root stays
+    std::reverse(upper.begin(), upper.end());
+    if (out.empty())
+        layOutLevels(t, i, pages, packNodes({}, true), upper); // an empty tree: one empty leaf
+    else
+        layOutLevels(t, i, pages, packNodes(std::move(out), false), upper);
+    distinct = countDistinctKeys(t, i, pages);
 }
 
 } // namespace

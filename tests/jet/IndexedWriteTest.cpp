@@ -184,6 +184,39 @@ TEST_F(IndexedWriteCreated, EmptyInsertDeleteInsertKeepsEveryIndexExact) {
     emptyInsertDeleteInsert();
 }
 
+// A run of neighbouring keys deleted at once empties whole leaves of the primary key, which
+// leave the tree; the leaves around them are linked up again.
+TEST_F(IndexedWriteCreated, DeletingARunOfKeysDropsWholeLeaves) {
+    {
+        auto db = Database::OpenDatabase(file);
+        auto rs = db.OpenRecordset("Active_Employees");
+        for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+            rs.Delete();
+        db.Close();
+    }
+    insert(3000, 1000000);
+    {
+        auto db = Database::OpenDatabase(file);
+        auto rs = db.OpenRecordset("SELECT * FROM Active_Employees");
+        for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+            const std::int32_t id = std::get<std::int32_t>(rs["Employee_ID"].value());
+            if (id < 1000 || id > 2000)
+                continue;
+            auto text = [&](const char* c) {
+                Value v = rs[c].value();
+                return isNull(v) ? std::u16string() : std::get<std::u16string>(v);
+            };
+            model.erase(
+                model.find(line({id, text("Last_Name"), text("First_Name"), text("Social")})));
+            rs.Delete();
+        }
+        db.Close();
+    }
+    verify("ids 1000 to 2000 deleted");
+    insert(500, 1000000);
+    verify("500 more");
+}
+
 TEST_F(IndexedWrite, UniqueKeysAreRefusedWhetherGatheredOrOnThePages) {
     auto db = Database::OpenDatabase(file);
     auto rs = db.OpenRecordset("Active_Employees");
