@@ -553,50 +553,76 @@ void rebuildTree(Table& t, std::size_t i, std::vector<IndexEntry>&& entries) {
     layOutLevels(t, i, pages, packNodes(std::move(entries), true), spare);
 }
 
-// Writes the gathered entries of a tree whose root is an intermediate page: only the leaves
-// that receive entries are rewritten (split as needed), the levels above are laid out afresh.
-// Returns the change in the count of distinct keys.
-std::int64_t mergeIntoLeaves(Table& t, std::size_t i, std::vector<IndexEntry>&& added,
-                             std::vector<IndexEntry>&& leaves, std::vector<std::uint32_t> upper) {
+// One leaf that changes, for rewriteLeaves: its separator in the level above, its neighbours'
+// pages (0: none), and the run of changes that falls in it.
+struct LeafChange {
+    const IndexEntry& leaf;
+    std::uint32_t prev, next;
+    std::vector<IndexEntry>::iterator from, to;
+};
+
+// Walks the leaf level of a tree whose root is an intermediate page, handing each leaf the run
+// of `changes` (in order) that falls in it: entries up to the leaf's last, the last leaf the
+// rest. Untouched leaves stay as they are (their link back corrected when the leaf before them
+// split or went); `rewrite` stores what becomes of a touched leaf and appends the separators of
+// its pages to the new leaf level. The levels above are then laid out afresh over that level.
+template <typename Rewrite>
+void rewriteLeaves(Table& t, std::size_t i, FileIndexPages& pages, std::vector<IndexEntry>& changes,
+                   std::vector<IndexEntry>&& leaves, std::vector<std::uint32_t> upper,
+                   Rewrite rewrite) {
     PageFile& f = t.file();
     const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
-    FileIndexPages pages(t, i);
     std::vector<IndexEntry> out; // the new leaf level, as the level above will list it
     out.reserve(leaves.size());
-    std::int64_t delta = 0;
-    auto it = added.begin();
+    auto it = changes.begin();
     for (std::size_t k = 0; k < leaves.size(); ++k) {
         IndexEntry& leaf = leaves[k];
         const bool lastLeaf = k + 1 == leaves.size();
         const std::uint32_t prev = out.empty() ? 0 : out.back().child;
         auto from = it;
-        // Entries up to the leaf's last go into it; the last leaf takes the rest.
-        while (it != added.end() && (lastLeaf || !entryLess(leaf, *it)))
+        while (it != changes.end() && (lastLeaf || !entryLess(leaf, *it)))
             ++it;
         if (from == it) {
-            // Untouched, but its left neighbour may have split.
             if (k > 0 && prev != leaves[k - 1].child)
                 coding::putLE<std::uint32_t>(f.writablePage(leaf.child)->mut(), L.prevPage, prev);
             out.push_back(std::move(leaf));
             continue;
         }
-        IndexNode node = pages.load(leaf.child);
-        // The last key of the leaf before, as it now stands.
-        const std::vector<std::uint8_t>* before = out.empty() ? nullptr : &out.back().key;
-        delta -= distinctKeys(node.entries, before);
-        std::vector<IndexEntry> merged = mergeEntries(
-            std::move(node.entries), std::make_move_iterator(from), std::make_move_iterator(it));
-        delta += distinctKeys(merged, before);
-        std::vector<IndexNode> group = packNodes(std::move(merged), true);
-        std::vector<std::uint32_t> at(group.size());
-        at[0] = leaf.child;
-        for (std::size_t g = 1; g < group.size(); ++g)
-            at[g] = pages.allocate();
-        storeLinked(pages, group, at, prev, lastLeaf ? 0 : leaves[k + 1].child, out);
+        rewrite(LeafChange{leaf, prev, lastLeaf ? 0 : leaves[k + 1].child, from, it}, out);
     }
     upper.erase(upper.begin()); // the root stays
     std::reverse(upper.begin(), upper.end());
-    layOutLevels(t, i, pages, packNodes(std::move(out), false), upper);
+    if (out.empty())
+        layOutLevels(t, i, pages, packNodes({}, true), upper); // an empty tree: one empty leaf
+    else
+        layOutLevels(t, i, pages, packNodes(std::move(out), false), upper);
+}
+
+// Writes the gathered entries of a tree whose root is an intermediate page: only the leaves
+// that receive entries are rewritten (split as needed). Returns the change in the count of
+// distinct keys.
+std::int64_t mergeIntoLeaves(Table& t, std::size_t i, std::vector<IndexEntry>&& added,
+                             std::vector<IndexEntry>&& leaves, std::vector<std::uint32_t> upper) {
+    FileIndexPages pages(t, i);
+    std::int64_t delta = 0;
+    rewriteLeaves(t, i, pages, added, std::move(leaves), std::move(upper),
+                  [&](const LeafChange& c, std::vector<IndexEntry>& out) {
+                      IndexNode node = pages.load(c.leaf.child);
+                      // The last key of the leaf before, as it now stands.
+                      const std::vector<std::uint8_t>* before =
+                          out.empty() ? nullptr : &out.back().key;
+                      delta -= distinctKeys(node.entries, before);
+                      std::vector<IndexEntry> merged =
+                          mergeEntries(std::move(node.entries), std::make_move_iterator(c.from),
+                                       std::make_move_iterator(c.to));
+                      delta += distinctKeys(merged, before);
+                      std::vector<IndexNode> group = packNodes(std::move(merged), true);
+                      std::vector<std::uint32_t> at(group.size());
+                      at[0] = c.leaf.child;
+                      for (std::size_t g = 1; g < group.size(); ++g)
+                          at[g] = pages.allocate();
+                      storeLinked(pages, group, at, c.prev, c.next, out);
+                  });
     return delta;
 }
 
@@ -741,47 +767,27 @@ void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) 
     }
     PageFile& f = t.file();
     const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
-    std::vector<IndexEntry> out; // the new leaf level, as the level above will list it
-    auto it = removed.cbegin();
-    for (std::size_t k = 0; k < leaves.size(); ++k) {
-        IndexEntry& leaf = leaves[k];
-        const bool lastLeaf = k + 1 == leaves.size();
-        const std::uint32_t prev = out.empty() ? 0 : out.back().child;
-        const std::uint32_t next = lastLeaf ? 0 : leaves[k + 1].child;
-        auto from = it;
-        while (it != removed.cend() && (lastLeaf || !entryLess(leaf, *it)))
-            ++it;
-        if (from == it) {
-            // Untouched, but the leaf before it may have gone.
-            if (k > 0 && prev != leaves[k - 1].child)
-                coding::putLE<std::uint32_t>(f.writablePage(leaf.child)->mut(), L.prevPage, prev);
-            out.push_back(std::move(leaf));
-            continue;
-        }
-        IndexNode node = pages.load(leaf.child);
-        node.entries =
-            withoutRemoved(std::move(node.entries), std::span<const IndexEntry>(&*from, it - from));
-        if (node.entries.empty()) {
-            // The leaf leaves the tree; the one before it now leads to the one after.
-            pages.release(leaf.child);
-            if (!out.empty())
-                coding::putLE<std::uint32_t>(f.writablePage(out.back().child)->mut(), L.nextPage,
-                                             next);
-            continue;
-        }
-        node.prev = prev;
-        node.next = next;
-        pages.store(leaf.child, node);
-        IndexEntry sep = std::move(node.entries.back());
-        sep.child = leaf.child;
-        out.push_back(std::move(sep));
-    }
-    upper.erase(upper.begin()); // the root stays
-    std::reverse(upper.begin(), upper.end());
-    if (out.empty())
-        layOutLevels(t, i, pages, packNodes({}, true), upper); // an empty tree: one empty leaf
-    else
-        layOutLevels(t, i, pages, packNodes(std::move(out), false), upper);
+    rewriteLeaves(t, i, pages, removed, std::move(leaves), std::move(upper),
+                  [&](const LeafChange& c, std::vector<IndexEntry>& out) {
+                      IndexNode node = pages.load(c.leaf.child);
+                      node.entries =
+                          withoutRemoved(std::move(node.entries),
+                                         std::span<const IndexEntry>(&*c.from, c.to - c.from));
+                      if (node.entries.empty()) {
+                          // The leaf leaves the tree; the one before it now leads to the one after.
+                          pages.release(c.leaf.child);
+                          if (!out.empty())
+                              coding::putLE<std::uint32_t>(f.writablePage(out.back().child)->mut(),
+                                                           L.nextPage, c.next);
+                          return;
+                      }
+                      node.prev = c.prev;
+                      node.next = c.next;
+                      pages.store(c.leaf.child, node);
+                      IndexEntry sep = std::move(node.entries.back());
+                      sep.child = c.leaf.child;
+                      out.push_back(std::move(sep));
+                  });
     distinct = countDistinctKeys(t, i, pages);
 }
 
