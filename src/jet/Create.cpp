@@ -7,6 +7,7 @@
 #include "jet/PageFile.h"
 #include "jet/Properties.h"
 #include "jet/TableDefWriter.h"
+#include "jet/Text.h"
 #include "jet/UsageMap.h"
 #include "jet/Write.h"
 #include "platform/Coding.h"
@@ -506,12 +507,10 @@ TableDef userTableDef(const NewTable& n) {
 // The database's own properties: the version of Access whose file format it has, which readers
 // use to tell an Access 2000 file from a 2002-2003 one.
 Value databaseProperties() {
-    Binary version;
-    for (char16_t c : std::u16string_view(u"08.50")) {
-        version.push_back(static_cast<std::uint8_t>(c));
-        version.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return encodeProperties({{u"", false, {{u"AccessVersion", ColumnType::Text, false, version}}}});
+    return encodeProperties(
+        {{u"",
+          false,
+          {{u"AccessVersion", ColumnType::Text, false, encodeText(u"08.50", true, false)}}}});
 }
 
 // The properties Access keeps for the table: "Required" on the columns that refuse Null, under

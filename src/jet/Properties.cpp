@@ -2,6 +2,7 @@
 
 #include "jet/Error.h"
 #include "jet/TableDef.h"
+#include "jet/Text.h"
 #include "platform/Coding.h"
 
 #include <algorithm>
@@ -38,16 +39,9 @@ private:
     std::size_t at_ = 0;
 };
 
+// Names are stored as texts in rows are: UTF-16LE (Jet 4), code page 1252 (Jet 3).
 std::u16string nameText(std::span<const std::uint8_t> bytes, bool jet4) {
-    std::u16string out;
-    if (jet4) {
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-            out += static_cast<char16_t>(coding::getU16(bytes, i));
-    } else {
-        for (std::uint8_t b : bytes) // the code page's letters as Latin-1: names are ASCII
-            out += static_cast<char16_t>(b);
-    }
-    return out;
+    return decodeText(bytes, jet4, "a name in the property list");
 }
 
 void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
@@ -62,8 +56,7 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 
 void putText(std::vector<std::uint8_t>& out, std::u16string_view text) {
     put16(out, static_cast<std::uint16_t>(2 * text.size()));
-    for (char16_t c : text)
-        put16(out, c);
+    appendEncodedText(text, true, false, out);
 }
 
 // Fills in the u32 length of a chunk or block that starts at `start`.
