@@ -4,9 +4,7 @@
 // For each size: records per second, the batch's peak memory, and the time of a plain copy of
 // the finished database for comparison.
 #include "formats/FieldCatalogue.h"
-#include "hostdata/AccountList.h"
-#include "hostdata/NewInsStructure.h"
-#include "platform/RecordFile.h"
+#include "sample/SampleDatabases.h"
 
 #include <chrono>
 #include <cstdio>
@@ -26,26 +24,8 @@ double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-void writeRecord(const fs::path& file, std::uint32_t length, const records::Record& r) {
-    records::RecordFile f(file, length, records::RecordFile::Mode::ReadWrite);
-    f.write(1, r);
-    f.close();
-}
-
 void writeHost(const fs::path& host, const fs::path& templateFile) {
-    fs::create_directories(host / "ACME");
-    hostdata::AccountRecord account;
-    account.folder = "ACME\\";
-    account.company = "Acme";
-    writeRecord(host / "Account.dat", hostdata::AccountRecord::kLength, account.encode());
-    hostdata::CompanyRecord company;
-    company.name = "Acme";
-    writeRecord(host / "ACME" / "COMPANY.DAT", hostdata::CompanyRecord::kLength, company.encode());
-    hostdata::InsurancePlanRecord plan;
-    plan.header.insurerId = 1;
-    plan.header.companyName = "Blue Valley Health";
-    writeRecord(host / "ACME" / "INSPLAN.DAT", hostdata::InsurancePlanRecord::kLength,
-                plan.encode());
+    sample::writeOneAccount(host);
     fs::copy_file(templateFile, host / "BRANDMDB.MDB", fs::copy_options::overwrite_existing);
 }
 

@@ -1,8 +1,11 @@
 #include "sample/SampleDatabases.h"
 
+#include "hostdata/AccountList.h"
+#include "hostdata/NewInsStructure.h"
 #include "jet/Create.h"
 #include "jet/Error.h"
 #include "jet/SchemaSql.h"
+#include "platform/RecordFile.h"
 
 #include <fstream>
 #include <iterator>
@@ -88,6 +91,26 @@ void writeTemplate(const fs::path& file) {
          {{"Title", text("Welcome")}, {"Body", text("Dear member, welcome.")}, {"Active", true}},
          {{"Title", text("Termination")}, {"Body", text("Dear member, ...")}, {"Active", false}}});
     db.Close();
+}
+
+void writeOneAccount(const fs::path& host) {
+    auto write = [](const fs::path& file, std::uint32_t length, const records::Record& r) {
+        records::RecordFile f(file, length, records::RecordFile::Mode::ReadWrite);
+        f.write(1, r);
+        f.close();
+    };
+    fs::create_directories(host / "ACME");
+    hostdata::AccountRecord account;
+    account.folder = "ACME\\";
+    account.company = "Acme";
+    write(host / "Account.dat", hostdata::AccountRecord::kLength, account.encode());
+    hostdata::CompanyRecord company;
+    company.name = "Acme";
+    write(host / "ACME" / "COMPANY.DAT", hostdata::CompanyRecord::kLength, company.encode());
+    hostdata::InsurancePlanRecord plan;
+    plan.header.insurerId = 1;
+    plan.header.companyName = "Blue Valley Health";
+    write(host / "ACME" / "INSPLAN.DAT", hostdata::InsurancePlanRecord::kLength, plan.encode());
 }
 
 void writeCatalogue(const fs::path& file, int year, int month) {

@@ -24,6 +24,11 @@ void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows)
 // import empties, and two letter templates in the table it leaves alone.
 void writeTemplate(const std::filesystem::path& file);
 
+// The smallest host folder an import needs besides its template: an account list with the one
+// account "Acme" in ACME\, its company file and a plan file with one plan (insurer 1, "Blue
+// Valley Health").
+void writeOneAccount(const std::filesystem::path& host);
+
 // A backup catalogue with two backups on the 1st of the given month and one on the 28th of
 // the month before.
 void writeCatalogue(const std::filesystem::path& file, int year, int month);

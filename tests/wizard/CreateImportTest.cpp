@@ -1,10 +1,7 @@
 // The wizard walked from the structure to Create: the database made, the records imported, the
 // message shown and the log opened.
 #include "formats/frmTab.h"
-#include "hostdata/AccountList.h"
-#include "hostdata/NewInsStructure.h"
 #include "jet/Database.h"
-#include "platform/RecordFile.h"
 #include "sample/SampleDatabases.h"
 #include "support/WindowTest.h"
 #include "wizard/CompanyChoice.h"
@@ -26,18 +23,7 @@ class CreateImportTest : public testsupport::WindowTest {
 protected:
     void SetUp() override {
         sample::writeTemplate(host / "BRANDMDB.MDB");
-        std::filesystem::create_directories(host / "ACME");
-        hostdata::AccountRecord account;
-        account.folder = "ACME\\";
-        account.company = "Acme";
-        write(host / "Account.dat", hostdata::AccountRecord::kLength, account.encode());
-        hostdata::CompanyRecord company;
-        company.name = "Acme";
-        write(host / "ACME" / "COMPANY.DAT", hostdata::CompanyRecord::kLength, company.encode());
-        hostdata::InsurancePlanRecord plan;
-        plan.header.insurerId = 1;
-        plan.header.companyName = "Blue Valley Health";
-        write(host / "ACME" / "INSPLAN.DAT", hostdata::InsurancePlanRecord::kLength, plan.encode());
+        sample::writeOneAccount(host.path());
 
         auto& s = context.session;
         s.AppDir = host.withSlash();
@@ -50,13 +36,6 @@ protected:
                           "Social Security Number",
                           "Date of Birth",
                           "  Child #1 Name"};
-    }
-
-    static void write(const std::filesystem::path& file, std::uint32_t length,
-                      const records::Record& r) {
-        records::RecordFile f(file, length, records::RecordFile::Mode::ReadWrite);
-        f.write(1, r);
-        f.close();
     }
 
     // Structure, verification and the one-account step to the first-record window.

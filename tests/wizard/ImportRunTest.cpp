@@ -305,19 +305,8 @@ TEST_F(ImportRunTest, RecordsReachTheTemplatesTables) {
     s.AppDir = dir.withSlash();
     s.ModeCode = 3;
     // The account whose company and plans the database receives.
-    std::filesystem::create_directories(dir / "ACME");
+    sample::writeOneAccount(dir.path());
     s.AccountDir = dir.withSlash() + "ACME/";
-    hostdata::CompanyRecord company;
-    company.name = "Acme";
-    records::RecordFile(dir / "ACME" / "COMPANY.DAT", hostdata::CompanyRecord::kLength,
-                        records::RecordFile::Mode::ReadWrite)
-        .write(1, company.encode());
-    hostdata::InsurancePlanRecord insurance;
-    insurance.header.insurerId = 1;
-    insurance.header.companyName = "Blue Valley Health";
-    records::RecordFile(dir / "ACME" / "INSPLAN.DAT", hostdata::InsurancePlanRecord::kLength,
-                        records::RecordFile::Mode::ReadWrite)
-        .write(1, insurance.encode());
     const std::string out = (dir / "out.mdb").string();
     ASSERT_TRUE(hostdata::MakeImportDatabase(s, ui, out)) << ui.messages().at(0).text;
 
