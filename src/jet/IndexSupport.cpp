@@ -156,17 +156,11 @@ std::string_view bytesView(const std::vector<std::uint8_t>& key) {
     return {reinterpret_cast<const char*>(key.data()), key.size()};
 }
 
-std::size_t gatheredEntries(const Table& t) {
+// Entries gathered for the table's indexes, of one kind: `&PendingIndex::added` or `::removed`.
+std::size_t gathered(const Table& t, std::vector<IndexEntry> PendingIndex::*kind) {
     std::size_t n = 0;
     for (const PendingIndex& p : t.pendingIndexes)
-        n += p.added.size();
-    return n;
-}
-
-std::size_t gatheredRemovals(const Table& t) {
-    std::size_t n = 0;
-    for (const PendingIndex& p : t.pendingIndexes)
-        n += p.removed.size();
+        n += (p.*kind).size();
     return n;
 }
 
@@ -630,7 +624,7 @@ std::int64_t mergeIntoLeaves(Table& t, std::size_t i, std::vector<IndexEntry>&& 
 
 IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
     // Removals gathered so far reach the pages first: the lookups below read them.
-    if (gatheredRemovals(t) > 0)
+    if (gathered(t, &PendingIndex::removed) > 0)
         flushIndexes(t);
     const TableDef& d = t.def();
     IndexKeys keys(d.realIndexes.size());
@@ -663,7 +657,7 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
 
 void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
     // Removals and additions are never gathered together.
-    if (gatheredRemovals(t) > 0)
+    if (gathered(t, &PendingIndex::removed) > 0)
         flushIndexes(t);
     const TableDef& d = t.def();
     for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -679,7 +673,7 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
         }
         p.changed = true;
     }
-    if (gatheredEntries(t) >= t.pendingLimit)
+    if (gathered(t, &PendingIndex::added) >= t.pendingLimit)
         flushIndexes(t);
 }
 
@@ -722,12 +716,12 @@ std::uint32_t countDistinctKeys(Table& t, std::size_t i, FileIndexPages& pages) 
     std::uint32_t n = 0;
     const std::vector<std::uint8_t>* last = nullptr;
     std::vector<std::uint8_t> lastOfPage;
-    for (std::size_t hops = 0;; ++hops) {
+    for (std::size_t hops = 0; hops < kMaxHops; ++hops) {
         for (const IndexEntry& e : node.entries) {
             n += !last || e.key != *last;
             last = &e.key;
         }
-        if (node.next == 0 || hops > (1u << 24))
+        if (node.next == 0)
             return n;
         if (last) {
             lastOfPage = *last;
@@ -735,6 +729,7 @@ std::uint32_t countDistinctKeys(Table& t, std::size_t i, FileIndexPages& pages) 
         }
         node = pages.load(node.next);
     }
+    throw Error(indexWhere(t, i) + ": the index pages loop");
 }
 
 // Takes gathered removals off the pages: a few one by one, down the tree; many leaf by leaf,
@@ -796,7 +791,7 @@ void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) 
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     const TableDef& d = t.def();
     // Gathered entries are written first: removals are gathered apart from them.
-    if (gatheredEntries(t) > 0)
+    if (gathered(t, &PendingIndex::added) > 0)
         flushIndexes(t);
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
         auto key = indexedKey(d, i, row);
@@ -806,7 +801,7 @@ void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
         p.removed.push_back(IndexEntry{std::move(*key), at, 0});
         p.changed = true;
     }
-    if (gatheredRemovals(t) >= t.pendingLimit)
+    if (gathered(t, &PendingIndex::removed) >= t.pendingLimit)
         flushIndexes(t);
 }
 
