@@ -5,7 +5,7 @@
 #include "jet/IndexSupport.h"
 #include "jet/PageFile.h"
 #include "jet/UsageMap.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <map>
 

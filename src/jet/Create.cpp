@@ -10,7 +10,7 @@
 #include "jet/Text.h"
 #include "jet/UsageMap.h"
 #include "jet/Write.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <array>
 #include <chrono>

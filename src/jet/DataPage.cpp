@@ -1,7 +1,7 @@
 #include "jet/DataPage.h"
 
 #include "jet/Error.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 namespace jet {
 

@@ -3,7 +3,7 @@
 #include "jet/Error.h"
 #include "jet/IndexKey.h"
 #include "jet/IndexTree.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include "jet/PageFile.h"
 #include "jet/Row.h"
 #include "jet/UsageMap.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <algorithm>
 #include <array>

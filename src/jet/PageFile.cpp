@@ -1,7 +1,7 @@
 #include "jet/PageFile.h"
 
 #include "jet/Error.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 #include "jet/Error.h"
 #include "jet/TableDef.h"
 #include "jet/Text.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <algorithm>
 #include <cstring>

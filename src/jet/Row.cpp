@@ -4,7 +4,7 @@
 #include "jet/Error.h"
 #include "jet/PageFile.h"
 #include "jet/Text.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <array>
 #include <set>

@@ -4,7 +4,7 @@
 #include "jet/PageFile.h"
 #include "jet/Text.h"
 #include "jet/Value.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <algorithm>
 #include <set>

@@ -3,7 +3,7 @@
 #include "jet/Error.h"
 #include "jet/Text.h"
 #include "jet/Value.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <algorithm>
 

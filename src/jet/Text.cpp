@@ -1,35 +1,11 @@
 #include "jet/Text.h"
 
+#include "base/Cp1252.h"
 #include "jet/Error.h"
 
 #include <algorithm>
 
 namespace jet {
-namespace {
-
-// 0x80-0x9F of Windows-1252; 0 marks the five unassigned bytes.
-constexpr char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-} // namespace
-
-char16_t cp1252ToUnicode(std::uint8_t b) {
-    if (b >= 0x80 && b < 0xA0)
-        return kHigh[b - 0x80] ? kHigh[b - 0x80] : static_cast<char16_t>(b);
-    return static_cast<char16_t>(b);
-}
-
-std::optional<std::uint8_t> unicodeToCp1252(char16_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<std::uint8_t>(c);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == c || (kHigh[i] == 0 && c == 0x80 + i))
-            return static_cast<std::uint8_t>(0x80 + i);
-    return std::nullopt;
-}
-
 // Compressed form: FF FE, then runs that alternate between one byte per character (the high
 // byte is zero) and two bytes per character, starting with one byte; a 00 byte switches.
 std::u16string decodeText(std::span<const std::uint8_t> b, bool jet4, const std::string& where) {
@@ -37,7 +13,7 @@ std::u16string decodeText(std::span<const std::uint8_t> b, bool jet4, const std:
     if (!jet4) {
         out.reserve(b.size());
         for (auto c : b)
-            out += cp1252ToUnicode(c);
+            out += cp1252::toUnicode(c);
         return out;
     }
     if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
@@ -69,7 +45,7 @@ void appendEncodedText(std::u16string_view text, bool jet4, bool compress,
                        std::vector<std::uint8_t>& out) {
     if (!jet4) {
         for (char16_t c : text)
-            out.push_back(unicodeToCp1252(c).value_or('?'));
+            out.push_back(cp1252::fromUnicode(c).value_or('?'));
         return;
     }
     const std::size_t start = out.size();

@@ -10,10 +10,6 @@
 
 namespace jet {
 
-char16_t cp1252ToUnicode(std::uint8_t b);
-// The 1252 byte of a character, or nothing when the code page cannot hold it.
-std::optional<std::uint8_t> unicodeToCp1252(char16_t c);
-
 // Throws jet::Error (with `where` in the message) for an odd-length UTF-16 value.
 std::u16string decodeText(std::span<const std::uint8_t> bytes, bool jet4, const std::string& where);
 

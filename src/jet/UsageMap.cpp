@@ -3,7 +3,7 @@
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/PageFile.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <algorithm>
 #include <optional>

@@ -3,6 +3,8 @@
 // Text crosses the boundary as UTF-16; the application converts to its own code page.
 #pragma once
 
+#include "base/Utf8.h"
+
 #include <array>
 #include <compare>
 #include <cstdint>
@@ -53,8 +55,8 @@ inline bool isNull(const Value& v) {
 }
 
 // Text forms used by the command-line tool and messages.
-std::string utf8(std::u16string_view text);
-std::u16string utf16(std::string_view utf8Text);
+using utf::utf16;
+using utf::utf8;
 std::string decimalText(const Decimal& d);
 std::string currencyText(Currency c); // exactly four decimals: "3.5000"
 std::string dateTimeText(DateTime d); // yyyy-mm-ddThh:mm:ss

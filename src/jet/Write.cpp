@@ -7,7 +7,7 @@
 #include "jet/Row.h"
 #include "jet/Text.h"
 #include "jet/UsageMap.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <charconv>
 #include <cmath>

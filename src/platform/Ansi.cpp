@@ -1,57 +1,13 @@
 #include "platform/Ansi.h"
 
-#include <array>
+#include "base/Cp1252.h"
+#include "base/Utf8.h"
 
 namespace ansi {
-namespace {
-
-// 0x80..0x9F of Windows-1252; zero marks the five bytes the code page leaves undefined.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-} // namespace
-
-char32_t toCodePoint(unsigned char byte) {
-    if (byte >= 0x80 && byte <= 0x9F && kHighControls[byte - 0x80] != 0)
-        return kHighControls[byte - 0x80];
-    return byte;
-}
-
-unsigned char fromCodePoint(char32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
-        return static_cast<unsigned char>(cp);
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        char16_t mapped = kHighControls[i];
-        if (mapped != 0 ? mapped == cp : cp == 0x80 + i)
-            return static_cast<unsigned char>(0x80 + i);
-    }
-    return '?';
-}
-
 std::u16string toUtf16(std::string_view text) {
     std::u16string out(text.size(), u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)
-        out[i] = static_cast<char16_t>(toCodePoint(static_cast<unsigned char>(text[i])));
+        out[i] = cp1252::toUnicode(static_cast<unsigned char>(text[i]));
     return out;
 }
 
@@ -64,7 +20,7 @@ std::string fromUtf16(std::u16string_view text) {
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] <= 0xDFFF)
             ++i, cp = 0x10000;
-        out += static_cast<char>(fromCodePoint(cp));
+        out += static_cast<char>(cp1252::fromUnicode(cp).value_or('?'));
     }
     return out;
 }
@@ -73,41 +29,17 @@ std::string toUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (unsigned char c : text)
-        appendUtf8(out, toCodePoint(c));
+        utf::appendUtf8(out, cp1252::toUnicode(c));
     return out;
 }
 
 std::string fromUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80           ? 0
-                    : (lead >> 5) == 0x6  ? 1
-                    : (lead >> 4) == 0xE  ? 2
-                    : (lead >> 3) == 0x1E ? 3
-                                          : -1;
-        char32_t cp = extra == 0   ? lead
-                      : extra == 1 ? lead & 0x1F
-                      : extra == 2 ? lead & 0x0F
-                                   : lead & 0x07;
-        bool valid = extra >= 0 && i + extra < text.size();
-        for (int k = 1; valid && k <= extra; ++k) {
-            auto cont = static_cast<unsigned char>(text[i + k]);
-            if ((cont & 0xC0) != 0x80)
-                valid = false;
-            else
-                cp = (cp << 6) | (cont & 0x3F);
-        }
-        if (!valid) {
-            // A malformed sequence costs one byte and one '?', so nothing after it is lost.
-            out += '?';
-            ++i;
-            continue;
-        }
-        out += static_cast<char>(fromCodePoint(cp));
-        i += extra + 1;
+    // A malformed sequence costs one byte and one '?', so nothing after it is lost.
+    for (std::size_t i = 0; i < text.size();) {
+        auto cp = utf::nextCodePoint(text, i);
+        out += static_cast<char>(cp ? cp1252::fromUnicode(*cp).value_or('?') : '?');
     }
     return out;
 }

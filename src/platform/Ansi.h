@@ -8,13 +8,6 @@
 
 namespace ansi {
 
-// Unicode code point of one Windows-1252 byte. The five bytes the code page leaves undefined
-// map to the C1 control of the same value, so every byte round-trips.
-char32_t toCodePoint(unsigned char byte);
-
-// The Windows-1252 byte of a code point, or '?' when the code page cannot hold it.
-unsigned char fromCodePoint(char32_t cp);
-
 std::u16string toUtf16(std::string_view text);
 std::string fromUtf16(std::u16string_view text);
 std::string toUtf8(std::string_view text);

@@ -1,6 +1,6 @@
 #include "platform/RecordFile.h"
 
-#include "platform/Coding.h"
+#include "base/Coding.h"
 
 #include <cerrno>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/Export.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 #include "support/TempDir.h"
 
 #include <functional>

@@ -115,24 +115,6 @@ TEST(JetValue, ShortestTextReadsBack) {
     EXPECT_EQ(shortestText(0.1f), "0.1"); // not 0.10000000149011612
 }
 
-TEST(JetText, Utf8RoundTripsIncludingSurrogates) {
-    const std::u16string texts[] = {u"", u"plain", u"ääkkösiä", u"漢字", u"\U0001F600 smile"};
-    for (const auto& t : texts)
-        EXPECT_EQ(utf16(utf8(t)), t);
-}
-
-TEST(JetText, Cp1252HighRangeMapsBothWays) {
-    EXPECT_EQ(cp1252ToUnicode(0x80), u'\u20AC');
-    EXPECT_EQ(cp1252ToUnicode(0x9F), u'\u0178');
-    EXPECT_EQ(cp1252ToUnicode(0xE9), u'\u00E9');
-    for (int b = 0; b < 256; ++b) {
-        auto back = unicodeToCp1252(cp1252ToUnicode(static_cast<std::uint8_t>(b)));
-        ASSERT_TRUE(back.has_value()) << b;
-        EXPECT_EQ(*back, b);
-    }
-    EXPECT_FALSE(unicodeToCp1252(u'\u4E00').has_value());
-}
-
 TEST(JetText, CompressedFormRoundTripsAndIsChosenOnlyWhenShorter) {
     struct Case {
         std::u16string text;

@@ -9,7 +9,7 @@
 #include "jet/Error.h"
 #include "jet/Export.h"
 #include "jet/UsageMap.h"
-#include "platform/Coding.h"
+#include "base/Coding.h"
 #include "sample/SampleDatabases.h"
 #include "support/Command.h"
 #include "support/TempDir.h"
