@@ -1,7 +1,7 @@
 #include "app/frmAbout.h"
 
-#include "app/AppContext.h"
-#include "platform/QtText.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -16,7 +16,7 @@ std::string versionLabel(const ProgramVersion& v) {
            std::to_string(v.revision);
 }
 
-frmAbout::frmAbout(AppContext& context) : QDialog(context.mainWindow), context_(context) {
+frmAbout::frmAbout(ui::AppContext& context) : QDialog(context.mainWindow), context_(context) {
     setObjectName(QStringLiteral("frmAbout"));
     setModal(true);
 
@@ -31,7 +31,7 @@ frmAbout::frmAbout(AppContext& context) : QDialog(context.mainWindow), context_(
     lblDescription = new QLabel(QStringLiteral(
         "This application is designed to help import data into the Brandmoor program."));
     lblDescription->setWordWrap(true);
-    lblDisclaimer = new QLabel(platform::toQt(
+    lblDisclaimer = new QLabel(ui::toQt(
         "Copyright \xA9 Quenwick. All rights reserved. Use is subject to the licence terms."));
     lblDisclaimer->setWordWrap(true);
     Line1 = new QFrame;
@@ -54,9 +54,9 @@ frmAbout::frmAbout(AppContext& context) : QDialog(context.mainWindow), context_(
 }
 
 void frmAbout::Form_Load() {
-    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(kProgramTitle));
-    lblVersion->setText(platform::toQt(versionLabel(version)));
-    lblTitle->setText(QString::fromLatin1(kProgramTitle));
+    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(ui::kProgramTitle));
+    lblVersion->setText(ui::toQt(versionLabel(version)));
+    lblTitle->setText(QString::fromLatin1(ui::kProgramTitle));
 }
 
 void frmAbout::cmdOK_Click() {

@@ -1,7 +1,7 @@
 // The About box: the program's title and version.
 #pragma once
 
-#include "app/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 
 #include <QDialog>
 #include <string>
@@ -10,9 +10,11 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
-namespace app {
-
+namespace ui {
 struct AppContext;
+}
+
+namespace app {
 
 struct ProgramVersion {
     int major = 2;
@@ -23,10 +25,10 @@ struct ProgramVersion {
 // "Version 2.0.1": each number in decimal, without padding.
 std::string versionLabel(const ProgramVersion& version);
 
-class frmAbout : public QDialog, public Form {
+class frmAbout : public QDialog, public ui::Form {
     Q_OBJECT
 public:
-    explicit frmAbout(AppContext& context);
+    explicit frmAbout(ui::AppContext& context);
     void Form_Load() override;
 
     ProgramVersion version;
@@ -43,7 +45,7 @@ public slots:
     void cmdOK_Click();
 
 private:
-    AppContext& context_;
+    ui::AppContext& context_;
 };
 
 } // namespace app

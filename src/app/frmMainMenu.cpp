@@ -1,20 +1,25 @@
 #include "app/frmMainMenu.h"
 
-#include "app/AppContext.h"
 #include "app/Instructions.h"
-#include "app/Twips.h"
 #include "app/frmAbout.h"
-#include "backup/BackupWindows.h"
-#include "formats/FormatDialogs.h"
+#include "backup/frmCreatBackup.h"
+#include "backup/frmRestoreData.h"
+#include "backup/frmRestoreData2.h"
+#include "backup/frmStartBackup.h"
+#include "formats/Dialog1.h"
 #include "formats/FormatStore.h"
-#include "formats/frmTab.h"
+#include "formats/frmGetFormat.h"
 #include "hostdata/AccountList.h"
-#include "platform/QtText.h"
 #include "restore/frmRestore.h"
 #include "tools/frmCleanUp.h"
 #include "tools/frmUnzip.h"
-#include "wizard/CompanyChoice.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
+#include "ui/Twips.h"
+#include "wizard/frmStepFour.h"
+#include "wizard/frmStepThree.h"
 #include "wizard/frmStepTwo.h"
+#include "wizard/frmTab.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,7 +35,7 @@
 #include <QVBoxLayout>
 #include <functional>
 
-using platform::toQt;
+using ui::toQt;
 
 namespace app {
 namespace {
@@ -90,7 +95,7 @@ Page addPage(QTabWidget* tabs, const char* tabCaption, const char* heading,
 
 } // namespace
 
-frmMainMenu::frmMainMenu(AppContext& context) : context_(context) {
+frmMainMenu::frmMainMenu(ui::AppContext& context) : context_(context) {
     setObjectName(QStringLiteral("frmMainMenu"));
     setWindowTitle(QStringLiteral("Brandmoor Software Import & Utilities Program"));
     resize(800, 600);
@@ -258,15 +263,16 @@ void frmMainMenu::Form_Load() {
 }
 
 float frmMainMenu::ScaleWidth() const {
-    return toTwips(centre_->width());
+    return ui::toTwips(centre_->width());
 }
 float frmMainMenu::ScaleHeight() const {
-    return toTwips(centre_->height());
+    return ui::toTwips(centre_->height());
 }
 
 void frmMainMenu::applyInstructionGeometry() {
     auto place = [](QWidget* w, const Box& b) {
-        w->setGeometry(toPixels(b.left), toPixels(b.top), toPixels(b.width), toPixels(b.height));
+        w->setGeometry(ui::toPixels(b.left), ui::toPixels(b.top), ui::toPixels(b.width),
+                       ui::toPixels(b.height));
     };
     place(InsTab, insTabBox);
     place(Shape1, shape1Box);
@@ -353,50 +359,50 @@ void frmMainMenu::showModeless() {
 void frmMainMenu::createCommand(const char* fileType, int code) {
     auto& s = context_.session;
     context_.guarded([&] {
-        s.FormatSource = source::kCatalogue;
-        s.ToolbarOp = toolbar::kNone;
+        s.FormatSource = session::source::kCatalogue;
+        s.ToolbarOp = session::toolbar::kNone;
         s.FileTypeName = fileType;
         if (formats::FormatStore(s.AppDir).HasType(s.FileTypeName)) {
             s.resetChosenFields();
             // A cancel left over from an earlier command must not read as this one's.
-            s.ModeCode = mode::kNone;
+            s.ModeCode = session::mode::kNone;
             openModal<formats::frmGetFormat>();
-            if (s.ModeCode == mode::kCancelled)
+            if (s.ModeCode == session::mode::kCancelled)
                 return;
         }
         s.ModeCode = code;
-        showModeless<formats::frmTab>();
+        showModeless<wizard::frmTab>();
     });
 }
 
 void frmMainMenu::mnuFileCreateEmployee_Click() {
-    createCommand("EMPLOYEE", mode::kEmployee);
+    createCommand("EMPLOYEE", session::mode::kEmployee);
 }
 void frmMainMenu::mnuFileCreateQualifier_Click() {
-    createCommand("QUALIFIER", mode::kQualifier);
+    createCommand("QUALIFIER", session::mode::kQualifier);
 }
 void frmMainMenu::mnuFileImportParticipant_Click() {
-    createCommand("PARTICIPANT", mode::kParticipant);
+    createCommand("PARTICIPANT", session::mode::kParticipant);
 }
 void frmMainMenu::mnuFileImportRetiree_Click() {
-    createCommand("RETIREE", mode::kRetiree);
+    createCommand("RETIREE", session::mode::kRetiree);
 }
 
 void frmMainMenu::mnuFileRestore_Click() {
     auto& s = context_.session;
     context_.guarded([&] {
-        s.ModeCode = mode::kRestore;
+        s.ModeCode = session::mode::kRestore;
         if (s.AccountCount <= 1) {
             s.AccountDir = s.AppDir + hostdata::readAccount(s.AppDir, 1).folderName();
         } else {
             openModal<wizard::frmStepThree>();
-            if (s.ModeCode == mode::kCancelled) {
-                s.ModeCode = mode::kNone;
+            if (s.ModeCode == session::mode::kCancelled) {
+                s.ModeCode = session::mode::kNone;
                 return;
             }
         }
         openModal<restore::frmRestore>();
-        s.ModeCode = mode::kNone;
+        s.ModeCode = session::mode::kNone;
     });
 }
 
@@ -414,7 +420,7 @@ void frmMainMenu::mnuToolsClean_Click() {
 
 void frmMainMenu::mnuFileDeleteFormat_Click() {
     context_.guarded([&] {
-        context_.session.ModeCode = mode::kDeleteByName;
+        context_.session.ModeCode = session::mode::kDeleteByName;
         openModal<formats::Dialog1>();
     });
 }
@@ -431,7 +437,7 @@ void step(const std::function<void()>& work) {
 
 bool frmMainMenu::chooseFileType() {
     step([&] { openModal<formats::Dialog1>(); });
-    return context_.session.ModeCode != mode::kCancelled;
+    return context_.session.ModeCode != session::mode::kCancelled;
 }
 
 void frmMainMenu::toolbarOpen() {
@@ -446,20 +452,20 @@ void frmMainMenu::toolbarOpen() {
                                     "You do not have a saved structure.  Before you can open a "
                                     "saved structure, you must create one.");
         } else if (store.HasType(s.FileTypeName)) {
-            s.ToolbarOp = toolbar::kOpen;
+            s.ToolbarOp = session::toolbar::kOpen;
             s.resetChosenFields();
             openModal<formats::frmGetFormat>();
-            stop = s.ModeCode == mode::kCancelled;
+            stop = s.ModeCode == session::mode::kCancelled;
         }
     });
     if (stop)
         return;
     // With a saved format the editor stays unshown: the verification window reads its list.
     step([&] {
-        if (s.ToolbarOp == toolbar::kOpen)
+        if (s.ToolbarOp == session::toolbar::kOpen)
             showModeless<wizard::frmStepTwo>();
         else
-            showModeless<formats::frmTab>();
+            showModeless<wizard::frmTab>();
     });
 }
 
@@ -467,13 +473,13 @@ void frmMainMenu::toolbarNew() {
     auto& s = context_.session;
     if (!chooseFileType())
         return;
-    s.FormatSource = source::kStructureOnly;
-    step([&] { showModeless<formats::frmTab>(); });
+    s.FormatSource = session::source::kStructureOnly;
+    step([&] { showModeless<wizard::frmTab>(); });
 }
 
 void frmMainMenu::toolbarDelete() {
     auto& s = context_.session;
-    s.ToolbarOp = toolbar::kDelete;
+    s.ToolbarOp = session::toolbar::kDelete;
     if (!chooseFileType())
         return;
     step([&] {
@@ -493,9 +499,9 @@ void frmMainMenu::Toolbar1_ButtonClick(QAction* button) {
     const QString key = button->data().toString();
     if (key == QStringLiteral("Open") || key == QStringLiteral("New") ||
         key == QStringLiteral("Delete")) {
-        s.ModeCode = mode::kNone;
-        s.FormatSource = source::kCatalogue;
-        s.ToolbarOp = toolbar::kNone;
+        s.ModeCode = session::mode::kNone;
+        s.FormatSource = session::source::kCatalogue;
+        s.ToolbarOp = session::toolbar::kNone;
     }
     if (key == QStringLiteral("Open"))
         toolbarOpen();

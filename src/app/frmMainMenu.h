@@ -2,7 +2,7 @@
 // every command. It lives for the whole run.
 #pragma once
 
-#include "app/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 
 #include <QMainWindow>
 
@@ -14,14 +14,16 @@ class QPushButton;
 class QTabWidget;
 class QToolBar;
 
+namespace ui {
+struct AppContext;
+}
+
 namespace app {
 
-struct AppContext;
-
-class frmMainMenu : public QMainWindow, public Form {
+class frmMainMenu : public QMainWindow, public ui::Form {
     Q_OBJECT
 public:
-    explicit frmMainMenu(AppContext& context);
+    explicit frmMainMenu(ui::AppContext& context);
 
     void Form_Load() override;
     void Form_Resize();
@@ -108,7 +110,7 @@ private:
     template <typename T>
     void showModeless();
 
-    AppContext& context_;
+    ui::AppContext& context_;
     QWidget* centre_;
 };
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -116,18 +117,6 @@ const RequiredTable kRequired[] = {
       "COBRA_Admin_Fee", "Disabled_Admin_Fee"}},
 };
 
-// The previous import database is finished with; an error closing it changes nothing now.
-void closeImportDatabase(app::ImportSession& s) {
-    if (!s.ImportDatabase)
-        return;
-    try {
-        if (s.ImportDatabase->IsOpen())
-            s.ImportDatabase->Close();
-    } catch (const std::exception&) {
-    }
-    s.ImportDatabase.reset();
-}
-
 std::string withoutTrailingSeparator(const std::string& dir) {
     if (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/'))
         return dir.substr(0, dir.size() - 1);
@@ -141,18 +130,18 @@ std::string_view fileNamePart(std::string_view path) {
 
 // True when path is the template's own file, under any name (a link, a path the file system
 // reads as the same file).
-bool isTemplateFile(const app::ImportSession& s, const std::string& path) {
+bool isTemplateFile(const std::string& appDir, const std::string& path) {
     std::error_code ec;
     auto target = hostpath::resolve(path);
-    auto source = hostpath::resolve(s.AppDir + kTemplateName);
+    auto source = hostpath::resolve(appDir + kTemplateName);
     return fs::exists(target, ec) && fs::exists(source, ec) && fs::equivalent(target, source, ec);
 }
 
 // Refused as the import file's name: the template's name in any letter case and any folder,
 // or the template's own file.
-bool namesTemplate(const app::ImportSession& s, const std::string& path) {
+bool namesTemplate(const std::string& appDir, const std::string& path) {
     return hostpath::sameName(ansi::trim(fileNamePart(ansi::trim(path))), kTemplateName) ||
-           isTemplateFile(s, path);
+           isTemplateFile(appDir, path);
 }
 
 void refuseTemplateName(platform::UserInteraction& ui) {
@@ -160,6 +149,18 @@ void refuseTemplateName(platform::UserInteraction& ui) {
 }
 
 } // namespace
+
+void CloseImportDatabase(std::shared_ptr<jet::Database>& database) {
+    if (!database)
+        return;
+    try {
+        if (database->IsOpen())
+            database->Close();
+    } catch (const std::exception&) {
+        // The database is finished with; an error closing it changes nothing now.
+    }
+    database.reset();
+}
 
 std::string MissingImportStructure(jet::Database& db) {
     auto names = db.TableNames();
@@ -196,44 +197,42 @@ void EmptyImportTables(jet::Database& db) {
     }
 }
 
-void OpenImportDatabase(app::ImportSession& s, platform::UserInteraction& ui, std::string& path) {
-    closeImportDatabase(s);
+std::shared_ptr<jet::Database>
+OpenImportDatabase(const std::string& appDir, platform::UserInteraction& ui, std::string& path) {
+    std::shared_ptr<jet::Database> database;
     try {
         // The template is never opened for writing, whatever it is called.
-        if (isTemplateFile(s, path))
+        if (isTemplateFile(appDir, path))
             throw jet::Error(path + " is the template");
-        s.ImportDatabase = std::make_shared<jet::Database>(
+        database = std::make_shared<jet::Database>(
             jet::Database::OpenDatabase(hostpath::resolve(path), jet::OpenMode::ReadWrite));
-        auto missing = MissingImportStructure(*s.ImportDatabase);
+        auto missing = MissingImportStructure(*database);
         if (!missing.empty())
             throw jet::Error(path + " has no " + missing);
-        return;
+        return database;
     } catch (const std::exception&) {
         // Every failure looks the same to the user: this is not a database of the template's
         // shape.
     }
+    CloseImportDatabase(database);
     ui.setBusy(false);
     ui.message({kInvalidTitle, kInvalidText, platform::Icon::Exclamation, platform::Buttons::Ok});
     path = kInvalidPath;
-    closeImportDatabase(s);
+    return nullptr;
 }
 
-bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
-                        const std::string& path) {
-    auto abandon = [&] {
-        s.ModeCode = app::mode::kCancelled;
-        return false;
-    };
-    if (namesTemplate(s, path)) {
+std::optional<ImportDatabaseMade> MakeImportDatabase(const HostFolders& host,
+                                                     platform::UserInteraction& ui,
+                                                     const std::string& path) {
+    if (namesTemplate(host.appDir, path)) {
         ui.setBusy(false);
         refuseTemplateName(ui);
-        return abandon();
+        return std::nullopt;
     }
-    closeImportDatabase(s);
     ui.setBusy(true);
 
     // The template is only read: copied byte for byte, never opened by the engine.
-    const std::string templatePath = s.AppDir + kTemplateName;
+    const std::string templatePath = host.appDir + kTemplateName;
     std::error_code ec;
     const auto target = hostpath::resolve(path);
     fs::copy_file(hostpath::resolve(templatePath), target, fs::copy_options::overwrite_existing,
@@ -246,17 +245,18 @@ bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
         ui.critical(kNotCreatedTitle, "The template database " + templatePath +
                                           " could not be copied to " + path + ".\n\n" +
                                           ansi::fromUtf8(ec.message()));
-        return abandon();
+        return std::nullopt;
     }
 
     std::string opened = path;
-    OpenImportDatabase(s, ui, opened);
-    if (opened == kInvalidPath)
-        return abandon();
+    ImportDatabaseMade made;
+    made.database = OpenImportDatabase(host.appDir, ui, opened);
+    if (!made.database)
+        return std::nullopt;
 
     try {
-        EmptyImportTables(*s.ImportDatabase);
-        TransferHostData(*s.ImportDatabase, s, sharedHostRecords());
+        EmptyImportTables(*made.database);
+        made.planCount = TransferHostData(*made.database, host.accountDir, sharedHostRecords());
     } catch (const std::exception& e) {
         std::string where = "the import database";
         std::string cause = e.what();
@@ -265,29 +265,27 @@ bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
             cause = t->cause();
         }
         // No import may run into a half-made database; the file stays where it is.
-        closeImportDatabase(s);
+        CloseImportDatabase(made.database);
         ui.setBusy(false);
         ui.critical(kNotCreatedTitle,
                     "The import file " + path + " could not be completed.  The error arose in " +
                         where + ":\n\n" + ansi::fromUtf8(cause) +
                         "\n\nThe file has been left on disk; no records will be imported.");
-        return abandon();
+        return std::nullopt;
     }
     ui.setBusy(false);
-    return true;
+    return made;
 }
 
-void CreateImportDatabase(app::ImportSession& s, platform::UserInteraction& ui) {
-    closeImportDatabase(s);
-    const platform::FileDialogRequest dialog{kSaveTitle, withoutTrailingSeparator(s.AppDir),
+std::optional<ImportDatabaseMade> CreateImportDatabase(const HostFolders& host,
+                                                       platform::UserInteraction& ui) {
+    const platform::FileDialogRequest dialog{kSaveTitle, withoutTrailingSeparator(host.appDir),
                                              kProposedName, kSaveFilter};
     while (true) {
         auto chosen = ui.saveFile(dialog);
-        if (!chosen) {
-            s.ModeCode = app::mode::kCancelled;
-            return;
-        }
-        if (namesTemplate(s, *chosen)) {
+        if (!chosen)
+            return std::nullopt;
+        if (namesTemplate(host.appDir, *chosen)) {
             refuseTemplateName(ui);
             continue;
         }
@@ -307,13 +305,11 @@ void CreateImportDatabase(app::ImportSession& s, platform::UserInteraction& ui) 
             if (ec) {
                 ui.critical(kNotCreatedTitle, "The file " + path + " could not be replaced.\n\n" +
                                                   ansi::fromUtf8(ec.message()));
-                s.ModeCode = app::mode::kCancelled;
-                return;
+                return std::nullopt;
             }
             ui.setBusy(true);
         }
-        MakeImportDatabase(s, ui, path);
-        return;
+        return MakeImportDatabase(host, ui, path);
     }
 }
 

@@ -3,10 +3,12 @@
 // tables the import fills are emptied, and the host's company and plans are written into it.
 #pragma once
 
-#include "app/ImportSession.h"
 #include "platform/Interaction.h"
 
 #include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace jet {
@@ -28,22 +30,40 @@ inline constexpr std::array<const char*, 8> kEmptiedTables = {"Active_Employees"
                                                               "Qualifier_Information",
                                                               "Company_Information"};
 
-// Asks for the file (looping on the template's name and on No to the replace question), then
-// makes the database as MakeImportDatabase does. ModeCode is 9999 afterwards when no database
-// was made, and no import may run. On success s.ImportDatabase is left open.
-void CreateImportDatabase(app::ImportSession& s, platform::UserInteraction& ui);
+// Where an import database comes from: the program folder (with its trailing separator) holds
+// the template, the account's folder the company and plans written into the copy.
+struct HostFolders {
+    std::string appDir;
+    std::string accountDir;
+};
 
-// Opens the database at path as s.ImportDatabase and checks that it has every table and column
-// the import writes. On any failure: the "Invalid Database Structure" message, path becomes
-// "INVALID" and s.ImportDatabase is closed.
-void OpenImportDatabase(app::ImportSession& s, platform::UserInteraction& ui, std::string& path);
+// A fresh import database, open, and the count of plans its account's plan file listed.
+struct ImportDatabaseMade {
+    std::shared_ptr<jet::Database> database;
+    std::int64_t planCount = 0;
+};
+
+// Asks for the file (looping on the template's name and on No to the replace question), then
+// makes the database as MakeImportDatabase does. Nothing when no database was made (the user
+// cancelled, or a message said why); then no import may run. Close the previous import
+// database first: its file may be the one replaced.
+std::optional<ImportDatabaseMade> CreateImportDatabase(const HostFolders& host,
+                                                       platform::UserInteraction& ui);
+
+// Opens the database at path and checks that it has every table and column the import writes.
+// On any failure: the "Invalid Database Structure" message, path becomes "INVALID", and null.
+std::shared_ptr<jet::Database> OpenImportDatabase(const std::string& appDir,
+                                                  platform::UserInteraction& ui, std::string& path);
 
 // The work after the file has been chosen, without questions, for callers that know the path
 // (a file already there is replaced): copy the template, open the copy, empty kEmptiedTables,
-// write the company, plans and rates of s.AccountDir. False, with ModeCode 9999 and one
-// message, when any of it fails; a copy already made stays on disk.
-bool MakeImportDatabase(app::ImportSession& s, platform::UserInteraction& ui,
-                        const std::string& path);
+// write the company, plans and rates of the account. Nothing, after one message, when any of
+// it fails; a copy already made stays on disk.
+std::optional<ImportDatabaseMade>
+MakeImportDatabase(const HostFolders& host, platform::UserInteraction& ui, const std::string& path);
+
+// Closes and lets go of an import database; an error closing it changes nothing now.
+void CloseImportDatabase(std::shared_ptr<jet::Database>& database);
 
 // The first table or column the import writes that db lacks, as "table 'X'" or
 // "column 'X.Y'"; empty when db has them all.

@@ -1,6 +1,5 @@
 #include "hostdata/Transfer.h"
 
-#include "app/ImportSession.h"
 #include "hostdata/ValueText.h"
 #include "jet/Database.h"
 #include "platform/Ansi.h"
@@ -163,8 +162,9 @@ void TransferCompany(jet::Database& db, const std::string& accountDir, HostRecor
     });
 }
 
-void TransferPlans(jet::Database& db, app::ImportSession& s, HostRecords& shared) {
-    const std::string planFile = s.AccountDir + "INSPLAN.DAT";
+std::int64_t TransferPlans(jet::Database& db, const std::string& accountDir, HostRecords& shared) {
+    const std::string planFile = accountDir + "INSPLAN.DAT";
+    std::int64_t planCount = 0;
     std::uint64_t length = 0;
     step("INSPLAN.DAT", [&] {
         auto found = hostpath::fileLength(planFile);
@@ -184,12 +184,11 @@ void TransferPlans(jet::Database& db, app::ImportSession& s, HostRecords& shared
         openCompanies();
         std::int64_t count = 0;
         step("INSPLAN.DAT", [&] {
-            ReadInsurancePlan(s.AccountDir, 0, s.PlanCount, shared.plan);
-            count = s.PlanCount;
+            ReadInsurancePlan(accountDir, 0, planCount, shared.plan);
+            count = planCount;
         });
         for (std::int64_t i = 1; i <= count; ++i) {
-            step("INSPLAN.DAT",
-                 [&] { ReadInsurancePlan(s.AccountDir, i, s.PlanCount, shared.plan); });
+            step("INSPLAN.DAT", [&] { ReadInsurancePlan(accountDir, i, planCount, shared.plan); });
             writePlan(db, *companies, shared.plan);
         }
     }
@@ -198,9 +197,9 @@ void TransferPlans(jet::Database& db, app::ImportSession& s, HostRecords& shared
         std::optional<LegacyPlanFile> file;
         std::int64_t count = 0;
         step("Insplan.dat", [&] {
-            file.emplace(s.AccountDir);
+            file.emplace(accountDir);
             count = file->count();
-            s.PlanCount = count;
+            planCount = count;
         });
         for (std::int64_t i = 1; i <= count; ++i) {
             step("Insplan.dat", [&] { file->read(i, shared.legacyPlan); });
@@ -209,11 +208,13 @@ void TransferPlans(jet::Database& db, app::ImportSession& s, HostRecords& shared
     }
     if (companies)
         step("Insurance_Companies", [&] { companies->Close(); });
+    return planCount;
 }
 
-void TransferHostData(jet::Database& db, app::ImportSession& s, HostRecords& shared) {
-    TransferCompany(db, s.AccountDir, shared);
-    TransferPlans(db, s, shared);
+std::int64_t TransferHostData(jet::Database& db, const std::string& accountDir,
+                              HostRecords& shared) {
+    TransferCompany(db, accountDir, shared);
+    return TransferPlans(db, accountDir, shared);
 }
 
 } // namespace hostdata

@@ -5,12 +5,10 @@
 
 #include "hostdata/NewInsStructure.h"
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
-namespace app {
-struct ImportSession;
-}
 namespace jet {
 class Database;
 }
@@ -35,11 +33,12 @@ private:
 // when the file has no whole record).
 void TransferCompany(jet::Database& db, const std::string& accountDir, HostRecords& shared);
 
-// The plans of INSPLAN.DAT in every layout its length allows, with their named rates; sets
-// s.PlanCount.
-void TransferPlans(jet::Database& db, app::ImportSession& s, HostRecords& shared);
+// The plans of INSPLAN.DAT in every layout its length allows, with their named rates. Returns the
+// count of plans the file lists.
+std::int64_t TransferPlans(jet::Database& db, const std::string& accountDir, HostRecords& shared);
 
-// Both of the above, company first. Throws TransferError.
-void TransferHostData(jet::Database& db, app::ImportSession& s, HostRecords& shared);
+// Both of the above, company first; returns the count of plans. Throws TransferError.
+std::int64_t TransferHostData(jet::Database& db, const std::string& accountDir,
+                              HostRecords& shared);
 
 } // namespace hostdata

@@ -78,7 +78,7 @@ constexpr std::array kMapping{
 
 // The two person columns whose name differs for Active Employees.
 const char* personColumn(const MappingEntry& entry, int modeCode) {
-    if (modeCode == 1) {
+    if (modeCode == session::mode::kEmployee) {
         std::string_view column = entry.column;
         if (column == "Date_of_Birth")
             return "EmployeeDOB";

@@ -2,6 +2,8 @@
 // mapping from a field's label to its table, column and value rule.
 #pragma once
 
+#include "session/Modes.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -59,7 +61,7 @@ const MappingEntry* findMapping(std::string_view label);
 
 // The state of one import run carried from field to field and record to record.
 struct RecordState {
-    int ModeCode = 0; // 1 EMPLOYEE, 2 QUALIFIER, 3 PARTICIPANT, 4 RETIREE
+    int ModeCode = session::mode::kNone; // a file type, kEmployee..kRetiree
     std::int64_t EmployeeId = 0;
     bool PlanRowAdded = false;
     bool DependantRowAdded = false;

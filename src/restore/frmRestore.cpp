@@ -1,8 +1,8 @@
 #include "restore/frmRestore.h"
 
-#include "app/AppContext.h"
 #include "platform/Ansi.h"
-#include "platform/QtText.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using platform::fromQt;
-using platform::toQt;
+using ui::fromQt;
+using ui::toQt;
 
 namespace restore {
 namespace {
@@ -34,7 +34,7 @@ QLabel* wrapped(const char* text) {
 
 } // namespace
 
-frmRestore::frmRestore(app::AppContext& context) : QDialog(context.mainWindow), context_(context) {
+frmRestore::frmRestore(ui::AppContext& context) : QDialog(context.mainWindow), context_(context) {
     setObjectName(QStringLiteral("frmRestore"));
     setWindowTitle(QStringLiteral("Restore Brandmoor Files"));
     setModal(true);
@@ -142,7 +142,7 @@ void frmRestore::cmdRestore_Click() {
         "date/time.  Any additions or modifications performed after this time frame will be lost "
         "and CANNOT be retreived.  Do you want to continue to restore files now?");
     if (answer != platform::Answer::Yes) {
-        context_.session.ModeCode = app::mode::kNone;
+        context_.session.ModeCode = session::mode::kNone;
         context_.windows.unload<frmRestore>();
         return;
     }

@@ -1,8 +1,8 @@
 // The restore window: puts an account's data files back as they were before an import.
 #pragma once
 
-#include "app/WindowRegistry.h"
 #include "restore/RestorePoints.h"
+#include "ui/WindowRegistry.h"
 
 #include <QDialog>
 
@@ -12,16 +12,16 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 
-namespace app {
+namespace ui {
 struct AppContext;
 }
 
 namespace restore {
 
-class frmRestore : public QDialog, public app::Form {
+class frmRestore : public QDialog, public ui::Form {
     Q_OBJECT
 public:
-    explicit frmRestore(app::AppContext& context);
+    explicit frmRestore(ui::AppContext& context);
     void Form_Load() override;
 
     QLabel* Label1;
@@ -43,7 +43,7 @@ public slots:
 private:
     void noRestoreFiles();
 
-    app::AppContext& context_;
+    ui::AppContext& context_;
     std::vector<RestorePoint> points_;
 };
 

@@ -1,9 +1,9 @@
 #include "tools/frmCleanUp.h"
 
-#include "app/AppContext.h"
 #include "hostdata/AccountList.h"
-#include "platform/QtText.h"
 #include "tools/CleanUp.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -11,11 +11,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using platform::toQt;
+using ui::toQt;
 
 namespace tools {
 
-frmCleanUp::frmCleanUp(app::AppContext& context) : QDialog(context.mainWindow), context_(context) {
+frmCleanUp::frmCleanUp(ui::AppContext& context) : QDialog(context.mainWindow), context_(context) {
     setObjectName(QStringLiteral("frmCleanUp"));
     setWindowTitle(QStringLiteral("Remove unnecessary files from the Brandmoor directory"));
     setModal(true);

@@ -2,7 +2,7 @@
 // account folder, and says how many went.
 #pragma once
 
-#include "app/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 
 #include <QDialog>
 
@@ -11,16 +11,16 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-namespace app {
+namespace ui {
 struct AppContext;
 }
 
 namespace tools {
 
-class frmCleanUp : public QDialog, public app::Form {
+class frmCleanUp : public QDialog, public ui::Form {
     Q_OBJECT
 public:
-    explicit frmCleanUp(app::AppContext& context);
+    explicit frmCleanUp(ui::AppContext& context);
     void Form_Load() override;
 
     QLabel* lblCleanData;
@@ -37,7 +37,7 @@ public slots:
     void cmdCancel_Click();
 
 private:
-    app::AppContext& context_;
+    ui::AppContext& context_;
 };
 
 } // namespace tools

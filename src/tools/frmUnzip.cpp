@@ -1,22 +1,19 @@
 #include "tools/frmUnzip.h"
 
-#include "app/AppContext.h"
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
-#include "platform/QtText.h"
 #include "platform/Unzip.h"
+#include "tools/Dialog.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 
-using platform::toQt;
+using ui::toQt;
 
 namespace tools {
 namespace {
@@ -37,7 +34,7 @@ std::string shortenedPath(const std::string& path) {
     return path.size() > 45 ? path.substr(0, 44) + "~" : path;
 }
 
-frmUnzip::frmUnzip(app::AppContext& context) : QDialog(context.mainWindow), context_(context) {
+frmUnzip::frmUnzip(ui::AppContext& context) : QDialog(context.mainWindow), context_(context) {
     setObjectName(QStringLiteral("frmUnzip"));
     setWindowTitle(QStringLiteral("Unzip A File"));
     setModal(true);
@@ -150,54 +147,6 @@ void frmUnzip::cmdUnzipFile_Click() {
 
 void frmUnzip::cmdClose_Click() {
     context_.windows.unload<frmUnzip>();
-}
-
-Dialog::Dialog(app::AppContext& context) : QDialog(context.mainWindow), context_(context) {
-    setObjectName(QStringLiteral("Dialog"));
-    setWindowTitle(QStringLiteral("File Destination"));
-    setModal(true);
-    Drive1 = new QComboBox;
-    Dir1 = new QTreeView;
-    model_ = new QFileSystemModel(this);
-    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    Dir1->setModel(model_);
-    for (int column = 1; column < model_->columnCount(); ++column)
-        Dir1->hideColumn(column);
-    OKButton = new QPushButton(QStringLiteral("OK"));
-    CancelButton = new QPushButton(QStringLiteral("Cancel"));
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(Drive1, 0, 0, 1, 2);
-    grid->addWidget(Dir1, 1, 0, 1, 2);
-    grid->addWidget(OKButton, 2, 0);
-    grid->addWidget(CancelButton, 2, 1);
-    resize(360, 420);
-    connect(Drive1, &QComboBox::currentIndexChanged, this, &Dialog::Drive1_Change);
-    connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
-    connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
-}
-
-void Dialog::Form_Load() {
-    for (const auto& drive : QDir::drives())
-        Drive1->addItem(drive.absolutePath());
-    Drive1_Change();
-}
-
-void Dialog::Drive1_Change() {
-    const QString root = Drive1->currentText();
-    Dir1->setRootIndex(model_->setRootPath(root));
-    Dir1->setCurrentIndex(model_->index(root));
-}
-
-void Dialog::OKButton_Click() {
-    QString path = model_->filePath(Dir1->currentIndex());
-    if (path.isEmpty())
-        path = Drive1->currentText();
-    chosenFolder = hostpath::fromNative(std::filesystem::path(path.toStdU16String()));
-    done(QDialog::Accepted);
-}
-
-void Dialog::CancelButton_Click() {
-    done(QDialog::Rejected);
 }
 
 } // namespace tools

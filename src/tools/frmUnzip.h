@@ -2,17 +2,14 @@
 // into a folder, by default the archive's own.
 #pragma once
 
-#include "app/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 
 #include <QDialog>
 
-class QComboBox;
-class QFileSystemModel;
 class QLabel;
 class QPushButton;
-class QTreeView;
 
-namespace app {
+namespace ui {
 struct AppContext;
 }
 
@@ -21,10 +18,10 @@ namespace tools {
 // A path as the labels show it: over 45 characters, the first 44 and "~".
 std::string shortenedPath(const std::string& path);
 
-class frmUnzip : public QDialog, public app::Form {
+class frmUnzip : public QDialog, public ui::Form {
     Q_OBJECT
 public:
-    explicit frmUnzip(app::AppContext& context);
+    explicit frmUnzip(ui::AppContext& context);
 
     QLabel* lblFile;
     QLabel* lblUnzipTo;
@@ -43,32 +40,7 @@ public slots:
     void cmdClose_Click();
 
 private:
-    app::AppContext& context_;
-};
-
-// The destination chooser: a drive list and a folder list.
-class Dialog : public QDialog, public app::Form {
-    Q_OBJECT
-public:
-    explicit Dialog(app::AppContext& context);
-    void Form_Load() override;
-
-    QComboBox* Drive1;
-    QTreeView* Dir1;
-    QPushButton* OKButton;
-    QPushButton* CancelButton;
-
-    // The folder chosen by OK, or empty.
-    std::string chosenFolder;
-
-public slots:
-    void Drive1_Change();
-    void OKButton_Click();
-    void CancelButton_Click();
-
-private:
-    app::AppContext& context_;
-    QFileSystemModel* model_;
+    ui::AppContext& context_;
 };
 
 } // namespace tools

@@ -1,6 +1,7 @@
 #include "wizard/ImportRun.h"
 
 #include "formats/FieldCatalogue.h"
+#include "hostdata/JetRowSet.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "platform/Ansi.h"
@@ -18,65 +19,16 @@ namespace {
 
 constexpr char kTab = 9, kLf = 10, kCr = 13;
 
-// A table of the import database as a row set. Column positions are looked up once per name.
-class JetRowSet : public mapping::RowSet {
-public:
-    explicit JetRowSet(jet::Recordset rs) : rs_(std::move(rs)) {}
-    ~JetRowSet() override { rs_.Close(); }
-
-    void addNew() override { rs_.AddNew(); }
-    void setText(std::string_view column, const std::string& text) override {
-        jet::Field(rs_, index(column)) = jet::Value(ansi::toUtf16(text));
-    }
-    void setNumber(std::string_view column, std::int64_t value) override {
-        // A number beyond a long integer reaches the column as a double, which the engine
-        // refuses with a message naming the column.
-        if (value >= INT32_MIN && value <= INT32_MAX)
-            jet::Field(rs_, index(column)) = jet::Value(static_cast<std::int32_t>(value));
-        else
-            jet::Field(rs_, index(column)) = jet::Value(static_cast<double>(value));
-    }
-    void update() override { rs_.Update(); }
-    void cancelUpdate() override { rs_.CancelUpdate(); }
-    void removeLast() override { rs_.Delete(); } // Update leaves the new row current
-
-private:
-    std::size_t index(std::string_view column) {
-        auto it = known_.find(column);
-        if (it != known_.end())
-            return it->second;
-        const auto& columns = rs_.Definition().columns;
-        auto wanted = ansi::toUtf16(column);
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (jet::sameName(columns[i].name, wanted)) {
-                known_.emplace(column, i);
-                return i;
-            }
-        }
-        throw jet::Error("table '" + jet::utf8(rs_.Definition().name) + "': no column named '" +
-                         std::string(column) + "'");
-    }
-
-    // Looked up by the caller's view of the name, with no string made for it.
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
-    jet::Recordset rs_;
-    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> known_;
-};
-
 // The fixed person columns of the types other than Active Employees.
 void setFixedColumns(mapping::RowSet& person, int modeCode) {
-    const char* fileType = modeCode == 2   ? "Qualifier"
-                           : modeCode == 3 ? "Participant"
-                           : modeCode == 4 ? "Retiree"
-                                           : nullptr;
+    using namespace session::mode;
+    const char* fileType = modeCode == kQualifier     ? "Qualifier"
+                           : modeCode == kParticipant ? "Participant"
+                           : modeCode == kRetiree     ? "Retiree"
+                                                      : nullptr;
     if (!fileType)
         return;
-    person.setText("COBRA_Accepted", modeCode == 2 ? "N" : "Y");
+    person.setText("COBRA_Accepted", modeCode == kQualifier ? "N" : "Y");
     person.setText("Initial_Notification_Date", "Sent");
     person.setText("Disabled(Y/N)", "N");
     person.setText("Multiple_Qualifying_Event(Y/N)", "N");
@@ -351,14 +303,15 @@ ImportRunResult missingResult() {
 } // namespace
 
 std::string logHeading(int modeCode) {
+    using namespace session::mode;
     switch (modeCode) {
-    case 1:
+    case kEmployee:
         return "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG\n" + std::string(40, '-');
-    case 2:
+    case kQualifier:
         return "QUALIFIER IMPORT FILE CREATION LOG\n" + std::string(34, '-');
-    case 3:
+    case kParticipant:
         return "COBRA PARTICIPANT IMPORT FILE CREATION LOG\n" + std::string(42, '-');
-    case 4:
+    case kRetiree:
         return "RETIRED EMPLOYEE IMPORT FILE CREATION LOG\n" + std::string(40, '-');
     default:
         return "\n";
@@ -376,10 +329,11 @@ ImportRunResult RunImport(const ImportRunInput& input, jet::Database& database,
                           platform::UserInteraction& ui) {
     if (missingTabFile(input, ui))
         return missingResult();
-    std::optional<JetRowSet> person, dependant, plan;
+    std::optional<hostdata::JetRowSet> person, dependant, plan;
     try {
-        person.emplace(database.OpenRecordset(input.ModeCode == 1 ? "Active_Employees"
-                                                                  : "Qualifier_Information"));
+        person.emplace(database.OpenRecordset(input.ModeCode == session::mode::kEmployee
+                                                  ? "Active_Employees"
+                                                  : "Qualifier_Information"));
         dependant.emplace(database.OpenRecordset("Dependent_Information"));
         plan.emplace(database.OpenRecordset("Member_Insurance_Plan"));
     } catch (const std::exception& e) {

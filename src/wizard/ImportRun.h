@@ -5,6 +5,7 @@
 
 #include "mapping/WriteImportField.h"
 #include "platform/Interaction.h"
+#include "session/Modes.h"
 
 #include <cstdint>
 #include <string>
@@ -20,12 +21,12 @@ namespace wizard {
 inline constexpr const char* kImportLogFile = "ImportLog.doc";
 
 struct ImportRunInput {
-    int ModeCode = 0;                   // 1 EMPLOYEE, 2 QUALIFIER, 3 PARTICIPANT, 4 RETIREE
-    std::string AppDir;                 // program folder with its trailing separator
-    std::string TabPath;                // host path of the verified TAB file
-    std::vector<std::string> labels;    // the structure list, column order
-    std::vector<std::string> DateFlags; // from index 1, as verification left them
-    bool firstLineIsRecord = false;     // "Record #1" chosen; otherwise line 1 is a header
+    int ModeCode = session::mode::kNone; // a file type, kEmployee..kRetiree
+    std::string AppDir;                  // program folder with its trailing separator
+    std::string TabPath;                 // host path of the verified TAB file
+    std::vector<std::string> labels;     // the structure list, column order
+    std::vector<std::string> DateFlags;  // from index 1, as verification left them
+    bool firstLineIsRecord = false;      // "Record #1" chosen; otherwise line 1 is a header
 };
 
 enum class RunOutcome {

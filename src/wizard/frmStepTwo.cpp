@@ -1,13 +1,14 @@
 #include "wizard/frmStepTwo.h"
 
-#include "app/AppContext.h"
-#include "formats/frmTab.h"
 #include "hostdata/AccountList.h"
 #include "platform/Ansi.h"
-#include "platform/QtText.h"
-#include "wizard/CompanyChoice.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
 #include "wizard/RemoveExtraFields.h"
 #include "wizard/TabVerifier.h"
+#include "wizard/frmStepFour.h"
+#include "wizard/frmStepThree.h"
+#include "wizard/frmTab.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,8 +18,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-using platform::fromQt;
-using platform::toQt;
+using ui::fromQt;
+using ui::toQt;
 
 namespace wizard {
 namespace {
@@ -35,7 +36,7 @@ QLabel* image(QWidget* parent, QStyle::StandardPixmap which, int left, int top) 
 
 } // namespace
 
-frmStepTwo::frmStepTwo(app::AppContext& context)
+frmStepTwo::frmStepTwo(ui::AppContext& context)
     : QWidget(context.mainWindow, Qt::Window), context_(context) {
     setObjectName(QStringLiteral("frmStepTwo"));
     setWindowTitle(QStringLiteral("Verify File Information"));
@@ -153,7 +154,7 @@ void frmStepTwo::cmdVerify_Click() {
     s.RecordText = {};
 
     std::vector<std::string> labels;
-    for (const auto& label : context_.windows.get<formats::frmTab>().labels())
+    for (const auto& label : context_.windows.get<wizard::frmTab>().labels())
         labels.push_back(fromQt(label));
     const std::size_t n = labels.size();
     const TabScan scan = scanTabBuffer(*buffer, labels);
@@ -259,14 +260,14 @@ void frmStepTwo::cmdNext_Click() {
 
 void frmStepTwo::cmdPrevious_Click() {
     context_.windows.unload<frmStepTwo>();
-    auto& tab = context_.windows.get<formats::frmTab>();
+    auto& tab = context_.windows.get<wizard::frmTab>();
     tab.show();
     tab.cmdNext->setFocus();
 }
 
 void frmStepTwo::cmdCancel_Click() {
     context_.windows.unload<frmStepTwo>();
-    context_.windows.unload<formats::frmTab>();
+    context_.windows.unload<wizard::frmTab>();
 }
 
 } // namespace wizard

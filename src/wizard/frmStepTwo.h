@@ -2,7 +2,7 @@
 // structure before anything is imported.
 #pragma once
 
-#include "app/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 #include "wizard/TabVerifier.h"
 
 #include <QWidget>
@@ -12,16 +12,16 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 
-namespace app {
+namespace ui {
 struct AppContext;
 }
 
 namespace wizard {
 
-class frmStepTwo : public QWidget, public app::Form {
+class frmStepTwo : public QWidget, public ui::Form {
     Q_OBJECT
 public:
-    explicit frmStepTwo(app::AppContext& context);
+    explicit frmStepTwo(ui::AppContext& context);
 
     QPushButton* cmdBrowse;
     QLabel* lblFile;
@@ -53,7 +53,7 @@ private:
     void showVerdict(Verdict verdict, const TabScan& scan, const std::vector<std::string>& labels);
     void offerRemoval(const TabScan& scan, const std::vector<std::string>& labels);
 
-    app::AppContext& context_;
+    ui::AppContext& context_;
 };
 
 } // namespace wizard

@@ -1,11 +1,11 @@
-#include "app/AppContext.h"
 #include "app/Instructions.h"
-#include "app/Twips.h"
 #include "app/frmAbout.h"
 #include "app/frmMainMenu.h"
 #include "formats/FormatStore.h"
-#include "platform/QtText.h"
 #include "support/WindowTest.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -93,10 +93,10 @@ TEST_F(MainMenuTest, AStoreWithAFormatShowsTheDeleteItemAndAccountsSilenceTheWar
 TEST_F(MainMenuTest, TheInstructionPagesHoldTheirTextsExactly) {
     auto& w = start();
     EXPECT_EQ(w.windowTitle(), "Brandmoor Software Import & Utilities Program");
-    EXPECT_EQ(platform::fromQt(w.lblInstructions->text()), app::instructionsText());
-    EXPECT_EQ(platform::fromQt(w.lblStep1->text()), app::step1Text());
-    EXPECT_EQ(platform::fromQt(w.lblStep2->text()), app::step2Text());
-    EXPECT_EQ(platform::fromQt(w.lblStep3->text()), app::step3Text());
+    EXPECT_EQ(ui::fromQt(w.lblInstructions->text()), app::instructionsText());
+    EXPECT_EQ(ui::fromQt(w.lblStep1->text()), app::step1Text());
+    EXPECT_EQ(ui::fromQt(w.lblStep2->text()), app::step2Text());
+    EXPECT_EQ(ui::fromQt(w.lblStep3->text()), app::step3Text());
 
     const auto intro = app::instructionsText();
     EXPECT_NE(intro.find("Tarnfield\xA9 will create"), std::string::npos);
@@ -216,7 +216,7 @@ TEST_F(MainMenuTest, ThePagesAreCentredAgainAfterAResize) {
         EXPECT_FLOAT_EQ(w.shape1Box.top, top - 255);
         EXPECT_FLOAT_EQ(w.cmdCloseBox.top, top - 255 + 20);
         EXPECT_FLOAT_EQ(w.cmdCloseBox.left, left + 7575 - 225 - 20);
-        EXPECT_EQ(w.InsTab->geometry(), QRect(app::toPixels(left), app::toPixels(top), 505, 369));
+        EXPECT_EQ(w.InsTab->geometry(), QRect(ui::toPixels(left), ui::toPixels(top), 505, 369));
         EXPECT_EQ(w.Shape1->geometry().bottom() + 1, w.InsTab->geometry().top());
     };
     expectCentred();

@@ -1,5 +1,7 @@
-#include "backup/BackupWindows.h"
-
+#include "backup/frmCreatBackup.h"
+#include "backup/frmRestoreData.h"
+#include "backup/frmRestoreData2.h"
+#include "backup/frmStartBackup.h"
 #include "support/SampleDatabases.h"
 #include "support/WindowTest.h"
 

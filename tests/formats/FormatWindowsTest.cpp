@@ -1,11 +1,12 @@
 #include "app/frmMainMenu.h"
+#include "formats/Dialog1.h"
 #include "formats/FieldCatalogue.h"
-#include "formats/FormatDialogs.h"
 #include "formats/FormatStore.h"
-#include "formats/frmTab.h"
-#include "platform/QtText.h"
+#include "formats/frmGetFormat.h"
 #include "support/WindowTest.h"
+#include "ui/QtText.h"
 #include "wizard/frmStepTwo.h"
+#include "wizard/frmTab.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,9 +20,9 @@
 
 namespace fs = std::filesystem;
 using formats::FormatStore;
-using formats::frmTab;
 using platform::Icon;
 using testing::ElementsAre;
+using wizard::frmTab;
 
 namespace {
 
@@ -42,7 +43,7 @@ protected:
         return *main;
     }
 
-    frmTab& editor(int code, int source = app::source::kCatalogue) {
+    frmTab& editor(int code, int source = session::source::kCatalogue) {
         auto& s = context.session;
         s.ModeCode = code;
         s.FileTypeName = formats::fileTypes()[static_cast<std::size_t>(code - 1)].name;
@@ -78,7 +79,7 @@ protected:
 };
 
 TEST_F(FormatWindowsTest, UpDownAndRemoveFollowTheirRules) {
-    auto& tab = editor(app::mode::kEmployee);
+    auto& tab = editor(session::mode::kEmployee);
     ASSERT_EQ(tab.lstField->count(), 45);
     const auto original = items(tab);
 
@@ -118,7 +119,7 @@ TEST_F(FormatWindowsTest, UpDownAndRemoveFollowTheirRules) {
 }
 
 TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndRefusesThePlaceholder) {
-    auto& tab = editor(app::mode::kQualifier);
+    auto& tab = editor(session::mode::kQualifier);
     ui.queueInput("Type file structure name here.");
     tab.cmdSave_Click();
     EXPECT_EQ(messageTitles(), std::vector<std::string>{"Structure Name Needed"});
@@ -134,7 +135,7 @@ TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndRefusesThePlaceholder) {
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->chosenFields.size(), 48u);
     EXPECT_EQ(loaded->chosenFields[3], "  Middle Initial");
-    EXPECT_EQ(context.session.FormatSource, app::source::kSavedFormat);
+    EXPECT_EQ(context.session.FormatSource, session::source::kSavedFormat);
     EXPECT_EQ(ui.messages().back().title, "Structure Saved");
     EXPECT_EQ(ui.messages().back().text, "Your field structure as been saved.");
 
@@ -147,7 +148,7 @@ TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndRefusesThePlaceholder) {
 }
 
 TEST_F(FormatWindowsTest, NextOffersToSaveANewListAndKeepsTheEditorLoaded) {
-    auto& tab = editor(app::mode::kRetiree);
+    auto& tab = editor(session::mode::kRetiree);
     tab.show();
     ui.queueAnswer(platform::Answer::No);
     tab.cmdNext_Click();
@@ -160,7 +161,7 @@ TEST_F(FormatWindowsTest, NextOffersToSaveANewListAndKeepsTheEditorLoaded) {
 }
 
 TEST_F(FormatWindowsTest, SavingAnEmptyListClosesTheEditor) {
-    auto& tab = editor(app::mode::kEmployee);
+    auto& tab = editor(session::mode::kEmployee);
     tab.lstField->clear();
     tab.cmdSave_Click();
     EXPECT_EQ(messageTitles(), std::vector<std::string>{"Not Fields Entered"});
@@ -175,7 +176,7 @@ TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
     fs::create_directory(host / "ACME");
     testsupport::writeFile(host / "ACME" / "COMPANY.DAT", std::string(556, ' '));
 
-    auto& tab = editor(app::mode::kEmployee);
+    auto& tab = editor(session::mode::kEmployee);
     EXPECT_EQ(context.session.AccountDir, host.withSlash() + "ACME\\");
     EXPECT_EQ(messageTitles(), std::vector<std::string>{"Process Terminated"});
     EXPECT_FALSE(tab.cmdNext->isEnabled());
@@ -185,7 +186,7 @@ TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
 
     ui.clearTranscript();
     fs::remove(host / "BRANDMDB.MDB");
-    auto& bare = editor(app::mode::kQualifier);
+    auto& bare = editor(session::mode::kQualifier);
     ASSERT_EQ(messageTitles(), (std::vector<std::string>{"Process Terminated", "Missing File"}));
     EXPECT_TRUE(
         ui.messages()[1].text.ends_with(".  Once there, try again.\nValue= " + host.withSlash()));
@@ -197,7 +198,7 @@ TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
 
 TEST_F(FormatWindowsTest, ASavedFormatOrStructureOnlyEditingShapesTheEditor) {
     context.session.ChosenFields = {"", "Last Name   ", "  State  ", "Date of Birth"};
-    auto& tab = editor(app::mode::kEmployee, app::source::kSavedFormat);
+    auto& tab = editor(session::mode::kEmployee, session::source::kSavedFormat);
     EXPECT_EQ(items(tab), (QStringList{"Last Name", "  State", "Date of Birth"}));
     EXPECT_FALSE(tab.cmdSave->isEnabled());
     select(tab, 1);
@@ -205,7 +206,7 @@ TEST_F(FormatWindowsTest, ASavedFormatOrStructureOnlyEditingShapesTheEditor) {
     EXPECT_EQ(tab.lstField->count(), 2) << "optional labels of a saved format stay removable";
     context.windows.unload<frmTab>();
 
-    auto& structure = editor(app::mode::kQualifier, app::source::kStructureOnly);
+    auto& structure = editor(session::mode::kQualifier, session::source::kStructureOnly);
     structure.show();
     EXPECT_FALSE(structure.cmdNext->isVisible());
     ui.queueInput("Only the structure");
@@ -223,7 +224,7 @@ TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFor
     ASSERT_NE(tab, nullptr);
     EXPECT_TRUE(tab->isVisible());
     EXPECT_EQ(tab->lstField->count(), 45);
-    EXPECT_EQ(context.session.ModeCode, app::mode::kEmployee);
+    EXPECT_EQ(context.session.ModeCode, session::mode::kEmployee);
     context.windows.unload<frmTab>();
 
     QStringList offered;
@@ -236,7 +237,7 @@ TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFor
     });
     w.mnuFileCreateQualifier->trigger();
     EXPECT_EQ(offered, (QStringList{"Enter a New Field Format", "Qualifiers A"}));
-    EXPECT_EQ(context.session.ModeCode, app::mode::kCancelled);
+    EXPECT_EQ(context.session.ModeCode, session::mode::kCancelled);
     EXPECT_FALSE(context.windows.isLoaded<frmTab>());
 
     answerDialog<formats::frmGetFormat>("Qualifiers A");
@@ -244,7 +245,7 @@ TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFor
     tab = context.windows.find<frmTab>();
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(tab->labels(), (QStringList{"Last Name", "Gender (M/F)"}));
-    EXPECT_EQ(context.session.FormatSource, app::source::kSavedFormat);
+    EXPECT_EQ(context.session.FormatSource, session::source::kSavedFormat);
     EXPECT_EQ(tab->windowTitle(), "Create a Qualified Beneficiary Import Database");
 }
 
@@ -295,7 +296,7 @@ TEST_F(FormatWindowsTest, ToolbarOpenWithAnEmptyStoreTellsAndOpensTheEditor) {
 }
 
 TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
-    context.session.ModeCode = app::mode::kNone;
+    context.session.ModeCode = session::mode::kNone;
     auto& d = context.windows.get<formats::Dialog1>();
     EXPECT_EQ(d.Combo1->count(), 2);
     EXPECT_EQ(d.Combo1->itemText(0), "COBRA Qualifier");
@@ -303,7 +304,7 @@ TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
     EXPECT_EQ(messageTitles(), std::vector<std::string>{"Error"});
     EXPECT_TRUE(context.windows.isLoaded<formats::Dialog1>());
     d.CancelButton_Click();
-    EXPECT_EQ(context.session.ModeCode, app::mode::kCancelled);
+    EXPECT_EQ(context.session.ModeCode, session::mode::kCancelled);
     EXPECT_FALSE(context.windows.isLoaded<formats::Dialog1>());
 }
 
@@ -317,7 +318,7 @@ TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerificati
     w.Toolbar1->findChild<QAction*>("New")->trigger();
     auto* tab = context.windows.find<frmTab>();
     ASSERT_NE(tab, nullptr);
-    EXPECT_EQ(context.session.FormatSource, app::source::kStructureOnly);
+    EXPECT_EQ(context.session.FormatSource, session::source::kStructureOnly);
     EXPECT_TRUE(tab->cmdNext->isHidden());
     EXPECT_EQ(tab->lstField->count(), 47);
     ui.queueInput("Saved from New");
@@ -332,7 +333,7 @@ TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerificati
         QTest::mouseClick(chooser->cmdOk, Qt::LeftButton);
     });
     w.Toolbar1->findChild<QAction*>("Open")->trigger();
-    EXPECT_EQ(context.session.ToolbarOp, app::toolbar::kOpen);
+    EXPECT_EQ(context.session.ToolbarOp, session::toolbar::kOpen);
     auto* verification = context.windows.find<wizard::frmStepTwo>();
     ASSERT_NE(verification, nullptr);
     EXPECT_TRUE(verification->isVisible());

@@ -105,8 +105,11 @@ std::vector<Row> sortedBy(std::vector<Row> rows, const std::vector<std::string>&
 // A host folder: the template in the program folder, one account folder ACME.
 struct HostFolder {
     testsupport::TempDir dir;
-    app::ImportSession s;
+    HostFolders folders;
     ScriptedInteraction ui;
+    // What the last make or create gave.
+    std::shared_ptr<jet::Database> database;
+    std::int64_t planCount = 0;
     fs::path templateFile;
 
     // The template: ours with leftover rows, ours empty, or the one Access made.
@@ -126,9 +129,7 @@ struct HostFolder {
             break;
         }
         fs::create_directory(dir / "ACME");
-        s.AppDir = dir.withSlash();
-        s.AccountDir = s.AppDir + "ACME/";
-        s.ModeCode = app::mode::kQualifier;
+        folders = {dir.withSlash(), dir.withSlash() + "ACME/"};
         sharedHostRecords() = HostRecords{};
         // No message may be shown under the hourglass.
         ui.onMessage = [this](const ScriptedInteraction::Entry& e) {
@@ -148,6 +149,20 @@ struct HostFolder {
             bytes.append(reinterpret_cast<const char*>(r.bytes().data()), r.size());
         }
         testsupport::writeFile(dir / "ACME" / "insplan.dat", bytes);
+    }
+    // As the wizard does it: the previous database closed first, since its file may be replaced.
+    bool make(const std::string& path) {
+        CloseImportDatabase(database);
+        return keep(MakeImportDatabase(folders, ui, path));
+    }
+    bool create() {
+        CloseImportDatabase(database);
+        return keep(CreateImportDatabase(folders, ui));
+    }
+    bool keep(std::optional<ImportDatabaseMade> made) {
+        database = made ? made->database : nullptr;
+        planCount = made ? made->planCount : 0;
+        return made.has_value();
     }
     std::vector<ScriptedInteraction::Entry> dialogsAndMessages() const {
         std::vector<ScriptedInteraction::Entry> out;
@@ -332,13 +347,12 @@ void transfersEveryTierCode() {
     planRows.push_back(expectedPlanRow(99, {4, 4}));
     host.plans(plans);
 
-    const std::string path = host.s.AppDir + "Import.mdb";
-    ASSERT_TRUE(MakeImportDatabase(host.s, host.ui, path)) << host.ui.messages().size();
-    EXPECT_EQ(host.s.ModeCode, app::mode::kQualifier);
-    EXPECT_EQ(host.s.PlanCount, static_cast<std::int64_t>(plans.size()));
-    ASSERT_TRUE(host.s.ImportDatabase && host.s.ImportDatabase->IsOpen());
-    EXPECT_TRUE(jet::checkDatabase(*host.s.ImportDatabase).empty());
-    host.s.ImportDatabase->Close();
+    const std::string path = host.folders.appDir + "Import.mdb";
+    ASSERT_TRUE(host.make(path)) << host.ui.messages().size();
+    EXPECT_EQ(host.planCount, static_cast<std::int64_t>(plans.size()));
+    ASSERT_TRUE(host.database && host.database->IsOpen());
+    EXPECT_TRUE(jet::checkDatabase(*host.database).empty());
+    host.database->Close();
     EXPECT_TRUE(host.ui.messages().empty());
     EXPECT_FALSE(host.ui.busy());
 
@@ -386,14 +400,13 @@ void emptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone(HostFolder::Templa
 
     // Twice with the same name: the second time replaces the file and starts from the template.
     for (int run = 0; run < 2; ++run) {
-        host.ui.queueFile(host.s.AppDir + "New.mdb");
+        host.ui.queueFile(host.folders.appDir + "New.mdb");
         if (run == 1)
             host.ui.queueAnswer(Answer::Yes);
-        CreateImportDatabase(host.s, host.ui);
-        ASSERT_EQ(host.s.ModeCode, app::mode::kQualifier) << "run " << run;
-        ASSERT_TRUE(host.s.ImportDatabase);
+        host.create();
+        ASSERT_TRUE(host.database) << "run " << run;
     }
-    host.s.ImportDatabase->Close();
+    host.database->Close();
     auto messages = host.ui.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, "Replace Current File With New One?");
@@ -429,17 +442,16 @@ TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
     const std::string templateBytes = testsupport::readFile(host.templateFile);
     fs::create_directory(host.dir / "Other");
     testsupport::writeFile(host.dir / "Existing.mdb", "keep me");
-    host.ui.queueFile(host.s.AppDir + "Other/brandmdb.mdb"); // the template's name, other folder
-    host.ui.queueFile(host.s.AppDir + "BrandMdb.MDB ");      // in the program folder, a blank
+    host.ui.queueFile(host.folders.appDir +
+                      "Other/brandmdb.mdb");                  // the template's name, other folder
+    host.ui.queueFile(host.folders.appDir + "BrandMdb.MDB "); // in the program folder, a blank
     fs::create_hard_link(host.templateFile, host.dir / "Link.mdb");
-    host.ui.queueFile(host.s.AppDir + "Link.mdb");     // the template under another name
-    host.ui.queueFile(host.s.AppDir + "Existing.mdb"); // exists: No to replacing it
+    host.ui.queueFile(host.folders.appDir + "Link.mdb");     // the template under another name
+    host.ui.queueFile(host.folders.appDir + "Existing.mdb"); // exists: No to replacing it
     host.ui.queueAnswer(Answer::No);
     host.ui.queueFile(std::nullopt); // cancel
-    CreateImportDatabase(host.s, host.ui);
-
-    EXPECT_EQ(host.s.ModeCode, app::mode::kCancelled);
-    EXPECT_FALSE(host.s.ImportDatabase);
+    EXPECT_FALSE(host.create());
+    EXPECT_FALSE(host.database);
     auto seen = host.dialogsAndMessages();
     std::vector<std::string> kinds;
     for (const auto& e : seen) {
@@ -447,7 +459,7 @@ TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
             kinds.push_back("dialog");
             EXPECT_EQ(e.title, "Save Import File For Brandmoor");
             EXPECT_EQ(e.text, "Brandmoor-ImportFile1.mdb");
-            EXPECT_EQ(e.detail, host.s.AppDir.substr(0, host.s.AppDir.size() - 1));
+            EXPECT_EQ(e.detail, host.folders.appDir.substr(0, host.folders.appDir.size() - 1));
         } else {
             kinds.push_back(e.title);
         }
@@ -469,8 +481,8 @@ TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
     EXPECT_FALSE(host.ui.busy());
 
     // Nor is the template opened as the import database by any path.
-    std::string link = host.s.AppDir + "Link.mdb";
-    OpenImportDatabase(host.s, host.ui, link);
+    std::string link = host.folders.appDir + "Link.mdb";
+    EXPECT_FALSE(OpenImportDatabase(host.folders.appDir, host.ui, link));
     EXPECT_EQ(link, "INVALID");
     EXPECT_EQ(testsupport::readFile(host.templateFile), templateBytes);
 }
@@ -509,10 +521,9 @@ TEST(ImportDatabase, ACopyOfAnotherShapeIsRefusedAndStays) {
         HostFolder host;
         c.damage(host.templateFile);
         host.company(acme());
-        std::string path = host.s.AppDir + "Shape.mdb";
-        EXPECT_FALSE(MakeImportDatabase(host.s, host.ui, path)) << c.what;
-        EXPECT_EQ(host.s.ModeCode, app::mode::kCancelled) << c.what;
-        EXPECT_FALSE(host.s.ImportDatabase) << c.what;
+        std::string path = host.folders.appDir + "Shape.mdb";
+        EXPECT_FALSE(host.make(path)) << c.what;
+        EXPECT_FALSE(host.database) << c.what;
         EXPECT_TRUE(fs::exists(host.dir / "Shape.mdb")) << c.what;
         auto messages = host.ui.messages();
         ASSERT_EQ(messages.size(), 1u) << c.what;
@@ -525,7 +536,7 @@ TEST(ImportDatabase, ACopyOfAnotherShapeIsRefusedAndStays) {
                   "structures.  The Import Procedure is terminated.");
 
         std::string again = path;
-        OpenImportDatabase(host.s, host.ui, again);
+        EXPECT_FALSE(OpenImportDatabase(host.folders.appDir, host.ui, again));
         EXPECT_EQ(again, "INVALID") << c.what;
     }
 }
@@ -562,9 +573,8 @@ TEST(ImportDatabase, AnEngineOrFileErrorIsOneMessageNamingWhere) {
     for (const auto& c : cases) {
         HostFolder host;
         c.setUp(host);
-        EXPECT_FALSE(MakeImportDatabase(host.s, host.ui, host.s.AppDir + "Broken.mdb")) << c.where;
-        EXPECT_EQ(host.s.ModeCode, app::mode::kCancelled) << c.where;
-        EXPECT_FALSE(host.s.ImportDatabase) << c.where;
+        EXPECT_FALSE(host.make(host.folders.appDir + "Broken.mdb")) << c.where;
+        EXPECT_FALSE(host.database) << c.where;
         EXPECT_TRUE(fs::exists(host.dir / "Broken.mdb")) << c.where;
         auto messages = host.ui.messages();
         ASSERT_EQ(messages.size(), 1u) << c.where;
@@ -578,8 +588,8 @@ TEST(ImportDatabase, PlanFilesOfNoWholeLayoutWriteNoPlan) {
         HostFolder host(HostFolder::Template::SampleEmpty);
         host.company(acme());
         testsupport::writeFile(host.dir / "ACME" / "INSPLAN.DAT", std::string(length, ' '));
-        ASSERT_TRUE(MakeImportDatabase(host.s, host.ui, host.s.AppDir + "None.mdb")) << length;
-        host.s.ImportDatabase->Close();
+        ASSERT_TRUE(host.make(host.folders.appDir + "None.mdb")) << length;
+        host.database->Close();
         EXPECT_EQ(engineRows(host.dir / "None.mdb", "Insurance_Companies").size(), 0u) << length;
         EXPECT_EQ(engineRows(host.dir / "None.mdb", "Company_Information").size(), 1u) << length;
     }
@@ -589,12 +599,12 @@ TEST(ImportDatabase, ACompanyFileWithoutAWholeRecordWritesTheCompanyReadBefore) 
     HostFolder host(HostFolder::Template::SampleEmpty);
     host.company(acme());
     host.plans(std::vector<InsurancePlanRecord>{});
-    ASSERT_TRUE(MakeImportDatabase(host.s, host.ui, host.s.AppDir + "First.mdb"));
-    host.s.ImportDatabase->Close();
+    ASSERT_TRUE(host.make(host.folders.appDir + "First.mdb"));
+    host.database->Close();
 
     testsupport::writeFile(host.dir / "ACME" / "Company.dat", std::string(555, 'Z'));
-    ASSERT_TRUE(MakeImportDatabase(host.s, host.ui, host.s.AppDir + "Second.mdb"));
-    host.s.ImportDatabase->Close();
+    ASSERT_TRUE(host.make(host.folders.appDir + "Second.mdb"));
+    host.database->Close();
     auto rows = engineRows(host.dir / "Second.mdb", "Company_Information");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0]["Company_Name"], "Acme Manufacturing");

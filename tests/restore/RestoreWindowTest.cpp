@@ -60,7 +60,7 @@ TEST_F(RestoreWindowTest, TheRestoreCommandPutsTheChosenPointBack) {
     EXPECT_EQ(titles(), (std::vector<std::string>{"Restore Data to the earlier date now?",
                                                   "Procedure Completed"}));
     EXPECT_EQ(testsupport::readFile(host / "ACME" / "Newhire.dat"), "old");
-    EXPECT_EQ(context.session.ModeCode, app::mode::kNone);
+    EXPECT_EQ(context.session.ModeCode, session::mode::kNone);
     EXPECT_FALSE(context.windows.isLoaded<frmRestore>());
 }
 

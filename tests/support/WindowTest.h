@@ -2,9 +2,9 @@
 // and scripted user interaction whose transcript the tests read.
 #pragma once
 
-#include "app/AppContext.h"
 #include "platform/ScriptedInteraction.h"
 #include "support/TempDir.h"
+#include "ui/AppContext.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ protected:
 
     TempDir host;
     platform::ScriptedInteraction ui;
-    app::AppContext context;
+    ui::AppContext context;
     int exitRequests = 0;
 };
 

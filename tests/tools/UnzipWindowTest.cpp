@@ -1,4 +1,5 @@
 #include "support/WindowTest.h"
+#include "tools/Dialog.h"
 #include "tools/frmUnzip.h"
 
 #include <QComboBox>

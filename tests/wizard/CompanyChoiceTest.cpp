@@ -1,6 +1,6 @@
-#include "wizard/CompanyChoice.h"
-
 #include "support/WindowTest.h"
+#include "wizard/frmStepFour.h"
+#include "wizard/frmStepThree.h"
 #include "wizard/frmStepTwo.h"
 
 #include <QComboBox>
@@ -79,7 +79,7 @@ TEST_F(CompanyChoiceTest, TheFirstAccountOfAChosenNameIsUsed) {
 
 TEST_F(CompanyChoiceTest, TheRestoreFlowChoosesOnlyTheAccount) {
     accounts({{"ACME\\", "Acme"}, {"HARBOR\\", "Harbor"}});
-    context.session.ModeCode = app::mode::kRestore;
+    context.session.ModeCode = session::mode::kRestore;
     auto& three = context.windows.get<frmStepThree>();
     EXPECT_EQ(three.windowTitle(), "Restore Date to the point prior to Import");
     EXPECT_TRUE(three.cmdNext->isHidden());
@@ -95,10 +95,10 @@ TEST_F(CompanyChoiceTest, TheRestoreFlowChoosesOnlyTheAccount) {
     three.cmdPrevious_Click();
     EXPECT_EQ(context.session.AccountDir, host.withSlash() + "HARBOR\\");
     EXPECT_FALSE(context.windows.isLoaded<frmStepThree>());
-    EXPECT_EQ(context.session.ModeCode, app::mode::kRestore);
+    EXPECT_EQ(context.session.ModeCode, session::mode::kRestore);
 
     context.windows.get<frmStepThree>().cmdCancel_Click();
-    EXPECT_EQ(context.session.ModeCode, app::mode::kCancelled);
+    EXPECT_EQ(context.session.ModeCode, session::mode::kCancelled);
 }
 
 } // namespace

@@ -1,11 +1,12 @@
 // The wizard walked from the structure to Create: the database made, the records imported, the
 // message shown and the log opened.
-#include "formats/frmTab.h"
 #include "jet/Database.h"
 #include "sample/SampleDatabases.h"
 #include "support/WindowTest.h"
-#include "wizard/CompanyChoice.h"
+#include "wizard/frmStepFour.h"
+#include "wizard/frmStepThree.h"
 #include "wizard/frmStepTwo.h"
+#include "wizard/frmTab.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -27,9 +28,9 @@ protected:
 
         auto& s = context.session;
         s.AppDir = host.withSlash();
-        s.ModeCode = app::mode::kEmployee;
+        s.ModeCode = session::mode::kEmployee;
         s.FileTypeName = "EMPLOYEE";
-        s.FormatSource = app::source::kSavedFormat;
+        s.FormatSource = session::source::kSavedFormat;
         s.ChosenFields = {"",
                           "Last Name",
                           "First Name",
@@ -41,7 +42,7 @@ protected:
     // Structure, verification and the one-account step to the first-record window.
     frmStepFour& walkToStepFour(const std::string& tab) {
         testsupport::writeFile(host / "staff.txt", tab);
-        context.windows.get<formats::frmTab>();
+        context.windows.get<wizard::frmTab>();
         auto& two = context.windows.get<frmStepTwo>();
         ui.queueFile(host.withSlash() + "staff.txt");
         two.cmdBrowse_Click();
@@ -106,7 +107,7 @@ TEST_F(CreateImportTest, ACancelledFileChoiceKeepsTheFileTypeForASecondCreate) {
     auto& four = walkToStepFour(kStaff);
     four.optOne->click();
     four.cmdCreate->click(); // the save dialog is cancelled
-    EXPECT_EQ(context.session.ModeCode, app::mode::kEmployee);
+    EXPECT_EQ(context.session.ModeCode, session::mode::kEmployee);
     EXPECT_TRUE(four.isVisible());
     EXPECT_TRUE(ui.messages().empty());
 

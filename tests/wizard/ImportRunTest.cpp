@@ -1,6 +1,5 @@
 #include "wizard/ImportRun.h"
 
-#include "app/ImportSession.h"
 #include "hostdata/ImportDatabase.h"
 #include "hostdata/NewInsStructure.h"
 #include "jet/Database.h"
@@ -301,14 +300,11 @@ std::string text(const jet::Value& v) {
 
 TEST_F(ImportRunTest, RecordsReachTheTemplatesTables) {
     sample::writeTemplate(dir / "BRANDMDB.MDB");
-    app::ImportSession s;
-    s.AppDir = dir.withSlash();
-    s.ModeCode = 3;
     // The account whose company and plans the database receives.
     sample::writeOneAccount(dir.path());
-    s.AccountDir = dir.withSlash() + "ACME/";
     const std::string out = (dir / "out.mdb").string();
-    ASSERT_TRUE(hostdata::MakeImportDatabase(s, ui, out)) << ui.messages().at(0).text;
+    auto made = hostdata::MakeImportDatabase({dir.withSlash(), dir.withSlash() + "ACME/"}, ui, out);
+    ASSERT_TRUE(made) << ui.messages().at(0).text;
 
     const std::vector<std::string> labels{"Last Name",
                                           "First Name",
@@ -323,10 +319,10 @@ TEST_F(ImportRunTest, RecordsReachTheTemplatesTables) {
                                      "Jones\tAl\t987654321\t@\t\tabc\t\r\n"
                                      "\tNo\t111111111\t1/1/2007\t\t\t\r\n",
                                      false, 3),
-                               *s.ImportDatabase, ui);
+                               *made->database, ui);
     EXPECT_EQ(r.outcome, RunOutcome::Completed) << r.stopCause;
     EXPECT_EQ(r.recordsWritten, 2);
-    s.ImportDatabase->Close();
+    made->database->Close();
 
     auto db = jet::Database::OpenDatabase(out, jet::OpenMode::ReadOnly);
     auto person = db.OpenRecordset("Qualifier_Information");

@@ -1,7 +1,7 @@
-#include "formats/frmTab.h"
-#include "platform/QtText.h"
 #include "support/WindowTest.h"
+#include "ui/QtText.h"
 #include "wizard/frmStepTwo.h"
+#include "wizard/frmTab.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -19,9 +19,9 @@ protected:
         testsupport::writeFile(host / "BRANDMDB.MDB", "template");
         auto& s = context.session;
         s.AppDir = host.withSlash();
-        s.FormatSource = app::source::kSavedFormat;
+        s.FormatSource = session::source::kSavedFormat;
         s.ChosenFields = {"", "Last Name", "Date of Birth", "  Hire Date", "Gender (M/F)"};
-        s.ModeCode = app::mode::kEmployee;
+        s.ModeCode = session::mode::kEmployee;
         s.FileTypeName = "EMPLOYEE";
     }
 
@@ -83,9 +83,8 @@ TEST_F(StepTwoTest, AGoodFilePassesEveryCheckWithPausesBetween) {
     EXPECT_FALSE(ui.busy());
     EXPECT_EQ(context.session.DateFlags, (std::vector<std::string>{"", "N", "Y", "Y", "N"}));
     EXPECT_EQ(context.session.RecordText[2], "Smith, 1/5/1970, , M\r\n");
-    EXPECT_TRUE(context.windows.isLoaded<formats::frmTab>())
-        << "the structure came from the editor";
-    EXPECT_FALSE(context.windows.find<formats::frmTab>()->isVisible());
+    EXPECT_TRUE(context.windows.isLoaded<wizard::frmTab>()) << "the structure came from the editor";
+    EXPECT_FALSE(context.windows.find<wizard::frmTab>()->isVisible());
 }
 
 TEST_F(StepTwoTest, TheFieldCountMessageNamesBothCounts) {
@@ -128,7 +127,7 @@ TEST_F(StepTwoTest, ExtraEmptyColumnsAreRemovedIntoARevisedCopy) {
     ASSERT_EQ(ui.messages().size(), 2u);
     EXPECT_EQ(ui.messages()[0].title, "Remove extra fields?");
     EXPECT_EQ(ui.messages()[1].title, "Scanned Import File");
-    EXPECT_EQ(platform::fromQt(w.lblFile->text()), host.withSlash() + "staff_Revised.txt");
+    EXPECT_EQ(ui::fromQt(w.lblFile->text()), host.withSlash() + "staff_Revised.txt");
     EXPECT_EQ(testsupport::readFile(host / "staff_Revised.txt"),
               "a\tb\tc\td\r\nx\t1/1/2000\t\tM\r\n");
     EXPECT_TRUE(w.cmdVerify->isEnabled());
@@ -144,11 +143,11 @@ TEST_F(StepTwoTest, PreviousShowsTheEditorAgainAndCancelEndsTheWizard) {
     auto& w = context.windows.get<frmStepTwo>();
     w.cmdPrevious_Click();
     EXPECT_FALSE(context.windows.isLoaded<frmStepTwo>());
-    ASSERT_TRUE(context.windows.isLoaded<formats::frmTab>());
-    EXPECT_TRUE(context.windows.find<formats::frmTab>()->isVisible());
+    ASSERT_TRUE(context.windows.isLoaded<wizard::frmTab>());
+    EXPECT_TRUE(context.windows.find<wizard::frmTab>()->isVisible());
     context.windows.get<frmStepTwo>().cmdCancel_Click();
     EXPECT_FALSE(context.windows.isLoaded<frmStepTwo>());
-    EXPECT_FALSE(context.windows.isLoaded<formats::frmTab>());
+    EXPECT_FALSE(context.windows.isLoaded<wizard::frmTab>());
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 // TAB file and writes ImportLog.doc into the program folder. Messages the windows would show go
 // to standard error. Exit codes: 0 imported; 1 the host folder, the database or the run failed;
 // 2 the TAB file failed verification; 64 wrong arguments.
-#include "app/ImportSession.h"
 #include "formats/FieldCatalogue.h"
 #include "formats/FormatStore.h"
 #include "hostdata/AccountList.h"
@@ -16,6 +15,7 @@
 #include "jet/Database.h"
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
+#include "session/ImportSession.h"
 #include "wizard/ImportRun.h"
 #include "wizard/RemoveExtraFields.h"
 #include "wizard/TabVerifier.h"
@@ -135,7 +135,8 @@ int fail(const std::string& text) {
 }
 
 // The structure: a saved format, a list of labels, or the type's default list.
-std::optional<std::vector<std::string>> structure(const Options& o, const app::ImportSession& s) {
+std::optional<std::vector<std::string>> structure(const Options& o,
+                                                  const session::ImportSession& s) {
     if (!o.format.empty()) {
         auto loaded = formats::FormatStore(s.AppDir).LoadFormat(s.FileTypeName,
                                                                 programText(o.format.c_str()));
@@ -170,7 +171,7 @@ std::optional<std::vector<std::string>> structure(const Options& o, const app::I
 }
 
 // The editor's start-up checks of the host folder, and the account the data goes into.
-bool chooseAccount(const Options& o, app::ImportSession& s, platform::UserInteraction& ui) {
+bool chooseAccount(const Options& o, session::ImportSession& s, platform::UserInteraction& ui) {
     auto accounts = hostdata::readAccounts(s.AppDir, records::CountRule::Rounded);
     s.AccountCount = static_cast<std::int64_t>(accounts.size());
     if (!hostpath::isFile(s.AppDir + "BRANDMDB.MDB")) {
@@ -220,7 +221,7 @@ bool chooseAccount(const Options& o, app::ImportSession& s, platform::UserIntera
 
 // Verification as the window runs it, with the optional repair; the verified path, or nullopt.
 std::optional<std::string> verify(std::string path, const Options& o,
-                                  const std::vector<std::string>& labels, app::ImportSession& s,
+                                  const std::vector<std::string>& labels, session::ImportSession& s,
                                   platform::UserInteraction& ui) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         auto buffer = wizard::readVerificationBuffer(path);
@@ -254,7 +255,7 @@ std::optional<std::string> verify(std::string path, const Options& o,
 
 int run(const Options& o) {
     ConsoleInteraction ui;
-    app::ImportSession s;
+    session::ImportSession s;
     const auto* type = formats::fileTypeByName(o.type);
     if (!type) {
         std::fprintf(stderr, "tarnfield-batch: unknown type '%s'\n%s", o.type.c_str(), kUsageText);
@@ -286,8 +287,10 @@ int run(const Options& o) {
     }
     std::error_code gone;
     std::filesystem::remove(hostpath::resolve(out), gone); // an earlier database is replaced
-    if (!hostdata::MakeImportDatabase(s, ui, out) || !s.ImportDatabase)
+    auto made = hostdata::MakeImportDatabase({s.AppDir, s.AccountDir}, ui, out);
+    if (!made)
         return kFailed;
+    s.ImportDatabase = made->database;
 
     wizard::ImportRunInput in;
     in.ModeCode = s.ModeCode;

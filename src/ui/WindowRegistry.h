@@ -8,7 +8,7 @@
 #include <map>
 #include <typeindex>
 
-namespace app {
+namespace ui {
 
 struct AppContext;
 
@@ -35,6 +35,16 @@ public:
         adopt(typeid(T), window);
         window->Form_Load();
         return *window;
+    }
+
+    // Loads the window of type T when needed and shows it, modeless, in front.
+    template <typename T>
+    T& show() {
+        T& window = get<T>();
+        window.show();
+        window.raise();
+        window.activateWindow();
+        return window;
     }
 
     // The loaded window of type T, or null.
@@ -65,4 +75,4 @@ private:
     std::map<std::type_index, QPointer<QWidget>> windows_;
 };
 
-} // namespace app
+} // namespace ui

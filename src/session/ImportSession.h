@@ -1,6 +1,8 @@
 // The one program-wide record through which the windows pass state to each other.
 #pragma once
 
+#include "session/Modes.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -11,31 +13,7 @@ namespace jet {
 class Database;
 }
 
-namespace app {
-
-// Special values of ModeCode besides the file type codes 1..4.
-namespace mode {
-constexpr int kNone = 0;
-constexpr int kEmployee = 1;
-constexpr int kQualifier = 2;
-constexpr int kParticipant = 3;
-constexpr int kRetiree = 4;
-constexpr int kRestore = 22;
-constexpr int kDeleteByName = 69;
-constexpr int kCancelled = 9999;
-} // namespace mode
-
-namespace source {
-constexpr int kCatalogue = 0;
-constexpr int kSavedFormat = 1;
-constexpr int kStructureOnly = 2;
-} // namespace source
-
-namespace toolbar {
-constexpr int kNone = 0;
-constexpr int kOpen = 1;
-constexpr int kDelete = 2;
-} // namespace toolbar
+namespace session {
 
 struct ImportSession {
     std::string AppDir;            // program folder with its trailing separator
@@ -69,4 +47,4 @@ struct ImportSession {
     void resetChosenFields() { ChosenFields.assign(1, std::string()); }
 };
 
-} // namespace app
+} // namespace session

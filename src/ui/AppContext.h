@@ -2,17 +2,17 @@
 // window registry and the main window that owns the others.
 #pragma once
 
-#include "app/ImportSession.h"
-#include "app/WindowRegistry.h"
 #include "platform/Dates.h"
 #include "platform/Interaction.h"
+#include "session/ImportSession.h"
+#include "ui/WindowRegistry.h"
 
 #include <functional>
 #include <string>
 
 class QWidget;
 
-namespace app {
+namespace ui {
 
 inline constexpr const char* kProgramTitle = "Tarnfield";
 
@@ -22,7 +22,7 @@ struct AppContext {
 
     platform::UserInteraction& ui;
     std::string programFolder; // the folder the program was started from, with a separator
-    ImportSession session;
+    session::ImportSession session;
     WindowRegistry windows;
     QWidget* mainWindow = nullptr;
 
@@ -38,4 +38,4 @@ struct AppContext {
     void guarded(const std::function<void()>& work);
 };
 
-} // namespace app
+} // namespace ui

@@ -1,12 +1,12 @@
-#include "formats/frmTab.h"
+#include "wizard/frmTab.h"
 
-#include "app/AppContext.h"
 #include "formats/FieldCatalogue.h"
 #include "formats/FormatStore.h"
 #include "hostdata/AccountList.h"
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
-#include "platform/QtText.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
 #include "wizard/frmStepTwo.h"
 
 #include <QGridLayout>
@@ -18,17 +18,17 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using platform::fromQt;
-using platform::toQt;
+using ui::fromQt;
+using ui::toQt;
 
-namespace formats {
+namespace wizard {
 
 namespace {
 constexpr const char* kDesignCaption =
     "Creating Active Employee Import File from a Tab Deliminated file";
 }
 
-frmTab::frmTab(app::AppContext& context)
+frmTab::frmTab(ui::AppContext& context)
     : QWidget(context.mainWindow, Qt::Window), context_(context) {
     setObjectName(QStringLiteral("frmTab"));
     setWindowTitle(QString::fromLatin1(kDesignCaption));
@@ -125,18 +125,18 @@ void frmTab::Form_Load() {
         return;
     }
 
-    if (const char* caption = editorCaption(s.FileTypeName))
+    if (const char* caption = formats::editorCaption(s.FileTypeName))
         setWindowTitle(QString::fromLatin1(caption));
 
-    if (s.FormatSource == app::source::kSavedFormat) {
+    if (s.FormatSource == session::source::kSavedFormat) {
         for (std::size_t i = 1; i < s.ChosenFields.size(); ++i)
             lstField->addItem(toQt(ansi::trimRight(s.ChosenFields[i])));
         cmdSave->setEnabled(false);
         return;
     }
-    if (s.FormatSource == app::source::kStructureOnly)
+    if (s.FormatSource == session::source::kStructureOnly)
         cmdNext->setVisible(false);
-    for (const auto& label : defaultFieldList(s.ModeCode))
+    for (const auto& label : formats::defaultFieldList(s.ModeCode))
         lstField->addItem(toQt(label));
 }
 
@@ -178,8 +178,8 @@ void frmTab::cmdRemove_Click() {
                           "to clicking the Remove Button.");
     if (i < 0)
         return;
-    if (!isOptionalLabel(fromQt(lstField->item(i)->text()))) {
-        context_.ui.message({app::kProgramTitle,
+    if (!formats::isOptionalLabel(fromQt(lstField->item(i)->text()))) {
+        context_.ui.message({ui::kProgramTitle,
                              "Fields without spaces in front of them are manditory import fields. "
                              " You may not remove them from the import.",
                              platform::Icon::None, platform::Buttons::Ok});
@@ -221,19 +221,20 @@ void frmTab::cmdSave_Click() {
     for (const auto& label : labels())
         fields.push_back(fromQt(label));
     context_.guarded([&] {
-        FormatStore(s.AppDir).Append(name, std::string(ansi::trim(s.FileTypeName)), fields);
+        formats::FormatStore(s.AppDir).Append(name, std::string(ansi::trim(s.FileTypeName)),
+                                              fields);
     });
 
-    if (s.FormatSource == app::source::kStructureOnly)
+    if (s.FormatSource == session::source::kStructureOnly)
         context_.windows.unload<frmTab>();
-    s.FormatSource = app::source::kSavedFormat;
+    s.FormatSource = session::source::kSavedFormat;
     context_.ui.information("Structure Saved", "Your field structure as been saved.");
     if (context_.windows.isLoaded<frmTab>())
         cmdNext->setFocus();
 }
 
 void frmTab::cmdNext_Click() {
-    if (context_.session.FormatSource == app::source::kCatalogue) {
+    if (context_.session.FormatSource == session::source::kCatalogue) {
         auto answer = context_.ui.question(
             "Save this format?",
             "To eliminate having to select and place fields in the correct order, you can save "
@@ -249,8 +250,8 @@ void frmTab::cmdNext_Click() {
 }
 
 void frmTab::cmdCancel_Click() {
-    context_.session.ModeCode = app::mode::kNone;
+    context_.session.ModeCode = session::mode::kNone;
     context_.windows.unload<frmTab>();
 }
 
-} // namespace formats
+} // namespace wizard

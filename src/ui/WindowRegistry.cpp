@@ -1,10 +1,10 @@
-#include "app/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 
 #include <QDialog>
 #include <QEvent>
 #include <functional>
 
-namespace app {
+namespace ui {
 namespace {
 
 // Turns a close from the title bar into an unload, so a closed window is loaded afresh.
@@ -56,4 +56,4 @@ void WindowRegistry::unloadAll() {
         unload(windows_.begin()->first);
 }
 
-} // namespace app
+} // namespace ui

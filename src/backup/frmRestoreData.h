@@ -1,9 +1,8 @@
-// The backup catalogue's windows: the start window, the month calendar with the backups of a
-// chosen day, the details of one backup, and the group choice for a new backup.
+// The month calendar of the backup catalogue, with the backups of a chosen day.
 #pragma once
 
-#include "app/WindowRegistry.h"
 #include "backup/BackupCatalogue.h"
+#include "ui/WindowRegistry.h"
 
 #include <QDialog>
 #include <array>
@@ -12,38 +11,18 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
-class QRadioButton;
 class QToolButton;
 
-namespace app {
+namespace ui {
 struct AppContext;
 }
 
 namespace backup {
 
-class frmStartBackup : public QDialog, public app::Form {
+class frmRestoreData : public QDialog, public ui::Form {
     Q_OBJECT
 public:
-    explicit frmStartBackup(app::AppContext& context);
-    void Form_Load() override;
-
-    QRadioButton* optCreate;
-    QRadioButton* optRestore;
-    QPushButton* cmdNext;
-    QPushButton* cmdCancel;
-
-public slots:
-    void cmdNext_Click();
-    void cmdCancel_Click();
-
-private:
-    app::AppContext& context_;
-};
-
-class frmRestoreData : public QDialog, public app::Form {
-    Q_OBJECT
-public:
-    explicit frmRestoreData(app::AppContext& context);
+    explicit frmRestoreData(ui::AppContext& context);
     void Form_Load() override;
 
     // What a day cell shows; kept beside the label so the state can be read back.
@@ -94,49 +73,10 @@ private:
     void paintCell(int index);
     void setShown(int month, int year); // through the lists, as a user's choice would
 
-    app::AppContext& context_;
+    ui::AppContext& context_;
     BackupCatalogue catalogue_;
     bool loading_ = false;
     int firstWeekday_ = 1;
-};
-
-class frmRestoreData2 : public QDialog, public app::Form {
-    Q_OBJECT
-public:
-    explicit frmRestoreData2(app::AppContext& context);
-    void Form_Load() override;
-
-    QLabel* lblDatatoRestore;
-    QPushButton* cmdBack;
-    QPushButton* cmdNext;
-    QPushButton* cmdCancel;
-
-public slots:
-    void cmdBack_Click();
-    void cmdNext_Click();
-    void cmdCancel_Click();
-
-private:
-    app::AppContext& context_;
-};
-
-class frmCreatBackup : public QDialog, public app::Form {
-    Q_OBJECT
-public:
-    explicit frmCreatBackup(app::AppContext& context);
-    void Form_Load() override;
-
-    QComboBox* cboCompanyName;
-    QPushButton* cmdBack;
-    QPushButton* cmdNext;
-    QPushButton* cmdCancel;
-
-public slots:
-    void cmdNext_Click();
-    void cmdCancel_Click();
-
-private:
-    app::AppContext& context_;
 };
 
 } // namespace backup

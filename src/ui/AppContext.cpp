@@ -1,9 +1,9 @@
-#include "app/AppContext.h"
+#include "ui/AppContext.h"
 
 #include <ctime>
 #include <exception>
 
-namespace app {
+namespace ui {
 
 dates::Date AppContext::systemToday() {
     std::time_t now = std::time(nullptr);
@@ -24,4 +24,4 @@ void AppContext::guarded(const std::function<void()>& work) {
     }
 }
 
-} // namespace app
+} // namespace ui

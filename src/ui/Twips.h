@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace app {
+namespace ui {
 
 inline constexpr float kTwipsPerPixel = 15.0f;
 
@@ -15,4 +15,4 @@ inline float toTwips(int pixels) {
     return static_cast<float>(pixels) * kTwipsPerPixel;
 }
 
-} // namespace app
+} // namespace ui

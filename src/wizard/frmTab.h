@@ -4,7 +4,7 @@
 // wizard runs.
 #pragma once
 
-#include "app/WindowRegistry.h"
+#include "ui/WindowRegistry.h"
 
 #include <QWidget>
 
@@ -14,16 +14,16 @@ class QListWidget;
 class QPushButton;
 class QToolButton;
 
-namespace app {
+namespace ui {
 struct AppContext;
 }
 
-namespace formats {
+namespace wizard {
 
-class frmTab : public QWidget, public app::Form {
+class frmTab : public QWidget, public ui::Form {
     Q_OBJECT
 public:
-    explicit frmTab(app::AppContext& context);
+    explicit frmTab(ui::AppContext& context);
     void Form_Load() override;
 
     // The structure: labels in file-column order.
@@ -54,7 +54,7 @@ private:
     void swapRows(int a, int b);
     void checkSingleAccount();
 
-    app::AppContext& context_;
+    ui::AppContext& context_;
 };
 
-} // namespace formats
+} // namespace wizard

@@ -1,7 +1,7 @@
-#include "platform/QtInteraction.h"
+#include "ui/QtInteraction.h"
 
 #include "platform/HostPath.h"
-#include "platform/QtText.h"
+#include "ui/QtText.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QUrl>
 
-namespace platform {
+namespace ui {
 namespace {
 
 QString nativeFolder(const std::string& hostFolder) {
@@ -56,50 +56,51 @@ QWidget* QtInteraction::parentWidget() const {
     return owner_;
 }
 
-Answer QtInteraction::message(const MessageBoxRequest& request) {
+platform::Answer QtInteraction::message(const platform::MessageBoxRequest& request) {
     QMessageBox box(parentWidget());
     box.setWindowTitle(toQt(request.title.empty() ? programTitle_ : request.title));
     box.setText(toQt(request.text));
     switch (request.icon) {
-    case Icon::None:
+    case platform::Icon::None:
         box.setIcon(QMessageBox::NoIcon);
         break;
-    case Icon::Critical:
+    case platform::Icon::Critical:
         box.setIcon(QMessageBox::Critical);
         break;
-    case Icon::Question:
+    case platform::Icon::Question:
         box.setIcon(QMessageBox::Question);
         break;
-    case Icon::Exclamation:
+    case platform::Icon::Exclamation:
         box.setIcon(QMessageBox::Warning);
         break;
-    case Icon::Information:
+    case platform::Icon::Information:
         box.setIcon(QMessageBox::Information);
         break;
     }
     switch (request.buttons) {
-    case Buttons::Ok:
+    case platform::Buttons::Ok:
         box.setStandardButtons(QMessageBox::Ok);
         break;
-    case Buttons::OkCancel:
+    case platform::Buttons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
-    case Buttons::YesNo:
+    case platform::Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
-    case Buttons::YesNoCancel:
+    case platform::Buttons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
     switch (box.exec()) {
     case QMessageBox::Yes:
-        return Answer::Yes;
+        return platform::Answer::Yes;
     case QMessageBox::No:
-        return Answer::No;
+        return platform::Answer::No;
     case QMessageBox::Cancel:
-        return Answer::Cancel;
+        return platform::Answer::Cancel;
     default:
-        return request.buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        return request.buttons == platform::Buttons::YesNo ? platform::Answer::No
+                                                           : platform::Answer::Ok;
     }
 }
 
@@ -114,13 +115,13 @@ std::optional<std::string> QtInteraction::inputBox(const std::string& title,
     return fromQt(text);
 }
 
-std::optional<std::string> QtInteraction::openFile(const FileDialogRequest& request) {
+std::optional<std::string> QtInteraction::openFile(const platform::FileDialogRequest& request) {
     return chosen(QFileDialog::getOpenFileName(parentWidget(), toQt(request.title),
                                                nativeFolder(request.initialDir),
                                                qtFilter(request.filter)));
 }
 
-std::optional<std::string> QtInteraction::saveFile(const FileDialogRequest& request) {
+std::optional<std::string> QtInteraction::saveFile(const platform::FileDialogRequest& request) {
     QString start = nativeFolder(request.initialDir);
     if (!request.proposedName.empty())
         start = (start.isEmpty() ? QString() : start + "/") + toQt(request.proposedName);
@@ -130,7 +131,7 @@ std::optional<std::string> QtInteraction::saveFile(const FileDialogRequest& requ
                                                QFileDialog::DontConfirmOverwrite));
 }
 
-std::optional<std::string> QtInteraction::chooseFolder(const FileDialogRequest& request) {
+std::optional<std::string> QtInteraction::chooseFolder(const platform::FileDialogRequest& request) {
     return chosen(QFileDialog::getExistingDirectory(parentWidget(), toQt(request.title),
                                                     nativeFolder(request.initialDir)));
 }
@@ -162,12 +163,13 @@ int QtInteraction::shellOpen(const std::string& document, const std::string& par
         auto path = hostpath::resolve(document);
         QFileInfo info(QString::fromStdU16String(path.u16string()));
         if (!info.dir().exists())
-            return shell::kPathNotFound;
+            return platform::shell::kPathNotFound;
         if (!info.exists())
-            return shell::kFileNotFound;
+            return platform::shell::kFileNotFound;
         url = QUrl::fromLocalFile(info.absoluteFilePath());
     }
-    return QDesktopServices::openUrl(url) ? shell::kSuccess : shell::kNoAssociation;
+    return QDesktopServices::openUrl(url) ? platform::shell::kSuccess
+                                          : platform::shell::kNoAssociation;
 }
 
 bool QtInteraction::startProgram(const std::string& commandLine) {
@@ -178,4 +180,4 @@ bool QtInteraction::startProgram(const std::string& commandLine) {
     return QProcess::startDetached(program, args);
 }
 
-} // namespace platform
+} // namespace ui

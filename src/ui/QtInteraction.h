@@ -5,9 +5,9 @@
 
 class QWidget;
 
-namespace platform {
+namespace ui {
 
-class QtInteraction : public UserInteraction {
+class QtInteraction : public platform::UserInteraction {
 public:
     // programTitle: the caption of boxes that give none of their own.
     explicit QtInteraction(std::string programTitle) : programTitle_(std::move(programTitle)) {}
@@ -15,12 +15,12 @@ public:
     // Dialogs are centred over this window (the main window), when set.
     void setOwner(QWidget* owner) { owner_ = owner; }
 
-    Answer message(const MessageBoxRequest& request) override;
+    platform::Answer message(const platform::MessageBoxRequest& request) override;
     std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                         const std::string& initial) override;
-    std::optional<std::string> openFile(const FileDialogRequest& request) override;
-    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
-    std::optional<std::string> chooseFolder(const FileDialogRequest& request) override;
+    std::optional<std::string> openFile(const platform::FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const platform::FileDialogRequest& request) override;
+    std::optional<std::string> chooseFolder(const platform::FileDialogRequest& request) override;
     void pause(int milliseconds) override;
     void setBusy(bool busy) override;
     int shellOpen(const std::string& document, const std::string& parameters,
@@ -35,4 +35,4 @@ private:
     int busyDepth_ = 0;
 };
 
-} // namespace platform
+} // namespace ui

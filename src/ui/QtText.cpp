@@ -1,8 +1,8 @@
-#include "platform/QtText.h"
+#include "ui/QtText.h"
 
 #include "platform/Ansi.h"
 
-namespace platform {
+namespace ui {
 
 QString toQt(std::string_view ansiText) {
     auto utf16 = ansi::toUtf16(ansiText);
@@ -14,4 +14,4 @@ std::string fromQt(const QString& text) {
                                                static_cast<std::size_t>(text.size())));
 }
 
-} // namespace platform
+} // namespace ui

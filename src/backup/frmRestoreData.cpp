@@ -1,39 +1,29 @@
-#include "backup/BackupWindows.h"
+#include "backup/frmRestoreData.h"
 
-#include "app/AppContext.h"
+#include "backup/frmRestoreData2.h"
+#include "backup/frmStartBackup.h"
 #include "hostdata/AccountList.h"
 #include "platform/Ansi.h"
-#include "platform/QtText.h"
+#include "ui/AppContext.h"
+#include "ui/Layouts.h"
+#include "ui/QtText.h"
 
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstdlib>
 
-using platform::fromQt;
-using platform::toQt;
+using ui::fromQt;
+using ui::toQt;
 
 namespace backup {
 namespace {
-
-constexpr const char* kUnavailableTitle = "Backup / Restore";
-
-QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons) {
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    for (auto* b : buttons)
-        row->addWidget(b);
-    return row;
-}
 
 QToolButton* arrow(Qt::ArrowType type) {
     auto* b = new QToolButton;
@@ -43,63 +33,7 @@ QToolButton* arrow(Qt::ArrowType type) {
 
 } // namespace
 
-// --- frmStartBackup -------------------------------------------------------------------------
-
-frmStartBackup::frmStartBackup(app::AppContext& context)
-    : QDialog(context.mainWindow), context_(context) {
-    setObjectName(QStringLiteral("frmStartBackup"));
-    setWindowTitle(QStringLiteral("Restore / Backup"));
-    setModal(true);
-    optCreate = new QRadioButton(QStringLiteral("Create a backup."));
-    optRestore = new QRadioButton(QStringLiteral("Restore from a previous backup."));
-    cmdNext = new QPushButton(QStringLiteral("&Next  >"));
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("To begin, select an option from below.")));
-    layout->addWidget(new QLabel(QStringLiteral("You may use this ")));
-    layout->addWidget(optCreate);
-    layout->addWidget(optRestore);
-    layout->addLayout(buttonRow({cmdNext, cmdCancel}));
-    connect(cmdNext, &QPushButton::clicked, this, &frmStartBackup::cmdNext_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmStartBackup::cmdCancel_Click);
-}
-
-void frmStartBackup::Form_Load() {
-    if (!BackupCatalogue(context_.session.AppDir).exists()) {
-        context_.ui.critical("Missing File",
-                             "The system detects you are missing an important file in the " +
-                                 context_.session.AppDir +
-                                 " root directory.  The system needs this file to continue.  "
-                                 "Please contact Quenwick for instructions on downloading the "
-                                 "file.");
-        cmdNext->setEnabled(false);
-    }
-}
-
-void frmStartBackup::cmdNext_Click() {
-    if (!optCreate->isChecked() && !optRestore->isChecked()) {
-        context_.ui.critical("Backup / Restore",
-                             "You need to select an option before you can continue.");
-        return;
-    }
-    context_.guarded([&] {
-        if (optRestore->isChecked()) {
-            context_.windows.get<frmRestoreData>().exec();
-            context_.windows.unload<frmRestoreData>();
-        } else {
-            context_.windows.get<frmCreatBackup>().exec();
-            context_.windows.unload<frmCreatBackup>();
-        }
-    });
-}
-
-void frmStartBackup::cmdCancel_Click() {
-    context_.windows.unload<frmStartBackup>();
-}
-
-// --- frmRestoreData -------------------------------------------------------------------------
-
-frmRestoreData::frmRestoreData(app::AppContext& context)
+frmRestoreData::frmRestoreData(ui::AppContext& context)
     : QDialog(context.mainWindow), context_(context), catalogue_(context.session.AppDir) {
     setObjectName(QStringLiteral("frmRestoreData"));
     setWindowTitle(QStringLiteral("Restore Data from a Backup"));
@@ -153,7 +87,7 @@ frmRestoreData::frmRestoreData(app::AppContext& context)
     layout->addLayout(grid);
     layout->addWidget(new QLabel(QStringLiteral("2) Click on the backup to restore.")));
     layout->addWidget(lstRestorePoints);
-    layout->addLayout(buttonRow({cmdBack, cmdNext, cmdCancel}));
+    layout->addLayout(ui::buttonRow({cmdBack, cmdNext, cmdCancel}));
 
     connect(MonthDn, &QToolButton::clicked, this, &frmRestoreData::MonthDn_Click);
     connect(Monthup, &QToolButton::clicked, this, &frmRestoreData::Monthup_Click);
@@ -332,106 +266,6 @@ void frmRestoreData::cmdBack_Click() {
 
 void frmRestoreData::cmdCancel_Click() {
     context_.windows.unload<frmRestoreData>();
-    context_.windows.unload<frmStartBackup>();
-}
-
-// --- frmRestoreData2 ------------------------------------------------------------------------
-
-frmRestoreData2::frmRestoreData2(app::AppContext& context)
-    : QDialog(context.mainWindow), context_(context) {
-    setObjectName(QStringLiteral("frmRestoreData2"));
-    setWindowTitle(QStringLiteral("Restore Data from a Backup"));
-    setModal(true);
-    lblDatatoRestore = new QLabel;
-    lblDatatoRestore->setTextFormat(Qt::PlainText);
-    cmdBack = new QPushButton(QStringLiteral("< &Back"));
-    cmdNext = new QPushButton(QStringLiteral("&Next >"));
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Confirm Restore Selection")));
-    layout->addWidget(new QLabel(QStringLiteral("Selected Backup to Restore:")));
-    layout->addWidget(lblDatatoRestore);
-    layout->addLayout(buttonRow({cmdBack, cmdNext, cmdCancel}));
-    connect(cmdBack, &QPushButton::clicked, this, &frmRestoreData2::cmdBack_Click);
-    connect(cmdNext, &QPushButton::clicked, this, &frmRestoreData2::cmdNext_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmRestoreData2::cmdCancel_Click);
-}
-
-void frmRestoreData2::Form_Load() {
-    context_.guarded([&] {
-        lblDatatoRestore->setText(toQt(BackupCatalogue(context_.session.AppDir)
-                                           .details(context_.session.SelectedBackupNumber)));
-    });
-}
-
-void frmRestoreData2::cmdBack_Click() {
-    context_.windows.unload<frmRestoreData2>();
-}
-
-void frmRestoreData2::cmdNext_Click() {
-    context_.ui.information(kUnavailableTitle,
-                            "Restoring from a catalogued backup is not available in this version.");
-}
-
-void frmRestoreData2::cmdCancel_Click() {
-    context_.windows.unload<frmRestoreData2>();
-    context_.windows.unload<frmRestoreData>();
-    context_.windows.unload<frmStartBackup>();
-}
-
-// --- frmCreatBackup -------------------------------------------------------------------------
-
-frmCreatBackup::frmCreatBackup(app::AppContext& context)
-    : QDialog(context.mainWindow), context_(context) {
-    setObjectName(QStringLiteral("frmCreatBackup"));
-    setWindowTitle(QStringLiteral("Backup Your Data"));
-    setModal(true);
-    auto* frame = new QGroupBox(QStringLiteral("Backup Data"));
-    cboCompanyName = new QComboBox;
-    auto* inner = new QVBoxLayout(frame);
-    inner->addWidget(new QLabel(QStringLiteral("Choose a group ")));
-    inner->addWidget(cboCompanyName);
-    inner->addWidget(new QLabel(QStringLiteral("Please make a selection.")));
-    cmdBack = new QPushButton(QStringLiteral("< &Back"));
-    cmdNext = new QPushButton(QStringLiteral("&Next >"));
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(frame);
-    layout->addLayout(buttonRow({cmdBack, cmdNext, cmdCancel}));
-    connect(cmdNext, &QPushButton::clicked, this, &frmCreatBackup::cmdNext_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmCreatBackup::cmdCancel_Click);
-}
-
-void frmCreatBackup::Form_Load() {
-    auto& s = context_.session;
-    std::vector<hostdata::AccountRecord> accounts;
-    context_.guarded(
-        [&] { accounts = hostdata::readAccounts(s.AppDir, records::CountRule::WholePart); });
-    s.AccountCount = static_cast<std::int64_t>(accounts.size());
-    if (accounts.empty()) {
-        context_.ui.information("Application Error!",
-                                "This application needs to be stored in the same location as the "
-                                "'BRANDMOOR.EXE'.  Please move the application and try again.");
-        return;
-    }
-    for (const auto& a : accounts)
-        cboCompanyName->addItem(toQt(a.companyName()));
-    cboCompanyName->addItem(QStringLiteral("Complete Backup"));
-    cboCompanyName->setCurrentIndex(-1);
-}
-
-void frmCreatBackup::cmdNext_Click() {
-    const std::string group(ansi::trim(fromQt(cboCompanyName->currentText())));
-    if (group.empty()) {
-        context_.ui.critical("Application Error", "You must select an item from the drop-down box");
-        return;
-    }
-    context_.session.BackupGroup = group;
-    context_.ui.information(kUnavailableTitle, "Making a backup is not available in this version.");
-}
-
-void frmCreatBackup::cmdCancel_Click() {
-    context_.windows.unload<frmCreatBackup>();
     context_.windows.unload<frmStartBackup>();
 }
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace ui {
 
 QString toQt(std::string_view ansiText);
 std::string fromQt(const QString& text);
 
-} // namespace platform
+} // namespace ui

@@ -1,0 +1,41 @@
+// A table of the import database as the import run's row set, on the engine.
+#pragma once
+
+#include "jet/Database.h"
+#include "mapping/WriteImportField.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace hostdata {
+
+// Column positions are looked up once per name.
+class JetRowSet : public mapping::RowSet {
+public:
+    explicit JetRowSet(jet::Recordset rs) : rs_(std::move(rs)) {}
+    ~JetRowSet() override { rs_.Close(); }
+
+    void addNew() override { rs_.AddNew(); }
+    void setText(std::string_view column, const std::string& text) override;
+    void setNumber(std::string_view column, std::int64_t value) override;
+    void update() override { rs_.Update(); }
+    void cancelUpdate() override { rs_.CancelUpdate(); }
+    void removeLast() override { rs_.Delete(); } // Update leaves the new row current
+
+private:
+    std::size_t index(std::string_view column);
+
+    // Looked up by the caller's view of the name, with no string made for it.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    jet::Recordset rs_;
+    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> known_;
+};
+
+} // namespace hostdata

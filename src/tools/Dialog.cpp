@@ -1,0 +1,64 @@
+#include "tools/Dialog.h"
+
+#include "platform/HostPath.h"
+#include "ui/AppContext.h"
+#include "ui/QtText.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QPushButton>
+#include <QTreeView>
+
+namespace tools {
+
+Dialog::Dialog(ui::AppContext& context) : QDialog(context.mainWindow), context_(context) {
+    setObjectName(QStringLiteral("Dialog"));
+    setWindowTitle(QStringLiteral("File Destination"));
+    setModal(true);
+    Drive1 = new QComboBox;
+    Dir1 = new QTreeView;
+    model_ = new QFileSystemModel(this);
+    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    Dir1->setModel(model_);
+    for (int column = 1; column < model_->columnCount(); ++column)
+        Dir1->hideColumn(column);
+    OKButton = new QPushButton(QStringLiteral("OK"));
+    CancelButton = new QPushButton(QStringLiteral("Cancel"));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(Drive1, 0, 0, 1, 2);
+    grid->addWidget(Dir1, 1, 0, 1, 2);
+    grid->addWidget(OKButton, 2, 0);
+    grid->addWidget(CancelButton, 2, 1);
+    resize(360, 420);
+    connect(Drive1, &QComboBox::currentIndexChanged, this, &Dialog::Drive1_Change);
+    connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
+}
+
+void Dialog::Form_Load() {
+    for (const auto& drive : QDir::drives())
+        Drive1->addItem(drive.absolutePath());
+    Drive1_Change();
+}
+
+void Dialog::Drive1_Change() {
+    const QString root = Drive1->currentText();
+    Dir1->setRootIndex(model_->setRootPath(root));
+    Dir1->setCurrentIndex(model_->index(root));
+}
+
+void Dialog::OKButton_Click() {
+    QString path = model_->filePath(Dir1->currentIndex());
+    if (path.isEmpty())
+        path = Drive1->currentText();
+    chosenFolder = hostpath::fromNative(std::filesystem::path(path.toStdU16String()));
+    done(QDialog::Accepted);
+}
+
+void Dialog::CancelButton_Click() {
+    done(QDialog::Rejected);
+}
+
+} // namespace tools
