@@ -84,7 +84,20 @@ struct Format {
     // Rows: width of the column count, offsets and the variable count.
     std::size_t rowFieldSize;
 
+    // Index page (IndexPage.h has the whole layout): the neighbours on the same level, the tail
+    // page, the shared prefix length, a marker byte (Jet 4 only; 0: none), the entry end bitmap
+    // and the first entry.
+    std::size_t indexPrevPage;
+    std::size_t indexNextPage;
+    std::size_t indexTailPage;
+    std::size_t indexPrefixLength;
+    std::size_t indexMarker;
+    std::size_t indexEntryMask;
+    std::size_t indexFirstEntry;
+
     bool jet4() const { return version == JetVersion::Jet4; }
+    // Bytes an index page has for its entries.
+    constexpr std::size_t indexEntryCapacity() const { return pageSize - indexFirstEntry; }
 };
 
 inline constexpr Format kJet3Format{JetVersion::Jet3, 2048,
@@ -97,7 +110,9 @@ inline constexpr Format kJet3Format{JetVersion::Jet3, 2048,
                                     // real index
                                     39, 0, 30, 34, 38,
                                     // logical index
-                                    20, 0, 4, 8, 9, 13, 17, 18, 19, 1};
+                                    20, 0, 4, 8, 9, 13, 17, 18, 19, 1,
+                                    // index page
+                                    8, 12, 16, 20, 0, 0x16, 0xF8};
 
 inline constexpr Format kJet4Format{JetVersion::Jet4, 4096,
                                     // data page
@@ -109,7 +124,9 @@ inline constexpr Format kJet4Format{JetVersion::Jet4, 4096,
                                     // real index: 4 unknown bytes between root and flags
                                     52, 4, 34, 38, 46,
                                     // logical index
-                                    28, 4, 8, 12, 13, 17, 21, 22, 23, 2};
+                                    28, 4, 8, 12, 13, 17, 21, 22, 23, 2,
+                                    // index page
+                                    12, 16, 20, 24, 26, 0x1B, 0x1E0};
 
 inline const Format& formatFor(JetVersion v) {
     return v == JetVersion::Jet3 ? kJet3Format : kJet4Format;

@@ -1,7 +1,8 @@
 // Index pages: one page of an index B-tree, decoded into its header and entries, and written
 // back. Pure functions over one page buffer; the tree itself is IndexTree's business.
 //
-// Layout (Jet 4, 4096-byte pages; Jet 3 differs where noted, 2048-byte pages):
+// Layout (Jet 4, 4096-byte pages; Jet 3 differs where noted, 2048-byte pages; the offsets that
+// differ are Format's):
 //
 //   OFFSET  SIZE  MEANING
 //   0       1     page type: 0x04 leaf, 0x03 intermediate
@@ -32,8 +33,10 @@
 // tail has one entry fewer than children; a single child is an ordinary entry with no tail.
 #pragma once
 
+#include "jet/Error.h"
 #include "jet/Format.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -65,21 +68,75 @@ struct IndexPage {
     std::uint16_t prefixLength = 0;
 };
 
-struct IndexPageLayout {
-    std::size_t pageSize;
-    std::size_t prevPage, nextPage, tailPage, prefixLength, marker; // marker: 0 when absent
-    std::size_t entryMask, firstEntry;
-    std::size_t capacity() const { return pageSize - firstEntry; } // bytes for entries
-};
-
-const IndexPageLayout& indexPageLayout(JetVersion v);
-
 inline constexpr std::uint8_t kIndexLeafPage = 0x04;
 inline constexpr std::uint8_t kIndexIntermediatePage = 0x03;
 inline constexpr std::uint32_t kMaxDataPage = 0xFFFFFF;
 
-// Throws jet::Error, its message starting with `where`, for a page that is not a well-formed
-// index page of that version.
+// Bytes after an entry's key: its row pointer, and on an intermediate page its child page.
+inline constexpr std::size_t indexEntryTrailer(bool leaf) {
+    return leaf ? 4 : 8;
+}
+
+// One index page read in place, without copying a key: its header fields, where each entry
+// ends (from the entry bitmap), the prefix the entries share and each one's own bytes. Every
+// reading of an index page goes through here. The whole layout is checked on construction; a
+// fault throws jet::Error saying what is wrong but not where (callers put that in front). The
+// view points into `page`, which must outlive it.
+class IndexPageView {
+public:
+    IndexPageView(std::span<const std::uint8_t> page, const Format& format);
+
+    bool leaf() const { return leaf_; }
+    std::uint16_t freeSpace() const;
+    std::uint32_t owner() const;
+    std::uint32_t prevPage() const;
+    std::uint32_t nextPage() const;
+    std::uint32_t tailPage() const;
+    std::uint16_t prefixLength() const { return static_cast<std::uint16_t>(prefix_); }
+    std::uint8_t marker() const;
+
+    std::size_t count() const { return count_; }
+    // Entry k's key, whole.
+    std::vector<std::uint8_t> key(std::size_t k) const;
+    // Three-way comparison of `key` with entry k's key.
+    int compare(std::span<const std::uint8_t> key, std::size_t k) const;
+    // The first entry whose key is not below `key`; count() when there is none.
+    std::size_t lowerBound(std::span<const std::uint8_t> key) const;
+    RowId row(std::size_t k) const;
+    // The child page an intermediate entry stands for.
+    std::uint32_t child(std::size_t k) const;
+    // The child an intermediate page passes keys above all its entries to: its tail page, or,
+    // when it has none, the child of its last entry (0: neither).
+    std::uint32_t lastChild() const;
+
+private:
+    // Entry k's bytes past the shared prefix: the rest of its key, then its trailer.
+    std::span<const std::uint8_t> stored(std::size_t k) const;
+    std::span<const std::uint8_t> keyRest(std::size_t k) const;
+
+    std::span<const std::uint8_t> page_;
+    const Format* format_;
+    bool leaf_ = true;
+    std::size_t trailer_ = 4, prefix_ = 0, count_ = 0;
+    // Entry ends, from the first entry's start: no more than the page has bytes for entries.
+    // Left uninitialised: pages are read by the thousand.
+    std::array<std::uint16_t, 4096> ends_;
+};
+
+// The page read in place; a fault is an error starting with `where()`, which is called only then
+// (naming a page takes longer than reading it).
+template <typename Where>
+IndexPageView viewIndexPage(std::span<const std::uint8_t> page, const Format& format,
+                            const Where& where) {
+    try {
+        return IndexPageView(page, format);
+    } catch (const Error& e) {
+        throw Error(where() + ": " + e.what());
+    }
+}
+
+// The page, its keys copied out. Throws jet::Error, its message starting with `where`, for a
+// page that is not a well-formed index page of that version.
 IndexPage decodeIndexPage(std::span<const std::uint8_t> page, const std::string& where,
                           JetVersion version = JetVersion::Jet4);
 

@@ -11,53 +11,20 @@
 // few go down the tree one by one. Appending or emptying a table then costs a pass over each
 // index instead of a descent, a decode and a rewrite per row. What is gathered is bounded; the
 // database flushes it before it closes.
+//
+// The keys themselves come from IndexRowKeys.h, the pages from IndexFilePages.h, and the layout
+// of a tree over its pages from IndexLayout.h.
 #pragma once
 
-#include "jet/IndexTree.h"
+#include "jet/IndexRowKeys.h"
 #include "jet/Table.h"
 #include "jet/Types.h"
 #include "jet/Value.h"
 
-#include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace jet {
-
-// The index pages of one real index in a file, for IndexTree.
-class FileIndexPages : public IndexPages {
-public:
-    FileIndexPages(Table& table, std::size_t realIndex);
-    IndexNode load(std::uint32_t page) override;
-    void store(std::uint32_t page, const IndexNode& node) override;
-    bool fits(const IndexNode& node) override;
-    std::uint32_t allocate() override;
-    void release(std::uint32_t page) override;
-
-private:
-    std::vector<std::uint8_t> pageBytes(std::uint32_t page);
-    Table& table_;
-    std::size_t index_;
-    std::string where_;
-    std::vector<std::uint8_t> scratch_;
-};
-
-// The name users know a real index by (its first logical index).
-std::u16string indexName(const TableDef& t, std::size_t realIndex);
-
-// The key of a row in a real index. Throws jet::Error for a value Access cannot key the same
-// way (a text outside Windows-1252).
-std::vector<std::uint8_t> indexKey(const TableDef& t, std::size_t realIndex,
-                                   const std::vector<Value>& row);
-
-// The key the row has in the index, or nothing when the index leaves the row out (an index that
-// ignores Nulls, for a row whose key columns are all Null).
-std::optional<std::vector<std::uint8_t>> indexedKey(const TableDef& t, std::size_t realIndex,
-                                                    const std::vector<Value>& row);
-
-// The row's key in each real index (nothing where the index leaves the row out).
-using IndexKeys = std::vector<std::optional<std::vector<std::uint8_t>>>;
 
 // Refuses (jet::Error naming the index) a row that would duplicate a unique key, or a primary
 // key with a Null column. Call before anything is written. Returns the row's keys.

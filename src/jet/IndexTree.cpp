@@ -27,8 +27,6 @@ IndexEntry separatorFor(const IndexNode& child, std::uint32_t childPage) {
     s.child = childPage;
     return s;
 }
-
-constexpr std::size_t kMaxDepth = 32;
 } // namespace
 
 IndexTree::IndexTree(IndexPages& pages, std::uint32_t root, std::string what)
@@ -40,8 +38,8 @@ std::vector<IndexTree::Step> IndexTree::descend(const IndexEntry& e) {
     std::vector<Step> path;
     std::uint32_t page = root_;
     while (true) {
-        if (path.size() > kMaxDepth)
-            throw Error(what_ + ": the index tree is deeper than " + std::to_string(kMaxDepth) +
+        if (path.size() > kMaxTreeDepth)
+            throw Error(what_ + ": the index tree is deeper than " + std::to_string(kMaxTreeDepth) +
                         " levels (a loop?)");
         IndexNode n = pages_.load(page);
         if (n.leaf) {
@@ -59,7 +57,8 @@ std::vector<IndexTree::Step> IndexTree::descend(const IndexEntry& e) {
     }
 }
 
-// After a node's last entry changed, the separators above it must follow.
+// After a node's last entry changed, the separators above it must follow. A separator that grows
+// (the entry before a removed last one may have a longer key) can overfill its page and split it.
 void IndexTree::fixSeparators(std::vector<Step>& path, std::size_t level) {
     while (level > 0) {
         Step& child = path[level];
@@ -150,20 +149,6 @@ void IndexTree::splitAndStore(std::vector<Step>& path, std::size_t level) {
     splitAndStore(path, level - 1);
 }
 
-void IndexTree::insert(const IndexEntry& e) {
-    auto path = descend(e);
-    Step& leaf = path.back();
-    auto& es = leaf.node.entries;
-    auto it = std::lower_bound(es.begin(), es.end(), e, entryLess);
-    if (it != es.end() && sameEntry(*it, e))
-        throw Error(what_ + ": the entry for row " + std::to_string(e.row.page) + ":" +
-                    std::to_string(e.row.row) + " is already present");
-    IndexEntry stored = e;
-    stored.child = 0;
-    es.insert(it, stored);
-    splitAndStore(path, path.size() - 1);
-}
-
 bool IndexTree::remove(const std::vector<std::uint8_t>& key, RowId row) {
     IndexEntry probe{key, row, 0};
     auto path = descend(probe);
@@ -208,7 +193,7 @@ bool IndexTree::remove(const std::vector<std::uint8_t>& key, RowId row) {
 
 std::uint32_t IndexTree::leftmostLeaf() {
     std::uint32_t page = root_;
-    for (std::size_t depth = 0; depth <= kMaxDepth; ++depth) {
+    for (std::size_t depth = 0; depth <= kMaxTreeDepth; ++depth) {
         IndexNode n = pages_.load(page);
         if (n.leaf)
             return page;
@@ -251,7 +236,7 @@ std::vector<std::string> IndexTree::verify() {
             problems.push_back(what_ + ": page " + std::to_string(f.page) + " is reached twice");
             continue;
         }
-        if (f.depth > static_cast<int>(kMaxDepth)) {
+        if (f.depth > static_cast<int>(kMaxTreeDepth)) {
             problems.push_back(what_ + ": the tree is too deep");
             break;
         }

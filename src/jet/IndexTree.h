@@ -9,12 +9,17 @@
 
 #include "jet/Format.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace jet {
+
+// Deeper than this, a walk down a tree takes it to be looping: Access trees of millions of rows
+// are a handful of levels deep.
+inline constexpr std::size_t kMaxTreeDepth = 32;
 
 struct IndexEntry {
     std::vector<std::uint8_t> key;
@@ -48,9 +53,7 @@ public:
 
     std::uint32_t root() const { return root_; }
 
-    // Adds an entry; splits full pages. The root stays on its page.
-    void insert(const IndexEntry& e);
-    // Removes the entry for (key, row); false when there is none.
+    // Removes the entry for (key, row); false when there is none. The root stays on its page.
     bool remove(const std::vector<std::uint8_t>& key, RowId row);
     // All entries in order, walking the leaves left to right.
     std::vector<IndexEntry> entries();

@@ -5,6 +5,7 @@
 
 #include "jet/Error.h"
 #include "jet/IndexKey.h"
+#include "jet/IndexLayout.h"
 #include "jet/IndexTree.h"
 #include "support/TempDir.h"
 
@@ -63,9 +64,9 @@ FilePages load(const fs::path& p, std::size_t pageSize) {
 }
 
 // Offset past the last entry, from the entry bitmap.
-std::size_t usedBytes(std::span<const std::uint8_t> page, const IndexPageLayout& L) {
-    for (std::size_t i = L.firstEntry - L.entryMask; i-- > 0;)
-        if (std::uint8_t m = page[L.entryMask + i])
+std::size_t usedBytes(std::span<const std::uint8_t> page, const Format& F) {
+    for (std::size_t i = F.indexFirstEntry - F.indexEntryMask; i-- > 0;)
+        if (std::uint8_t m = page[F.indexEntryMask + i])
             for (int bit = 7; bit >= 0; --bit)
                 if (m & (1 << bit))
                     return i * 8 + static_cast<std::size_t>(bit);
@@ -107,7 +108,7 @@ TEST(IndexPageAccessTest, EveryJet4IndexPageReencodesToAccessBytes) {
     auto files = fixtureFiles(true);
     if (files.empty())
         GTEST_SKIP() << "fixtures not present";
-    const IndexPageLayout& L = indexPageLayout(JetVersion::Jet4);
+    const Format& F = kJet4Format;
     std::size_t pages = 0, entries = 0, compressed = 0, intermediate = 0;
     for (const auto& path : files) {
         FilePages f = load(path, 4096);
@@ -117,13 +118,13 @@ TEST(IndexPageAccessTest, EveryJet4IndexPageReencodesToAccessBytes) {
             SCOPED_TRACE(f.where(n));
             auto original = f.page(n);
             IndexPage p = decodeIndexPage(original, f.where(n));
-            const std::size_t used = usedBytes(original, L);
-            EXPECT_EQ(p.freeSpace, L.capacity() - used);
+            const std::size_t used = usedBytes(original, F);
+            EXPECT_EQ(p.freeSpace, F.indexEntryCapacity() - used);
 
             Bytes again = encode(p);
             // Header, entry bitmap and entries as Access wrote them; past them Access leaves
             // whatever the page held before.
-            const std::size_t end = L.firstEntry + used;
+            const std::size_t end = F.indexFirstEntry + used;
             EXPECT_TRUE(
                 std::equal(again.begin(), again.begin() + static_cast<long>(end), original.begin()))
                 << "re-encoded page differs from Access's";
@@ -219,7 +220,7 @@ TEST(IndexPageAccessTest, Jet3PagesDecodeWithTheirLayout) {
     auto files = fixtureFiles(false);
     if (files.empty())
         GTEST_SKIP() << "fixtures not present";
-    const IndexPageLayout& L = indexPageLayout(JetVersion::Jet3);
+    const Format& F = kJet3Format;
     std::size_t entries = 0;
     for (const auto& path : files) {
         FilePages f = load(path, 2048);
@@ -228,7 +229,7 @@ TEST(IndexPageAccessTest, Jet3PagesDecodeWithTheirLayout) {
                 continue;
             SCOPED_TRACE(f.where(n));
             IndexPage p = decodeIndexPage(f.page(n), f.where(n), JetVersion::Jet3);
-            EXPECT_EQ(p.freeSpace, L.capacity() - usedBytes(f.page(n), L));
+            EXPECT_EQ(p.freeSpace, F.indexEntryCapacity() - usedBytes(f.page(n), F));
             EXPECT_GE(p.owner, 2u);
             for (std::size_t i = 0; i + 1 < p.entries.size(); ++i)
                 EXPECT_TRUE(entryBefore(p.entries[i], p.entries[i + 1])) << "entry " << i;
@@ -334,6 +335,46 @@ TEST(IndexPageTest, EncodingRefusesWhatCannotBeWritten) {
     p.entries = longKeys(500);
     p.entries[10].key = {0x7F};
     EXPECT_THROW(encodeIndexPage(p, out), Error);
+}
+
+// Lookups read keys in place, the shared prefix apart from each entry's own bytes.
+TEST(IndexPageTest, TheViewFindsEveryKeyInPlace) {
+    for (bool leaf : {true, false}) {
+        IndexPage p;
+        p.leaf = leaf;
+        p.tailPage = leaf ? 0 : 4321;
+        p.entries = leaf ? longKeys(602) : withChildren(longKeys(300, 70000));
+        for (std::size_t k = 100; k < 110; ++k) // a run of equal keys
+            p.entries[k].key = p.entries[100].key;
+        Bytes b = encode(p);
+        const IndexPageView v(b, kJet4Format);
+        ASSERT_GT(v.prefixLength(), 0) << "the page must be compressed";
+        ASSERT_EQ(v.count(), p.entries.size());
+        for (std::size_t k = 0; k < v.count(); ++k) {
+            const IndexPageEntry& e = p.entries[k];
+            EXPECT_EQ(v.key(k), e.key) << k;
+            EXPECT_EQ(v.row(k), (RowId{e.dataPage, e.dataRow})) << k;
+            if (!leaf) {
+                EXPECT_EQ(v.child(k), e.childPage) << k;
+            }
+            EXPECT_EQ(v.compare(e.key, k), 0) << k;
+            EXPECT_EQ(v.lowerBound(e.key), k < 110 && k > 100 ? 100 : k) << k;
+        }
+        Bytes below = p.entries.front().key, above = p.entries.back().key;
+        below.back() -= 1;
+        above.push_back(0);
+        EXPECT_EQ(v.lowerBound(below), 0u);
+        EXPECT_LT(v.compare(below, 0), 0);
+        EXPECT_EQ(v.lowerBound(above), v.count());
+        EXPECT_GT(v.compare(above, v.count() - 1), 0);
+        EXPECT_EQ(v.lowerBound(Bytes{0x7F, 0x80}), 0u) << "a key shorter than the prefix";
+        if (!leaf) {
+            EXPECT_EQ(v.lastChild(), 4321u) << "the tail";
+            p.tailPage = 0;
+            b = encode(p);
+            EXPECT_EQ(IndexPageView(b, kJet4Format).lastChild(), p.entries.back().childPage);
+        }
+    }
 }
 
 // --- nodes with tails ---
@@ -475,6 +516,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Damage{"bitmap_past_the_end", [](Bytes& b) { b[0x1E0 - 1] = 0x80; },
                              "past the page"},
                       Damage{"prefix_longer_than_entry", [](Bytes& b) { b[24] = 10; }, "prefix"},
+                      // The shared prefix is key bytes, never a row pointer's.
+                      Damage{"prefix_into_the_row_pointer", [](Bytes& b) { b[24] = 7; }, "too few"},
                       Damage{"entry_too_short", [](Bytes& b) { b[0x1B] = 0x04; }, "too few"},
                       Damage{"empty_first_entry", [](Bytes& b) { b[0x1B] |= 0x01; }, "empty entry"},
                       Damage{"intermediate_entries_too_short",
@@ -574,10 +617,10 @@ std::u16string randomName(std::mt19937& rng) {
 
 } // namespace
 
+// A tree laid out in bulk over real page bytes, then shrunk by removals.
 TEST(IndexNodeTest, TreeOverEncodedPagesStaysSound) {
     BytePages store;
     store.store(1, IndexNode{}); // the root: an empty leaf
-    IndexTree tree(store, 1, "test index");
     std::mt19937 rng(99);
     std::vector<IndexEntry> model;
     for (std::uint32_t i = 0; i < 4000; ++i) {
@@ -587,9 +630,24 @@ TEST(IndexNodeTest, TreeOverEncodedPagesStaysSound) {
         else
             appendTextKey(u"Same prefix for many keys " + randomName(rng), true, e.key);
         e.row = RowId{200 + i / 100, static_cast<std::uint16_t>(i % 100)};
-        tree.insert(e);
         model.push_back(e);
     }
+    // Leaves as full as the codec takes them, sharing prefixes where they must; the levels
+    // above laid out over them.
+    std::vector<IndexEntry> sorted = model;
+    std::sort(sorted.begin(), sorted.end(), entryLess);
+    std::vector<IndexNode> leaves(1);
+    for (const IndexEntry& e : sorted) {
+        leaves.back().entries.push_back(e);
+        if (!store.fits(leaves.back())) {
+            leaves.back().entries.pop_back();
+            leaves.emplace_back().entries.push_back(e);
+        }
+    }
+    std::vector<std::uint32_t> spare;
+    const std::size_t capacity = kJet4Format.indexEntryCapacity();
+    layOutLevels(store, 1, std::move(leaves), spare, capacity);
+    IndexTree tree(store, 1, "test index");
     auto check = [&] {
         auto problems = tree.verify();
         EXPECT_TRUE(problems.empty()) << problems.front();

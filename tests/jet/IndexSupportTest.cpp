@@ -7,6 +7,7 @@
 #include "jet/Create.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/IndexFilePages.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,11 @@
-// The B-tree layer over an in-memory page store: random inserts and removals against a model,
-// with the tree's structure verified as it grows and shrinks.
+// The B-tree layer over an in-memory page store: trees laid out in bulk, then emptied by random
+// removals against a model, with the tree's structure verified as it shrinks.
 #include "jet/IndexTree.h"
 
 #include "jet/Error.h"
+#include "jet/IndexLayout.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
@@ -13,7 +15,8 @@ using namespace jet;
 
 namespace {
 
-// Pages hold at most `capacity` bytes of keys (plus a few per entry), so trees get deep fast.
+// Pages hold at most `capacity` bytes of entries (a key and a few bytes each), sharing the
+// first entry's prefix when they must as real pages do, so trees get deep fast.
 class MemoryPages : public IndexPages {
 public:
     explicit MemoryPages(std::size_t capacity) : capacity_(capacity) { pages_[1] = IndexNode{}; }
@@ -32,9 +35,16 @@ public:
         std::size_t bytes = 0;
         for (const auto& e : node.entries)
             bytes += e.key.size() + (node.leaf ? 4 : 8);
+        if (bytes > capacity_ && node.entries.size() > 1) {
+            const auto& a = node.entries.front().key;
+            const auto& b = node.entries.back().key;
+            auto differ = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first;
+            bytes -= static_cast<std::size_t>(differ - a.begin()) * (node.entries.size() - 1);
+        }
         return bytes <= capacity_;
     }
     std::uint32_t allocate() override {
+        ++allocated;
         pages_[next_] = IndexNode{};
         return next_++;
     }
@@ -42,6 +52,8 @@ public:
         ASSERT_TRUE(pages_.erase(page)) << "released twice: " << page;
     }
     std::size_t live() const { return pages_.size(); }
+    std::size_t capacity() const { return capacity_; }
+    std::size_t allocated = 0;
 
 private:
     std::size_t capacity_;
@@ -59,6 +71,16 @@ std::vector<std::uint8_t> randomKey(std::mt19937& rng) {
     return k;
 }
 
+// The model's entries laid out as a tree on root page 1.
+void layOut(MemoryPages& pages, const Model& model) {
+    std::vector<IndexEntry> entries;
+    for (const auto& [key, row] : model)
+        entries.push_back({key, row, 0});
+    std::vector<std::uint32_t> spare;
+    layOutLevels(pages, 1, packNodes(std::move(entries), true, pages.capacity()), spare,
+                 pages.capacity());
+}
+
 void expectMatches(IndexTree& t, const Model& m) {
     auto got = t.entries();
     ASSERT_EQ(got.size(), m.size());
@@ -73,45 +95,40 @@ void expectMatches(IndexTree& t, const Model& m) {
 
 struct Shape {
     std::size_t capacity;
-    int operations;
+    int entries;
     unsigned seed;
 };
 
 class JetIndexTree : public ::testing::TestWithParam<Shape> {};
 
-TEST_P(JetIndexTree, RandomInsertsAndRemovalsKeepTheTreeSound) {
+TEST_P(JetIndexTree, RandomRemovalsKeepTheTreeSound) {
     const Shape s = GetParam();
     MemoryPages pages(s.capacity);
-    IndexTree tree(pages, 1, "test index");
-    Model model;
     std::mt19937 rng(s.seed);
-    std::uint32_t nextRow = 0;
-    for (int op = 0; op < s.operations; ++op) {
-        // Grow for the first two thirds, then mostly shrink.
-        bool grow = op < s.operations * 2 / 3 ? rng() % 4 != 0 : rng() % 4 == 0;
-        if (grow || model.empty()) {
-            IndexEntry e{randomKey(rng),
-                         RowId{100 + nextRow / 200, static_cast<std::uint16_t>(nextRow % 200)}, 0};
-            ++nextRow;
-            tree.insert(e);
-            model.insert({e.key, e.row});
-        } else {
-            auto it = model.begin();
-            std::advance(it, static_cast<long>(rng() % model.size()));
-            ASSERT_TRUE(tree.remove(it->first, it->second));
-            ASSERT_FALSE(tree.remove(it->first, it->second)) << "removed twice";
-            model.erase(it);
-        }
+    Model model;
+    for (int n = 0; n < s.entries; ++n)
+        model.insert({randomKey(rng), RowId{100 + static_cast<std::uint32_t>(n) / 200,
+                                            static_cast<std::uint16_t>(n % 200)}});
+    layOut(pages, model);
+    IndexTree tree(pages, 1, "test index");
+    expectMatches(tree, model);
+    const std::size_t laidOut = pages.allocated;
+    for (int op = 0; !model.empty(); ++op) {
+        auto it = model.begin();
+        std::advance(it, static_cast<long>(rng() % model.size()));
+        ASSERT_TRUE(tree.remove(it->first, it->second));
+        ASSERT_FALSE(tree.remove(it->first, it->second)) << "removed twice";
+        model.erase(it);
         if (op % 97 == 0)
             expectMatches(tree, model);
         ASSERT_EQ(tree.root(), 1u) << "the root must stay on its page";
     }
     expectMatches(tree, model);
-    while (!model.empty()) {
-        ASSERT_TRUE(tree.remove(model.begin()->first, model.begin()->second));
-        model.erase(model.begin());
+    // A removed last entry leaves a longer separator at times, which split full pages above.
+    if (s.capacity <= 64) {
+        EXPECT_GT(pages.allocated, laidOut);
     }
-    expectMatches(tree, model);
+    EXPECT_LE(pages.live(), 3u) << "emptied pages are given back";
 }
 
 INSTANTIATE_TEST_SUITE_P(JetIndexTrees, JetIndexTree,
@@ -121,37 +138,55 @@ INSTANTIATE_TEST_SUITE_P(JetIndexTrees, JetIndexTree,
                              return "Capacity" + std::to_string(info.param.capacity);
                          });
 
-TEST(JetIndexTreeOps, AnEntryIsRefusedTwiceButAKeyMayRepeatForAnotherRow) {
-    MemoryPages pages(60);
-    IndexTree tree(pages, 1, "unique index");
-    for (std::uint16_t i = 0; i < 200; ++i)
-        tree.insert({{static_cast<std::uint8_t>(i / 10), static_cast<std::uint8_t>(i % 10)},
-                     RowId{7, i},
-                     0});
-    EXPECT_THROW(tree.insert({{5, 3}, RowId{7, 53}, 0}), Error);
-    EXPECT_NO_THROW(tree.insert({{5, 3}, RowId{8, 0}, 0})); // same key, another row
-}
-
-TEST(JetIndexTreeOps, RemovingEverythingFreesAllButTheRoot) {
+TEST(JetIndexTreeOps, RemovingWhatIsNotThereChangesNothing) {
     MemoryPages pages(50);
+    Model model;
+    for (std::uint16_t i = 0; i < 300; ++i)
+        model.insert(
+            {{static_cast<std::uint8_t>(i % 17), static_cast<std::uint8_t>(i)}, RowId{9, i}});
+    layOut(pages, model);
     IndexTree tree(pages, 1, "test index");
-    for (std::uint16_t i = 0; i < 300; ++i)
-        tree.insert(
-            {{static_cast<std::uint8_t>(i % 17), static_cast<std::uint8_t>(i)}, RowId{9, i}, 0});
     EXPECT_GT(pages.live(), 10u);
-    for (std::uint16_t i = 0; i < 300; ++i)
-        ASSERT_TRUE(tree.remove({static_cast<std::uint8_t>(i % 17), static_cast<std::uint8_t>(i)},
-                                RowId{9, i}));
-    EXPECT_EQ(tree.entries().size(), 0u);
-    EXPECT_EQ(tree.verify(), std::vector<std::string>{});
-    EXPECT_LE(pages.live(), 3u);
+    EXPECT_FALSE(tree.remove({3, 3}, RowId{9, 4}));    // the key, another row
+    EXPECT_FALSE(tree.remove({3, 3, 0}, RowId{9, 3})); // the row, another key
+    EXPECT_FALSE(tree.remove({0xFF}, RowId{9, 3}));    // past every key
+    expectMatches(tree, model);
 }
 
-TEST(JetIndexTreeOps, AnEntryTooLargeForAnyPageIsAnError) {
-    MemoryPages pages(10);
-    IndexTree tree(pages, 1, "test index");
-    tree.insert({{1, 2, 3}, RowId{1, 1}, 0});
-    EXPECT_THROW(tree.insert({std::vector<std::uint8_t>(40, 9), RowId{1, 2}, 0}), Error);
+TEST(JetIndexTreeOps, VerifyFindsBrokenLinksSeparatorsAndOrder) {
+    auto broken = [](auto damage) {
+        MemoryPages pages(50);
+        Model model;
+        for (std::uint16_t i = 0; i < 300; ++i)
+            model.insert({{static_cast<std::uint8_t>(i / 10), static_cast<std::uint8_t>(i % 10)},
+                          RowId{9, i}});
+        layOut(pages, model);
+        IndexNode root = pages.load(1);
+        damage(pages, root);
+        return IndexTree(pages, 1, "test index").verify();
+    };
+    EXPECT_EQ(broken([](MemoryPages&, const IndexNode&) {}), std::vector<std::string>{});
+    EXPECT_FALSE(broken([](MemoryPages& p, const IndexNode& root) {
+                     IndexNode n = p.load(root.entries[1].child);
+                     n.prev = 0;
+                     p.store(root.entries[1].child, n);
+                 }).empty())
+        << "a broken link back";
+    EXPECT_FALSE(broken([](MemoryPages& p, const IndexNode& root) {
+                     IndexNode r = root;
+                     r.entries[0].row.row ^= 1;
+                     p.store(1, r);
+                 }).empty())
+        << "a separator that is not its child's last entry";
+    EXPECT_FALSE(broken([](MemoryPages& p, const IndexNode& root) {
+                     std::uint32_t page = root.entries[0].child;
+                     IndexNode n = p.load(page);
+                     while (!n.leaf)
+                         n = p.load(page = n.entries[0].child);
+                     std::swap(n.entries[0], n.entries[1]);
+                     p.store(page, n);
+                 }).empty())
+        << "entries out of order";
 }
 
 } // namespace

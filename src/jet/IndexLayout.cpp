@@ -1,0 +1,231 @@
+#include "jet/IndexLayout.h"
+
+#include "jet/Error.h"
+#include "jet/IndexPage.h"
+
+#include <set>
+
+namespace jet {
+namespace {
+
+std::size_t commonPrefix(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    std::size_t n = std::min(a.size(), b.size()), k = 0;
+    while (k < n && a[k] == b[k])
+        ++k;
+    return k;
+}
+
+std::size_t capacityOf(FileIndexPages& pages) {
+    return pages.table().file().format().indexEntryCapacity();
+}
+
+} // namespace
+
+// Entries carry their keys on the heap, so they are ordered through small items holding each
+// key's first eight bytes (zero-padded, which keeps the order) and looked at in full only when
+// those tie. Keys gathered in order stay as they are.
+void sortEntries(std::vector<IndexEntry>& entries) {
+    if (std::is_sorted(entries.begin(), entries.end(), entryLess))
+        return;
+    struct Item {
+        std::uint64_t prefix;
+        std::uint32_t at;
+    };
+    std::vector<Item> items(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const auto& key = entries[k].key;
+        std::uint64_t prefix = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            prefix = (prefix << 8) | (b < key.size() ? key[b] : 0u);
+        items[k] = {prefix, static_cast<std::uint32_t>(k)};
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        return entryLess(entries[a.at], entries[b.at]);
+    });
+    std::vector<IndexEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const Item& item : items)
+        sorted.push_back(std::move(entries[item.at]));
+    entries = std::move(sorted);
+}
+
+std::uint32_t distinctKeys(std::span<const IndexEntry> entries,
+                           const std::vector<std::uint8_t>* before) {
+    std::uint32_t n = 0;
+    for (const auto& e : entries) {
+        n += !before || e.key != *before;
+        before = &e.key;
+    }
+    return n;
+}
+
+std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
+                                 std::size_t capacity) {
+    const std::size_t trailer = indexEntryTrailer(leaf);
+    std::vector<IndexNode> nodes;
+    IndexNode cur;
+    cur.leaf = leaf;
+    std::size_t total = 0;
+    // The size reckoned here is the page codec's own (for an intermediate page, which leaves its
+    // last child out as the tail, a little more), so every node fits; storing it checks again.
+    auto close = [&] {
+        nodes.push_back(std::move(cur));
+        cur = IndexNode{};
+        cur.leaf = leaf;
+        total = 0;
+    };
+    // Spread over as few pages as take them, evenly: a leaf that splits leaves room on both
+    // sides for the entries that come later.
+    std::size_t all = 0;
+    for (const auto& e : entries)
+        all += e.key.size() + trailer;
+    const std::size_t needed = std::max<std::size_t>(1, (all + capacity - 1) / capacity);
+    const std::size_t target = (all + needed - 1) / needed;
+    for (auto& e : entries) {
+        if (!cur.entries.empty()) {
+            std::size_t size = total + e.key.size() + trailer;
+            if (size > target && nodes.size() + 1 < needed)
+                close();
+            else if (size > capacity &&
+                     size - commonPrefix(cur.entries.front().key, e.key) * cur.entries.size() >
+                         capacity)
+                close();
+        }
+        total += e.key.size() + trailer;
+        cur.entries.push_back(std::move(e));
+    }
+    if (!cur.entries.empty() || nodes.empty())
+        close();
+    return nodes;
+}
+
+void storeLinked(IndexPages& pages, std::vector<IndexNode>& nodes,
+                 const std::vector<std::uint32_t>& at, std::uint32_t prev, std::uint32_t next,
+                 std::vector<IndexEntry>& above) {
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+        nodes[k].prev = k == 0 ? prev : at[k - 1];
+        nodes[k].next = k + 1 == nodes.size() ? next : at[k + 1];
+        pages.store(at[k], nodes[k]);
+        IndexEntry sep = nodes[k].entries.back();
+        sep.child = at[k];
+        above.push_back(std::move(sep));
+    }
+}
+
+void layOutLevels(IndexPages& pages, std::uint32_t root, std::vector<IndexNode>&& nodes,
+                  std::vector<std::uint32_t>& spare, std::size_t capacity) {
+    auto take = [&] {
+        if (spare.empty())
+            return pages.allocate();
+        std::uint32_t p = spare.back();
+        spare.pop_back();
+        return p;
+    };
+    while (nodes.size() > 1) {
+        std::vector<std::uint32_t> at(nodes.size());
+        for (auto& p : at)
+            p = take();
+        std::vector<IndexEntry> above;
+        above.reserve(nodes.size());
+        storeLinked(pages, nodes, at, 0, 0, above);
+        nodes = packNodes(std::move(above), false, capacity);
+    }
+    nodes.front().prev = nodes.front().next = 0;
+    pages.store(root, nodes.front());
+    for (std::uint32_t p : spare)
+        pages.release(p);
+}
+
+std::vector<std::uint32_t> treePages(FileIndexPages& pages) {
+    std::vector<std::uint32_t> out{pages.root()};
+    std::set<std::uint32_t> seen(out.begin(), out.end());
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        const StoredIndexPage p(pages.table(), pages.index(), out[k]);
+        if (p->leaf())
+            continue;
+        std::vector<std::uint32_t> children;
+        for (std::size_t e = 0; e < p->count(); ++e)
+            children.push_back(p->child(e));
+        if (p->tailPage())
+            children.push_back(p->tailPage());
+        for (std::uint32_t c : children)
+            if (!seen.insert(c).second)
+                throw p.bad("child page " + std::to_string(c) + " is reached twice");
+            else
+                out.push_back(c);
+    }
+    return out;
+}
+
+bool leafLevel(FileIndexPages& pages, std::vector<IndexEntry>& leaves,
+               std::vector<std::uint32_t>& upper) {
+    const std::uint32_t root = pages.root();
+    if (pages.isLeaf(root))
+        return false;
+    std::vector<std::uint32_t> level{root};
+    upper = level;
+    for (std::size_t depth = 0; depth < kMaxTreeDepth; ++depth) {
+        std::vector<IndexEntry> below;
+        for (std::uint32_t page : level) {
+            IndexNode n = pages.load(page);
+            if (n.leaf || n.entries.empty())
+                throw Error(pages.where() + ", page " + std::to_string(page) +
+                            ": an intermediate page without children");
+            std::move(n.entries.begin(), n.entries.end(), std::back_inserter(below));
+        }
+        if (pages.isLeaf(below.front().child)) {
+            leaves = std::move(below);
+            return true;
+        }
+        level.clear();
+        for (const auto& e : below)
+            level.push_back(e.child);
+        upper.insert(upper.end(), level.begin(), level.end());
+    }
+    throw Error(pages.where() + ": the index tree is deeper than " + std::to_string(kMaxTreeDepth) +
+                " levels (a loop?)");
+}
+
+void rebuildTree(FileIndexPages& pages, std::vector<IndexEntry>&& entries) {
+    const std::size_t capacity = capacityOf(pages);
+    std::vector<std::uint32_t> spare = treePages(pages);
+    spare.erase(spare.begin()); // the root
+    std::reverse(spare.begin(), spare.end());
+    layOutLevels(pages, pages.root(), packNodes(std::move(entries), true, capacity), spare,
+                 capacity);
+}
+
+void rewriteLeaves(FileIndexPages& pages, std::vector<IndexEntry>& changes,
+                   std::vector<IndexEntry>&& leaves, std::vector<std::uint32_t> upper,
+                   const LeafRewrite& rewrite) {
+    std::vector<IndexEntry> out; // the new leaf level, as the level above will list it
+    out.reserve(leaves.size());
+    auto it = changes.begin();
+    for (std::size_t k = 0; k < leaves.size(); ++k) {
+        IndexEntry& leaf = leaves[k];
+        const bool lastLeaf = k + 1 == leaves.size();
+        const std::uint32_t prev = out.empty() ? 0 : out.back().child;
+        auto from = it;
+        while (it != changes.end() && (lastLeaf || !entryLess(leaf, *it)))
+            ++it;
+        if (from == it) {
+            if (k > 0 && prev != leaves[k - 1].child)
+                pages.setPrev(leaf.child, prev);
+            out.push_back(std::move(leaf));
+            continue;
+        }
+        rewrite(LeafChange{leaf, prev, lastLeaf ? 0 : leaves[k + 1].child, from, it}, out);
+    }
+    upper.erase(upper.begin()); // the root stays
+    std::reverse(upper.begin(), upper.end());
+    const std::size_t capacity = capacityOf(pages);
+    if (out.empty()) // an empty tree: one empty leaf
+        layOutLevels(pages, pages.root(), packNodes({}, true, capacity), upper, capacity);
+    else
+        layOutLevels(pages, pages.root(), packNodes(std::move(out), false, capacity), upper,
+                     capacity);
+}
+
+} // namespace jet
