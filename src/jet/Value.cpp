@@ -184,78 +184,99 @@ bool parseDecimal(std::string_view t, std::uint8_t precision, std::uint8_t scale
     return true;
 }
 
-bool parseDateTime(std::string_view t, DateTime& out) {
-    auto num = [&t](std::size_t& i, int maxDigits, int& v) {
-        int n = 0;
-        v = 0;
-        while (i < t.size() && n < maxDigits && t[i] >= '0' && t[i] <= '9') {
-            v = v * 10 + (t[i++] - '0');
-            ++n;
-        }
-        return n > 0;
-    };
-    std::size_t i = 0;
-    int y = 1899, mo = 12, d = 30, h = 0, mi = 0, s = 0;
-    bool haveDate = false;
+namespace {
+
+// Up to `maxDigits` digits from t[i] as a number; false when there is none.
+bool readDigits(std::string_view t, std::size_t& i, int maxDigits, int& v) {
+    int n = 0;
+    v = 0;
+    while (i < t.size() && n < maxDigits && t[i] >= '0' && t[i] <= '9') {
+        v = v * 10 + (t[i++] - '0');
+        ++n;
+    }
+    return n > 0;
+}
+
+enum class DatePart { None, Read, Bad };
+
+// yyyy-mm-dd, or m/d/yyyy as Access reads US dates, at the start of the text; `i` moves past
+// it. None when the text does not start with one, leaving `i` at 0.
+DatePart readDate(std::string_view t, std::size_t& i, int& y, int& mo, int& d) {
     int a;
-    std::size_t save = i;
-    if (num(i, 4, a) && i < t.size() && (t[i] == '-' || t[i] == '/')) {
-        char sep = t[i];
-        int b, c;
-        ++i;
-        if (!num(i, 2, b) || i >= t.size() || t[i] != sep)
-            return false;
-        ++i;
-        if (!num(i, 4, c))
-            return false;
-        if (sep == '-') {
-            y = a, mo = b, d = c;
-        } else {
-            mo = a, d = b, y = c; // month/day/year, as Access reads US dates
-            if (y < 100)
-                y += y < 30 ? 2000 : 1900;
-        }
-        haveDate = true;
+    if (!readDigits(t, i, 4, a) || i >= t.size() || (t[i] != '-' && t[i] != '/')) {
+        i = 0;
+        return DatePart::None;
+    }
+    char sep = t[i];
+    int b, c;
+    ++i;
+    if (!readDigits(t, i, 2, b) || i >= t.size() || t[i] != sep)
+        return DatePart::Bad;
+    ++i;
+    if (!readDigits(t, i, 4, c))
+        return DatePart::Bad;
+    if (sep == '-') {
+        y = a, mo = b, d = c;
     } else {
-        i = save;
+        mo = a, d = b, y = c;
+        if (y < 100)
+            y += y < 30 ? 2000 : 1900;
     }
-    if (haveDate && i < t.size() && (t[i] == 'T' || t[i] == ' '))
-        ++i;
-    else if (haveDate && i != t.size())
+    return DatePart::Read;
+}
+
+// hh:mm[:ss], then blanks and AM or PM allowed, to the end of the text.
+bool readTime(std::string_view t, std::size_t& i, int& h, int& mi, int& s) {
+    if (!readDigits(t, i, 2, h) || i >= t.size() || t[i] != ':')
         return false;
+    ++i;
+    if (!readDigits(t, i, 2, mi))
+        return false;
+    if (i < t.size() && t[i] == ':') {
+        ++i;
+        if (!readDigits(t, i, 2, s))
+            return false;
+    }
+    while (i < t.size() && t[i] == ' ')
+        ++i;
     if (i < t.size()) {
-        if (!num(i, 2, h) || i >= t.size() || t[i] != ':')
+        std::string_view rest = t.substr(i);
+        bool pm = rest == "PM" || rest == "pm";
+        if (!pm && rest != "AM" && rest != "am")
             return false;
-        ++i;
-        if (!num(i, 2, mi))
+        if (h < 1 || h > 12)
             return false;
-        if (i < t.size() && t[i] == ':') {
-            ++i;
-            if (!num(i, 2, s))
-                return false;
-        }
-        while (i < t.size() && t[i] == ' ')
-            ++i;
-        if (i < t.size()) {
-            std::string_view rest = t.substr(i);
-            bool pm = rest == "PM" || rest == "pm";
-            if (!pm && rest != "AM" && rest != "am")
-                return false;
-            if (h < 1 || h > 12)
-                return false;
-            h = h % 12 + (pm ? 12 : 0);
-            i = t.size();
-        }
-        if (h > 23 || mi > 59 || s > 59)
-            return false;
+        h = h % 12 + (pm ? 12 : 0);
+        i = t.size();
     }
-    if (!haveDate && i == 0)
-        return false;
+    return h <= 23 && mi <= 59 && s <= 59;
+}
+
+bool calendarDate(int y, int mo, int d) {
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || y < 100 || y > 9999)
         return false;
     static constexpr int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (d > monthDays[mo - 1] || (mo == 2 && d == 29 && !leap))
+    return d <= monthDays[mo - 1] && !(mo == 2 && d == 29 && !leap);
+}
+
+} // namespace
+
+bool parseDateTime(std::string_view t, DateTime& out) {
+    std::size_t i = 0;
+    int y = 1899, mo = 12, d = 30, h = 0, mi = 0, s = 0;
+    const DatePart date = readDate(t, i, y, mo, d);
+    if (date == DatePart::Bad)
+        return false;
+    if (date == DatePart::Read && i < t.size() && (t[i] == 'T' || t[i] == ' '))
+        ++i;
+    else if (date == DatePart::Read && i != t.size())
+        return false;
+    if (i < t.size() && !readTime(t, i, h, mi, s))
+        return false;
+    if (date == DatePart::None && i == 0)
+        return false;
+    if (!calendarDate(y, mo, d))
         return false;
     double days = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
     double frac = (h * 3600 + mi * 60 + s) / 86400.0;

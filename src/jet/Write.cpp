@@ -40,7 +40,7 @@ std::u16string trimmed(const std::u16string& s) {
 
 struct TextNumber {
     double value = 0;
-    std::string plain; // without blanks, sign or separators, for the exact decimal parser
+    std::string plain; // without blanks, '$', ',' or a leading '+', for the decimal parser
 };
 
 // Text as Access reads a number: blanks around, a leading currency sign and thousands
