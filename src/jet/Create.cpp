@@ -1,5 +1,6 @@
 #include "jet/Create.h"
 
+#include "base/Coding.h"
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
@@ -10,7 +11,6 @@
 #include "jet/Text.h"
 #include "jet/UsageMap.h"
 #include "jet/Write.h"
-#include "base/Coding.h"
 
 #include <array>
 #include <chrono>
@@ -403,6 +403,90 @@ std::string validName(std::u16string_view name, const std::string& what) {
     return utf8(name);
 }
 
+// A column's definition, before the table lays its columns out. `cn` names it in errors.
+ColumnDef userColumnDef(const NewColumn& c, const std::string& cn) {
+    ColumnDef d;
+    d.name = c.name;
+    d.type = c.type;
+    switch (c.type) {
+    case ColumnType::Text:
+        if (c.size > 255)
+            throw Error(cn + ": text of " + std::to_string(c.size) +
+                        " characters (1 to 255 allowed)");
+        d.length = static_cast<std::uint16_t>(2 * (c.size ? c.size : 255));
+        d.extFlags = ColumnDef::kCompressedExtFlag;
+        break;
+    case ColumnType::Memo:
+        d.extFlags = ColumnDef::kCompressedExtFlag;
+        break;
+    case ColumnType::Binary:
+        if (c.size > 255)
+            throw Error(cn + ": binary of " + std::to_string(c.size) + " bytes (1 to 255 allowed)");
+        d.length = c.size ? c.size : 255;
+        break;
+    case ColumnType::Numeric:
+        if (c.precision < 1 || c.precision > 28 || c.scale > c.precision)
+            throw Error(cn + ": decimal precision " + std::to_string(c.precision) + " and scale " +
+                        std::to_string(c.scale) + " are out of range");
+        d.precision = c.precision;
+        d.scale = c.scale;
+        break;
+    case ColumnType::SystemBinary:
+        throw Error(cn + ": this type is for system tables only");
+    default:
+        break;
+    }
+    if (c.autoNumber) {
+        if (c.type != ColumnType::Long)
+            throw Error(cn + ": only a long column can be an autonumber");
+        d.flags = ColumnDef::kFixedFlag | ColumnDef::kNullableFlag | ColumnDef::kAutoLongFlag;
+    }
+    return d;
+}
+
+// An index's real and logical parts, added to `t` whose columns are laid out. `primary` says
+// whether the table has its primary key already.
+void addUserIndex(TableDef& t, const NewIndex& i, const std::string& tn, bool& primary) {
+    std::string in = tn + ", index '" + validName(i.name, tn + ": an index") + "'";
+    for (const auto& li : t.indexes)
+        if (sameName(li.name, i.name))
+            throw Error(tn + ": two indexes are named '" + utf8(i.name) + "'");
+    if (i.columns.empty() || i.columns.size() > 10)
+        throw Error(in + ": " + std::to_string(i.columns.size()) + " columns (1 to 10 allowed)");
+    if (i.primaryKey && primary)
+        throw Error(in + ": the table already has a primary key");
+    primary = primary || i.primaryKey;
+    RealIndex ri;
+    ri.flags = 0x80; // set on every index Access 2000 and later write
+    if (i.primaryKey)
+        ri.flags |= RealIndex::kUniqueFlag | RealIndex::kRequiredFlag;
+    if (i.unique)
+        ri.flags |= RealIndex::kUniqueFlag;
+    if (i.disallowNull)
+        ri.flags |= RealIndex::kRequiredFlag;
+    if (i.ignoreNulls)
+        ri.flags |= RealIndex::kIgnoreNullsFlag;
+    std::set<std::uint16_t> seen;
+    for (const auto& ic : i.columns) {
+        const ColumnDef* c = t.findColumn(ic.name);
+        if (!c)
+            throw Error(in + ": no column named '" + utf8(ic.name) + "'");
+        if (c->isLongValue())
+            throw Error(in + ": column '" + utf8(c->name) +
+                        "' is a memo or OLE column, which cannot be indexed");
+        if (!seen.insert(c->number).second)
+            throw Error(in + ": column '" + utf8(c->name) + "' is named twice");
+        ri.columns.push_back({c->number, ic.ascending});
+    }
+    LogicalIndex li;
+    li.name = i.name;
+    li.number = static_cast<std::uint32_t>(t.indexes.size());
+    li.realIndex = li.number;
+    li.indexType = i.primaryKey ? 1 : 0;
+    t.realIndexes.push_back(ri);
+    t.indexes.push_back(li);
+}
+
 TableDef userTableDef(const NewTable& n) {
     const std::string tn = "table '" + utf8(n.name) + "'";
     validName(n.name, "a table");
@@ -416,91 +500,14 @@ TableDef userTableDef(const NewTable& n) {
         cn = tn + ", column '" + cn + "'";
         if (t.findColumn(c.name))
             throw Error(tn + ": two columns are named '" + utf8(c.name) + "'");
-        ColumnDef d;
-        d.name = c.name;
-        d.type = c.type;
-        switch (c.type) {
-        case ColumnType::Text:
-            if (c.size > 255)
-                throw Error(cn + ": text of " + std::to_string(c.size) +
-                            " characters (1 to 255 allowed)");
-            d.length = static_cast<std::uint16_t>(2 * (c.size ? c.size : 255));
-            d.extFlags = ColumnDef::kCompressedExtFlag;
-            break;
-        case ColumnType::Memo:
-            d.extFlags = ColumnDef::kCompressedExtFlag;
-            break;
-        case ColumnType::Binary:
-            if (c.size > 255)
-                throw Error(cn + ": binary of " + std::to_string(c.size) +
-                            " bytes (1 to 255 allowed)");
-            d.length = c.size ? c.size : 255;
-            break;
-        case ColumnType::Numeric:
-            if (c.precision < 1 || c.precision > 28 || c.scale > c.precision)
-                throw Error(cn + ": decimal precision " + std::to_string(c.precision) +
-                            " and scale " + std::to_string(c.scale) + " are out of range");
-            d.precision = c.precision;
-            d.scale = c.scale;
-            break;
-        case ColumnType::SystemBinary:
-            throw Error(cn + ": this type is for system tables only");
-        default:
-            break;
-        }
-        if (c.autoNumber) {
-            if (c.type != ColumnType::Long)
-                throw Error(cn + ": only a long column can be an autonumber");
-            d.flags = ColumnDef::kFixedFlag | ColumnDef::kNullableFlag | ColumnDef::kAutoLongFlag;
-        }
-        t.columns.push_back(d);
+        t.columns.push_back(userColumnDef(c, cn));
     }
     layoutColumns(t);
-
     bool primary = false;
     if (n.indexes.size() > 32)
         throw Error(tn + ": " + std::to_string(n.indexes.size()) + " indexes (32 allowed)");
-    for (const auto& i : n.indexes) {
-        std::string in = tn + ", index '" + validName(i.name, tn + ": an index") + "'";
-        for (const auto& li : t.indexes)
-            if (sameName(li.name, i.name))
-                throw Error(tn + ": two indexes are named '" + utf8(i.name) + "'");
-        if (i.columns.empty() || i.columns.size() > 10)
-            throw Error(in + ": " + std::to_string(i.columns.size()) +
-                        " columns (1 to 10 allowed)");
-        if (i.primaryKey && primary)
-            throw Error(in + ": the table already has a primary key");
-        primary = primary || i.primaryKey;
-        RealIndex ri;
-        ri.flags = 0x80; // set on every index Access 2000 and later write
-        if (i.primaryKey)
-            ri.flags |= RealIndex::kUniqueFlag | RealIndex::kRequiredFlag;
-        if (i.unique)
-            ri.flags |= RealIndex::kUniqueFlag;
-        if (i.disallowNull)
-            ri.flags |= RealIndex::kRequiredFlag;
-        if (i.ignoreNulls)
-            ri.flags |= RealIndex::kIgnoreNullsFlag;
-        std::set<std::uint16_t> seen;
-        for (const auto& ic : i.columns) {
-            const ColumnDef* c = t.findColumn(ic.name);
-            if (!c)
-                throw Error(in + ": no column named '" + utf8(ic.name) + "'");
-            if (c->isLongValue())
-                throw Error(in + ": column '" + utf8(c->name) +
-                            "' is a memo or OLE column, which cannot be indexed");
-            if (!seen.insert(c->number).second)
-                throw Error(in + ": column '" + utf8(c->name) + "' is named twice");
-            ri.columns.push_back({c->number, ic.ascending});
-        }
-        LogicalIndex li;
-        li.name = i.name;
-        li.number = static_cast<std::uint32_t>(t.indexes.size());
-        li.realIndex = li.number;
-        li.indexType = i.primaryKey ? 1 : 0;
-        t.realIndexes.push_back(ri);
-        t.indexes.push_back(li);
-    }
+    for (const auto& i : n.indexes)
+        addUserIndex(t, i, tn, primary);
     return t;
 }
 
@@ -525,6 +532,71 @@ Value tableProperties(const NewTable& n) {
     return encodeProperties(blocks);
 }
 
+// Header, global map and pages 2 to 5 for the definitions of the engine's four tables, where
+// Access keeps them (the header lists them).
+void writeFirstPages(const std::filesystem::path& path, const std::string& name, double created) {
+    std::FILE* out = std::fopen(path.string().c_str(), "wb");
+    if (!out)
+        throw Error(name + ": cannot create the file");
+    auto header = headerPage(created);
+    auto global = globalMapPage(kFirstFreePage);
+    std::vector<std::uint8_t> empty(kJet4Format.pageSize, 0);
+    bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size() &&
+              std::fwrite(global.data(), 1, global.size(), out) == global.size();
+    for (std::uint32_t p = 2; p < kFirstFreePage; ++p)
+        ok = ok && std::fwrite(empty.data(), 1, empty.size(), out) == empty.size();
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        throw Error(name + ": cannot write the file");
+    }
+}
+
+// The catalogue rows of a new database: Access's containers, the MSysDb object and the system
+// tables, given by their definitions in systemTables() order.
+void systemCatalogRows(Inserter& objects, const std::vector<TableDef>& defs, double created) {
+    catalogRow(objects, kTablesId, kRootId, u"Tables", kContainerType, kSidEngine, kSystemObject,
+               created);
+    catalogRow(objects, kDatabasesId, kRootId, u"Databases", kContainerType, kSidEngine,
+               kSystemObject, created);
+    catalogRow(objects, kRelationshipsId, kRootId, u"Relationships", kContainerType, kSidEngine,
+               kSystemObject, created);
+    catalogRow(objects, kMSysDbId, kDatabasesId, u"MSysDb", kDatabaseType, kSidAdmin, kSystemObject,
+               created, databaseProperties());
+    for (std::size_t i = 0; i < 4; ++i)
+        catalogRow(objects, static_cast<std::int32_t>(defs[i].page), kTablesId, defs[i].name,
+                   kTableType, kSidEngine, kSystemObject, created);
+    // Access's containers for its own objects.
+    const char16_t* containers[] = {u"DataAccessPages", u"Forms",   u"Modules",
+                                    u"Reports",         u"Scripts", u"SysRel"};
+    for (std::int32_t i = 0; i < 6; ++i)
+        catalogRow(objects, kSystemObject + i, kRootId, containers[i], kContainerType, kSidAdmin, 0,
+                   created);
+    catalogRow(objects, static_cast<std::int32_t>(defs[4].page), kTablesId, defs[4].name,
+               kTableType, kSidAdmin, kHiddenSystemTable, created);
+}
+
+// Default permissions, as Access writes them for a new database.
+void defaultPermissions(Inserter& aces, const std::vector<TableDef>& defs) {
+    for (std::int32_t i = 0; i < 6; ++i)
+        for (const Binary* sid : {&kSidCreator, &kSidAdmins, &kSidAdmin, &kSidUsers})
+            aceRow(aces, kSystemObject + i, *sid, kFullAccess, true);
+    aceRow(aces, kDatabasesId, kSidAdmin, 0x60000, false);
+    aceRow(aces, kRelationshipsId, kSidUsers, 0xF00FE, true);
+    aceRow(aces, kRelationshipsId, kSidAdmin, 0x60001, false);
+    aceRow(aces, kRelationshipsId, kSidAdmins, kFullAccess, true);
+    aceRow(aces, kRelationshipsId, kSidCreator, kFullAccess, true);
+    aceRow(aces, kTablesId, kSidUsers, 0xF00FE, true);
+    aceRow(aces, kTablesId, kSidAdmin, 0xFFEFF, true);
+    aceRow(aces, kTablesId, kSidAdmins, 0xFFEFF, true);
+    aceRow(aces, kTablesId, kSidCreator, 0xFFEFF, true);
+    aceRow(aces, kMSysDbId, kSidAdmin, 0x6000E, false);
+    aceRow(aces, kMSysDbId, kSidCreator, 0x0E, false);
+    aceRow(aces, kMSysDbId, kSidAdmins, 0x6000E, false);
+    aceRow(aces, static_cast<std::int32_t>(defs[4].page), kSidAdmin, kFullAccess, false);
+}
+
 } // namespace
 
 void createDatabase(const std::filesystem::path& path) {
@@ -533,25 +605,7 @@ void createDatabase(const std::filesystem::path& path) {
     if (std::filesystem::exists(path, ec))
         throw Error(name + ": the file already exists");
     const double created = now();
-    {
-        // Header, global map and pages 2 to 5 for the definitions of the engine's four tables,
-        // where Access keeps them (the header lists them).
-        std::FILE* out = std::fopen(path.string().c_str(), "wb");
-        if (!out)
-            throw Error(name + ": cannot create the file");
-        auto header = headerPage(created);
-        auto global = globalMapPage(kFirstFreePage);
-        std::vector<std::uint8_t> empty(kJet4Format.pageSize, 0);
-        bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size() &&
-                  std::fwrite(global.data(), 1, global.size(), out) == global.size();
-        for (std::uint32_t p = 2; p < kFirstFreePage; ++p)
-            ok = ok && std::fwrite(empty.data(), 1, empty.size(), out) == empty.size();
-        ok = std::fclose(out) == 0 && ok;
-        if (!ok) {
-            std::filesystem::remove(path, ec);
-            throw Error(name + ": cannot write the file");
-        }
-    }
+    writeFirstPages(path, name, created);
     try {
         PageFile f(path, OpenMode::ReadWrite);
         Allocator allocate = [&] { return f.appendPage()->number; };
@@ -565,43 +619,8 @@ void createDatabase(const std::filesystem::path& path) {
         Table objectsTable(f, readTableDef(f, defs[0].page, defs[0].name));
         Table acesTable(f, readTableDef(f, defs[1].page, defs[1].name));
         Inserter objects(objectsTable), aces(acesTable);
-        catalogRow(objects, kTablesId, kRootId, u"Tables", kContainerType, kSidEngine,
-                   kSystemObject, created);
-        catalogRow(objects, kDatabasesId, kRootId, u"Databases", kContainerType, kSidEngine,
-                   kSystemObject, created);
-        catalogRow(objects, kRelationshipsId, kRootId, u"Relationships", kContainerType, kSidEngine,
-                   kSystemObject, created);
-        catalogRow(objects, kMSysDbId, kDatabasesId, u"MSysDb", kDatabaseType, kSidAdmin,
-                   kSystemObject, created, databaseProperties());
-        for (std::size_t i = 0; i < 4; ++i)
-            catalogRow(objects, static_cast<std::int32_t>(defs[i].page), kTablesId, defs[i].name,
-                       kTableType, kSidEngine, kSystemObject, created);
-        // Access's containers for its own objects.
-        const char16_t* containers[] = {u"DataAccessPages", u"Forms",   u"Modules",
-                                        u"Reports",         u"Scripts", u"SysRel"};
-        for (std::int32_t i = 0; i < 6; ++i)
-            catalogRow(objects, kSystemObject + i, kRootId, containers[i], kContainerType,
-                       kSidAdmin, 0, created);
-        catalogRow(objects, static_cast<std::int32_t>(defs[4].page), kTablesId, defs[4].name,
-                   kTableType, kSidAdmin, kHiddenSystemTable, created);
-
-        // Default permissions, as Access writes them for a new database.
-        for (std::int32_t i = 0; i < 6; ++i)
-            for (const Binary* sid : {&kSidCreator, &kSidAdmins, &kSidAdmin, &kSidUsers})
-                aceRow(aces, kSystemObject + i, *sid, kFullAccess, true);
-        aceRow(aces, kDatabasesId, kSidAdmin, 0x60000, false);
-        aceRow(aces, kRelationshipsId, kSidUsers, 0xF00FE, true);
-        aceRow(aces, kRelationshipsId, kSidAdmin, 0x60001, false);
-        aceRow(aces, kRelationshipsId, kSidAdmins, kFullAccess, true);
-        aceRow(aces, kRelationshipsId, kSidCreator, kFullAccess, true);
-        aceRow(aces, kTablesId, kSidUsers, 0xF00FE, true);
-        aceRow(aces, kTablesId, kSidAdmin, 0xFFEFF, true);
-        aceRow(aces, kTablesId, kSidAdmins, 0xFFEFF, true);
-        aceRow(aces, kTablesId, kSidCreator, 0xFFEFF, true);
-        aceRow(aces, kMSysDbId, kSidAdmin, 0x6000E, false);
-        aceRow(aces, kMSysDbId, kSidCreator, 0x0E, false);
-        aceRow(aces, kMSysDbId, kSidAdmins, 0x6000E, false);
-        aceRow(aces, static_cast<std::int32_t>(defs[4].page), kSidAdmin, kFullAccess, false);
+        systemCatalogRows(objects, defs, created);
+        defaultPermissions(aces, defs);
         flushIndexes(objectsTable);
         flushIndexes(acesTable);
         f.close();

@@ -1,9 +1,9 @@
 #include "jet/Export.h"
 
+#include "base/Numbers.h"
 #include "jet/Error.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace jet {
 namespace {
@@ -98,7 +98,7 @@ std::string exportText(const Value& v) {
                                std::is_same_v<T, std::int32_t>)
                 return std::to_string(x);
             else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>)
-                return shortestText(x);
+                return numbers::shortest(x);
             else if constexpr (std::is_same_v<T, Currency>)
                 return currencyText(x);
             else if constexpr (std::is_same_v<T, DateTime>)

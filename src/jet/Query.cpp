@@ -1,11 +1,11 @@
 #include "jet/Query.h"
 
+#include "base/Numbers.h"
 #include "jet/Error.h"
 #include "jet/TableDef.h"
 
-#include <charconv>
-#include <cmath>
-#include <optional>
+#include <cstdint>
+#include <limits>
 
 namespace jet {
 namespace {
@@ -88,20 +88,17 @@ public:
         }
         std::string num;
         while (i_ < s_.size() &&
-               (std::isdigit(static_cast<unsigned char>(s_[i_] < 128 ? s_[i_] : 0)) ||
-                s_[i_] == u'-' || s_[i_] == u'+' || s_[i_] == u'.' || s_[i_] == u'e' ||
-                s_[i_] == u'E'))
+               ((s_[i_] >= u'0' && s_[i_] <= u'9') || s_[i_] == u'-' || s_[i_] == u'+' ||
+                s_[i_] == u'.' || s_[i_] == u'e' || s_[i_] == u'E'))
             num += static_cast<char>(s_[i_++]);
         if (num.empty())
             fail("a number or a quoted text is expected");
-        std::int32_t iv;
-        auto r = std::from_chars(num.data(), num.data() + num.size(), iv);
-        if (r.ec == std::errc() && r.ptr == num.data() + num.size())
-            return iv;
-        double dv;
-        auto rd = std::from_chars(num.data(), num.data() + num.size(), dv);
-        if (rd.ec == std::errc() && rd.ptr == num.data() + num.size())
-            return dv;
+        using Long = std::numeric_limits<std::int32_t>;
+        if (auto whole = numbers::parseInteger(num);
+            whole && *whole >= Long::min() && *whole <= Long::max())
+            return static_cast<std::int32_t>(*whole);
+        if (auto d = numbers::parseDouble(num))
+            return *d;
         fail("'" + num + "' is not a number");
     }
 
@@ -128,29 +125,6 @@ std::vector<Condition> conditions(Lexer& lx) {
     if (!lx.atEnd())
         lx.fail("unexpected text");
     return out;
-}
-
-std::optional<double> numberOf(const Value& v) {
-    return std::visit(
-        [](const auto& x) -> std::optional<double> {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, bool>)
-                return x ? -1.0 : 0.0; // Access: True is -1
-            else if constexpr (std::is_arithmetic_v<T>)
-                return static_cast<double>(x);
-            else if constexpr (std::is_same_v<T, Currency>)
-                return static_cast<double>(x.scaled) / 10000.0;
-            else if constexpr (std::is_same_v<T, DateTime>)
-                return x.days;
-            else if constexpr (std::is_same_v<T, Decimal>) {
-                std::string t = decimalText(x);
-                double d = 0;
-                std::from_chars(t.data(), t.data() + t.size(), d);
-                return d;
-            } else
-                return std::nullopt;
-        },
-        v);
 }
 
 } // namespace
@@ -199,18 +173,14 @@ bool matches(const Value& stored, const Value& literal) {
         if (const auto* st = std::get_if<std::u16string>(&stored))
             return sameName(*st, *lt);
         // A quoted number compared with a number column: compare as numbers.
-        std::string n = utf8(*lt);
-        double d;
-        auto r = std::from_chars(n.data(), n.data() + n.size(), d);
+        auto d = numbers::parseDouble(utf8(*lt));
         auto sv = numberOf(stored);
-        return sv && r.ec == std::errc() && r.ptr == n.data() + n.size() && *sv == d;
+        return sv && d && *sv == *d;
     }
     auto ln = numberOf(literal);
     if (const auto* st = std::get_if<std::u16string>(&stored)) {
-        std::string n = utf8(*st);
-        double d;
-        auto r = std::from_chars(n.data(), n.data() + n.size(), d);
-        return ln && r.ec == std::errc() && r.ptr == n.data() + n.size() && d == *ln;
+        auto d = numbers::parseDouble(utf8(*st));
+        return ln && d && *d == *ln;
     }
     auto sn = numberOf(stored);
     if (!sn || !ln)

@@ -1,10 +1,10 @@
 #include "jet/Row.h"
 
+#include "base/Coding.h"
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/PageFile.h"
 #include "jet/Text.h"
-#include "base/Coding.h"
 
 #include <array>
 #include <set>
@@ -189,6 +189,87 @@ std::vector<RowId> longValueRowsOf(PageFile& file, std::span<const std::uint8_t>
 //   e-m           m    null mask, (n+7)/8 bytes, bit = column number, 1 = present
 //                      (yes/no: the value itself)
 // (e = row end, m = mask size; the variable part exists when the table has variable columns.)
+namespace {
+
+// Where a row's parts lie.
+struct RowLayout {
+    std::size_t cols = 0;                // columns stored in the row
+    std::size_t maskStart = 0;           // the null mask, to the end of the row
+    std::size_t fixedEnd = 0;            // the end of the fixed columns' area
+    std::vector<std::size_t> varOffsets; // v + 1 entries, the last is the end of data
+};
+
+// The Jet 4 offset table, two bytes an entry; gives where the fixed area ends.
+std::size_t jet4VarOffsets(coding::Bytes row, std::size_t maskStart, const std::string& where,
+                           std::vector<std::size_t>& varOffsets) {
+    std::size_t v = coding::getU16(row, maskStart - 2);
+    std::size_t tableEnd = maskStart - 2;
+    if (tableEnd < 2 * (v + 1) + 2)
+        throw Error(where + ": variable offset table of " + std::to_string(v) +
+                    " entries does not fit the row");
+    for (std::size_t i = 0; i < v; ++i)
+        varOffsets.push_back(coding::getU16(row, tableEnd - 2 * (i + 1)));
+    varOffsets.push_back(coding::getU16(row, tableEnd - 2 * (v + 1)));
+    return tableEnd - 2 * (v + 1);
+}
+
+// The Jet 3 offset table, one byte an entry with a jump table for rows past 255 bytes; gives
+// where the fixed area ends.
+std::size_t jet3VarOffsets(coding::Bytes row, std::size_t maskStart, const std::string& where,
+                           std::vector<std::size_t>& varOffsets) {
+    std::size_t v = coding::getU8(row, maskStart - 1);
+    std::size_t jumps = (row.size() - 1) / 256;
+    std::size_t tableEnd = maskStart - 1; // var_len byte position
+    if (tableEnd < jumps + v + 2)
+        throw Error(where + ": variable offset table of " + std::to_string(v) +
+                    " entries does not fit the row");
+    std::size_t colPtr = tableEnd - jumps - 1; // offset table slot 0
+    // The jump count follows from the row size, which may leave one dummy entry.
+    std::size_t usable = jumps;
+    if (usable > 0 && (colPtr - v) / 256 < usable)
+        --usable;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i <= v; ++i) {
+        while (used < usable && coding::getU8(row, tableEnd - 1 - used) == i)
+            ++used;
+        varOffsets.push_back(coding::getU8(row, colPtr - i) + 256 * used);
+    }
+    return colPtr - v;
+}
+
+RowLayout rowLayout(const Format& f, const TableDef& t, coding::Bytes row,
+                    const std::string& where) {
+    const std::size_t w = f.rowFieldSize;
+    const std::size_t size = row.size();
+    if (size < w + 1)
+        throw Error(where + ": row of " + std::to_string(size) + " bytes is too short");
+    RowLayout l;
+    l.cols = f.jet4() ? coding::getU16(row, 0) : coding::getU8(row, 0);
+    std::size_t maskSize = (l.cols + 7) / 8;
+    if (l.cols == 0 || maskSize + w > size)
+        throw Error(where + ": row claims " + std::to_string(l.cols) +
+                    " columns, which do not fit its " + std::to_string(size) + " bytes");
+    l.maskStart = size - maskSize;
+    if (t.varCols == 0) {
+        l.fixedEnd = l.maskStart;
+        return l;
+    }
+    if (l.maskStart < w)
+        throw Error(where + ": no room for the variable column count");
+    l.fixedEnd = f.jet4() ? jet4VarOffsets(row, l.maskStart, where, l.varOffsets)
+                          : jet3VarOffsets(row, l.maskStart, where, l.varOffsets);
+    std::size_t prev = w;
+    for (std::size_t i = 0; i < l.varOffsets.size(); ++i) {
+        if (l.varOffsets[i] < prev || l.varOffsets[i] > l.fixedEnd)
+            throw Error(where + ": variable column offset " + std::to_string(l.varOffsets[i]) +
+                        " (slot " + std::to_string(i) + ") is out of order or outside the row");
+        prev = l.varOffsets[i];
+    }
+    return l;
+}
+
+} // namespace
+
 std::vector<Value> decodeRow(PageFile& file, const TableDef& t, std::span<const std::uint8_t> row,
                              const std::string& where, const std::vector<bool>* wanted,
                              std::vector<RowId>* longValueRows) {
@@ -197,68 +278,12 @@ std::vector<Value> decodeRow(PageFile& file, const TableDef& t, std::span<const 
     const std::size_t w = f.rowFieldSize;
     std::vector<Value> values(t.columns.size(), Null{});
     try {
-        const std::size_t size = row.size();
-        if (size < w + 1)
-            throw Error(where + ": row of " + std::to_string(size) + " bytes is too short");
-        std::size_t cols = jet4 ? coding::getU16(row, 0) : coding::getU8(row, 0);
-        std::size_t maskSize = (cols + 7) / 8;
-        if (cols == 0 || maskSize + w > size)
-            throw Error(where + ": row claims " + std::to_string(cols) +
-                        " columns, which do not fit its " + std::to_string(size) + " bytes");
-        std::size_t maskStart = size - maskSize;
+        const RowLayout l = rowLayout(f, t, row, where);
         auto present = [&](std::uint16_t number) {
-            if (number >= cols)
+            if (number >= l.cols)
                 return false;
-            return (row[maskStart + number / 8] & (1u << (number % 8))) != 0;
+            return (row[l.maskStart + number / 8] & (1u << (number % 8))) != 0;
         };
-
-        std::vector<std::size_t> varOffsets; // v + 1 entries, the last is the end of data
-        std::size_t fixedEnd = size;
-        if (t.varCols > 0) {
-            if (maskStart < w)
-                throw Error(where + ": no room for the variable column count");
-            std::size_t v =
-                jet4 ? coding::getU16(row, maskStart - 2) : coding::getU8(row, maskStart - 1);
-            if (jet4) {
-                std::size_t tableEnd = maskStart - 2;
-                if (tableEnd < 2 * (v + 1) + 2)
-                    throw Error(where + ": variable offset table of " + std::to_string(v) +
-                                " entries does not fit the row");
-                for (std::size_t i = 0; i < v; ++i)
-                    varOffsets.push_back(coding::getU16(row, tableEnd - 2 * (i + 1)));
-                varOffsets.push_back(coding::getU16(row, tableEnd - 2 * (v + 1)));
-                fixedEnd = tableEnd - 2 * (v + 1);
-            } else {
-                std::size_t jumps = (size - 1) / 256;
-                std::size_t tableEnd = maskStart - 1; // var_len byte position
-                if (tableEnd < jumps + v + 2)
-                    throw Error(where + ": variable offset table of " + std::to_string(v) +
-                                " entries does not fit the row");
-                std::size_t colPtr = tableEnd - jumps - 1; // offset table slot 0
-                // The jump count follows from the row size, which may leave one dummy entry.
-                std::size_t usable = jumps;
-                if (usable > 0 && (colPtr - v) / 256 < usable)
-                    --usable;
-                std::size_t used = 0;
-                for (std::size_t i = 0; i <= v; ++i) {
-                    while (used < usable && coding::getU8(row, tableEnd - 1 - used) == i)
-                        ++used;
-                    varOffsets.push_back(coding::getU8(row, colPtr - i) + 256 * used);
-                }
-                fixedEnd = colPtr - v;
-            }
-            std::size_t prev = w;
-            for (std::size_t i = 0; i < varOffsets.size(); ++i) {
-                if (varOffsets[i] < prev || varOffsets[i] > fixedEnd)
-                    throw Error(where + ": variable column offset " +
-                                std::to_string(varOffsets[i]) + " (slot " + std::to_string(i) +
-                                ") is out of order or outside the row");
-                prev = varOffsets[i];
-            }
-        } else {
-            fixedEnd = maskStart;
-        }
-
         for (std::size_t k = 0; k < t.columns.size(); ++k) {
             const ColumnDef& c = t.columns[k];
             if (wanted && !(*wanted)[k])
@@ -271,15 +296,15 @@ std::vector<Value> decodeRow(PageFile& file, const TableDef& t, std::span<const 
                 continue;
             if (c.fixed()) {
                 std::size_t start = w + c.fixedOffset;
-                if (start + c.length > fixedEnd)
+                if (start + c.length > l.fixedEnd)
                     throw Error(where + ": fixed column '" + utf8(c.name) + "' at " +
                                 std::to_string(start) + "+" + std::to_string(c.length) +
                                 " passes the fixed area of the row");
                 values[k] = fixedValue(c, row.subspan(start, c.length), jet4, where);
             } else {
-                if (static_cast<std::size_t>(c.varIndex) + 1 >= varOffsets.size())
+                if (static_cast<std::size_t>(c.varIndex) + 1 >= l.varOffsets.size())
                     continue; // added after this row was written
-                std::size_t s = varOffsets[c.varIndex], e = varOffsets[c.varIndex + 1];
+                std::size_t s = l.varOffsets[c.varIndex], e = l.varOffsets[c.varIndex + 1];
                 if (longValueRows && c.isLongValue()) {
                     auto held = longValueRowsOf(file, row.subspan(s, e - s), where);
                     longValueRows->insert(longValueRows->end(), held.begin(), held.end());
@@ -386,6 +411,78 @@ std::vector<std::uint8_t> fixedBytes(const ColumnDef& c, const Value& v, bool je
     return out;
 }
 
+namespace {
+
+// A long value: kept in the row after its 12-byte reference when short enough, else handed to
+// `store` and only the reference kept.
+void appendLongValue(std::vector<std::uint8_t>& row, const ColumnDef& c, const Value& v, bool jet4,
+                     const LongValueStore& store, std::size_t inlineLimit) {
+    const std::size_t ref = row.size();
+    row.resize(ref + 12, 0);
+    if (c.type == ColumnType::Memo) {
+        const auto& text = std::get<std::u16string>(v);
+        appendEncodedText(text, jet4, c.compressedUnicode() && text.size() <= 1024, row);
+    } else {
+        const auto& b = std::get<Binary>(v);
+        row.insert(row.end(), b.begin(), b.end());
+    }
+    const auto len = static_cast<std::uint32_t>(row.size() - ref - 12);
+    if (len <= inlineLimit) {
+        coding::putLE<std::uint32_t>(row, ref, len | 0x80000000u);
+        return;
+    }
+    // Too long to keep in the row: the value goes to long value pages.
+    LongValueRef where = store(c, std::span<const std::uint8_t>(row).subspan(ref + 12, len));
+    row.resize(ref + 12);
+    coding::putLE<std::uint32_t>(row, ref, len | (where.singleRow ? 0x40000000u : 0u));
+    coding::putLE<std::uint32_t>(row, ref + 4, where.pointer);
+}
+
+void appendVariableValue(std::vector<std::uint8_t>& row, const ColumnDef& c, const Value& v,
+                         bool jet4, const LongValueStore& store, std::size_t inlineLimit) {
+    if (c.type == ColumnType::Text) {
+        appendEncodedText(std::get<std::u16string>(v), jet4, c.compressedUnicode(), row);
+    } else if (c.type == ColumnType::Binary) {
+        const auto& b = std::get<Binary>(v);
+        row.insert(row.end(), b.begin(), b.end());
+    } else if (c.isLongValue()) {
+        appendLongValue(row, c, v, jet4, store, inlineLimit);
+    } else {
+        const std::size_t at = row.size();
+        row.resize(at + c.length);
+        putFixed(c, v, coding::MutableBytes(row).subspan(at, c.length), jet4);
+    }
+}
+
+// The variable columns' offset table (from the end, as decodeRow reads it) and their count.
+void appendOffsetTable(std::vector<std::uint8_t>& row, const TableDef& t,
+                       std::span<const std::size_t> offsets, std::size_t maskSize, bool jet4) {
+    const std::size_t stored = offsets.size();
+    const std::size_t eod = row.size();
+    if (jet4) {
+        const std::size_t tail = row.size();
+        row.resize(tail + 2 * (stored + 1) + 2);
+        coding::putLE<std::uint16_t>(row, tail, static_cast<std::uint16_t>(eod));
+        for (std::size_t i = 0; i < stored; ++i)
+            coding::putLE<std::uint16_t>(row, tail + 2 * (stored - i),
+                                         static_cast<std::uint16_t>(offsets[i]));
+        coding::putLE<std::uint16_t>(row, tail + 2 * (stored + 1),
+                                     static_cast<std::uint16_t>(stored));
+        return;
+    }
+    // Jet 3 offsets are single bytes; rows past 255 bytes would need the jump table.
+    std::size_t total = row.size() + stored + 2 + maskSize;
+    if (total > 256)
+        throw Error("table '" + utf8(t.name) +
+                    "': writing Jet 3 rows longer than 256 bytes is not supported");
+    row.push_back(static_cast<std::uint8_t>(eod));
+    for (std::size_t i = stored; i-- > 0;)
+        row.push_back(static_cast<std::uint8_t>(offsets[i]));
+    row.push_back(static_cast<std::uint8_t>(stored));
+}
+
+} // namespace
+
 std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
                                     const std::vector<Value>& values, const LongValueStore& store,
                                     std::size_t inlineLimit) {
@@ -447,65 +544,12 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
     std::array<std::size_t, kMaxVar> offsets{};
     for (std::size_t i = 0; i < stored; ++i) {
         offsets[i] = row.size();
-        const ColumnDef* c = varColumn[i];
-        if (!c)
-            continue;
-        const Value& v = *varValue[i];
-        if (c->type == ColumnType::Text) {
-            appendEncodedText(std::get<std::u16string>(v), jet4, c->compressedUnicode(), row);
-        } else if (c->type == ColumnType::Binary) {
-            const auto& b = std::get<Binary>(v);
-            row.insert(row.end(), b.begin(), b.end());
-        } else if (c->isLongValue()) {
-            const std::size_t ref = row.size();
-            row.resize(ref + 12, 0);
-            if (c->type == ColumnType::Memo) {
-                const auto& text = std::get<std::u16string>(v);
-                appendEncodedText(text, jet4, c->compressedUnicode() && text.size() <= 1024, row);
-            } else {
-                const auto& b = std::get<Binary>(v);
-                row.insert(row.end(), b.begin(), b.end());
-            }
-            const auto len = static_cast<std::uint32_t>(row.size() - ref - 12);
-            if (len <= inlineLimit) {
-                coding::putLE<std::uint32_t>(row, ref, len | 0x80000000u);
-            } else {
-                // Too long to keep in the row: the value goes to long value pages.
-                LongValueRef where =
-                    store(*c, std::span<const std::uint8_t>(row).subspan(ref + 12, len));
-                row.resize(ref + 12);
-                coding::putLE<std::uint32_t>(row, ref, len | (where.singleRow ? 0x40000000u : 0u));
-                coding::putLE<std::uint32_t>(row, ref + 4, where.pointer);
-            }
-        } else {
-            const std::size_t at = row.size();
-            row.resize(at + c->length);
-            putFixed(*c, v, coding::MutableBytes(row).subspan(at, c->length), jet4);
-        }
+        if (varColumn[i])
+            appendVariableValue(row, *varColumn[i], *varValue[i], jet4, store, inlineLimit);
     }
-    if (t.varCols > 0) {
-        const std::size_t eod = row.size();
-        if (jet4) {
-            const std::size_t tail = row.size();
-            row.resize(tail + 2 * (stored + 1) + 2);
-            coding::putLE<std::uint16_t>(row, tail, static_cast<std::uint16_t>(eod));
-            for (std::size_t i = 0; i < stored; ++i)
-                coding::putLE<std::uint16_t>(row, tail + 2 * (stored - i),
-                                             static_cast<std::uint16_t>(offsets[i]));
-            coding::putLE<std::uint16_t>(row, tail + 2 * (stored + 1),
-                                         static_cast<std::uint16_t>(stored));
-        } else {
-            // Jet 3 offsets are single bytes; rows past 255 bytes would need the jump table.
-            std::size_t total = row.size() + stored + 2 + mask.size();
-            if (total > 256)
-                throw Error("table '" + utf8(t.name) +
-                            "': writing Jet 3 rows longer than 256 bytes is not supported");
-            row.push_back(static_cast<std::uint8_t>(eod));
-            for (std::size_t i = stored; i-- > 0;)
-                row.push_back(static_cast<std::uint8_t>(offsets[i]));
-            row.push_back(static_cast<std::uint8_t>(stored));
-        }
-    }
+    if (t.varCols > 0)
+        appendOffsetTable(row, t, std::span<const std::size_t>(offsets.data(), stored), mask.size(),
+                          jet4);
     row.insert(row.end(), mask.begin(), mask.end());
     return row;
 }

@@ -4,12 +4,23 @@
 #include "jet/TableDef.h"
 #include "jet/Value.h"
 
-#include <cctype>
 #include <map>
 #include <optional>
 
 namespace jet {
 namespace {
+
+// ASCII only: the C library's character classes follow the user's locale, and under a
+// single-byte one they would change the bytes of UTF-8 names.
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Letters, '_' and every byte of a multi-byte character.
+bool isWordStart(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
 
 struct Token {
     enum Kind { Word, Name, Number, Punct, End } kind = End;
@@ -40,19 +51,16 @@ public:
             pos_ = close + 1;
             return t;
         }
-        if (std::isdigit(static_cast<unsigned char>(c))) {
+        if (isDigit(c)) {
             t.kind = Token::Number;
-            while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_])))
+            while (pos_ < s_.size() && isDigit(s_[pos_]))
                 t.text += s_[pos_++];
             return t;
         }
-        if (std::isalpha(static_cast<unsigned char>(c)) || c == '_' ||
-            static_cast<unsigned char>(c) >= 0x80) {
+        if (isWordStart(c)) {
             t.kind = Token::Word;
             std::string raw;
-            while (pos_ < s_.size() &&
-                   (std::isalnum(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '_' ||
-                    static_cast<unsigned char>(s_[pos_]) >= 0x80))
+            while (pos_ < s_.size() && (isWordStart(s_[pos_]) || isDigit(s_[pos_])))
                 raw += s_[pos_++];
             t.text = raw;
             return t;
@@ -95,7 +103,8 @@ private:
 
 std::string upper(std::string s) {
     for (auto& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     return s;
 }
 

@@ -1,10 +1,10 @@
 #include "jet/TableDef.h"
 
+#include "base/Coding.h"
 #include "jet/Error.h"
 #include "jet/PageFile.h"
 #include "jet/Text.h"
 #include "jet/Value.h"
-#include "base/Coding.h"
 
 #include <algorithm>
 #include <set>
@@ -71,7 +71,31 @@ private:
     std::size_t pos_;
 };
 
-} // namespace
+// The definition's pages joined: the first whole, the others from their byte 8.
+std::vector<std::uint8_t> definitionBytes(PageFile& file, TableDef& t, const std::string& what) {
+    std::vector<std::uint8_t> buf;
+    std::set<std::uint32_t> seen;
+    for (std::uint32_t p = t.page; p != 0;) {
+        if (p >= file.pageCount())
+            throw Error(what + ": definition continues on page " + std::to_string(p) +
+                        ", past the end of the file");
+        if (!seen.insert(p).second)
+            throw Error(what + ": the chain of definition pages loops at page " +
+                        std::to_string(p));
+        auto page = file.page(p);
+        auto v = page->view();
+        if (v[0] != static_cast<std::uint8_t>(PageType::TableDef))
+            throw Error(what + ": page " + std::to_string(p) + " is of type " +
+                        std::to_string(v[0]) + ", not a table definition");
+        if (buf.empty())
+            buf.assign(v.begin(), v.end());
+        else
+            buf.insert(buf.end(), v.begin() + 8, v.end());
+        t.pages.push_back(p);
+        p = coding::getU32(v, 4);
+    }
+    return buf;
+}
 
 // Table definition, first page (offsets Jet 3 / Jet 4):
 //   OFFSET  SIZE MEANING
@@ -94,160 +118,184 @@ private:
 //           usage map pointer, root page, flags
 //   then    20/28 per logical index: number, real index, relation fields, type (1 primary key)
 //   then    logical index names
-TableDef readTableDef(PageFile& file, std::uint32_t first, const std::u16string& name) {
-    const Format& f = file.format();
-    const std::string what = file.name() + ", table definition of '" + utf8(name) + "' (page " +
-                             std::to_string(first) + ")";
-    TableDef t;
-    t.name = name;
-    t.page = first;
+//
+// The reader takes the parts in the order they are stored, checking each as it goes.
+class DefinitionReader {
+public:
+    DefinitionReader(const Format& f, coding::Bytes b, const std::string& what, TableDef& t)
+        : f_(f), b_(b), what_(what), t_(t) {}
 
-    std::vector<std::uint8_t> buf;
-    std::set<std::uint32_t> seen;
-    for (std::uint32_t p = first; p != 0;) {
-        if (p >= file.pageCount())
-            throw Error(what + ": definition continues on page " + std::to_string(p) +
-                        ", past the end of the file");
-        if (!seen.insert(p).second)
-            throw Error(what + ": the chain of definition pages loops at page " +
-                        std::to_string(p));
-        auto page = file.page(p);
-        auto v = page->view();
-        if (v[0] != static_cast<std::uint8_t>(PageType::TableDef))
-            throw Error(what + ": page " + std::to_string(p) + " is of type " +
-                        std::to_string(v[0]) + ", not a table definition");
-        if (buf.empty())
-            buf.assign(v.begin(), v.end());
-        else
-            buf.insert(buf.end(), v.begin() + 8, v.end());
-        t.pages.push_back(p);
-        p = coding::getU32(v, 4);
-    }
-    coding::Bytes b(buf);
-    try {
-        t.rowCount = coding::getU32(b, f.tdefRowCount);
-        t.lastAutoNumber = coding::getU32(b, f.tdefAutoNumber);
-        t.tableType = coding::getU8(b, f.tdefTableType);
-        t.maxCols = coding::getU16(b, f.tdefMaxCols);
-        t.varCols = coding::getU16(b, f.tdefVarCols);
-        std::uint16_t numCols = coding::getU16(b, f.tdefNumCols);
-        std::uint32_t numIdx = coding::getU32(b, f.tdefNumIndexes);
-        std::uint32_t numReal = coding::getU32(b, f.tdefNumRealIndexes);
-        t.usedPages = coding::getU32(b, f.tdefUsedPages);
-        t.freePages = coding::getU32(b, f.tdefFreePages);
-        if (numCols == 0 || numCols > 256 || numCols > t.maxCols)
-            throw Error(what + ": implausible column count " + std::to_string(numCols) + " (max " +
-                        std::to_string(t.maxCols) + ")");
-        // Deleted columns still count among the variable ones, so compare with the maximum.
-        if (t.varCols > t.maxCols)
-            throw Error(what + ": more variable columns (" + std::to_string(t.varCols) +
-                        ") than the maximum column count " + std::to_string(t.maxCols));
-        if (numReal > 64 || numIdx > 64 || numReal > numIdx + 64)
-            throw Error(what + ": implausible index counts (" + std::to_string(numIdx) +
-                        " logical, " + std::to_string(numReal) + " real)");
-
-        std::size_t pos = f.tdefBlockEnd;
-        t.realIndexes.resize(numReal);
-        for (auto& ri : t.realIndexes) {
-            ri.rowCount = coding::getU32(b, pos + f.realIndexRowCount);
-            pos += f.realIndexCountSize;
+    void read() {
+        header();
+        pos_ = f_.tdefBlockEnd;
+        t_.realIndexes.resize(numReal_);
+        for (auto& ri : t_.realIndexes) {
+            ri.rowCount = coding::getU32(b_, pos_ + f_.realIndexRowCount);
+            pos_ += f_.realIndexCountSize;
         }
-        t.columns.resize(numCols);
-        for (auto& c : t.columns) {
-            coding::Bytes d = coding::slice(b, pos, f.columnSize);
+        columns();
+        checkColumns();
+        realIndexes();
+        logicalIndexes();
+        longValueMaps();
+    }
+
+private:
+    void header() {
+        t_.rowCount = coding::getU32(b_, f_.tdefRowCount);
+        t_.lastAutoNumber = coding::getU32(b_, f_.tdefAutoNumber);
+        t_.tableType = coding::getU8(b_, f_.tdefTableType);
+        t_.maxCols = coding::getU16(b_, f_.tdefMaxCols);
+        t_.varCols = coding::getU16(b_, f_.tdefVarCols);
+        numCols_ = coding::getU16(b_, f_.tdefNumCols);
+        numIdx_ = coding::getU32(b_, f_.tdefNumIndexes);
+        numReal_ = coding::getU32(b_, f_.tdefNumRealIndexes);
+        t_.usedPages = coding::getU32(b_, f_.tdefUsedPages);
+        t_.freePages = coding::getU32(b_, f_.tdefFreePages);
+        if (numCols_ == 0 || numCols_ > 256 || numCols_ > t_.maxCols)
+            throw Error(what_ + ": implausible column count " + std::to_string(numCols_) +
+                        " (max " + std::to_string(t_.maxCols) + ")");
+        // Deleted columns still count among the variable ones, so compare with the maximum.
+        if (t_.varCols > t_.maxCols)
+            throw Error(what_ + ": more variable columns (" + std::to_string(t_.varCols) +
+                        ") than the maximum column count " + std::to_string(t_.maxCols));
+        if (numReal_ > 64 || numIdx_ > 64 || numReal_ > numIdx_ + 64)
+            throw Error(what_ + ": implausible index counts (" + std::to_string(numIdx_) +
+                        " logical, " + std::to_string(numReal_) + " real)");
+    }
+
+    void columns() {
+        t_.columns.resize(numCols_);
+        for (auto& c : t_.columns) {
+            coding::Bytes d = coding::slice(b_, pos_, f_.columnSize);
             std::uint8_t type = coding::getU8(d, 0);
             if (!knownType(type))
-                throw Error(what + ": column " + std::to_string(&c - t.columns.data()) +
+                throw Error(what_ + ": column " + std::to_string(&c - t_.columns.data()) +
                             " has unknown type code " + std::to_string(type));
             c.type = static_cast<ColumnType>(type);
-            c.number = coding::getU16(d, f.colNumber);
-            c.varIndex = coding::getU16(d, f.colVarIndex);
-            c.index = coding::getU16(d, f.colIndex);
-            c.sortOrder = coding::getU16(d, f.colSortOrder);
-            c.precision = coding::getU8(d, f.colPrecision);
-            c.scale = coding::getU8(d, f.colPrecision + 1);
-            c.flags = coding::getU8(d, f.colFlags);
-            c.extFlags = f.jet4() ? coding::getU8(d, f.colExtFlags) : 0;
-            c.fixedOffset = coding::getU16(d, f.colFixedOffset);
-            c.length = coding::getU16(d, f.colLength);
-            pos += f.columnSize;
+            c.number = coding::getU16(d, f_.colNumber);
+            c.varIndex = coding::getU16(d, f_.colVarIndex);
+            c.index = coding::getU16(d, f_.colIndex);
+            c.sortOrder = coding::getU16(d, f_.colSortOrder);
+            c.precision = coding::getU8(d, f_.colPrecision);
+            c.scale = coding::getU8(d, f_.colPrecision + 1);
+            c.flags = coding::getU8(d, f_.colFlags);
+            c.extFlags = f_.jet4() ? coding::getU8(d, f_.colExtFlags) : 0;
+            c.fixedOffset = coding::getU16(d, f_.colFixedOffset);
+            c.length = coding::getU16(d, f_.colLength);
+            pos_ += f_.columnSize;
         }
-        Cursor cur(b, pos);
-        for (auto& c : t.columns)
-            c.name = cur.name(f.jet4());
-        for (auto& c : t.columns) {
+        Cursor cur(b_, pos_);
+        for (auto& c : t_.columns)
+            c.name = cur.name(f_.jet4());
+        pos_ = cur.pos();
+    }
+
+    // Then in column number order, each number once.
+    void checkColumns() {
+        for (auto& c : t_.columns) {
             std::size_t w = fixedWidth(c.type);
-            std::string col = what + ", column '" + utf8(c.name) + "'";
-            if (c.number >= t.maxCols)
+            std::string col = what_ + ", column '" + utf8(c.name) + "'";
+            if (c.number >= t_.maxCols)
                 throw Error(col + ": column number " + std::to_string(c.number) +
-                            " is not below the maximum " + std::to_string(t.maxCols));
+                            " is not below the maximum " + std::to_string(t_.maxCols));
             if (c.fixed() && w != 0 && c.length != w)
                 throw Error(col + ": length " + std::to_string(c.length) +
                             " does not fit its type");
-            if (!c.fixed() && c.type != ColumnType::Boolean && c.varIndex >= t.maxCols)
+            if (!c.fixed() && c.type != ColumnType::Boolean && c.varIndex >= t_.maxCols)
                 throw Error(col + ": variable slot " + std::to_string(c.varIndex) +
                             " out of range");
             if (c.type == ColumnType::Numeric && (c.scale > 28 || c.precision > 28))
                 throw Error(col + ": decimal precision/scale out of range");
         }
         std::stable_sort(
-            t.columns.begin(), t.columns.end(),
+            t_.columns.begin(), t_.columns.end(),
             [](const ColumnDef& a, const ColumnDef& b) { return a.number < b.number; });
-        for (std::size_t i = 1; i < t.columns.size(); ++i)
-            if (t.columns[i].number == t.columns[i - 1].number)
-                throw Error(what + ": two columns share number " +
-                            std::to_string(t.columns[i].number));
+        for (std::size_t i = 1; i < t_.columns.size(); ++i)
+            if (t_.columns[i].number == t_.columns[i - 1].number)
+                throw Error(what_ + ": two columns share number " +
+                            std::to_string(t_.columns[i].number));
+    }
 
-        pos = cur.pos();
-        for (auto& ri : t.realIndexes) {
-            coding::Bytes d = coding::slice(b, pos, f.realIndexSize);
+    void realIndexes() {
+        for (auto& ri : t_.realIndexes) {
+            coding::Bytes d = coding::slice(b_, pos_, f_.realIndexSize);
             for (int k = 0; k < 10; ++k) {
-                std::uint16_t num = coding::getU16(d, f.realIndexColumns + 3 * k);
-                std::uint8_t order = coding::getU8(d, f.realIndexColumns + 3 * k + 2);
+                std::uint16_t num = coding::getU16(d, f_.realIndexColumns + 3 * k);
+                std::uint8_t order = coding::getU8(d, f_.realIndexColumns + 3 * k + 2);
                 if (num == 0xFFFF)
                     continue;
-                if (!t.columnByNumber(num))
+                if (!t_.columnByNumber(num))
                     throw Error(
-                        what + ": real index " + std::to_string(&ri - t.realIndexes.data()) +
+                        what_ + ": real index " + std::to_string(&ri - t_.realIndexes.data()) +
                         " names column number " + std::to_string(num) + ", which is absent");
                 ri.columns.push_back({num, order == 0x01});
             }
-            ri.usedPages = coding::getU32(d, f.realIndexUsedPages);
-            ri.firstPage = coding::getU32(d, f.realIndexFirstPage);
-            ri.flags = coding::getU8(d, f.realIndexFlags);
-            pos += f.realIndexSize;
+            ri.usedPages = coding::getU32(d, f_.realIndexUsedPages);
+            ri.firstPage = coding::getU32(d, f_.realIndexFirstPage);
+            ri.flags = coding::getU8(d, f_.realIndexFlags);
+            pos_ += f_.realIndexSize;
         }
-        t.indexes.resize(numIdx);
-        for (auto& li : t.indexes) {
-            coding::Bytes d = coding::slice(b, pos, f.logicalIndexSize);
-            li.number = coding::getU32(d, f.logicalIndexNumber);
-            li.realIndex = coding::getU32(d, f.logicalIndexReal);
-            li.relatedIndex = coding::getU32(d, f.logicalIndexRelIndex);
-            li.relatedTable = coding::getU32(d, f.logicalIndexRelTable);
-            li.indexType = coding::getU8(d, f.logicalIndexType);
-            if (li.realIndex >= numReal)
-                throw Error(what + ": logical index " + std::to_string(&li - t.indexes.data()) +
+    }
+
+    void logicalIndexes() {
+        t_.indexes.resize(numIdx_);
+        for (auto& li : t_.indexes) {
+            coding::Bytes d = coding::slice(b_, pos_, f_.logicalIndexSize);
+            li.number = coding::getU32(d, f_.logicalIndexNumber);
+            li.realIndex = coding::getU32(d, f_.logicalIndexReal);
+            li.relatedIndex = coding::getU32(d, f_.logicalIndexRelIndex);
+            li.relatedTable = coding::getU32(d, f_.logicalIndexRelTable);
+            li.indexType = coding::getU8(d, f_.logicalIndexType);
+            if (li.realIndex >= numReal_)
+                throw Error(what_ + ": logical index " + std::to_string(&li - t_.indexes.data()) +
                             " refers to real index " + std::to_string(li.realIndex) + " of " +
-                            std::to_string(numReal));
-            pos += f.logicalIndexSize;
+                            std::to_string(numReal_));
+            pos_ += f_.logicalIndexSize;
         }
-        Cursor names(b, pos);
-        for (auto& li : t.indexes)
-            li.name = names.name(f.jet4());
-        // Jet 4: the long value columns' maps follow, ended by 0xFFFF.
-        //   OFFSET SIZE MEANING
-        //   0      2    column number
-        //   2      4    owned pages map (row pointer)
-        //   6      4    free space map (row pointer)
-        for (std::size_t at = names.pos(); f.jet4() && at + 2 <= b.size();) {
-            std::uint16_t column = coding::getU16(b, at);
-            const ColumnDef* c = column == 0xFFFF ? nullptr : t.columnByNumber(column);
-            if (!c || !c->isLongValue() || at + 10 > b.size())
+        Cursor names(b_, pos_);
+        for (auto& li : t_.indexes)
+            li.name = names.name(f_.jet4());
+        pos_ = names.pos();
+    }
+
+    // Jet 4: the long value columns' maps follow, ended by 0xFFFF.
+    //   OFFSET SIZE MEANING
+    //   0      2    column number
+    //   2      4    owned pages map (row pointer)
+    //   6      4    free space map (row pointer)
+    void longValueMaps() {
+        for (std::size_t at = pos_; f_.jet4() && at + 2 <= b_.size();) {
+            std::uint16_t column = coding::getU16(b_, at);
+            const ColumnDef* c = column == 0xFFFF ? nullptr : t_.columnByNumber(column);
+            if (!c || !c->isLongValue() || at + 10 > b_.size())
                 break;
-            t.longValueMaps.push_back(
-                {column, coding::getU32(b, at + 2), coding::getU32(b, at + 6)});
+            t_.longValueMaps.push_back(
+                {column, coding::getU32(b_, at + 2), coding::getU32(b_, at + 6)});
             at += 10;
         }
+    }
+
+    const Format& f_;
+    coding::Bytes b_;
+    const std::string& what_;
+    TableDef& t_;
+    std::size_t pos_ = 0;
+    std::uint16_t numCols_ = 0;
+    std::uint32_t numIdx_ = 0, numReal_ = 0;
+};
+
+} // namespace
+
+TableDef readTableDef(PageFile& file, std::uint32_t first, const std::u16string& name) {
+    const std::string what = file.name() + ", table definition of '" + utf8(name) + "' (page " +
+                             std::to_string(first) + ")";
+    TableDef t;
+    t.name = name;
+    t.page = first;
+    std::vector<std::uint8_t> buf = definitionBytes(file, t, what);
+    try {
+        DefinitionReader(file.format(), coding::Bytes(buf), what, t).read();
     } catch (const coding::OutOfBounds& e) {
         throw Error(what + ": the definition is cut short (" + e.what() + ")");
     } catch (const Error& e) {

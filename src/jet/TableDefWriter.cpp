@@ -1,9 +1,9 @@
 #include "jet/TableDefWriter.h"
 
+#include "base/Coding.h"
 #include "jet/Error.h"
 #include "jet/Text.h"
 #include "jet/Value.h"
-#include "base/Coding.h"
 
 #include <algorithm>
 
@@ -66,6 +66,68 @@ void layoutColumns(TableDef& t) {
     t.varCols = varSlot;
 }
 
+namespace {
+
+void putColumn(std::vector<std::uint8_t>& out, const ColumnDef& c) {
+    const Format& f = kJet4Format;
+    std::size_t at = grow(out, f.columnSize);
+    auto d = coding::slice(coding::MutableBytes(out), at, f.columnSize);
+    d[0] = static_cast<std::uint8_t>(c.type);
+    coding::putLE<std::uint32_t>(d, 1, kDefinitionMark);
+    coding::putLE<std::uint16_t>(d, f.colNumber, c.number);
+    coding::putLE<std::uint16_t>(d, f.colVarIndex, c.varIndex);
+    coding::putLE<std::uint16_t>(d, f.colIndex, c.index);
+    if (c.type == ColumnType::Numeric) {
+        d[f.colPrecision] = c.precision;
+        d[f.colPrecision + 1] = c.scale;
+    } else {
+        coding::putLE<std::uint16_t>(d, f.colSortOrder, c.sortOrder);
+    }
+    d[f.colFlags] = c.flags;
+    d[f.colExtFlags] = c.extFlags;
+    coding::putLE<std::uint16_t>(d, f.colFixedOffset, c.fixedOffset);
+    coding::putLE<std::uint16_t>(d, f.colLength, c.length);
+}
+
+void putRealIndex(std::vector<std::uint8_t>& out, const TableDef& t, const RealIndex& ri) {
+    const Format& f = kJet4Format;
+    if (ri.columns.empty() || ri.columns.size() > 10)
+        throw Error("table '" + utf8(t.name) + "': an index has " +
+                    std::to_string(ri.columns.size()) + " columns (1 to 10 allowed)");
+    std::size_t at = grow(out, f.realIndexSize);
+    auto d = coding::slice(coding::MutableBytes(out), at, f.realIndexSize);
+    coding::putLE<std::uint32_t>(d, 0, kRealIndexMark);
+    for (std::size_t k = 0; k < 10; ++k) {
+        std::size_t slot = f.realIndexColumns + 3 * k;
+        if (k < ri.columns.size()) {
+            coding::putLE<std::uint16_t>(d, slot, ri.columns[k].columnNumber);
+            d[slot + 2] = ri.columns[k].ascending ? 0x01 : 0x00;
+        } else {
+            coding::putLE<std::uint16_t>(d, slot, 0xFFFF);
+        }
+    }
+    coding::putLE<std::uint32_t>(d, f.realIndexUsedPages, ri.usedPages);
+    coding::putLE<std::uint32_t>(d, f.realIndexFirstPage, ri.firstPage);
+    d[f.realIndexFlags] = ri.flags;
+}
+
+void putLogicalIndex(std::vector<std::uint8_t>& out, const LogicalIndex& li) {
+    const Format& f = kJet4Format;
+    std::size_t at = grow(out, f.logicalIndexSize);
+    auto d = coding::slice(coding::MutableBytes(out), at, f.logicalIndexSize);
+    coding::putLE<std::uint32_t>(d, 0, kDefinitionMark);
+    coding::putLE<std::uint32_t>(d, f.logicalIndexNumber, li.number);
+    coding::putLE<std::uint32_t>(d, f.logicalIndexReal, li.realIndex);
+    coding::putLE<std::uint32_t>(d, f.logicalIndexRelIndex, li.relatedIndex);
+    coding::putLE<std::uint32_t>(d, f.logicalIndexRelTable, li.relatedTable);
+    // Access's value in both cascade bytes of an index that is no relationship.
+    d[f.logicalIndexCascadeUpdates] = 0x04;
+    d[f.logicalIndexCascadeDeletes] = 0x04;
+    d[f.logicalIndexType] = li.indexType;
+}
+
+} // namespace
+
 // Jet 4 definition block (see readTableDef for the fields it reads):
 //   OFFSET SIZE MEANING
 //   0      1    0x02, then 0x01
@@ -102,60 +164,14 @@ std::vector<std::uint8_t> encodeTableDef(const TableDef& t, const std::vector<Lo
         std::size_t at = grow(out, f.realIndexCountSize);
         coding::putLE<std::uint32_t>(out, at + f.realIndexRowCount, ri.rowCount);
     }
-    for (const auto& c : t.columns) {
-        std::size_t at = grow(out, f.columnSize);
-        auto d = coding::slice(coding::MutableBytes(out), at, f.columnSize);
-        d[0] = static_cast<std::uint8_t>(c.type);
-        coding::putLE<std::uint32_t>(d, 1, kDefinitionMark);
-        coding::putLE<std::uint16_t>(d, f.colNumber, c.number);
-        coding::putLE<std::uint16_t>(d, f.colVarIndex, c.varIndex);
-        coding::putLE<std::uint16_t>(d, f.colIndex, c.index);
-        if (c.type == ColumnType::Numeric) {
-            d[f.colPrecision] = c.precision;
-            d[f.colPrecision + 1] = c.scale;
-        } else {
-            coding::putLE<std::uint16_t>(d, f.colSortOrder, c.sortOrder);
-        }
-        d[f.colFlags] = c.flags;
-        d[f.colExtFlags] = c.extFlags;
-        coding::putLE<std::uint16_t>(d, f.colFixedOffset, c.fixedOffset);
-        coding::putLE<std::uint16_t>(d, f.colLength, c.length);
-    }
+    for (const auto& c : t.columns)
+        putColumn(out, c);
     for (const auto& c : t.columns)
         putName(out, c.name);
-    for (const auto& ri : t.realIndexes) {
-        if (ri.columns.empty() || ri.columns.size() > 10)
-            throw Error("table '" + utf8(t.name) + "': an index has " +
-                        std::to_string(ri.columns.size()) + " columns (1 to 10 allowed)");
-        std::size_t at = grow(out, f.realIndexSize);
-        auto d = coding::slice(coding::MutableBytes(out), at, f.realIndexSize);
-        coding::putLE<std::uint32_t>(d, 0, kRealIndexMark);
-        for (std::size_t k = 0; k < 10; ++k) {
-            std::size_t slot = f.realIndexColumns + 3 * k;
-            if (k < ri.columns.size()) {
-                coding::putLE<std::uint16_t>(d, slot, ri.columns[k].columnNumber);
-                d[slot + 2] = ri.columns[k].ascending ? 0x01 : 0x00;
-            } else {
-                coding::putLE<std::uint16_t>(d, slot, 0xFFFF);
-            }
-        }
-        coding::putLE<std::uint32_t>(d, f.realIndexUsedPages, ri.usedPages);
-        coding::putLE<std::uint32_t>(d, f.realIndexFirstPage, ri.firstPage);
-        d[f.realIndexFlags] = ri.flags;
-    }
-    for (const auto& li : t.indexes) {
-        std::size_t at = grow(out, f.logicalIndexSize);
-        auto d = coding::slice(coding::MutableBytes(out), at, f.logicalIndexSize);
-        coding::putLE<std::uint32_t>(d, 0, kDefinitionMark);
-        coding::putLE<std::uint32_t>(d, f.logicalIndexNumber, li.number);
-        coding::putLE<std::uint32_t>(d, f.logicalIndexReal, li.realIndex);
-        coding::putLE<std::uint32_t>(d, f.logicalIndexRelIndex, li.relatedIndex);
-        coding::putLE<std::uint32_t>(d, f.logicalIndexRelTable, li.relatedTable);
-        // Access's value in both cascade bytes of an index that is no relationship.
-        d[f.logicalIndexCascadeUpdates] = 0x04;
-        d[f.logicalIndexCascadeDeletes] = 0x04;
-        d[f.logicalIndexType] = li.indexType;
-    }
+    for (const auto& ri : t.realIndexes)
+        putRealIndex(out, t, ri);
+    for (const auto& li : t.indexes)
+        putLogicalIndex(out, li);
     for (const auto& li : t.indexes)
         putName(out, li.name);
     for (const auto& m : lv) {

@@ -1,8 +1,8 @@
 #include "jet/Value.h"
 
-#include <charconv>
+#include "base/Numbers.h"
+
 #include <cmath>
-#include <cstdio>
 
 namespace jet {
 
@@ -65,11 +65,11 @@ std::string decimalText(const Decimal& d) {
 }
 
 std::string currencyText(Currency c) {
-    unsigned long long a = c.scaled < 0 ? 0ULL - static_cast<unsigned long long>(c.scaled)
-                                        : static_cast<unsigned long long>(c.scaled);
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%s%llu.%04llu", c.scaled < 0 ? "-" : "", a / 10000, a % 10000);
-    return buf;
+    // Whole units and ten-thousandths apart: the most negative amount has no positive twin.
+    std::int64_t units = c.scaled / 10000, rest = c.scaled % 10000;
+    std::string sign = c.scaled < 0 ? "-" : "";
+    return sign + numbers::padded(units < 0 ? -units : units, 0) + "." +
+           numbers::padded(rest < 0 ? -rest : rest, 4);
 }
 
 std::string dateTimeText(DateTime dt) {
@@ -86,10 +86,9 @@ std::string dateTimeText(DateTime dt) {
     long long y;
     unsigned m, d;
     civilFromDays1970(day + kAccessEpoch, y, m, d);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02uT%02lld:%02lld:%02lld", y, m, d, secs / 3600,
-                  secs / 60 % 60, secs % 60);
-    return buf;
+    return numbers::padded(y, 4) + "-" + numbers::padded(m, 2) + "-" + numbers::padded(d, 2) + "T" +
+           numbers::padded(secs / 3600, 2) + ":" + numbers::padded(secs / 60 % 60, 2) + ":" +
+           numbers::padded(secs % 60, 2);
 }
 
 double daysFromCivil(int y, unsigned m, unsigned d) {
@@ -97,44 +96,58 @@ double daysFromCivil(int y, unsigned m, unsigned d) {
 }
 
 std::string guidText(const Guid& g) {
-    char buf[40];
-    const auto& b = g.bytes;
-    std::snprintf(buf, sizeof buf,
-                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
-                  b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
-                  b[14], b[15]);
-    return buf;
+    static const char* digits = "0123456789ABCDEF";
+    // Text order: the first three groups are stored little-endian.
+    static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    std::string out = "{";
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            out += '-';
+        std::uint8_t b = g.bytes[order[i]];
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out + "}";
 }
 
 std::string shortestText(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
+    return numbers::shortest(v);
 }
 
 std::string shortestText(float v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
+    return numbers::shortest(v);
+}
+
+std::optional<double> numberOf(const Value& v) {
+    return std::visit(
+        [](const auto& x) -> std::optional<double> {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, bool>)
+                return x ? -1.0 : 0.0; // Access: True is -1
+            else if constexpr (std::is_arithmetic_v<T>)
+                return static_cast<double>(x);
+            else if constexpr (std::is_same_v<T, Currency>)
+                return static_cast<double>(x.scaled) / 10000.0;
+            else if constexpr (std::is_same_v<T, DateTime>)
+                return x.days;
+            else if constexpr (std::is_same_v<T, Decimal>)
+                return numbers::parseDouble(decimalText(x)).value_or(0.0);
+            else
+                return std::nullopt;
+        },
+        v);
 }
 
 bool parseDecimal(std::string_view t, std::uint8_t precision, std::uint8_t scale, Decimal& out) {
+    auto parts = numbers::splitDecimal(t);
+    if (!parts)
+        return false;
     Decimal d;
     d.precision = precision;
     d.scale = scale;
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '-' || t[i] == '+'))
-        d.negative = t[i++] == '-';
-    std::string intPart, fracPart;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9')
-        intPart += t[i++];
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
-            fracPart += t[i++];
-    }
-    if (i != t.size() || (intPart.empty() && fracPart.empty()))
-        return false;
+    d.negative = parts->negative;
+    const std::string& intPart = parts->whole;
+    std::string& fracPart = parts->fraction;
     // Rounds half away from zero at the column's scale, as Access does on assignment.
     bool roundUp = fracPart.size() > scale && fracPart[scale] >= '5';
     fracPart.resize(scale, '0');
@@ -171,78 +184,99 @@ bool parseDecimal(std::string_view t, std::uint8_t precision, std::uint8_t scale
     return true;
 }
 
-bool parseDateTime(std::string_view t, DateTime& out) {
-    auto num = [&t](std::size_t& i, int maxDigits, int& v) {
-        int n = 0;
-        v = 0;
-        while (i < t.size() && n < maxDigits && t[i] >= '0' && t[i] <= '9') {
-            v = v * 10 + (t[i++] - '0');
-            ++n;
-        }
-        return n > 0;
-    };
-    std::size_t i = 0;
-    int y = 1899, mo = 12, d = 30, h = 0, mi = 0, s = 0;
-    bool haveDate = false;
+namespace {
+
+// Up to `maxDigits` digits from t[i] as a number; false when there is none.
+bool readDigits(std::string_view t, std::size_t& i, int maxDigits, int& v) {
+    int n = 0;
+    v = 0;
+    while (i < t.size() && n < maxDigits && t[i] >= '0' && t[i] <= '9') {
+        v = v * 10 + (t[i++] - '0');
+        ++n;
+    }
+    return n > 0;
+}
+
+enum class DatePart { None, Read, Bad };
+
+// yyyy-mm-dd, or m/d/yyyy as Access reads US dates, at the start of the text; `i` moves past
+// it. None when the text does not start with one, leaving `i` at 0.
+DatePart readDate(std::string_view t, std::size_t& i, int& y, int& mo, int& d) {
     int a;
-    std::size_t save = i;
-    if (num(i, 4, a) && i < t.size() && (t[i] == '-' || t[i] == '/')) {
-        char sep = t[i];
-        int b, c;
-        ++i;
-        if (!num(i, 2, b) || i >= t.size() || t[i] != sep)
-            return false;
-        ++i;
-        if (!num(i, 4, c))
-            return false;
-        if (sep == '-') {
-            y = a, mo = b, d = c;
-        } else {
-            mo = a, d = b, y = c; // month/day/year, as Access reads US dates
-            if (y < 100)
-                y += y < 30 ? 2000 : 1900;
-        }
-        haveDate = true;
+    if (!readDigits(t, i, 4, a) || i >= t.size() || (t[i] != '-' && t[i] != '/')) {
+        i = 0;
+        return DatePart::None;
+    }
+    char sep = t[i];
+    int b, c;
+    ++i;
+    if (!readDigits(t, i, 2, b) || i >= t.size() || t[i] != sep)
+        return DatePart::Bad;
+    ++i;
+    if (!readDigits(t, i, 4, c))
+        return DatePart::Bad;
+    if (sep == '-') {
+        y = a, mo = b, d = c;
     } else {
-        i = save;
+        mo = a, d = b, y = c;
+        if (y < 100)
+            y += y < 30 ? 2000 : 1900;
     }
-    if (haveDate && i < t.size() && (t[i] == 'T' || t[i] == ' '))
-        ++i;
-    else if (haveDate && i != t.size())
+    return DatePart::Read;
+}
+
+// hh:mm[:ss], then blanks and AM or PM allowed, to the end of the text.
+bool readTime(std::string_view t, std::size_t& i, int& h, int& mi, int& s) {
+    if (!readDigits(t, i, 2, h) || i >= t.size() || t[i] != ':')
         return false;
+    ++i;
+    if (!readDigits(t, i, 2, mi))
+        return false;
+    if (i < t.size() && t[i] == ':') {
+        ++i;
+        if (!readDigits(t, i, 2, s))
+            return false;
+    }
+    while (i < t.size() && t[i] == ' ')
+        ++i;
     if (i < t.size()) {
-        if (!num(i, 2, h) || i >= t.size() || t[i] != ':')
+        std::string_view rest = t.substr(i);
+        bool pm = rest == "PM" || rest == "pm";
+        if (!pm && rest != "AM" && rest != "am")
             return false;
-        ++i;
-        if (!num(i, 2, mi))
+        if (h < 1 || h > 12)
             return false;
-        if (i < t.size() && t[i] == ':') {
-            ++i;
-            if (!num(i, 2, s))
-                return false;
-        }
-        while (i < t.size() && t[i] == ' ')
-            ++i;
-        if (i < t.size()) {
-            std::string_view rest = t.substr(i);
-            bool pm = rest == "PM" || rest == "pm";
-            if (!pm && rest != "AM" && rest != "am")
-                return false;
-            if (h < 1 || h > 12)
-                return false;
-            h = h % 12 + (pm ? 12 : 0);
-            i = t.size();
-        }
-        if (h > 23 || mi > 59 || s > 59)
-            return false;
+        h = h % 12 + (pm ? 12 : 0);
+        i = t.size();
     }
-    if (!haveDate && i == 0)
-        return false;
+    return h <= 23 && mi <= 59 && s <= 59;
+}
+
+bool calendarDate(int y, int mo, int d) {
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || y < 100 || y > 9999)
         return false;
     static constexpr int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (d > monthDays[mo - 1] || (mo == 2 && d == 29 && !leap))
+    return d <= monthDays[mo - 1] && !(mo == 2 && d == 29 && !leap);
+}
+
+} // namespace
+
+bool parseDateTime(std::string_view t, DateTime& out) {
+    std::size_t i = 0;
+    int y = 1899, mo = 12, d = 30, h = 0, mi = 0, s = 0;
+    const DatePart date = readDate(t, i, y, mo, d);
+    if (date == DatePart::Bad)
+        return false;
+    if (date == DatePart::Read && i < t.size() && (t[i] == 'T' || t[i] == ' '))
+        ++i;
+    else if (date == DatePart::Read && i != t.size())
+        return false;
+    if (i < t.size() && !readTime(t, i, h, mi, s))
+        return false;
+    if (date == DatePart::None && i == 0)
+        return false;
+    if (!calendarDate(y, mo, d))
         return false;
     double days = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
     double frac = (h * 3600 + mi * 60 + s) / 86400.0;

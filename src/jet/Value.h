@@ -8,6 +8,7 @@
 #include <array>
 #include <compare>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -63,6 +64,10 @@ std::string dateTimeText(DateTime d); // yyyy-mm-ddThh:mm:ss
 std::string guidText(const Guid& g);  // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
 std::string shortestText(double v);   // shortest text that reads back to the same double
 std::string shortestText(float v);
+
+// A value as a number, as Access takes it in comparisons and conversions: True is -1, a date
+// its days; nothing for Null, text, binary and GUIDs.
+std::optional<double> numberOf(const Value& v);
 
 // Parsing back (for assignment conversions); false when the text is not of that form.
 bool parseDecimal(std::string_view text, std::uint8_t precision, std::uint8_t scale, Decimal& out);

@@ -1,5 +1,7 @@
 #include "jet/Write.h"
 
+#include "base/Coding.h"
+#include "base/Numbers.h"
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/IndexSupport.h"
@@ -7,12 +9,10 @@
 #include "jet/Row.h"
 #include "jet/Text.h"
 #include "jet/UsageMap.h"
-#include "base/Coding.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
+#include <optional>
 #include <random>
 
 namespace jet {
@@ -38,49 +38,42 @@ std::u16string trimmed(const std::u16string& s) {
     return s.substr(a, b - a);
 }
 
+struct TextNumber {
+    double value = 0;
+    std::string plain; // without blanks, '$', ',' or a leading '+', for the decimal parser
+};
+
 // Text as Access reads a number: blanks around, a leading currency sign and thousands
 // separators allowed.
-bool textNumber(const std::u16string& text, double& out, std::string& plain) {
-    std::string s = utf8(trimmed(text));
+std::optional<TextNumber> textNumber(const std::u16string& text) {
     std::string clean;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '$' || s[i] == ',')
-            continue;
-        clean += s[i];
-    }
-    if (clean.empty())
-        return false;
-    const char* b = clean.data();
-    if (*b == '+')
-        ++b;
-    auto r = std::from_chars(b, clean.data() + clean.size(), out);
-    plain = std::string(b, static_cast<const char*>(clean.data() + clean.size()));
-    return r.ec == std::errc() && r.ptr == clean.data() + clean.size();
-}
-
-std::optional<double> numberOf(const Value& v) {
-    return std::visit(
-        [](const auto& x) -> std::optional<double> {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, bool>)
-                return x ? -1.0 : 0.0;
-            else if constexpr (std::is_arithmetic_v<T>)
-                return static_cast<double>(x);
-            else if constexpr (std::is_same_v<T, Currency>)
-                return static_cast<double>(x.scaled) / 10000.0;
-            else if constexpr (std::is_same_v<T, DateTime>)
-                return x.days;
-            else if constexpr (std::is_same_v<T, Decimal>)
-                return std::stod(decimalText(x));
-            else
-                return std::nullopt;
-        },
-        v);
+    for (char ch : utf8(trimmed(text)))
+        if (ch != '$' && ch != ',')
+            clean += ch;
+    std::string_view plain = clean;
+    if (!plain.empty() && plain.front() == '+')
+        plain.remove_prefix(1);
+    auto d = numbers::parseDouble(plain);
+    if (!d)
+        return std::nullopt;
+    return TextNumber{*d, std::string(plain)};
 }
 
 // Access rounds to whole numbers half to even (CInt, CLng).
 double roundEven(double d) {
     return std::nearbyint(d);
+}
+
+// 1974-09-21T13:45:07 -> 9/21/1974 1:45:07 PM, as Access writes a date as text.
+std::string accessDateText(DateTime dt) {
+    std::string s = dateTimeText(dt);
+    int y = std::stoi(s.substr(0, 4)), mo = std::stoi(s.substr(5, 2)),
+        d = std::stoi(s.substr(8, 2)), h = std::stoi(s.substr(11, 2));
+    std::string out = std::to_string(mo) + "/" + std::to_string(d) + "/" + std::to_string(y);
+    if (s.compare(11, 8, "00:00:00") != 0)
+        out += " " + std::to_string(h % 12 == 0 ? 12 : h % 12) + s.substr(13, 6) +
+               (h < 12 ? " AM" : " PM");
+    return out;
 }
 
 std::u16string textOf(const Value& v) {
@@ -95,7 +88,7 @@ std::u16string textOf(const Value& v) {
                                std::is_same_v<T, std::int32_t>)
                 return utf16(std::to_string(x));
             else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>)
-                return utf16(shortestText(x));
+                return utf16(numbers::shortest(x));
             else if constexpr (std::is_same_v<T, Currency>) {
                 std::string s = currencyText(x);
                 while (s.back() == '0')
@@ -103,21 +96,9 @@ std::u16string textOf(const Value& v) {
                 if (s.back() == '.')
                     s.pop_back();
                 return utf16(s);
-            } else if constexpr (std::is_same_v<T, DateTime>) {
-                std::string s = dateTimeText(x);
-                // 1974-09-21T13:45:07 -> 9/21/1974 1:45:07 PM, as Access writes a date as text.
-                int y = std::stoi(s.substr(0, 4)), mo = std::stoi(s.substr(5, 2)),
-                    d = std::stoi(s.substr(8, 2)), h = std::stoi(s.substr(11, 2));
-                char buf[48];
-                std::snprintf(buf, sizeof buf, "%d/%d/%d", mo, d, y);
-                std::string out = buf;
-                if (s.compare(11, 8, "00:00:00") != 0) {
-                    std::snprintf(buf, sizeof buf, " %d%s %s", h % 12 == 0 ? 12 : h % 12,
-                                  s.substr(13, 6).c_str(), h < 12 ? "AM" : "PM");
-                    out += buf;
-                }
-                return utf16(out);
-            } else if constexpr (std::is_same_v<T, Guid>)
+            } else if constexpr (std::is_same_v<T, DateTime>)
+                return utf16(accessDateText(x));
+            else if constexpr (std::is_same_v<T, Guid>)
                 return utf16(guidText(x));
             else if constexpr (std::is_same_v<T, Decimal>)
                 return utf16(decimalText(x));
@@ -127,192 +108,233 @@ std::u16string textOf(const Value& v) {
         v);
 }
 
+// One conversion per family of column types; each gets a value that is not Null (yes/no
+// apart) and, outside text columns, no empty text.
+
+bool toYesNo(const Table& t, const ColumnDef& c, const Value& v) {
+    if (isNull(v))
+        return false; // yes/no has no Null: it lives in the null mask
+    if (const auto* text = std::get_if<std::u16string>(&v)) {
+        std::u16string s = trimmed(*text);
+        if (s.empty())
+            return false;
+        for (auto w : {u"true", u"yes", u"on"})
+            if (sameName(s, w))
+                return true;
+        for (auto w : {u"false", u"no", u"off"})
+            if (sameName(s, w))
+                return false;
+        if (auto n = textNumber(s))
+            return n->value != 0;
+        mismatch(t, c, "'" + utf8(*text) + "' is not a yes/no value");
+    }
+    auto n = numberOf(v);
+    if (!n)
+        mismatch(t, c, "this value cannot be stored in a yes/no column");
+    return *n != 0;
+}
+
+std::u16string toText(Table& t, const ColumnDef& c, Value v) {
+    auto* text = std::get_if<std::u16string>(&v);
+    std::u16string s = text ? std::move(*text) : textOf(v);
+    if (c.type == ColumnType::Text) {
+        std::size_t width = t.file().format().jet4() ? c.length / 2u : c.length;
+        if (s.size() > width)
+            mismatch(t, c,
+                     "text of " + std::to_string(s.size()) +
+                         " characters is longer than the column's " + std::to_string(width));
+    }
+    return s;
+}
+
+// A finite number from text or from any value that has one.
+double finiteNumber(const Table& t, const ColumnDef& c, const Value& v) {
+    double d;
+    if (const auto* text = std::get_if<std::u16string>(&v)) {
+        auto n = textNumber(*text);
+        if (!n)
+            mismatch(t, c, "'" + utf8(*text) + "' is not a number");
+        d = n->value;
+    } else {
+        auto n = numberOf(v);
+        if (!n)
+            mismatch(t, c, "this value cannot be stored in a number column");
+        d = *n;
+    }
+    if (!std::isfinite(d))
+        mismatch(t, c, "the number is not finite");
+    return d;
+}
+
+[[noreturn]] void outOfRange(const Table& t, const ColumnDef& c, const Value& v) {
+    mismatch(t, c, utf8(textOf(v)) + " is out of the column's range");
+}
+
+Value toWholeNumber(const Table& t, const ColumnDef& c, const Value& v) {
+    const double r = roundEven(finiteNumber(t, c, v));
+    auto within = [&](double lo, double hi) {
+        if (r < lo || r > hi)
+            outOfRange(t, c, v);
+        return r;
+    };
+    switch (c.type) {
+    case ColumnType::Byte:
+        return static_cast<std::uint8_t>(within(0, 255));
+    case ColumnType::Int:
+        return static_cast<std::int16_t>(within(-32768, 32767));
+    default:
+        return static_cast<std::int32_t>(within(-2147483648.0, 2147483647.0));
+    }
+}
+
+Value toFloating(const Table& t, const ColumnDef& c, const Value& v) {
+    const double d = finiteNumber(t, c, v);
+    if (c.type == ColumnType::Double)
+        return d;
+    if (std::fabs(d) > std::numeric_limits<float>::max())
+        outOfRange(t, c, v);
+    return static_cast<float>(d);
+}
+
+Currency toCurrency(const Table& t, const ColumnDef& c, const Value& v) {
+    if (const auto* cur = std::get_if<Currency>(&v))
+        return *cur;
+    std::string digits;
+    if (const auto* text = std::get_if<std::u16string>(&v)) {
+        auto n = textNumber(*text);
+        if (!n)
+            mismatch(t, c, "'" + utf8(*text) + "' is not an amount");
+        digits = n->plain;
+    } else {
+        auto n = numberOf(v);
+        if (!n)
+            mismatch(t, c, "this value cannot be stored in a currency column");
+        digits = numbers::fixed(*n, 4);
+    }
+    // Through the decimal parser so "0.1" is exactly 1000 ten-thousandths.
+    Decimal dec;
+    if (!parseDecimal(digits, 19, 4, dec) || dec.magnitude[2] || dec.magnitude[3] ||
+        (static_cast<std::uint64_t>(dec.magnitude[1]) << 32 | dec.magnitude[0]) >
+            static_cast<std::uint64_t>(INT64_MAX))
+        mismatch(t, c, "'" + digits + "' is out of the currency range");
+    std::int64_t scaled = static_cast<std::int64_t>(
+        static_cast<std::uint64_t>(dec.magnitude[1]) << 32 | dec.magnitude[0]);
+    return Currency{dec.negative ? -scaled : scaled};
+}
+
+DateTime toDate(const Table& t, const ColumnDef& c, const Value& v) {
+    if (const auto* text = std::get_if<std::u16string>(&v)) {
+        DateTime d;
+        if (!parseDateTime(utf8(trimmed(*text)), d))
+            mismatch(t, c, "'" + utf8(*text) + "' is not a date");
+        return d;
+    }
+    auto n = numberOf(v);
+    if (!n)
+        mismatch(t, c, "this value cannot be stored in a date column");
+    return DateTime{*n};
+}
+
+Decimal toDecimal(const Table& t, const ColumnDef& c, const Value& v) {
+    std::string digits;
+    if (const auto* text = std::get_if<std::u16string>(&v)) {
+        auto n = textNumber(*text);
+        if (!n)
+            mismatch(t, c, "'" + utf8(*text) + "' is not a number");
+        digits = n->plain;
+    } else if (const auto* dec = std::get_if<Decimal>(&v)) {
+        digits = decimalText(*dec);
+    } else {
+        auto n = numberOf(v);
+        if (!n)
+            mismatch(t, c, "this value cannot be stored in a decimal column");
+        digits = numbers::shortest(*n);
+        if (digits.find('e') != std::string::npos)
+            mismatch(t, c, digits + " does not fit the column's precision");
+    }
+    Decimal dec;
+    if (!parseDecimal(digits, c.precision, c.scale, dec))
+        mismatch(t, c,
+                 "'" + digits + "' does not fit precision " + std::to_string(c.precision) +
+                     ", scale " + std::to_string(c.scale));
+    return dec;
+}
+
+// {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}, braces, dashes and blanks optional.
+std::optional<Guid> guidFromText(const std::u16string& text) {
+    std::vector<std::uint8_t> nibbles;
+    for (char16_t ch : text) {
+        if (ch >= u'0' && ch <= u'9')
+            nibbles.push_back(static_cast<std::uint8_t>(ch - u'0'));
+        else if ((ch | 0x20) >= u'a' && (ch | 0x20) <= u'f')
+            nibbles.push_back(static_cast<std::uint8_t>((ch | 0x20) - u'a' + 10));
+        else if (ch != u'{' && ch != u'}' && ch != u'-' && ch != u' ')
+            return std::nullopt;
+    }
+    if (nibbles.size() != 32)
+        return std::nullopt;
+    std::uint8_t b[16];
+    for (int i = 0; i < 16; ++i)
+        b[i] = static_cast<std::uint8_t>(nibbles[2 * i] << 4 | nibbles[2 * i + 1]);
+    // Text order: first three groups big-endian; stored little-endian.
+    Guid g;
+    const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (int i = 0; i < 16; ++i)
+        g.bytes[i] = b[order[i]];
+    return g;
+}
+
+Guid toGuid(const Table& t, const ColumnDef& c, const Value& v) {
+    if (const auto* g = std::get_if<Guid>(&v))
+        return *g;
+    if (const auto* text = std::get_if<std::u16string>(&v))
+        if (auto g = guidFromText(*text))
+            return *g;
+    mismatch(t, c, "'" + utf8(textOf(v)) + "' is not a GUID");
+}
+
+Binary toBinary(const Table& t, const ColumnDef& c, Value v) {
+    auto* b = std::get_if<Binary>(&v);
+    if (!b)
+        mismatch(t, c, "only binary values can be stored in a binary column");
+    if (c.type == ColumnType::Binary && b->size() > c.length)
+        mismatch(t, c,
+                 std::to_string(b->size()) + " bytes are longer than the column's " +
+                     std::to_string(c.length));
+    return std::move(*b);
+}
+
 } // namespace
 
 Value convertForColumn(Table& t, const ColumnDef& c, Value v) {
-    const bool jet4 = t.file().format().jet4();
-    auto* text = std::get_if<std::u16string>(&v);
-    if (c.type == ColumnType::Boolean) {
-        // Yes/no has no Null: it lives in the null mask.
-        if (isNull(v))
-            return false;
-        if (text) {
-            std::u16string s = trimmed(*text);
-            if (s.empty())
-                return false;
-            for (auto w : {u"true", u"yes", u"on"})
-                if (sameName(s, w))
-                    return true;
-            for (auto w : {u"false", u"no", u"off"})
-                if (sameName(s, w))
-                    return false;
-            double d;
-            std::string plain;
-            if (textNumber(s, d, plain))
-                return d != 0;
-            mismatch(t, c, "'" + utf8(*text) + "' is not a yes/no value");
-        }
-        auto n = numberOf(v);
-        if (!n)
-            mismatch(t, c, "this value cannot be stored in a yes/no column");
-        return *n != 0;
-    }
+    if (c.type == ColumnType::Boolean)
+        return toYesNo(t, c, v);
     if (isNull(v))
         return Null{};
-    if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
-        std::u16string s = text ? std::move(*text) : textOf(v);
-        if (c.type == ColumnType::Text) {
-            std::size_t width = jet4 ? c.length / 2u : c.length;
-            if (s.size() > width)
-                mismatch(t, c,
-                         "text of " + std::to_string(s.size()) +
-                             " characters is longer than the column's " + std::to_string(width));
-        }
-        return s;
-    }
+    if (c.type == ColumnType::Text || c.type == ColumnType::Memo)
+        return toText(t, c, std::move(v));
     // Every other type: empty text means Null.
-    if (text && trimmed(*text).empty())
+    if (const auto* text = std::get_if<std::u16string>(&v); text && trimmed(*text).empty())
         return Null{};
     switch (c.type) {
     case ColumnType::Byte:
     case ColumnType::Int:
     case ColumnType::Long:
+        return toWholeNumber(t, c, v);
     case ColumnType::Float:
-    case ColumnType::Double: {
-        double d;
-        if (text) {
-            std::string plain;
-            if (!textNumber(*text, d, plain))
-                mismatch(t, c, "'" + utf8(*text) + "' is not a number");
-        } else {
-            auto n = numberOf(v);
-            if (!n)
-                mismatch(t, c, "this value cannot be stored in a number column");
-            d = *n;
-        }
-        if (!std::isfinite(d))
-            mismatch(t, c, "the number is not finite");
-        auto range = [&](double lo, double hi) {
-            double r = roundEven(d);
-            if (r < lo || r > hi)
-                mismatch(t, c, utf8(textOf(v)) + " is out of the column's range");
-            return r;
-        };
-        switch (c.type) {
-        case ColumnType::Byte:
-            return static_cast<std::uint8_t>(range(0, 255));
-        case ColumnType::Int:
-            return static_cast<std::int16_t>(range(-32768, 32767));
-        case ColumnType::Long:
-            return static_cast<std::int32_t>(range(-2147483648.0, 2147483647.0));
-        case ColumnType::Float:
-            if (std::fabs(d) > std::numeric_limits<float>::max())
-                mismatch(t, c, utf8(textOf(v)) + " is out of the column's range");
-            return static_cast<float>(d);
-        default:
-            return d;
-        }
-    }
-    case ColumnType::Money: {
-        if (const auto* cur = std::get_if<Currency>(&v))
-            return *cur;
-        std::string digits;
-        if (text) {
-            double d;
-            if (!textNumber(*text, d, digits))
-                mismatch(t, c, "'" + utf8(*text) + "' is not an amount");
-        } else {
-            auto n = numberOf(v);
-            if (!n)
-                mismatch(t, c, "this value cannot be stored in a currency column");
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%.4f", *n);
-            digits = buf;
-        }
-        // Through the decimal parser so "0.1" is exactly 1000 ten-thousandths.
-        Decimal dec;
-        if (!parseDecimal(digits, 19, 4, dec) || dec.magnitude[2] || dec.magnitude[3] ||
-            (static_cast<std::uint64_t>(dec.magnitude[1]) << 32 | dec.magnitude[0]) >
-                static_cast<std::uint64_t>(INT64_MAX))
-            mismatch(t, c, "'" + digits + "' is out of the currency range");
-        std::int64_t scaled = static_cast<std::int64_t>(
-            static_cast<std::uint64_t>(dec.magnitude[1]) << 32 | dec.magnitude[0]);
-        return Currency{dec.negative ? -scaled : scaled};
-    }
-    case ColumnType::DateTime: {
-        if (text) {
-            DateTime d;
-            if (!parseDateTime(utf8(trimmed(*text)), d))
-                mismatch(t, c, "'" + utf8(*text) + "' is not a date");
-            return d;
-        }
-        auto n = numberOf(v);
-        if (!n)
-            mismatch(t, c, "this value cannot be stored in a date column");
-        return DateTime{*n};
-    }
-    case ColumnType::Numeric: {
-        std::string digits;
-        if (text) {
-            double d;
-            if (!textNumber(*text, d, digits))
-                mismatch(t, c, "'" + utf8(*text) + "' is not a number");
-        } else if (const auto* dec = std::get_if<Decimal>(&v)) {
-            digits = decimalText(*dec);
-        } else {
-            auto n = numberOf(v);
-            if (!n)
-                mismatch(t, c, "this value cannot be stored in a decimal column");
-            digits = shortestText(*n);
-            if (digits.find('e') != std::string::npos)
-                mismatch(t, c, digits + " does not fit the column's precision");
-        }
-        Decimal dec;
-        if (!parseDecimal(digits, c.precision, c.scale, dec))
-            mismatch(t, c,
-                     "'" + digits + "' does not fit precision " + std::to_string(c.precision) +
-                         ", scale " + std::to_string(c.scale));
-        return dec;
-    }
-    case ColumnType::Guid: {
-        if (const auto* g = std::get_if<Guid>(&v))
-            return *g;
-        if (text) {
-            std::vector<std::uint8_t> nibbles;
-            bool bad = false;
-            for (char16_t ch : *text) {
-                if (ch >= u'0' && ch <= u'9')
-                    nibbles.push_back(static_cast<std::uint8_t>(ch - u'0'));
-                else if ((ch | 0x20) >= u'a' && (ch | 0x20) <= u'f')
-                    nibbles.push_back(static_cast<std::uint8_t>((ch | 0x20) - u'a' + 10));
-                else if (ch != u'{' && ch != u'}' && ch != u'-' && ch != u' ')
-                    bad = true;
-            }
-            if (!bad && nibbles.size() == 32) {
-                std::uint8_t b[16];
-                for (int i = 0; i < 16; ++i)
-                    b[i] = static_cast<std::uint8_t>(nibbles[2 * i] << 4 | nibbles[2 * i + 1]);
-                // Text order: first three groups big-endian; stored little-endian.
-                Guid g;
-                const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-                for (int i = 0; i < 16; ++i)
-                    g.bytes[i] = b[order[i]];
-                return g;
-            }
-        }
-        mismatch(t, c, "'" + utf8(textOf(v)) + "' is not a GUID");
-    }
+    case ColumnType::Double:
+        return toFloating(t, c, v);
+    case ColumnType::Money:
+        return toCurrency(t, c, v);
+    case ColumnType::DateTime:
+        return toDate(t, c, v);
+    case ColumnType::Numeric:
+        return toDecimal(t, c, v);
+    case ColumnType::Guid:
+        return toGuid(t, c, v);
     case ColumnType::Binary:
-    case ColumnType::Ole: {
-        if (const auto* b = std::get_if<Binary>(&v)) {
-            if (c.type == ColumnType::Binary && b->size() > c.length)
-                mismatch(t, c,
-                         std::to_string(b->size()) + " bytes are longer than the column's " +
-                             std::to_string(c.length));
-            return *b;
-        }
-        mismatch(t, c, "only binary values can be stored in a binary column");
-    }
+    case ColumnType::Ole:
+        return toBinary(t, c, std::move(v));
     default:
         mismatch(t, c, "unsupported column type");
     }

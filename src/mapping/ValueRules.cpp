@@ -1,5 +1,6 @@
 #include "mapping/ValueRules.h"
 
+#include "base/Numbers.h"
 #include "platform/Ansi.h"
 #include "platform/Dates.h"
 
@@ -65,28 +66,8 @@ std::string retirementDate(std::string_view value) {
 
 namespace {
 
-struct Number {
-    bool negative = false;
-    std::string whole;    // digits before the point
-    std::string fraction; // digits after it
-};
-
-std::optional<Number> parseNumber(std::string_view value) {
-    auto t = ansi::trim(value);
-    Number n;
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
-        n.negative = t[i++] == '-';
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9')
-        n.whole += t[i++];
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
-            n.fraction += t[i++];
-    }
-    if (i != t.size() || (n.whole.empty() && n.fraction.empty()))
-        return std::nullopt;
-    return n;
+std::optional<numbers::DecimalDigits> parseNumber(std::string_view value) {
+    return numbers::splitDecimal(ansi::trim(value));
 }
 
 } // namespace

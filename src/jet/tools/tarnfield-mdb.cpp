@@ -75,6 +75,111 @@ std::vector<std::string> splitTabs(const std::string& line) {
     }
 }
 
+int listTables(const std::string& file) {
+    auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
+    for (const auto& n : db.TableNames())
+        std::cout << jet::utf8(n) << '\n';
+    return 0;
+}
+
+// Every user table's statements, or one table's when `table` is given.
+int printSchema(const std::string& file, const char* table) {
+    auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
+    std::vector<std::u16string> names;
+    if (table)
+        names.push_back(jet::utf16(table));
+    else
+        names = db.TableNames();
+    bool jet4 = db.File().format().jet4();
+    for (std::size_t i = 0; i < names.size(); ++i)
+        std::cout << (i ? "\n" : "") << jet::tableSchema(db.GetTable(names[i]).def(), jet4);
+    return 0;
+}
+
+int exportRows(const std::string& file, const char* table) {
+    auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
+    std::ostringstream out;
+    jet::exportTable(db, jet::utf16(table), out);
+    std::cout << out.str();
+    return 0;
+}
+
+int deleteRows(const std::string& file, const char* table) {
+    auto db = jet::Database::OpenDatabase(file);
+    auto rs = db.OpenRecordset(jet::utf16(table));
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        rs.Delete();
+    db.Close();
+    return 0;
+}
+
+int importRows(const std::string& file, const char* table) {
+    auto db = jet::Database::OpenDatabase(file);
+    auto rs = db.OpenRecordset(jet::utf16(table));
+    std::string line;
+    if (!std::getline(std::cin, line))
+        return fail("import: no header line on standard input");
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    auto header = splitTabs(line);
+    long lineNo = 1;
+    while (std::getline(std::cin, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        auto fields = splitTabs(line);
+        if (fields.size() != header.size())
+            return fail("import: line " + std::to_string(lineNo) + " has " +
+                        std::to_string(fields.size()) + " fields, the header " +
+                        std::to_string(header.size()));
+        rs.AddNew();
+        try {
+            for (std::size_t i = 0; i < header.size(); ++i)
+                rs[header[i]] = tsvField(fields[i]);
+            rs.Update();
+        } catch (const jet::Error& e) {
+            throw jet::Error("line " + std::to_string(lineNo) + ": " + e.what());
+        }
+    }
+    db.Close();
+    return 0;
+}
+
+int createFromSchema(const std::string& file, const char* schemaPath) {
+    std::ifstream in(schemaPath, std::ios::binary);
+    if (!in)
+        return fail(std::string(schemaPath) + ": cannot open the schema file");
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::vector<jet::NewTable> tables;
+    try {
+        tables = jet::parseSchemaSql(text.str());
+    } catch (const jet::Error& e) {
+        return fail(std::string(schemaPath) + ", " + e.what());
+    }
+    jet::createDatabase(file);
+    try {
+        auto db = jet::Database::OpenDatabase(file);
+        for (const auto& t : tables)
+            jet::createTable(db, t);
+        db.Close();
+    } catch (...) {
+        // A half-built database is of no use to anyone.
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        throw;
+    }
+    return 0;
+}
+
+int checkFile(const std::string& file) {
+    auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
+    auto problems = jet::checkDatabase(db);
+    for (const auto& p : problems)
+        std::cout << p << '\n';
+    return problems.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -89,103 +194,20 @@ int main(int argc, char** argv) {
     std::string cmd = argv[1];
     std::string file = argv[2];
     try {
-        if (cmd == "tables" && argc == 3) {
-            auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
-            for (const auto& n : db.TableNames())
-                std::cout << jet::utf8(n) << '\n';
-            return 0;
-        }
-        if (cmd == "schema" && (argc == 3 || argc == 4)) {
-            auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
-            std::vector<std::u16string> names;
-            if (argc == 4)
-                names.push_back(jet::utf16(argv[3]));
-            else
-                names = db.TableNames();
-            bool jet4 = db.File().format().jet4();
-            for (std::size_t i = 0; i < names.size(); ++i)
-                std::cout << (i ? "\n" : "") << jet::tableSchema(db.GetTable(names[i]).def(), jet4);
-            return 0;
-        }
-        if (cmd == "export" && argc == 4) {
-            auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
-            std::ostringstream out;
-            jet::exportTable(db, jet::utf16(argv[3]), out);
-            std::cout << out.str();
-            return 0;
-        }
-        if (cmd == "delete" && argc == 4) {
-            auto db = jet::Database::OpenDatabase(file);
-            auto rs = db.OpenRecordset(jet::utf16(argv[3]));
-            for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
-                rs.Delete();
-            db.Close();
-            return 0;
-        }
-        if (cmd == "import" && argc == 4) {
-            auto db = jet::Database::OpenDatabase(file);
-            auto rs = db.OpenRecordset(jet::utf16(argv[3]));
-            std::string line;
-            if (!std::getline(std::cin, line))
-                return fail("import: no header line on standard input");
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            auto header = splitTabs(line);
-            long lineNo = 1;
-            while (std::getline(std::cin, line)) {
-                ++lineNo;
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                auto fields = splitTabs(line);
-                if (fields.size() != header.size())
-                    return fail("import: line " + std::to_string(lineNo) + " has " +
-                                std::to_string(fields.size()) + " fields, the header " +
-                                std::to_string(header.size()));
-                rs.AddNew();
-                try {
-                    for (std::size_t i = 0; i < header.size(); ++i)
-                        rs[header[i]] = tsvField(fields[i]);
-                    rs.Update();
-                } catch (const jet::Error& e) {
-                    throw jet::Error("line " + std::to_string(lineNo) + ": " + e.what());
-                }
-            }
-            db.Close();
-            return 0;
-        }
-        if (cmd == "create" && argc == 4) {
-            std::ifstream in(argv[3], std::ios::binary);
-            if (!in)
-                return fail(std::string(argv[3]) + ": cannot open the schema file");
-            std::ostringstream text;
-            text << in.rdbuf();
-            std::vector<jet::NewTable> tables;
-            try {
-                tables = jet::parseSchemaSql(text.str());
-            } catch (const jet::Error& e) {
-                return fail(std::string(argv[3]) + ", " + e.what());
-            }
-            jet::createDatabase(file);
-            try {
-                auto db = jet::Database::OpenDatabase(file);
-                for (const auto& t : tables)
-                    jet::createTable(db, t);
-                db.Close();
-            } catch (...) {
-                // A half-built database is of no use to anyone.
-                std::error_code ec;
-                std::filesystem::remove(file, ec);
-                throw;
-            }
-            return 0;
-        }
-        if (cmd == "check" && argc == 3) {
-            auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
-            auto problems = jet::checkDatabase(db);
-            for (const auto& p : problems)
-                std::cout << p << '\n';
-            return problems.empty() ? 0 : 1;
-        }
+        if (cmd == "tables" && argc == 3)
+            return listTables(file);
+        if (cmd == "schema" && (argc == 3 || argc == 4))
+            return printSchema(file, argc == 4 ? argv[3] : nullptr);
+        if (cmd == "export" && argc == 4)
+            return exportRows(file, argv[3]);
+        if (cmd == "delete" && argc == 4)
+            return deleteRows(file, argv[3]);
+        if (cmd == "import" && argc == 4)
+            return importRows(file, argv[3]);
+        if (cmd == "create" && argc == 4)
+            return createFromSchema(file, argv[3]);
+        if (cmd == "check" && argc == 3)
+            return checkFile(file);
     } catch (const jet::Error& e) {
         return fail(e.what());
     } catch (const std::exception& e) {
