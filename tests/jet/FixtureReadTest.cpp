@@ -1,12 +1,11 @@
 // Every fixture database is read through the Recordset interface and compared, row by row,
-// with the reference dump written by an independent reader.
-#include "FixtureDump.h"
-#include "jet/Database.h"
-#include "jet/Error.h"
+// with the reference dump written by an independent reader (see the fixtures README).
+#include "JetTest.h"
+#include "jet/Export.h"
 
 #include <charconv>
 #include <cmath>
-#include <gtest/gtest.h>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -15,35 +14,52 @@ using namespace jet;
 
 namespace {
 
-const std::map<std::string, ColumnType> kDumpTypes = {
-    {"TEXT", ColumnType::Text},
-    {"MEMO", ColumnType::Memo},
-    {"BYTE", ColumnType::Byte},
-    {"INT", ColumnType::Int},
-    {"LONG", ColumnType::Long},
-    {"FLOAT", ColumnType::Float},
-    {"DOUBLE", ColumnType::Double},
-    {"MONEY", ColumnType::Money},
-    {"SHORT_DATE_TIME", ColumnType::DateTime},
-    {"BOOLEAN", ColumnType::Boolean},
-    {"GUID", ColumnType::Guid},
-    {"NUMERIC", ColumnType::Numeric},
-    {"BINARY", ColumnType::Binary},
-    {"OLE", ColumnType::Ole},
+struct DumpTable {
+    std::string name;
+    long rows = 0;
+    std::vector<std::string> columns, types, indexes;
+    std::vector<std::vector<std::string>> values;
 };
 
-std::string dumpEscape(const std::u16string& s) {
-    std::string out;
-    for (char c : utf8(s)) {
-        if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
+// "## name rows=N", a line of name:TYPE, a line per row, then "ok index name (...)" lines.
+std::vector<DumpTable> readDump(const fs::path& db) {
+    std::ifstream in(fs::path(db).replace_extension(".dump.txt"), std::ios::binary);
+    std::vector<DumpTable> out;
+    bool wantHeader = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("## ", 0) == 0) {
+            const auto sp = line.rfind(" rows=");
+            out.emplace_back();
+            out.back().name = line.substr(3, sp - 3);
+            out.back().rows = std::stol(line.substr(sp + 6));
+            wantHeader = true;
+        } else if (out.empty() || line.empty()) {
+            continue;
+        } else if (wantHeader) {
+            const auto header = jettest::tsv(line)[0];
+            for (const auto& c : header) {
+                out.back().columns.push_back(c.substr(0, c.rfind(':')));
+                out.back().types.push_back(c.substr(c.rfind(':') + 1));
+            }
+            wantHeader = false;
+        } else if (line.rfind("ok index ", 0) == 0) {
+            out.back().indexes.push_back(line.substr(9, line.rfind(" (") - 9));
+        } else {
+            out.back().values.push_back(jettest::tsv(line)[0]);
+        }
     }
     return out;
 }
+
+const std::map<std::string, ColumnType> kDumpTypes = {
+    {"TEXT", ColumnType::Text},       {"MEMO", ColumnType::Memo},
+    {"BYTE", ColumnType::Byte},       {"INT", ColumnType::Int},
+    {"LONG", ColumnType::Long},       {"FLOAT", ColumnType::Float},
+    {"DOUBLE", ColumnType::Double},   {"MONEY", ColumnType::Money},
+    {"BOOLEAN", ColumnType::Boolean}, {"SHORT_DATE_TIME", ColumnType::DateTime},
+    {"GUID", ColumnType::Guid},       {"NUMERIC", ColumnType::Numeric},
+    {"BINARY", ColumnType::Binary},   {"OLE", ColumnType::Ole},
+};
 
 double parseDouble(const std::string& s) {
     double d = NAN;
@@ -61,52 +77,32 @@ std::string trimDecimal(std::string s) {
     return s == "-0" ? "0" : s;
 }
 
-// Whether our value reads as the dump's text for it.
+// Whether our value reads as the dump's text for it: texts with only TAB and line feed escaped,
+// numbers by value, dates perhaps without seconds, decimals without trailing zeros.
 ::testing::AssertionResult sameAsDump(const Value& v, const std::string& dump) {
-    if (dump == "<null>") {
-        if (isNull(v))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "expected Null";
+    if (dump == "<null>" || isNull(v))
+        return isNull(v) && dump == "<null>" ? ::testing::AssertionSuccess()
+                                             : ::testing::AssertionFailure()
+                                                   << "'" << exportText(v) << "' vs '" << dump
+                                                   << "'";
+    std::string ours = exportText(v);
+    bool ok = ours == dump;
+    if (const auto* s = std::get_if<std::u16string>(&v)) {
+        ours.clear();
+        for (char c : utf8(*s))
+            ours += c == '\t' ? "\\t" : c == '\n' ? "\\n" : std::string(1, c);
+        ok = ours == dump;
+    } else if (const auto* f = std::get_if<float>(&v)) {
+        ok = *f == static_cast<float>(parseDouble(dump));
+    } else if (const auto* d = std::get_if<double>(&v)) {
+        ok = *d == parseDouble(dump);
+    } else if (std::holds_alternative<DateTime>(v)) {
+        ok = ours == (dump.size() == 16 ? dump + ":00" : dump);
+    } else if (std::holds_alternative<Decimal>(v)) {
+        ok = trimDecimal(ours) == trimDecimal(dump);
+    } else if (std::holds_alternative<Binary>(v)) {
+        ok = false;
     }
-    if (isNull(v))
-        return ::testing::AssertionFailure() << "Null, expected '" << dump << "'";
-    std::string ours;
-    bool ok = std::visit(
-        [&](const auto& x) -> bool {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, std::u16string>) {
-                ours = dumpEscape(x);
-                return ours == dump;
-            } else if constexpr (std::is_same_v<T, bool>) {
-                ours = x ? "true" : "false";
-                return ours == dump;
-            } else if constexpr (std::is_same_v<T, float>) {
-                ours = shortestText(x);
-                return x == static_cast<float>(parseDouble(dump));
-            } else if constexpr (std::is_same_v<T, double>) {
-                ours = shortestText(x);
-                return x == parseDouble(dump);
-            } else if constexpr (std::is_integral_v<T>) {
-                ours = std::to_string(x);
-                return ours == dump;
-            } else if constexpr (std::is_same_v<T, Currency>) {
-                ours = currencyText(x);
-                return ours == dump;
-            } else if constexpr (std::is_same_v<T, DateTime>) {
-                ours = dateTimeText(x);
-                return ours == (dump.size() == 16 ? dump + ":00" : dump);
-            } else if constexpr (std::is_same_v<T, Decimal>) {
-                ours = decimalText(x);
-                return trimDecimal(ours) == trimDecimal(dump);
-            } else if constexpr (std::is_same_v<T, Guid>) {
-                ours = guidText(x);
-                return ours == dump;
-            } else {
-                ours = "<binary>";
-                return false;
-            }
-        },
-        v);
     if (ok)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "read '" << ours << "', dump has '" << dump << "'";
@@ -116,7 +112,7 @@ class JetFixtureRead : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(JetFixtureRead, RowsMatchReferenceDump) {
     const fs::path db = GetParam();
-    const auto dump = jettest::readDump(jettest::dumpFor(db));
+    const auto dump = readDump(db);
     auto d = Database::OpenDatabase(db, OpenMode::ReadOnly);
 
     std::set<std::string> ours, theirs;
@@ -157,16 +153,15 @@ TEST_P(JetFixtureRead, RowsMatchReferenceDump) {
     }
 }
 
-std::string fixtureName(const ::testing::TestParamInfo<fs::path>& info) {
-    std::string n = info.param.parent_path().filename().string() + "_" + info.param.stem().string();
-    for (auto& c : n)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return n;
-}
-
 INSTANTIATE_TEST_SUITE_P(JetFixtures, JetFixtureRead,
-                         ::testing::ValuesIn(jettest::fixtureDatabases()), fixtureName);
+                         ::testing::ValuesIn(jettest::fixtureDatabases()), [](const auto& info) {
+                             std::string n = info.param.parent_path().filename().string() + "_" +
+                                             info.param.stem().string();
+                             for (auto& c : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return n;
+                         });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(JetFixtureRead);
 
 TEST(JetFixtureSet, FixturesArePresentOrSkipped) {

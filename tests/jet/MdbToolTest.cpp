@@ -1,16 +1,7 @@
-// The tarnfield-mdb front end: exit codes and one-line messages, and its export compared with
-// mdbtools' mdb-export as an independent reader.
-#include "FixtureDump.h"
+// The tarnfield-mdb front end: exit codes and one-line messages, create and schema round trips,
+// import, delete and check together, and its listings compared with mdbtools.
+#include "JetTest.h"
 #include "support/Command.h"
-#include "support/TempDir.h"
-
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <gtest/gtest.h>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -22,91 +13,41 @@ using testsupport::Outcome;
 using testsupport::quote;
 using testsupport::run;
 
-std::vector<std::vector<std::string>> tsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::size_t start = 0;
-        while (true) {
-            auto tab = line.find('\t', start);
-            f.push_back(
-                line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos)
-                break;
-            start = tab + 1;
-        }
-        rows.push_back(f);
-    }
-    return rows;
+const fs::path kSchemas = TARNFIELD_SCHEMAS_DIR;
+
+Outcome import(const std::string& db, const std::string& table, const fs::path& rows) {
+    return mdbTool("import " + db + " " + table + " < " + quote(rows.string()));
 }
 
-// mdb-export writes Null as an empty field, yes/no as 1/0, and numbers in its own precision.
-bool sameField(const std::string& ours, const std::string& theirs) {
-    if (ours == theirs)
-        return true;
-    if (ours == "\\N")
-        return theirs.empty();
-    if (ours == "true" || ours == "false")
-        return theirs == (ours == "true" ? "1" : "0");
-    char* e1 = nullptr;
-    char* e2 = nullptr;
-    double a = std::strtod(ours.c_str(), &e1), b = std::strtod(theirs.c_str(), &e2);
-    return !ours.empty() && !theirs.empty() && *e1 == 0 && *e2 == 0 &&
-           std::abs(a - b) <= 1e-6 * std::max(1.0, std::abs(a));
-}
-
-struct BadCall {
-    const char* name;
-    std::string args;
-    const char* message;
-};
-
-class MdbToolBadCall : public ::testing::TestWithParam<BadCall> {};
-
-TEST_P(MdbToolBadCall, ExitsNonZeroWithOneLine) {
-    const auto& c = GetParam();
-    if (c.args.find("@FIX") != std::string::npos && !std::filesystem::exists(jettest::fixtures()))
-        GTEST_SKIP() << "fixtures absent";
+TEST(MdbTool, BadCallsExitNonZeroWithOneLine) {
     testsupport::TempDir tmp;
     testsupport::writeFile(tmp / "notes.mdb", std::string("just some text\n"));
-    std::string args = c.args;
-    for (auto pos = args.find("@TMP"); pos != std::string::npos; pos = args.find("@TMP"))
-        args.replace(pos, 4, tmp.path().string());
-    for (auto pos = args.find("@FIX"); pos != std::string::npos; pos = args.find("@FIX"))
-        args.replace(pos, 4, jettest::fixtures().string());
-    Outcome r = mdbTool(args);
-    EXPECT_NE(r.status, 0) << r.out;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
-    EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    MdbTool, MdbToolBadCall,
-    ::testing::Values(BadCall{"NoArguments", "", "usage"},
-                      BadCall{"UnknownCommand", "frobnicate @TMP/notes.mdb", "usage"},
-                      BadCall{"ExportWithoutTable", "export @TMP/notes.mdb", "usage"},
-                      BadCall{"MissingFile", "tables @TMP/absent.mdb", "cannot open"},
-                      BadCall{"TextFile", "tables @TMP/notes.mdb", "not an Access database"},
-                      BadCall{"UnknownTable", "export @FIX/access-made/testV2000.mdb Nope",
-                              "no table named 'Nope'"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(MdbTool, TablesListsUserTablesInCatalogueOrderLikeMdbTables) {
-    if (!haveMdbTools())
-        GTEST_SKIP() << "mdbtools not installed";
-    for (const auto& db : jettest::fixtureDatabases()) {
-        Outcome ours = mdbTool("tables " + quote(db.string()));
-        Outcome theirs = run("mdb-tables -1 " + quote(db.string()));
-        ASSERT_EQ(ours.status, 0) << ours.out;
-        EXPECT_EQ(ours.out, theirs.out) << db;
+    jet::createDatabase(tmp / "empty.mdb");
+    const std::string t = tmp.path().string();
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "usage"},
+        {"frobnicate " + t + "/notes.mdb", "usage"},
+        {"export " + t + "/notes.mdb", "usage"},
+        {"tables " + t + "/absent.mdb", "cannot open"},
+        {"tables " + t + "/notes.mdb", "not an Access database"},
+        {"export " + t + "/empty.mdb Nope", "no table named 'Nope'"},
+    };
+    for (const auto& [args, message] : cases) {
+        Outcome r = mdbTool(args);
+        EXPECT_NE(r.status, 0) << args << ": " << r.out;
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << args << ": " << r.out;
+        EXPECT_NE(r.out.find(message), std::string::npos) << args << ": " << r.out;
     }
 }
 
-TEST(MdbTool, ExportAgreesWithMdbExport) {
-    if (!haveMdbTools())
-        GTEST_SKIP() << "mdbtools not installed";
+TEST(MdbTool, TablesAndExportAgreeWithMdbtoolsOnTheFixtures) {
+    if (!haveMdbTools() || jettest::fixtureDatabases().empty())
+        GTEST_SKIP() << "mdbtools or the fixtures absent";
+    for (const auto& db : jettest::fixtureDatabases()) {
+        Outcome ours = mdbTool("tables " + quote(db.string()));
+        ASSERT_EQ(ours.status, 0) << ours.out;
+        EXPECT_EQ(ours.out, run("mdb-tables -1 " + quote(db.string())).out) << db;
+    }
     const std::pair<const char*, const char*> cases[] = {
         {"access-made/testV2000.mdb", "Table1"},
         {"access-made/testV1997.mdb", "Table1"},
@@ -117,119 +58,164 @@ TEST(MdbTool, ExportAgreesWithMdbExport) {
         {"templates/jet4/sysrestore.mdb", "tblFileInformation"},
     };
     for (const auto& [file, table] : cases) {
-        SCOPED_TRACE(std::string(file) + " " + table);
-        fs::path db = jettest::fixtures() / file;
-        if (!fs::exists(db))
-            GTEST_SKIP() << "fixture absent";
+        SCOPED_TRACE(file);
+        const fs::path db = jettest::fixtures() / file;
         Outcome ours = mdbTool("export " + quote(db.string()) + " " + table);
-        Outcome theirs = run("mdb-export -d '\t' -Q -e -T '%Y-%m-%dT%H:%M:%S' " +
-                             quote(db.string()) + " " + table);
         ASSERT_EQ(ours.status, 0) << ours.out;
-        auto a = tsv(ours.out), b = tsv(theirs.out);
-        ASSERT_EQ(a.size(), b.size());
-        // mdbtools reads a moved (overflow) row where its bytes are, not where its slot is, so
-        // only the set of rows is comparable; the order is checked against the dumps.
-        for (auto& row : a)
-            for (auto& f : row)
-                f = f == "\\N" ? "" : f == "true" ? "1" : f == "false" ? "0" : f;
-        std::sort(a.begin() + 1, a.end());
-        std::sort(b.begin() + 1, b.end());
-        for (std::size_t r = 0; r < a.size(); ++r) {
-            ASSERT_EQ(a[r].size(), b[r].size()) << "row " << r;
-            for (std::size_t c = 0; c < a[r].size(); ++c)
-                EXPECT_TRUE(sameField(a[r][c], b[r][c])) << "row " << r << " column " << c << ": '"
-                                                         << a[r][c] << "' vs '" << b[r][c] << "'";
+        // Only the set of rows: the order is checked against the dumps.
+        jettest::expectMdbExportAgrees(db, table, ours.out, false);
+    }
+}
+
+// The repository's own schemas build databases that read back as the schema says, and the
+// schema printed from them builds the same database again.
+TEST(MdbTool, SchemaRoundTrip) {
+    testsupport::TempDir tmp;
+    // And required columns, unique and descending indexes, which the repository's schemas lack.
+    testsupport::writeFile(tmp / "required.sql",
+                           std::string("CREATE TABLE [People] ([ID] COUNTER, [Name] TEXT(30) NOT "
+                                       "NULL, [Born] DATETIME NOT NULL, [Note] MEMO);\n"
+                                       "CREATE UNIQUE INDEX [ByName] ON [People] ([Name] DESC, "
+                                       "[Born]);\n"));
+    for (const fs::path& schema :
+         {kSchemas / "BRANDMDB.sql", kSchemas / "sysrestore.sql", tmp / "required.sql"}) {
+        SCOPED_TRACE(schema.filename().string());
+        const std::string first = quote((tmp / (schema.stem().string() + ".1.mdb")).string());
+        const std::string second = quote((tmp / (schema.stem().string() + ".2.mdb")).string());
+        Outcome made = mdbTool("create " + first + " " + quote(schema.string()));
+        ASSERT_EQ(made.status, 0) << made.out;
+        Outcome printed = mdbTool("schema " + first);
+        ASSERT_EQ(printed.status, 0) << printed.out;
+        testsupport::writeFile(tmp / "printed.sql", printed.out);
+        made = mdbTool("create " + second + " " + quote((tmp / "printed.sql").string()));
+        ASSERT_EQ(made.status, 0) << made.out;
+        EXPECT_EQ(mdbTool("schema " + second).out, printed.out);
+        Outcome check = mdbTool("check " + second);
+        EXPECT_EQ(check.status, 0) << check.out;
+        if (haveMdbTools()) {
+            EXPECT_EQ(mdbTool("tables " + first).out, run("mdb-tables -1 " + first).out);
+        }
+        if (schema.filename() == "required.sql") {
+            EXPECT_NE(printed.out.find("[Born] DATETIME NOT NULL"), std::string::npos)
+                << printed.out;
+        }
+        if (schema.filename() == "BRANDMDB.sql") {
+            Outcome rates = mdbTool("schema " + first + " Rates");
+            for (const char* s : {"CREATE TABLE [Rates] (", "[Rate] CURRENCY", "[Insurer_ID] SHORT",
+                                  "ON [Rates] ([Rate_ID]) WITH PRIMARY;",
+                                  "CREATE INDEX [Insurer_ID] ON [Rates] ([Insurer_ID]);"})
+                EXPECT_NE(rates.out.find(s), std::string::npos) << s << "\n" << rates.out;
         }
     }
 }
 
-TEST(MdbTool, SchemaNamesEveryColumnAndIndex) {
-    fs::path db = jettest::fixtures() / "templates/jet4/BRANDMDB.MDB";
-    if (!fs::exists(db))
-        GTEST_SKIP() << "fixture absent";
-    Outcome r = mdbTool("schema " + quote(db.string()) + " Rates");
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("CREATE TABLE [Rates] ("), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("[Rate] CURRENCY"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("[Insurer_ID] SHORT"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("ON [Rates] ([Rate_ID]) WITH PRIMARY;"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("CREATE INDEX [Insurer_ID] ON [Rates] ([Insurer_ID]);"), std::string::npos)
-        << r.out;
-}
-
-} // namespace
-
-namespace {
-
-fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from) {
-    fs::path to = tmp / "copy.mdb";
-    fs::copy_file(from, to);
-    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
-    return to;
-}
-
-TEST(MdbTool, ImportDeleteAndCheckWorkTogether) {
-    fs::path src = jettest::fixtures() / "templates/jet4/BRANDMDB.MDB";
-    if (!fs::exists(src))
-        GTEST_SKIP() << "fixture absent";
+// The host template's schema as printed from the fixture rebuilds the same tables, and is the
+// schema the repository keeps.
+TEST(MdbTool, FixtureTemplateSchemaRebuilds) {
+    JET_FIXTURE(fixture, "templates/jet4/BRANDMDB.MDB");
     testsupport::TempDir tmp;
-    fs::path db = writableCopy(tmp, src);
-    const std::string q = quote(db.string());
+    Outcome printed = mdbTool("schema " + quote(fixture.string()));
+    ASSERT_EQ(printed.status, 0);
+    testsupport::writeFile(tmp / "t.sql", printed.out);
+    for (const fs::path& schema : {tmp / "t.sql", kSchemas / "BRANDMDB.sql"}) {
+        const std::string db = quote((tmp / (schema.stem().string() + ".mdb")).string());
+        Outcome made = mdbTool("create " + db + " " + quote(schema.string()));
+        ASSERT_EQ(made.status, 0) << made.out;
+        EXPECT_EQ(mdbTool("schema " + db).out, printed.out) << schema;
+    }
+}
 
-    ASSERT_EQ(mdbTool("delete " + q + " Company_Information").status, 0);
+TEST(MdbTool, BadSchemaLeavesNoFile) {
+    testsupport::TempDir tmp;
+    testsupport::writeFile(tmp / "bad.sql", std::string("CREATE TABLE [A] ([x] LONG);\n"
+                                                        "CREATE INDEX [i] ON [A] ([y]);\n"));
+    testsupport::writeFile(tmp / "typo.sql", std::string("CREATE TABLE [A] (\n  [x] LONGG\n);\n"));
+    testsupport::writeFile(tmp / "keep.mdb", std::string("precious"));
+    const std::tuple<const char*, fs::path, const char*> cases[] = {
+        {"a.mdb", tmp / "bad.sql", "no column named 'y'"},
+        {"a.mdb", tmp / "typo.sql", "typo.sql, line 2: unknown type 'LONGG'"},
+        {"keep.mdb", kSchemas / "sysrestore.sql", ""}, // an existing file is never replaced
+    };
+    for (const auto& [db, schema, message] : cases) {
+        Outcome r = mdbTool("create " + quote((tmp / db).string()) + " " + quote(schema.string()));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    }
+    EXPECT_FALSE(fs::exists(tmp / "a.mdb"));
+    EXPECT_EQ(testsupport::readFile(tmp / "keep.mdb"), "precious");
+}
+
+// A created template through the import's write pattern: rows in (texts with escapes, names of
+// columns in any case, amounts with symbols), a duplicate key refused, a table emptied and
+// filled again, the untouched table keeping its rows, and a bad value named by its line.
+TEST(MdbTool, ImportDeleteAndCheckWorkTogether) {
+    testsupport::TempDir tmp;
+    const std::string db = quote((tmp / "BRANDMDB.MDB").string());
+    ASSERT_EQ(mdbTool("create " + db + " " + quote((kSchemas / "BRANDMDB.sql").string())).status,
+              0);
     testsupport::writeFile(
-        tmp / "in.tsv", std::string("company_name\tCOBRA_Admin_Fee\tDisabled_Admin_Fee\tADDRESS\n"
-                                    "Acme\t2.25\t$1,234.5\t\\N\n"
-                                    "Tab\\there\t\t7\tline\\nbreak\n"));
-    Outcome imp = run(std::string(TARNFIELD_MDB_TOOL) + " import " + q + " Company_Information < " +
-                      quote((tmp / "in.tsv").string()) + " 2>&1");
-    ASSERT_EQ(imp.status, 0) << imp.out;
-    Outcome exp = mdbTool("export " + q + " Company_Information");
-    EXPECT_EQ(exp.out,
+        tmp / "companies.tsv",
+        std::string("company_name\tCOBRA_Admin_Fee\tDisabled_Admin_Fee\tADDRESS\n"
+                    "Acme\t2.25\t$1,234.5\t\\N\n"
+                    "Tab\\there\t\t7\tline\\nbreak\n"));
+    testsupport::writeFile(tmp / "people.tsv",
+                           std::string("Employee_ID\tLast_Name\tFirst_Name\tSocial\tNotes\n"
+                                       "1\tO'Brien\tÉlise\t123-45-6789\tfirst\n"
+                                       "2\tSmith\tJohn\t\\N\t\\N\n"
+                                       "3\tsmith\tjohn\t987-65-4321\tthird\n"));
+    testsupport::writeFile(tmp / "letters.tsv",
+                           std::string("Title\tBody\tActive\nWelcome\tDear member\ttrue\n"));
+    testsupport::writeFile(tmp / "bad.tsv",
+                           std::string("Company_Name\tCOBRA_Admin_Fee\nA\t1\nB\tlots\n"));
+
+    Outcome r = import(db, "Company_Information", tmp / "companies.tsv");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(mdbTool("export " + db + " Company_Information").out,
               "Company_Name\tADDRESS\tAddress_Overflow\tCity_State_Zip\tAdministrator\ttitle\t"
               "COBRA_Admin_Fee\tDisabled_Admin_Fee\n"
               "Acme\t\\N\t\\N\t\\N\t\\N\t\\N\t2.25\t1234.5000\n"
               "Tab\\there\tline\\nbreak\t\\N\t\\N\t\\N\t\\N\t\\N\t7.0000\n");
-    Outcome chk = mdbTool("check " + q);
-    EXPECT_EQ(chk.status, 0) << chk.out;
-    EXPECT_EQ(chk.out, "");
-}
-
-TEST(MdbTool, ImportReportsTheLineOfABadValue) {
-    fs::path src = jettest::fixtures() / "templates/jet4/BRANDMDB.MDB";
-    if (!fs::exists(src))
-        GTEST_SKIP() << "fixture absent";
-    testsupport::TempDir tmp;
-    fs::path db = writableCopy(tmp, src);
-    testsupport::writeFile(tmp / "in.tsv",
-                           std::string("Company_Name\tCOBRA_Admin_Fee\nA\t1\nB\tlots\n"));
-    Outcome r = run(std::string(TARNFIELD_MDB_TOOL) + " import " + quote(db.string()) +
-                    " Company_Information < " + quote((tmp / "in.tsv").string()) + " 2>&1");
+    ASSERT_EQ(import(db, "Active_Employees", tmp / "people.tsv").status, 0);
+    ASSERT_EQ(import(db, "Letter_Templates", tmp / "letters.tsv").status, 0);
+    r = import(db, "Active_Employees", tmp / "people.tsv");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("PrimaryKey"), std::string::npos) << r.out;
+    ASSERT_EQ(mdbTool("delete " + db + " Active_Employees").status, 0);
+    ASSERT_EQ(import(db, "Active_Employees", tmp / "people.tsv").status, 0);
+    r = import(db, "Company_Information", tmp / "bad.tsv");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("line 3"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("COBRA_Admin_Fee"), std::string::npos) << r.out;
+
+    Outcome check = mdbTool("check " + db);
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_EQ(check.out, "");
+    Outcome rows = mdbTool("export " + db + " Active_Employees");
+    EXPECT_EQ(std::count(rows.out.begin(), rows.out.end(), '\n'), 4) << rows.out;
+    EXPECT_NE(mdbTool("export " + db + " Letter_Templates").out.find("Welcome\tDear member\ttrue"),
+              std::string::npos);
+    if (haveMdbTools()) {
+        EXPECT_NE(run("mdb-export " + db + " Active_Employees").out.find("\"O'Brien\",\"Élise\""),
+                  std::string::npos);
+    }
 }
 
 TEST(MdbTool, CheckReportsAWrongRowCountAndExitsOne) {
-    fs::path src = jettest::fixtures() / "access-made/delTestV2000.mdb";
-    if (!fs::exists(src))
-        GTEST_SKIP() << "fixture absent";
     testsupport::TempDir tmp;
-    fs::path db = writableCopy(tmp, src);
-    // The one user table's definition page (type 0x4E) counts 2 rows: make it claim 5.
-    std::string bytes = testsupport::readFile(db);
-    bool patched = false;
-    for (std::size_t p = 3; p * 4096 < bytes.size() && !patched; ++p) {
-        std::size_t at = p * 4096;
-        if (bytes[at] == 0x02 && static_cast<std::uint8_t>(bytes[at + 40]) == 0x4E &&
-            bytes[at + 16] == 2) {
-            bytes[at + 16] = 5;
-            patched = true;
-        }
+    const fs::path file = tmp / "t.mdb";
+    std::uint32_t tdef;
+    {
+        auto db = jettest::fromSchema(file, "sysrestore.sql");
+        jettest::addRows(db, "tblFileInformation", {{{"fldYear", 2026}}, {{"fldYear", 2027}}});
+        tdef = db.GetTable(u"tblFileInformation").def().page;
+        db.Close();
     }
-    ASSERT_TRUE(patched);
-    testsupport::writeFile(db, bytes);
-    Outcome r = mdbTool("check " + quote(db.string()));
+    // The table's definition counts 2 rows: make it claim 5.
+    std::string bytes = testsupport::readFile(file);
+    ASSERT_EQ(bytes[tdef * 4096 + 16], 2);
+    bytes[tdef * 4096 + 16] = 5;
+    testsupport::writeFile(file, bytes);
+    Outcome r = mdbTool("check " + quote(file.string()));
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("counts 5 rows, the pages hold 2"), std::string::npos) << r.out;
 }

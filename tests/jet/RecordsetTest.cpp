@@ -1,22 +1,16 @@
-// The DAO-shaped read interface over the backup catalogue template: queries, criteria,
-// navigation and the errors a caller sees for mistakes.
-#include "FixtureDump.h"
-#include "jet/Database.h"
+// The DAO-shaped interface over the backup catalogue, Access-made and built alike: queries,
+// criteria, navigation, deleting, and the errors a caller sees for mistakes.
+#include "JetTest.h"
 #include "jet/Error.h"
 #include "jet/Query.h"
-#include "sample/SampleDatabases.h"
-#include "support/TempDir.h"
 
-#include <gtest/gtest.h>
+#include <optional>
 
 namespace fs = std::filesystem;
 using namespace jet;
+using jettest::Source;
 
 namespace {
-
-fs::path catalogue() {
-    return jettest::fixtures() / "templates/jet4/sysrestore.mdb";
-}
 
 // fldAutoNum of every row a recordset yields, in order.
 std::vector<int> ids(Recordset& rs) {
@@ -26,53 +20,73 @@ std::vector<int> ids(Recordset& rs) {
     return out;
 }
 
-struct QueryCase {
-    const char* source;
-    std::vector<int> expect;
+class JetRecordset : public ::testing::TestWithParam<Source> {
+protected:
+    void SetUp() override {
+        file = jettest::catalogue(tmp, GetParam());
+        if (file.empty())
+            GTEST_SKIP() << "fixture absent";
+        db.emplace(Database::OpenDatabase(file, OpenMode::ReadOnly));
+    }
+
+    testsupport::TempDir tmp;
+    fs::path file;
+    std::optional<Database> db;
 };
 
-void PrintTo(const QueryCase& c, std::ostream* os) {
-    *os << c.source;
-}
+INSTANTIATE_TEST_SUITE_P(Jet, JetRecordset, ::testing::Values(Source::Access, Source::Built),
+                         jettest::sourceName);
 
-class JetQuery : public ::testing::TestWithParam<QueryCase> {};
-
-TEST_P(JetQuery, SelectsTheRowsAccessWould) {
-    if (!fs::exists(catalogue()))
-        GTEST_SKIP() << "fixture absent";
-    auto db = Database::OpenDatabase(catalogue(), OpenMode::ReadOnly);
-    auto rs = db.OpenRecordset(GetParam().source);
-    EXPECT_EQ(rs.RecordCount(), static_cast<long>(GetParam().expect.size()));
-    EXPECT_EQ(ids(rs), GetParam().expect);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    JetRecordset, JetQuery,
-    ::testing::Values(
-        QueryCase{"tblFileInformation", {1, 2, 3, 4, 5, 6}},
-        QueryCase{"[tblfileinformation]", {1, 2, 3, 4, 5, 6}},
-        QueryCase{"SELECT * FROM tblFileInformation", {1, 2, 3, 4, 5, 6}},
-        QueryCase{"select * from [tblFileInformation] where fldBackupMonth = 12", {1, 2, 3, 6}},
-        QueryCase{"SELECT * FROM tblFileInformation WHERE [fldBackupMonth]=12 AND fldBackupDay=1",
-                  {1, 2}},
-        QueryCase{"SELECT * FROM tblFileInformation WHERE fldYear=2000 AND fldBackupDay=29", {5}},
-        QueryCase{"SELECT * FROM tblFileInformation WHERE fldBackupName='month END'", {4}},
-        QueryCase{"SELECT * FROM tblFileInformation WHERE fldBackupName=\"Leap day\"", {5}},
+TEST_P(JetRecordset, QueriesSelectTheRowsAccessWould) {
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        {"tblFileInformation", {1, 2, 3, 4, 5, 6}},
+        {"[tblfileinformation]", {1, 2, 3, 4, 5, 6}},
+        {"SELECT * FROM tblFileInformation", {1, 2, 3, 4, 5, 6}},
+        {"select * from [tblFileInformation] where fldBackupMonth = 12", {1, 2, 3, 6}},
+        {"SELECT * FROM tblFileInformation WHERE [fldBackupMonth]=12 AND fldBackupDay=1", {1, 2}},
+        {"SELECT * FROM tblFileInformation WHERE fldYear=2000 AND fldBackupDay=29", {5}},
+        {"SELECT * FROM tblFileInformation WHERE fldBackupName='month END'", {4}},
+        {"SELECT * FROM tblFileInformation WHERE fldBackupName=\"Leap day\"", {5}},
         // Blanks inside a stored text are significant.
-        QueryCase{"SELECT * FROM tblFileInformation WHERE fldBackupName='Weekly backup'", {}},
-        QueryCase{"SELECT * FROM tblFileInformation WHERE fldBackupName='  Weekly backup  '", {1}},
+        {"SELECT * FROM tblFileInformation WHERE fldBackupName='Weekly backup'", {}},
+        {"SELECT * FROM tblFileInformation WHERE fldBackupName='  Weekly backup  '", {1}},
         // A quoted number still compares as a number with a number column.
-        QueryCase{"SELECT * FROM tblFileInformation WHERE fldBackupDay='28'", {4}},
+        {"SELECT * FROM tblFileInformation WHERE fldBackupDay='28'", {4}},
         // Empty notes are stored as empty texts, which '' finds.
-        QueryCase{"SELECT * FROM tblFileInformation WHERE fldNotes=''", {2, 6}},
-        QueryCase{"SELECT * FROM tblFileInformation WHERE fldNotes='y2k ERA'", {5}}),
-    [](const auto& info) { return "Query" + std::to_string(info.index); });
+        {"SELECT * FROM tblFileInformation WHERE fldNotes=''", {2, 6}},
+        {"SELECT * FROM tblFileInformation WHERE fldNotes='y2k ERA'", {5}},
+    };
+    for (const auto& [source, expect] : cases) {
+        auto rs = db->OpenRecordset(source);
+        EXPECT_EQ(rs.RecordCount(), static_cast<long>(expect.size())) << source;
+        EXPECT_EQ(ids(rs), expect) << source;
+    }
+}
 
-TEST(JetRecordset, FindFirstAndFindNextWalkTheMatches) {
-    if (!fs::exists(catalogue()))
-        GTEST_SKIP() << "fixture absent";
-    auto db = Database::OpenDatabase(catalogue(), OpenMode::ReadOnly);
-    auto rs = db.OpenRecordset("tblFileInformation");
+TEST_P(JetRecordset, BadQueriesAreErrorsNamingTheProblem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"NoSuchTable", "no table named 'NoSuchTable'"},
+        {"SELECT fldYear FROM tblFileInformation", "only SELECT *"},
+        {"SELECT * tblFileInformation", "FROM is expected"},
+        {"SELECT * FROM tblFileInformation WHERE", "a name is expected"},
+        {"SELECT * FROM tblFileInformation WHERE fldYear", "'=' is expected"},
+        {"SELECT * FROM tblFileInformation WHERE fldYear=", "a value"},
+        {"SELECT * FROM tblFileInformation WHERE fldBackupName='x", "unclosed quote"},
+        {"SELECT * FROM tblFileInformation WHERE nope=1", "no column named 'nope'"},
+        {"SELECT * FROM tblFileInformation WHERE fldYear=1 OR fldYear=2", "unexpected text"},
+    };
+    for (const auto& [source, message] : cases) {
+        try {
+            db->OpenRecordset(source);
+            ADD_FAILURE() << "no error: " << source;
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST_P(JetRecordset, FindFirstAndFindNextWalkTheMatches) {
+    auto rs = db->OpenRecordset("tblFileInformation");
     std::vector<int> found;
     for (bool ok = rs.FindFirst("[fldBackupMonth]=12"); ok; ok = rs.FindNext("[fldBackupMonth]=12"))
         found.push_back(std::get<std::int32_t>(rs["FLDAUTONUM"].value()));
@@ -88,11 +102,8 @@ TEST(JetRecordset, FindFirstAndFindNextWalkTheMatches) {
     EXPECT_TRUE(rs.NoMatch());
 }
 
-TEST(JetRecordset, NavigationEndsAtEofAndReadingThereIsAnError) {
-    if (!fs::exists(catalogue()))
-        GTEST_SKIP() << "fixture absent";
-    auto db = Database::OpenDatabase(catalogue(), OpenMode::ReadOnly);
-    auto rs = db.OpenRecordset("SELECT * FROM tblFileInformation WHERE fldYear=2101");
+TEST_P(JetRecordset, NavigationEndsAtEofAndReadingThereIsAnError) {
+    auto rs = db->OpenRecordset("SELECT * FROM tblFileInformation WHERE fldYear=2101");
     rs.MoveFirst();
     ASSERT_FALSE(rs.Eof());
     EXPECT_EQ(utf8(std::get<std::u16string>(rs["fldFileNameLocation"].value())), "E:\\");
@@ -105,43 +116,36 @@ TEST(JetRecordset, NavigationEndsAtEofAndReadingThereIsAnError) {
     EXPECT_THROW(rs.RecordCount(), Error);
 }
 
-struct BadSource {
-    const char* source;
-    const char* message;
-};
-
-void PrintTo(const BadSource& c, std::ostream* os) {
-    *os << c.source;
-}
-
-class JetBadQuery : public ::testing::TestWithParam<BadSource> {};
-
-TEST_P(JetBadQuery, IsAnErrorNamingTheProblem) {
-    if (!fs::exists(catalogue()))
-        GTEST_SKIP() << "fixture absent";
-    auto db = Database::OpenDatabase(catalogue(), OpenMode::ReadOnly);
-    try {
-        db.OpenRecordset(GetParam().source);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find(GetParam().message), std::string::npos) << e.what();
+// Deleting through a recordset: the deleted row leaves the navigation, the search goes on after
+// it, and the counts follow.
+TEST_P(JetRecordset, DeletedRowsLeaveNavigationSearchAndCount) {
+    db->Close();
+    db.emplace(Database::OpenDatabase(file));
+    auto rs = db->OpenRecordset("tblFileInformation");
+    ASSERT_TRUE(rs.FindFirst(u"[fldBackupDay]=1"));
+    EXPECT_EQ(std::get<std::int32_t>(rs["fldAutoNum"].value()), 1);
+    rs.Delete();
+    EXPECT_EQ(rs.RecordCount(), 5);
+    ASSERT_TRUE(rs.FindNext(u"[fldBackupDay]=1")) << "the other backup of that day";
+    EXPECT_EQ(std::get<std::int32_t>(rs["fldAutoNum"].value()), 2);
+    rs.Delete();
+    EXPECT_FALSE(rs.FindFirst(u"[fldBackupDay]=1"));
+    EXPECT_TRUE(rs.NoMatch());
+    EXPECT_EQ(ids(rs), (std::vector<int>{3, 4, 5, 6}));
+    for (int i = 0; i < 3; ++i) {
+        rs.MoveFirst();
+        rs.Delete();
     }
+    rs.MoveFirst();
+    rs.Delete();
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_TRUE(rs.Bof());
+    EXPECT_EQ(rs.RecordCount(), 0);
+    db->Close();
+    db.emplace(Database::OpenDatabase(file, OpenMode::ReadOnly));
+    EXPECT_EQ(db->OpenRecordset("tblFileInformation").RecordCount(), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    JetRecordset, JetBadQuery,
-    ::testing::Values(
-        BadSource{"NoSuchTable", "no table named 'NoSuchTable'"},
-        BadSource{"SELECT fldYear FROM tblFileInformation", "only SELECT *"},
-        BadSource{"SELECT * tblFileInformation", "FROM is expected"},
-        BadSource{"SELECT * FROM tblFileInformation WHERE", "a name is expected"},
-        BadSource{"SELECT * FROM tblFileInformation WHERE fldYear", "'=' is expected"},
-        BadSource{"SELECT * FROM tblFileInformation WHERE fldYear=", "a value"},
-        BadSource{"SELECT * FROM tblFileInformation WHERE fldBackupName='x", "unclosed quote"},
-        BadSource{"SELECT * FROM tblFileInformation WHERE nope=1", "no column named 'nope'"},
-        BadSource{"SELECT * FROM tblFileInformation WHERE fldYear=1 OR fldYear=2",
-                  "unexpected text"}),
-    [](const auto& info) { return "Bad" + std::to_string(info.index); });
 
 TEST(JetQueryParse, QuotesDoubleInsideTexts) {
     auto c = parseCriteria(u"[Name]='O''Neil' AND [Other]=-2.5");
@@ -161,39 +165,6 @@ TEST(JetQueryParse, MatchingFollowsAccessComparison) {
     EXPECT_TRUE(matches(true, std::int32_t{-1}));
     EXPECT_FALSE(matches(Null{}, std::int32_t{0}));
     EXPECT_FALSE(matches(std::u16string(u"12a"), std::int32_t{12}));
-}
-
-// Deleting through a recordset: the deleted row leaves the navigation, the search goes on after
-// it, and the counts follow.
-TEST(JetRecordset, DeletedRowsLeaveNavigationSearchAndCount) {
-    testsupport::TempDir tmp;
-    const fs::path file = tmp / "sysrestore.mdb";
-    sample::writeCatalogue(file, 2026, 12); // two backups on 12/1, one on 11/28
-    auto db = Database::OpenDatabase(file);
-    auto rs = db.OpenRecordset("tblFileInformation");
-    const std::vector<int> all = ids(rs);
-    ASSERT_EQ(all.size(), 3u);
-
-    ASSERT_TRUE(rs.FindFirst(u"[fldBackupDay]=1"));
-    const int first = std::get<std::int32_t>(rs["fldAutoNum"].value());
-    rs.Delete();
-    EXPECT_EQ(rs.RecordCount(), 2);
-    ASSERT_TRUE(rs.FindNext(u"[fldBackupDay]=1")) << "the other backup of that day";
-    EXPECT_NE(std::get<std::int32_t>(rs["fldAutoNum"].value()), first);
-    rs.Delete();
-    EXPECT_FALSE(rs.FindFirst(u"[fldBackupDay]=1"));
-    EXPECT_TRUE(rs.NoMatch());
-
-    EXPECT_EQ(ids(rs).size(), 1u);
-    rs.MoveFirst();
-    rs.Delete();
-    rs.MoveNext();
-    EXPECT_TRUE(rs.Eof());
-    EXPECT_TRUE(rs.Bof());
-    EXPECT_EQ(rs.RecordCount(), 0);
-    db.Close();
-    auto again = Database::OpenDatabase(file, OpenMode::ReadOnly);
-    EXPECT_EQ(again.OpenRecordset("tblFileInformation").RecordCount(), 0);
 }
 
 } // namespace

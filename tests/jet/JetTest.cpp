@@ -1,0 +1,228 @@
+#include "JetTest.h"
+
+#include "jet/Export.h"
+#include "jet/SchemaSql.h"
+#include "support/Command.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using jet::Value;
+
+namespace jettest {
+
+fs::path fixtures() {
+    return fs::path(TARNFIELD_FIXTURES_DIR);
+}
+
+std::vector<fs::path> fixtureDatabases() {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (const char* sub : {"access-made", "templates"}) {
+        for (auto it = fs::recursive_directory_iterator(fixtures() / sub, ec);
+             !ec && it != fs::end(it); it.increment(ec)) {
+            auto ext = it->path().extension().string();
+            std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+            if (ext == ".mdb")
+                out.push_back(it->path());
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+fs::path fixture(const std::string& relative) {
+    const fs::path p = fixtures() / relative;
+    return fs::exists(p) ? p : fs::path();
+}
+
+fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from, const char* name) {
+    const fs::path to = tmp / name;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+    return to;
+}
+
+jet::Database fromSchema(const fs::path& file, const char* schemaName) {
+    const auto sql = testsupport::readFile(fs::path(TARNFIELD_SCHEMAS_DIR) / schemaName);
+    jet::createDatabase(file);
+    auto db = jet::Database::OpenDatabase(file);
+    for (const auto& t : jet::parseSchemaSql(sql))
+        jet::createTable(db, t);
+    return db;
+}
+
+void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows) {
+    auto rs = db.OpenRecordset(table);
+    for (const auto& row : rows) {
+        rs.AddNew();
+        for (const auto& [column, value] : row)
+            rs[column] = value;
+        rs.Update();
+    }
+}
+
+void writeHostTemplate(const fs::path& file) {
+    auto db = fromSchema(file, "BRANDMDB.sql");
+    const char16_t* last[] = {u"Abbott", u"Nakamura", u"O'Neil", u"Zelinski", u"Garcia"};
+    std::vector<Row> people;
+    for (int i = 1; i <= 5; ++i)
+        people.push_back({{"Employee_ID", i},
+                          {"Last_Name", std::u16string(last[i - 1])},
+                          {"Social", jet::utf16("123-45-600" + std::to_string(i))},
+                          {"Notes", jet::utf16("Sample row left in the template")}});
+    addRows(db, "Active_Employees", people);
+    addRows(db, "Company_Information",
+            {{{"Company_Name", std::u16string(u"Template Company")},
+              {"COBRA_Admin_Fee", 1.5f},
+              {"Disabled_Admin_Fee", jet::Currency{25000}}}});
+    std::u16string longBody;
+    for (int i = 0; i < 40; ++i)
+        longBody += u"This letter body is long enough to live on its own page. ";
+    addRows(db, "Letter_Templates",
+            {{{"Title", std::u16string(u"Election notice")}, {"Body", longBody}, {"Active", true}},
+             {{"Title", std::u16string(u"Termination notice")}, {"Active", false}},
+             {{"Title", std::u16string(u"Premium reminder")}, {"Active", true}}});
+    db.Close();
+}
+
+void writeCatalogue(const fs::path& file) {
+    auto db = fromSchema(file, "sysrestore.sql");
+    struct Backup {
+        int month, day, year;
+        const char16_t *time, *name, *location, *notes;
+    };
+    const Backup backups[] = {
+        {12, 1, 2026, u"09:15:02 AM", u"  Weekly backup  ", u"D:\\Backups\\2026-12-01\\",
+         u"before open enrollment"},
+        {12, 1, 2026, u"04:40:10 PM", u"Afternoon backup", u"D:\\Backups\\2026-12-01b\\", u""},
+        {12, 4, 2026, u"08:00:00 AM", u"Before import", u"D:\\Backups\\2026-12-04\\",
+         u"ACME import"},
+        {11, 28, 2026, u"10:00:00 AM", u"Month end", u"D:\\Backups\\2026-11-28\\",
+         u"   trimmed notes   "},
+        {2, 29, 2000, u"11:11:11 AM", u"Leap day", u"C:\\Old\\", u"Y2K era"},
+        {12, 31, 2101, u"11:59:59 PM", u"Far future", u"E:\\", u""},
+    };
+    std::vector<Row> rows;
+    for (const auto& b : backups)
+        rows.push_back({{"fldBackupMonth", b.month},
+                        {"fldBackupDay", b.day},
+                        {"fldYear", b.year},
+                        {"fldBackUpTime", std::u16string(b.time)},
+                        {"fldBackupName", std::u16string(b.name)},
+                        {"fldFileNameLocation", std::u16string(b.location)},
+                        {"fldNotes", std::u16string(b.notes)}});
+    addRows(db, "tblFileInformation", rows);
+    db.Close();
+}
+
+std::string sourceName(const ::testing::TestParamInfo<Source>& info) {
+    return info.param == Source::Access ? "AccessMade" : "Built";
+}
+
+namespace {
+fs::path copyOrBuild(const testsupport::TempDir& tmp, Source source, const char* fixtureName,
+                     void (*build)(const fs::path&)) {
+    if (source == Source::Built) {
+        build(tmp / "built.mdb");
+        return tmp / "built.mdb";
+    }
+    const fs::path from = fixture(std::string("templates/jet4/") + fixtureName);
+    return from.empty() ? from : writableCopy(tmp, from);
+}
+} // namespace
+
+fs::path hostTemplate(const testsupport::TempDir& tmp, Source source) {
+    return copyOrBuild(tmp, source, "BRANDMDB.MDB", writeHostTemplate);
+}
+
+fs::path catalogue(const testsupport::TempDir& tmp, Source source) {
+    return copyOrBuild(tmp, source, "sysrestore.mdb", writeCatalogue);
+}
+
+jet::NewTable everyType() {
+    using T = jet::ColumnType;
+    jet::NewTable t;
+    t.name = u"Every Type";
+    t.columns = {{u"ID", T::Long, 0, true}, {u"Name", T::Text, 40}, {u"Notes", T::Memo},
+                 {u"Small", T::Byte},       {u"Count", T::Int},     {u"Big", T::Long},
+                 {u"Ratio", T::Float},      {u"Value", T::Double},  {u"Price", T::Money},
+                 {u"When", T::DateTime},    {u"Flag", T::Boolean},  {u"Code", T::Text, 1}};
+    t.indexes = {{u"PrimaryKey", {{u"ID"}}, true},
+                 {u"ByName", {{u"Name", false}, {u"Big"}}, false, true},
+                 {u"ByWhen", {{u"When"}, {u"Price", false}, {u"Code"}}},
+                 {u"ByCount", {{u"Count"}}}};
+    return t;
+}
+
+std::string exportOf(jet::Database& db, std::u16string_view table) {
+    std::ostringstream out;
+    jet::exportTable(db, table, out);
+    return out.str();
+}
+
+std::vector<std::vector<std::string>> tsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        rows.emplace_back();
+        for (std::size_t start = 0;;) {
+            const auto tab = line.find('\t', start);
+            rows.back().push_back(line.substr(start, tab - start));
+            if (tab == std::string::npos)
+                break;
+            start = tab + 1;
+        }
+    }
+    return rows;
+}
+
+std::string mdbExportAll(const fs::path& file, const std::string& table) {
+    return testsupport::run("mdb-export -d '\t' -Q -e -T '%Y-%m-%dT%H:%M:%S' " +
+                            testsupport::quote(file.string()) + " " + testsupport::quote(table))
+        .out;
+}
+
+namespace {
+// mdb-export writes Null as an empty field, yes/no as 1/0, and numbers in its own precision.
+std::string asMdbExport(const std::string& ours) {
+    return ours == "\\N" ? "" : ours == "true" ? "1" : ours == "false" ? "0" : ours;
+}
+
+bool sameField(const std::string& ours, const std::string& theirs) {
+    if (ours == theirs)
+        return true;
+    char* e1 = nullptr;
+    char* e2 = nullptr;
+    const double a = std::strtod(ours.c_str(), &e1), b = std::strtod(theirs.c_str(), &e2);
+    return !ours.empty() && !theirs.empty() && *e1 == 0 && *e2 == 0 &&
+           std::abs(a - b) <= 1e-6 * std::max(1.0, std::abs(a));
+}
+} // namespace
+
+void expectMdbExportAgrees(const fs::path& file, const std::string& table, const std::string& ours,
+                           bool ordered) {
+    if (!testsupport::haveMdbTools())
+        return;
+    auto a = tsv(ours), b = tsv(mdbExportAll(file, table));
+    ASSERT_EQ(a.size(), b.size()) << "mdb-export sees another number of rows of " << table;
+    for (auto& row : a)
+        std::transform(row.begin(), row.end(), row.begin(), asMdbExport);
+    if (!ordered) {
+        // mdbtools reads a moved (overflow) row where its bytes are, not where its slot is.
+        std::sort(a.begin() + 1, a.end());
+        std::sort(b.begin() + 1, b.end());
+    }
+    for (std::size_t r = 0; r < a.size(); ++r) {
+        ASSERT_EQ(a[r].size(), b[r].size()) << "row " << r;
+        for (std::size_t c = 0; c < a[r].size(); ++c)
+            EXPECT_TRUE(sameField(a[r][c], b[r][c]))
+                << table << " row " << r << " column " << c << ": '" << a[r][c] << "' vs '"
+                << b[r][c] << "'";
+    }
+}
+
+} // namespace jettest

@@ -1,0 +1,69 @@
+// What the engine's tests share: the Access-made fixtures (when they are beside the repository),
+// databases the engine builds itself from the repository's schemas, and the comparison with
+// mdbtools' mdb-export as an independent reader.
+#pragma once
+
+#include "jet/Create.h"
+#include "jet/Database.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace jettest {
+
+std::filesystem::path fixtures();
+// Every fixture database: access-made/*.mdb and templates/*/*.mdb, sorted.
+std::vector<std::filesystem::path> fixtureDatabases();
+// A fixture by its path under the fixtures folder, or an empty path when it is absent.
+std::filesystem::path fixture(const std::string& relative);
+
+#define JET_FIXTURE(var, relative)                                                                 \
+    const std::filesystem::path var = jettest::fixture(relative);                                  \
+    if (var.empty())                                                                               \
+    GTEST_SKIP() << "fixture absent: " << (relative)
+
+// A writable copy of `from` in tmp.
+std::filesystem::path writableCopy(const testsupport::TempDir& tmp,
+                                   const std::filesystem::path& from,
+                                   const char* name = "copy.mdb");
+
+using Row = std::vector<std::pair<const char*, jet::Value>>;
+
+// A new database with the tables of one of data/schemas' files and no rows, left open.
+jet::Database fromSchema(const std::filesystem::path& file, const char* schemaName);
+void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows);
+
+// The host template with the rows of the Access-made one that the tests rely on: employees 1 to
+// 5, one company, and three letters (1 to 3, the first long enough for a page of its own).
+void writeHostTemplate(const std::filesystem::path& file);
+// The backup catalogue with the six backups of the Access-made one.
+void writeCatalogue(const std::filesystem::path& file);
+
+// Which database a test works on: a copy of the one Access made, or the same built here.
+enum class Source { Access, Built };
+std::string sourceName(const ::testing::TestParamInfo<Source>& info);
+// A writable copy of that kind of host template (BRANDMDB) or catalogue (sysrestore) in tmp;
+// empty when the Access-made one is absent.
+std::filesystem::path hostTemplate(const testsupport::TempDir& tmp, Source source);
+std::filesystem::path catalogue(const testsupport::TempDir& tmp, Source source);
+
+// A table of every column type the engine creates, with unique, descending and
+// several-column indexes.
+jet::NewTable everyType();
+
+// Our export of a table: header line, then the rows in scan order.
+std::string exportOf(jet::Database& db, std::u16string_view table);
+std::vector<std::vector<std::string>> tsv(const std::string& text);
+
+// `mdb-export` of a table in the export's date form, and whether it agrees with our export
+// text field by field (in scan order, or as sets of rows when `ordered` is false), allowing its
+// forms of Null, yes/no and numbers. No check without mdbtools.
+std::string mdbExportAll(const std::filesystem::path& file, const std::string& table);
+void expectMdbExportAgrees(const std::filesystem::path& file, const std::string& table,
+                           const std::string& ours, bool ordered);
+
+} // namespace jettest
