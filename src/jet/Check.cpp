@@ -1,11 +1,11 @@
 #include "jet/Check.h"
 
+#include "base/Coding.h"
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/IndexSupport.h"
 #include "jet/PageFile.h"
 #include "jet/UsageMap.h"
-#include "base/Coding.h"
 
 #include <map>
 

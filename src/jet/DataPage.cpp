@@ -1,7 +1,7 @@
 #include "jet/DataPage.h"
 
-#include "jet/Error.h"
 #include "base/Coding.h"
+#include "jet/Error.h"
 
 namespace jet {
 

@@ -1,7 +1,7 @@
 #include "jet/PageFile.h"
 
-#include "jet/Error.h"
 #include "base/Coding.h"
+#include "jet/Error.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 #include "jet/Properties.h"
 
+#include "base/Coding.h"
 #include "jet/Error.h"
 #include "jet/TableDef.h"
 #include "jet/Text.h"
-#include "base/Coding.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,11 +1,11 @@
 #include "jet/Table.h"
 
+#include "base/Coding.h"
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/PageFile.h"
 #include "jet/Row.h"
 #include "jet/UsageMap.h"
-#include "base/Coding.h"
 
 namespace jet {
 

@@ -1,9 +1,9 @@
 #include "jet/UsageMap.h"
 
+#include "base/Coding.h"
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/PageFile.h"
-#include "base/Coding.h"
 
 #include <algorithm>
 #include <optional>
