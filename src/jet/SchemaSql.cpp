@@ -392,4 +392,19 @@ std::vector<NewTable> parseSchemaSql(std::string_view sql) {
     return Parser(sql).run();
 }
 
+Database createFromSchemaSql(const std::filesystem::path& path, std::string_view sqlUtf8) {
+    const auto tables = parseSchemaSql(sqlUtf8);
+    createDatabase(path);
+    try {
+        auto db = Database::OpenDatabase(path);
+        for (const auto& t : tables)
+            createTable(db, t);
+        return db;
+    } catch (...) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        throw;
+    }
+}
+
 } // namespace jet

@@ -12,7 +12,9 @@
 #pragma once
 
 #include "jet/Create.h"
+#include "jet/Database.h"
 
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -22,5 +24,9 @@ namespace jet {
 // anything else, for an index on a table the text does not create, and for a table created
 // twice.
 std::vector<NewTable> parseSchemaSql(std::string_view sqlUtf8);
+
+// A new database with the tables of a Jet SQL text, open. Bad text throws before the file is
+// made; should a table fail after that, the half-built file is removed, since it serves nobody.
+Database createFromSchemaSql(const std::filesystem::path& path, std::string_view sqlUtf8);
 
 } // namespace jet

@@ -21,13 +21,8 @@ jet::Database createFromSchema(const fs::path& file, const char* schemaName) {
     if (!in)
         throw jet::Error("cannot read the schema " + schema.string());
     std::string sql((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto tables = jet::parseSchemaSql(sql);
     fs::remove(file);
-    jet::createDatabase(file);
-    auto db = jet::Database::OpenDatabase(file);
-    for (const auto& t : tables)
-        jet::createTable(db, t);
-    return db;
+    return jet::createFromSchemaSql(file, sql);
 }
 
 void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows) {

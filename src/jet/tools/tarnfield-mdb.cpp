@@ -151,24 +151,12 @@ int createFromSchema(const std::string& file, const char* schemaPath) {
         return fail(std::string(schemaPath) + ": cannot open the schema file");
     std::ostringstream text;
     text << in.rdbuf();
-    std::vector<jet::NewTable> tables;
     try {
-        tables = jet::parseSchemaSql(text.str());
+        jet::parseSchemaSql(text.str()); // read first, so its errors name the schema file
     } catch (const jet::Error& e) {
         return fail(std::string(schemaPath) + ", " + e.what());
     }
-    jet::createDatabase(file);
-    try {
-        auto db = jet::Database::OpenDatabase(file);
-        for (const auto& t : tables)
-            jet::createTable(db, t);
-        db.Close();
-    } catch (...) {
-        // A half-built database is of no use to anyone.
-        std::error_code ec;
-        std::filesystem::remove(file, ec);
-        throw;
-    }
+    jet::createFromSchemaSql(file, text.str()).Close();
     return 0;
 }
 
