@@ -7,7 +7,9 @@
 namespace ui {
 namespace {
 
-// Turns a close from the title bar into an unload, so a closed window is loaded afresh.
+// Turns a close from the title bar into an unload, so a closed window is loaded afresh. A
+// dialog is first rejected while it is still loaded, so that its title bar cancels exactly as
+// its Escape key and its Cancel button do.
 class CloseWatcher : public QObject {
 public:
     CloseWatcher(QObject* parent, std::function<void()> onClose)
@@ -15,8 +17,16 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Close && watched == parent())
-            onClose_();
+        if (event->type() != QEvent::Close || watched != parent())
+            return false;
+        if (auto* dialog = qobject_cast<QDialog*>(watched)) {
+            QPointer<QDialog> alive = dialog;
+            dialog->reject();
+            if (alive)
+                onClose_();
+            return true;
+        }
+        onClose_();
         return false;
     }
 
