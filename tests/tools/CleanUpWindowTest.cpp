@@ -15,10 +15,7 @@ protected:
 };
 
 TEST_F(CleanUpWindowTest, ARunReportsTheCountAndTurnsCancelIntoDone) {
-    std::string r(102, ' ');
-    r[0] = r[1] = 0;
-    r.replace(2, 5, "ACME\\");
-    testsupport::writeFile(host / "Account.dat", r);
+    testsupport::writeAccounts(host / "Account.dat", {{"ACME\\", ""}});
     fs::create_directory(host / "ACME");
     for (const char* name : {"1.dat", "12.tmp", "INSPLAN.DAT"})
         testsupport::writeFile(host / "ACME" / name, "x");
