@@ -118,7 +118,9 @@ TEST_F(FormatStoreTest, ACrashBeforeTheReplacementLeavesTheOldStoreWhole) {
     EXPECT_THROW(store.DeleteByNameIgnoringCase("b"), Crash);
     EXPECT_EQ(testsupport::readFile(file()), before);
 
-    // The leftover replacement never comes back.
+    // A leftover replacement, longer than the store, never comes back.
+    const auto ghost = rawFormat("Ghost", "EMPLOYEE", {"x"});
+    testsupport::writeFile(dir / "TempFormats.Dat", ghost + ghost + ghost);
     store.beforeReplace = nullptr;
     store.DeleteByName("nothing by this name");
     EXPECT_THAT(store.AllNames(), ElementsAre("A", "B"));
