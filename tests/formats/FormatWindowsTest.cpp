@@ -259,18 +259,6 @@ TEST_F(FormatWindowsTest, DeletionsByTypeAndByNameRemoveEverySuchRecord) {
     EXPECT_EQ(titles(), std::vector<std::string>{"Format Deleted"});
 }
 
-TEST_F(FormatWindowsTest, ToolbarOpenWithAnEmptyStoreTellsAndOpensTheEditor) {
-    auto& w = mainWindow();
-    answerDialog<formats::Dialog1>("New Hire");
-    w.Toolbar1->findChild<QAction*>("Open")->trigger();
-    ASSERT_EQ(titles(), std::vector<std::string>{"Missing Information"});
-    EXPECT_EQ(ui.messages()[0].icon, Icon::Information);
-    auto* tab = context.windows.find<frmTab>();
-    ASSERT_NE(tab, nullptr);
-    EXPECT_EQ(context.session.FileTypeName, "EMPLOYEE");
-    EXPECT_EQ(tab->lstField->count(), 45);
-}
-
 TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
     context.session.ModeCode = session::mode::kNone;
     auto& d = context.windows.get<formats::Dialog1>();
@@ -286,9 +274,20 @@ TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
 
 TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerification) {
     auto& w = mainWindow();
+    // Open with an empty store tells so and opens the editor.
+    answerDialog<formats::Dialog1>("New Hire");
+    w.Toolbar1->findChild<QAction*>("Open")->trigger();
+    ASSERT_EQ(titles(), std::vector<std::string>{"Missing Information"});
+    EXPECT_EQ(ui.messages()[0].icon, Icon::Information);
+    auto* tab = context.windows.find<frmTab>();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(context.session.FileTypeName, "EMPLOYEE");
+    EXPECT_EQ(tab->lstField->count(), 45);
+    context.windows.unload<frmTab>();
+
     answerDialog<formats::Dialog1>("COBRA Qualifier");
     w.Toolbar1->findChild<QAction*>("New")->trigger();
-    auto* tab = context.windows.find<frmTab>();
+    tab = context.windows.find<frmTab>();
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(context.session.FormatSource, session::source::kStructureOnly);
     EXPECT_TRUE(tab->cmdNext->isHidden());

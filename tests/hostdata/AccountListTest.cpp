@@ -28,6 +28,10 @@ TEST(AccountList, ReadsTheHostsRecordsInFileOrder) {
 
 TEST(AccountList, EachReaderCountsByItsOwnRule) {
     TempDir dir;
+    EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 0) << "no list";
+    EXPECT_TRUE(hostdata::readAccounts(dir.withSlash(), CountRule::Rounded).empty());
+    testsupport::writeFile(dir / "Account.dat", "");
+    EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 0) << "empty list";
     testsupport::writeFile(dir / "Account.dat",
                            testsupport::accountRecord("A\\", "A", 1) + std::string(51, ' '));
     EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 2);
@@ -37,14 +41,6 @@ TEST(AccountList, EachReaderCountsByItsOwnRule) {
     EXPECT_EQ(second.folderName(), "");
     EXPECT_EQ(second.companyName(), "");
     EXPECT_EQ(hostdata::readAccounts(dir.withSlash(), CountRule::Rounded).size(), 2u);
-}
-
-TEST(AccountList, AMissingOrEmptyListCountsNone) {
-    TempDir dir;
-    EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 0);
-    EXPECT_TRUE(hostdata::readAccounts(dir.withSlash(), CountRule::Rounded).empty());
-    testsupport::writeFile(dir / "Account.dat", "");
-    EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 0);
 }
 
 } // namespace

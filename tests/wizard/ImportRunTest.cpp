@@ -247,7 +247,7 @@ TEST_F(ImportRunTest, ARefusedRecordStopsTheRunAndTheLogSaysWhere) {
     EXPECT_NE(ui.messages()[0].text.find("disk full"), std::string::npos);
 }
 
-TEST(OpenDocument, ShellFailuresBecomeTheirMessages) {
+TEST(OpenDocument, ShellFailuresBecomeTheirMessagesAndWordPadIsUsedWhenThere) {
     struct Case {
         int code;
         const char* text; // nullptr: no message
@@ -274,9 +274,8 @@ TEST(OpenDocument, ShellFailuresBecomeTheirMessages) {
             EXPECT_TRUE(messages.empty()) << code;
         }
     }
-}
 
-TEST(OpenDocument, WordPadIsUsedWhenItIsThere) {
+    // WordPad, when it is there, opens the log itself.
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "wordpad.exe", "MZ");
     platform::ScriptedInteraction ui;
