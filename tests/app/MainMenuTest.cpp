@@ -1,4 +1,3 @@
-#include "app/Instructions.h"
 #include "app/frmAbout.h"
 #include "app/frmMainMenu.h"
 #include "formats/FormatStore.h"
@@ -16,7 +15,6 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
-#include <algorithm>
 
 namespace fs = std::filesystem;
 using platform::Icon;
@@ -24,34 +22,82 @@ using platform::ScriptedInteraction;
 
 namespace {
 
-class MainMenuTest : public testsupport::WindowTest {
-protected:
-    void writeAccounts(int n) {
-        std::string bytes;
-        for (int i = 0; i < n; ++i) {
-            std::string r(102, ' ');
-            r[0] = r[1] = 0;
-            r.replace(2, 5, "ACME\\");
-            r.replace(52, 4, "Acme");
-            bytes += r;
-        }
-        testsupport::writeFile(host / "Account.dat", bytes);
-    }
-
-    app::frmMainMenu& start() {
-        window = std::make_unique<app::frmMainMenu>(context);
-        context.mainWindow = window.get();
-        window->resize(900, 700);
-        window->Form_Load();
-        QApplication::processEvents();
-        return *window;
-    }
-
-    std::unique_ptr<app::frmMainMenu> window;
+// The four instruction pages, word for word and line for line (Windows-1252).
+const char* const kPages[] = {
+    // Import Instructions
+    "Importing information from one system to another is a complex procedure.  We have created "
+    "this program to assist with importing data from your Microsoft Excel files (provided you have "
+    "all the required information).\n"
+    "\n"
+    "Tarnfield\xA9"
+    " will create an import database file (from a TAB delimited file) in a format the Brandmoor "
+    "software needs for importing Active Employees, COBRA Qualifiers, COBRA Participants and "
+    "Retirees.  A TAB delimited file creates records with a TAB between each record field.  "
+    "Programs like Microsoft Excel and Access have the ability to create a TAB delimited file "
+    "(with a .txt extension).\n"
+    "\n"
+    "The Import process has three steps; Create the Tab Delimited file; Create the Database Import "
+    "File and Import into the Brandmoor program.  Please go through the following steps.",
+    // Step 1
+    "You cannot import an Excel file.  First, you must create a Tab Delimited File.  This file may "
+    "be created with Microsoft Excel by following these steps.\n"
+    "\n"
+    "   1)  Start your field headers/names in the \"A1\" box in Excel.  (Headers\n"
+    "        may consist of only one row.)\n"
+    "   2)  Place ONLY fields that are shown on the first form (under FILE\n"
+    "        and Create Import File).  If your Excel file has other fields/\n"
+    "        columns that are not needed in the Brandmoor software, you should\n"
+    "        delete that Column.\n"
+    "   3)  Under the File Menu, click the \"Save As\" option.\n"
+    "   4)  Select a location to save the file AND select the \"Text (Tab\n"
+    "        Delimited) (*.txt)\" option in the \"Save As Type\" drop down list.\n"
+    "        Click the Save button.\n"
+    "\n"
+    "Remember where you have saved this TAB delimited file.  In the next step, you will be asked "
+    "to select it so the system can create an import database file the Brandmoor Software may use "
+    "to actually import your information.",
+    // Step 2
+    "Next, this program needs to create the Import Database file.\n"
+    "\n"
+    "   1)  Under FILE Menu, select Create Import File and the file type.\n"
+    "   2)  Remove optional fields that are not in your TAB delimited file.\n"
+    "   3)  Place the fields in the same order as your TAB delimited file.  Highlight\n"
+    "        and move with green Up and Down Arrow buttons.\n"
+    "   4)  Save format (for future imports) and click Next button.\n"
+    "   5)  Browse and select your created TAB delimited file.\n"
+    "   6)  Click the Verify button to ensure the structure is correct.\n"
+    "   7)  Click the Next button after verification is completed.\n"
+    "   8)  Select which record is the first record in your file.  If your headings\n"
+    "        are showing in record #1, select record #2.\n"
+    "   9)  Click the Create button and enter the location to save database file.\n"
+    "\n"
+    "If you encountered error in any of these steps, you'll need to correct your Tab Delimited "
+    "file.  Once it is correct and the import database file is created, you are ready for the "
+    "next step.",
+    // Step 3
+    "Lastly, you need to perform the actual import of the newly created database file.  This file "
+    "will be in a Microsoft Access (.mdb) format.  Provided you followed steps 1 and 2, Tarnfield "
+    "created this database file.  To import you information into the Brandmoor software:\n"
+    "\n"
+    "   1)  Start the Brandmoor program.\n"
+    "   2)  Under the FILE Menu, select the Import Data from Database option.\n"
+    "   3)  Select the newly created import database file.\n"
+    "   4)  Review your list of selected imported files to verify the\n"
+    "        import was performed correctly.\n"
+    "\n"
+    "\n"
+    "            Congratulations!",
 };
 
-TEST_F(MainMenuTest, FirstRunInAnEmptyFolder) {
-    auto& w = start();
+class MainMenuTest : public testsupport::WindowTest {};
+
+TEST_F(MainMenuTest, FirstRunInAnEmptyFolderWarnsOverTheShownWindowAndGoesOn) {
+    bool shownUnder = false;
+    ui.onMessage = [&](const ScriptedInteraction::Entry&) {
+        shownUnder = mainMenu && mainMenu->isVisible();
+    };
+    auto& w = startMainMenu();
+    EXPECT_TRUE(shownUnder);
     EXPECT_TRUE(fs::exists(host / "Formats.Dat"));
     EXPECT_EQ(fs::file_size(host / "Formats.Dat"), 0u);
     EXPECT_FALSE(w.mnuFileDeleteFormat->isVisible());
@@ -66,24 +112,14 @@ TEST_F(MainMenuTest, FirstRunInAnEmptyFolder) {
               "The Tarnfield program does not seem to be in the default directory that houses "
               "the Brandmoor.exe.  It is recommended you use the Tarnfield.exe in the same "
               "folder where the Brandmoor.exe resides.");
-    // Start-up goes on after the message.
     EXPECT_EQ(w.InsTab->currentIndex(), 0);
-    EXPECT_FALSE(w.lblStep3->text().isEmpty());
-}
-
-TEST_F(MainMenuTest, TheMainWindowIsShownBeforeTheWrongFolderMessage) {
-    bool shownUnder = false;
-    ui.onMessage = [&](const ScriptedInteraction::Entry&) {
-        shownUnder = window && window->isVisible();
-    };
-    start();
-    EXPECT_TRUE(shownUnder);
 }
 
 TEST_F(MainMenuTest, AStoreWithAFormatShowsTheDeleteItemAndAccountsSilenceTheWarning) {
     formats::FormatStore(host.withSlash()).Append("Weekly", "QUALIFIER", {"Last Name"});
-    writeAccounts(3);
-    auto& w = start();
+    testsupport::writeAccounts(host / "Account.dat",
+                               {{"ACME\\", "Acme"}, {"ACME\\", "Acme"}, {"ACME\\", "Acme"}});
+    auto& w = startMainMenu();
     EXPECT_TRUE(w.mnuFileDeleteFormat->isVisible());
     EXPECT_TRUE(w.mnuFileDeleteFormat->isEnabled());
     EXPECT_EQ(context.session.AccountCount, 3);
@@ -91,32 +127,17 @@ TEST_F(MainMenuTest, AStoreWithAFormatShowsTheDeleteItemAndAccountsSilenceTheWar
 }
 
 TEST_F(MainMenuTest, TheInstructionPagesHoldTheirTextsExactly) {
-    auto& w = start();
+    auto& w = startMainMenu();
     EXPECT_EQ(w.windowTitle(), "Brandmoor Software Import & Utilities Program");
-    EXPECT_EQ(ui::fromQt(w.lblInstructions->text()), app::instructionsText());
-    EXPECT_EQ(ui::fromQt(w.lblStep1->text()), app::step1Text());
-    EXPECT_EQ(ui::fromQt(w.lblStep2->text()), app::step2Text());
-    EXPECT_EQ(ui::fromQt(w.lblStep3->text()), app::step3Text());
-
-    const auto intro = app::instructionsText();
-    EXPECT_NE(intro.find("Tarnfield\xA9 will create"), std::string::npos);
-    EXPECT_EQ(intro.find('\r'), std::string::npos);
-    EXPECT_NE(intro.find(".\n\nTarnfield"), std::string::npos);
-    EXPECT_NE(app::step1Text().find("in the \"A1\" box in Excel.  (Headers\n"), std::string::npos);
-    EXPECT_NE(app::step1Text().find("Delimited) (*.txt)\" option in the \"Save As Type\" drop"),
-              std::string::npos);
-    const auto last = app::step3Text();
-    EXPECT_NE(last.find("correctly.\n\n\n            Congratulations!"), std::string::npos);
-    const auto step2 = app::step2Text();
-    EXPECT_EQ(std::count(step2.begin(), step2.end(), '\n'), 14);
-
+    const QLabel* labels[] = {w.lblInstructions, w.lblStep1, w.lblStep2, w.lblStep3};
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(ui::fromQt(labels[i]->text()), kPages[i]) << "page " << i;
     ASSERT_EQ(w.InsTab->count(), 4);
     EXPECT_EQ(w.InsTab->tabText(0), "&Import Instructions");
     EXPECT_EQ(w.InsTab->tabText(3), "Step &3");
 }
-
 TEST_F(MainMenuTest, TheMenuTreeHasItsNamesCaptionsAndVisibility) {
-    auto& w = start();
+    auto& w = startMainMenu();
     struct Item {
         QAction* action;
         const char* name;
@@ -160,7 +181,7 @@ TEST_F(MainMenuTest, TheMenuTreeHasItsNamesCaptionsAndVisibility) {
 }
 
 TEST_F(MainMenuTest, TheToolbarHasSevenButtonsWithKeysAndTips) {
-    auto& w = start();
+    auto& w = startMainMenu();
     auto actions = w.Toolbar1->actions();
     ASSERT_EQ(actions.size(), 8); // seven buttons and two separators, one counted as a gap
     QStringList keys, tips;
@@ -181,25 +202,18 @@ TEST_F(MainMenuTest, TheToolbarHasSevenButtonsWithKeysAndTips) {
     actions[7]->trigger();
     ASSERT_EQ(ui.transcript().size(), 1u);
     EXPECT_EQ(ui.transcript()[0].kind, ScriptedInteraction::Kind::Shell);
-    EXPECT_EQ(ui.transcript()[0].text, app::kHelpAddress);
+    EXPECT_EQ(ui.transcript()[0].text, "https://help.tarnfield.example/");
 }
 
 TEST_F(MainMenuTest, TheToggleAlternatesItsCaptionWithoutAccessKey) {
-    auto& w = start();
+    auto& w = startMainMenu();
     ASSERT_TRUE(w.InsTab->isVisible());
-    w.mnuInstructions->trigger();
-    EXPECT_EQ(w.mnuInstructions->text(), "Show Instructions");
-    EXPECT_FALSE(w.InsTab->isVisible());
-    EXPECT_FALSE(w.Shape1->isVisible());
-    EXPECT_FALSE(w.cmdClose->isVisible());
-    w.mnuInstructions->trigger();
-    EXPECT_EQ(w.mnuInstructions->text(), "Remove Instructions");
-    EXPECT_TRUE(w.InsTab->isVisible());
-    EXPECT_TRUE(w.Shape1->isVisible());
-    EXPECT_TRUE(w.cmdClose->isVisible());
-    w.mnuInstructions->trigger();
-    EXPECT_EQ(w.mnuInstructions->text(), "Show Instructions");
-
+    for (bool shown : {false, true, false}) {
+        w.mnuInstructions->trigger();
+        EXPECT_EQ(w.mnuInstructions->text(), shown ? "Remove Instructions" : "Show Instructions");
+        for (QWidget* part : std::initializer_list<QWidget*>{w.InsTab, w.Shape1, w.cmdClose})
+            EXPECT_EQ(part->isVisible(), shown) << part->objectName().toStdString();
+    }
     w.mnuInstructions->trigger();
     QTest::mouseClick(w.cmdClose, Qt::LeftButton);
     EXPECT_EQ(w.mnuInstructions->text(), "Show Instructions");
@@ -207,7 +221,7 @@ TEST_F(MainMenuTest, TheToggleAlternatesItsCaptionWithoutAccessKey) {
 }
 
 TEST_F(MainMenuTest, ThePagesAreCentredAgainAfterAResize) {
-    auto& w = start();
+    auto& w = startMainMenu();
     auto expectCentred = [&] {
         const float left = (w.ScaleWidth() - 7575) / 2, top = (w.ScaleHeight() - 5535) / 2;
         EXPECT_FLOAT_EQ(w.insTabBox.left, left);
@@ -230,8 +244,8 @@ TEST_F(MainMenuTest, ThePagesAreCentredAgainAfterAResize) {
     EXPECT_GT(w.InsTab->geometry().left(), 200);
 }
 
-TEST_F(MainMenuTest, TheAboutBoxShowsTitleAndVersion) {
-    auto& w = start();
+TEST_F(MainMenuTest, TheAboutBoxShowsTitleAndVersionAndExitClosesAll) {
+    auto& w = startMainMenu();
     QString caption, version, title;
     testsupport::whenModalOpens([&] {
         auto* about = context.windows.find<app::frmAbout>();
@@ -247,10 +261,8 @@ TEST_F(MainMenuTest, TheAboutBoxShowsTitleAndVersion) {
     EXPECT_EQ(title, "Tarnfield");
     EXPECT_FALSE(context.windows.isLoaded<app::frmAbout>());
     EXPECT_EQ(app::versionLabel({2, 0, 12}), "Version 2.0.12");
-}
 
-TEST_F(MainMenuTest, ExitClosesEveryWindowAndEndsTheProgram) {
-    auto& w = start();
+    // Exit closes every window and ends the program.
     context.windows.get<app::frmAbout>().show();
     w.mnuFileExit->trigger();
     EXPECT_FALSE(context.windows.isLoaded<app::frmAbout>());

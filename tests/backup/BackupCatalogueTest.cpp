@@ -26,7 +26,7 @@ protected:
     testsupport::TempDir host;
 };
 
-TEST_F(BackupCatalogueTest, FindsTheDaysAndBackupsOfAMonth) {
+TEST_F(BackupCatalogueTest, FindsTheDaysBackupsAndDetails) {
     BackupCatalogue catalogue(host.withSlash());
     ASSERT_TRUE(catalogue.exists());
     EXPECT_EQ(catalogue.daysWithBackups(12, 2026), (std::set<int>{1, 4}));
@@ -36,10 +36,7 @@ TEST_F(BackupCatalogueTest, FindsTheDaysAndBackupsOfAMonth) {
               (std::vector<std::string>{"1 - 09:15:02 AM - Weekly backup",
                                         "2 - 04:40:10 PM - Afternoon backup"}));
     EXPECT_TRUE(catalogue.backupsOfDay(12, 2026, backup::dayCaption(2)).empty());
-}
-
-TEST_F(BackupCatalogueTest, DetailsAreTrimmedAndJoinedByCarriageReturns) {
-    BackupCatalogue catalogue(host.withSlash());
+    // Details are trimmed and joined by carriage returns.
     EXPECT_EQ(catalogue.details(4),
               "Name: Month end\rDate / Time: 11-28-2026 10:00:00 AM\r"
               "Backup Location: D:\\Backups\\2026-11-28\\\rNotes: trimmed notes");

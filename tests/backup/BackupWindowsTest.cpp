@@ -89,8 +89,7 @@ TEST_F(BackupWindowsTest, NavigationStopsAtItsLimitsAndLeapYearsCount) {
 TEST_F(BackupWindowsTest, NextShowsTheChosenBackupsDetails) {
     auto& w = context.windows.get<frmRestoreData>();
     w.cmdNext_Click();
-    ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].title, "Selection Error");
+    ASSERT_EQ(titles(), std::vector<std::string>{"Selection Error"});
 
     w.dateLabel_Click(5); // the 4th
     w.lstRestorePoints->setCurrentRow(0);
@@ -123,10 +122,8 @@ TEST_F(BackupWindowsTest, TheStartWindowNeedsTheCatalogueAndAChoice) {
 }
 
 TEST_F(BackupWindowsTest, TheGroupChoiceListsTheCompaniesAndCompleteBackup) {
-    std::string r(102, ' ');
-    r[0] = r[1] = 0;
-    r.replace(52, 4, "Acme");
-    testsupport::writeFile(host / "ACCOUNT.DAT", r + std::string(60, ' '));
+    testsupport::writeFile(host / "ACCOUNT.DAT",
+                           testsupport::accountRecord("", "Acme") + std::string(60, ' '));
     auto& w = context.windows.get<backup::frmCreatBackup>();
     EXPECT_EQ(context.session.AccountCount, 1) << "whole records only";
     ASSERT_EQ(w.cboCompanyName->count(), 2);

@@ -30,11 +30,17 @@ protected:
     fs::path file() const { return dir / "Formats.Dat"; }
 };
 
-TEST_F(FormatStoreTest, AMissingStoreIsCreatedEmpty) {
+TEST_F(FormatStoreTest, AMissingStoreIsCreatedEmptyAndDeletingTheOnlyRecordEmptiesIt) {
     EXPECT_EQ(store.Count(), 0);
     EXPECT_TRUE(fs::exists(file()));
     EXPECT_EQ(fs::file_size(file()), 0u);
     EXPECT_FALSE(store.HasType("EMPLOYEE"));
+
+    store.Append("Only", "RETIREE", {"Last Name"});
+    store.DeleteByName("Only");
+    ASSERT_TRUE(fs::exists(file()));
+    EXPECT_EQ(fs::file_size(file()), 0u);
+    EXPECT_EQ(store.Count(), 0);
 }
 
 TEST_F(FormatStoreTest, ReadsAStoreWrittenFromTheLayout) {
@@ -97,21 +103,6 @@ TEST_F(FormatStoreTest, DeletionsDropTheNameInEveryTypeWithTheirOwnCaseRules) {
     EXPECT_FALSE(fs::exists(dir / "TempFormats.Dat"));
 }
 
-TEST_F(FormatStoreTest, DeletingTheOnlyRecordLeavesAnEmptyStore) {
-    store.Append("Only", "RETIREE", {"Last Name"});
-    store.DeleteByName("Only");
-    ASSERT_TRUE(fs::exists(file()));
-    EXPECT_EQ(fs::file_size(file()), 0u);
-    EXPECT_EQ(store.Count(), 0);
-}
-
-TEST_F(FormatStoreTest, ALeftoverTemporaryFileDoesNotComeBack) {
-    store.Append("Kept", "EMPLOYEE", {"Last Name"});
-    testsupport::writeFile(dir / "TempFormats.Dat", rawFormat("Ghost", "EMPLOYEE", {"x"}));
-    store.DeleteByName("nothing by this name");
-    EXPECT_THAT(store.AllNames(), ElementsAre("Kept"));
-}
-
 TEST_F(FormatStoreTest, ACrashBeforeTheReplacementLeavesTheOldStoreWhole) {
     store.Append("A", "EMPLOYEE", {"Last Name"});
     store.Append("B", "EMPLOYEE", {"First Name"});
@@ -127,7 +118,12 @@ TEST_F(FormatStoreTest, ACrashBeforeTheReplacementLeavesTheOldStoreWhole) {
     EXPECT_THROW(store.DeleteByNameIgnoringCase("b"), Crash);
     EXPECT_EQ(testsupport::readFile(file()), before);
 
+    // A leftover replacement, longer than the store, never comes back.
+    const auto ghost = rawFormat("Ghost", "EMPLOYEE", {"x"});
+    testsupport::writeFile(dir / "TempFormats.Dat", ghost + ghost + ghost);
     store.beforeReplace = nullptr;
+    store.DeleteByName("nothing by this name");
+    EXPECT_THAT(store.AllNames(), ElementsAre("A", "B"));
     store.DeleteByNameIgnoringCase("b");
     EXPECT_THAT(store.AllNames(), ElementsAre("A"));
 }

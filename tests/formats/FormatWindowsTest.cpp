@@ -34,13 +34,9 @@ protected:
     }
 
     app::frmMainMenu& mainWindow() {
-        if (!main) {
-            main = std::make_unique<app::frmMainMenu>(context);
-            context.mainWindow = main.get();
-            main->Form_Load();
-            ui.clearTranscript();
-        }
-        return *main;
+        auto& w = startMainMenu();
+        ui.clearTranscript();
+        return w;
     }
 
     frmTab& editor(int code, int source = session::source::kCatalogue) {
@@ -49,17 +45,6 @@ protected:
         s.FileTypeName = formats::fileTypes()[static_cast<std::size_t>(code - 1)].name;
         s.FormatSource = source;
         return context.windows.get<frmTab>();
-    }
-
-    QStringList items(const frmTab& tab) { return tab.labels(); }
-
-    void select(frmTab& tab, int row) { tab.lstField->setCurrentRow(row); }
-
-    std::vector<std::string> messageTitles() {
-        std::vector<std::string> out;
-        for (const auto& m : ui.messages())
-            out.push_back(m.title);
-        return out;
     }
 
     // Picks an entry in the modal dialog that opens next and presses its OK.
@@ -74,34 +59,31 @@ protected:
             QTest::mouseClick(buttons.front(), Qt::LeftButton);
         });
     }
-
-    std::unique_ptr<app::frmMainMenu> main;
 };
 
 TEST_F(FormatWindowsTest, UpDownAndRemoveFollowTheirRules) {
     auto& tab = editor(session::mode::kEmployee);
     ASSERT_EQ(tab.lstField->count(), 45);
-    const auto original = items(tab);
+    const auto original = tab.labels();
 
     tab.cmdUP_Click(); // nothing selected
-    ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].title, "No Selection Made");
+    ASSERT_EQ(titles(), std::vector<std::string>{"No Selection Made"});
     EXPECT_EQ(ui.messages()[0].icon, Icon::Critical);
     EXPECT_EQ(ui.messages()[0].text, "Please click on a database field in the listbox to move "
                                      "upward in the list prior to clicking the Up Button.");
-    select(tab, 0);
+    tab.lstField->setCurrentRow(0);
     tab.cmdUP_Click();
-    select(tab, 44);
+    tab.lstField->setCurrentRow(44);
     tab.cmdDown_Click();
-    EXPECT_EQ(items(tab), original);
+    EXPECT_EQ(tab.labels(), original);
     EXPECT_EQ(ui.messages().size(), 1u) << "the ends of the list move nothing, silently";
 
-    select(tab, 0);
+    tab.lstField->setCurrentRow(0);
     tab.cmdDown_Click();
     EXPECT_EQ(tab.lstField->item(1)->text(), "Last Name");
     EXPECT_EQ(tab.lstField->currentRow(), 1);
     tab.cmdUP_Click();
-    EXPECT_EQ(items(tab), original);
+    EXPECT_EQ(tab.labels(), original);
     EXPECT_EQ(tab.lstField->currentRow(), 0);
 
     tab.cmdRemove_Click(); // "Last Name" is mandatory
@@ -109,20 +91,20 @@ TEST_F(FormatWindowsTest, UpDownAndRemoveFollowTheirRules) {
     EXPECT_EQ(ui.messages().back().icon, Icon::None);
     EXPECT_EQ(tab.lstField->count(), 45);
 
-    select(tab, 2);
+    tab.lstField->setCurrentRow(2);
     tab.cmdRemove_Click();
     EXPECT_EQ(tab.lstField->count(), 44);
     EXPECT_EQ(tab.lstField->currentItem()->text(), "Mailing Address");
-    select(tab, 43);
+    tab.lstField->setCurrentRow(43);
     tab.cmdRemove_Click();
     EXPECT_EQ(tab.lstField->currentRow(), 42) << "removing the last label selects the one above";
 }
 
-TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndRefusesThePlaceholder) {
+TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndNextAsksOnlyForAnUnsavedList) {
     auto& tab = editor(session::mode::kQualifier);
     ui.queueInput("Type file structure name here.");
     tab.cmdSave_Click();
-    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Structure Name Needed"});
+    EXPECT_EQ(titles(), std::vector<std::string>{"Structure Name Needed"});
     ui.queueInput(std::nullopt); // cancelled
     tab.cmdSave_Click();
     EXPECT_EQ(FormatStore(host.withSlash()).Count(), 0);
@@ -145,40 +127,34 @@ TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndRefusesThePlaceholder) {
     EXPECT_TRUE(ui.messages().empty()) << "after a save, Next does not ask again";
     EXPECT_FALSE(tab.isVisible());
     EXPECT_TRUE(context.windows.isLoaded<frmTab>());
-}
+    context.windows.unload<frmTab>();
 
-TEST_F(FormatWindowsTest, NextOffersToSaveANewListAndKeepsTheEditorLoaded) {
-    auto& tab = editor(session::mode::kRetiree);
-    tab.show();
+    // A new list: Next offers to save it and keeps the same editor, list unchanged.
+    auto& retiree = editor(session::mode::kRetiree);
+    retiree.show();
     ui.queueAnswer(platform::Answer::No);
-    tab.cmdNext_Click();
-    ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].title, "Save this format?");
+    retiree.cmdNext_Click();
+    ASSERT_EQ(titles(), std::vector<std::string>{"Save this format?"});
     EXPECT_EQ(ui.messages()[0].buttons, platform::Buttons::YesNo);
-    EXPECT_FALSE(tab.isVisible());
-    EXPECT_EQ(&context.windows.get<frmTab>(), &tab) << "the same editor, list unchanged";
-    EXPECT_EQ(tab.lstField->count(), 47);
-}
+    EXPECT_FALSE(retiree.isVisible());
+    EXPECT_EQ(&context.windows.get<frmTab>(), &retiree);
+    EXPECT_EQ(retiree.lstField->count(), 47);
 
-TEST_F(FormatWindowsTest, SavingAnEmptyListClosesTheEditor) {
-    auto& tab = editor(session::mode::kEmployee);
-    tab.lstField->clear();
-    tab.cmdSave_Click();
-    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Not Fields Entered"});
+    // Saving an empty list closes the editor.
+    retiree.lstField->clear();
+    retiree.cmdSave_Click();
+    EXPECT_EQ(titles().back(), "Not Fields Entered");
     EXPECT_FALSE(context.windows.isLoaded<frmTab>());
 }
 
 TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
-    std::string account(102, ' ');
-    account.replace(0, 2, std::string(2, '\0'));
-    account.replace(2, 5, "ACME\\");
-    testsupport::writeFile(host / "Account.dat", account);
+    testsupport::writeAccounts(host / "Account.dat", {{"ACME\\", ""}});
     fs::create_directory(host / "ACME");
     testsupport::writeFile(host / "ACME" / "COMPANY.DAT", std::string(556, ' '));
 
     auto& tab = editor(session::mode::kEmployee);
     EXPECT_EQ(context.session.AccountDir, host.withSlash() + "ACME\\");
-    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Process Terminated"});
+    EXPECT_EQ(titles(), std::vector<std::string>{"Process Terminated"});
     EXPECT_FALSE(tab.cmdNext->isEnabled());
     EXPECT_EQ(tab.lstField->count(), 45) << "the list is built all the same";
     EXPECT_EQ(tab.windowTitle(), "Create an Active Employee Import Database");
@@ -187,7 +163,7 @@ TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
     ui.clearTranscript();
     fs::remove(host / "BRANDMDB.MDB");
     auto& bare = editor(session::mode::kQualifier);
-    ASSERT_EQ(messageTitles(), (std::vector<std::string>{"Process Terminated", "Missing File"}));
+    ASSERT_EQ(titles(), (std::vector<std::string>{"Process Terminated", "Missing File"}));
     EXPECT_TRUE(
         ui.messages()[1].text.ends_with(".  Once there, try again.\nValue= " + host.withSlash()));
     EXPECT_EQ(bare.lstField->count(), 0);
@@ -199,9 +175,9 @@ TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
 TEST_F(FormatWindowsTest, ASavedFormatOrStructureOnlyEditingShapesTheEditor) {
     context.session.ChosenFields = {"", "Last Name   ", "  State  ", "Date of Birth"};
     auto& tab = editor(session::mode::kEmployee, session::source::kSavedFormat);
-    EXPECT_EQ(items(tab), (QStringList{"Last Name", "  State", "Date of Birth"}));
+    EXPECT_EQ(tab.labels(), (QStringList{"Last Name", "  State", "Date of Birth"}));
     EXPECT_FALSE(tab.cmdSave->isEnabled());
-    select(tab, 1);
+    tab.lstField->setCurrentRow(1);
     tab.cmdRemove_Click();
     EXPECT_EQ(tab.lstField->count(), 2) << "optional labels of a saved format stay removable";
     context.windows.unload<frmTab>();
@@ -280,19 +256,7 @@ TEST_F(FormatWindowsTest, DeletionsByTypeAndByNameRemoveEverySuchRecord) {
     });
     w.mnuFileDeleteFormat_Click();
     EXPECT_THAT(store.AllNames(), ElementsAre("Other"));
-    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Format Deleted"});
-}
-
-TEST_F(FormatWindowsTest, ToolbarOpenWithAnEmptyStoreTellsAndOpensTheEditor) {
-    auto& w = mainWindow();
-    answerDialog<formats::Dialog1>("New Hire");
-    w.Toolbar1->findChild<QAction*>("Open")->trigger();
-    ASSERT_EQ(messageTitles(), std::vector<std::string>{"Missing Information"});
-    EXPECT_EQ(ui.messages()[0].icon, Icon::Information);
-    auto* tab = context.windows.find<frmTab>();
-    ASSERT_NE(tab, nullptr);
-    EXPECT_EQ(context.session.FileTypeName, "EMPLOYEE");
-    EXPECT_EQ(tab->lstField->count(), 45);
+    EXPECT_EQ(titles(), std::vector<std::string>{"Format Deleted"});
 }
 
 TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
@@ -301,22 +265,29 @@ TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
     EXPECT_EQ(d.Combo1->count(), 2);
     EXPECT_EQ(d.Combo1->itemText(0), "COBRA Qualifier");
     d.OKButton_Click();
-    EXPECT_EQ(messageTitles(), std::vector<std::string>{"Error"});
+    EXPECT_EQ(titles(), std::vector<std::string>{"Error"});
     EXPECT_TRUE(context.windows.isLoaded<formats::Dialog1>());
     d.CancelButton_Click();
     EXPECT_EQ(context.session.ModeCode, session::mode::kCancelled);
     EXPECT_FALSE(context.windows.isLoaded<formats::Dialog1>());
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerification) {
     auto& w = mainWindow();
+    // Open with an empty store tells so and opens the editor.
+    answerDialog<formats::Dialog1>("New Hire");
+    w.Toolbar1->findChild<QAction*>("Open")->trigger();
+    ASSERT_EQ(titles(), std::vector<std::string>{"Missing Information"});
+    EXPECT_EQ(ui.messages()[0].icon, Icon::Information);
+    auto* tab = context.windows.find<frmTab>();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(context.session.FileTypeName, "EMPLOYEE");
+    EXPECT_EQ(tab->lstField->count(), 45);
+    context.windows.unload<frmTab>();
+
     answerDialog<formats::Dialog1>("COBRA Qualifier");
     w.Toolbar1->findChild<QAction*>("New")->trigger();
-    auto* tab = context.windows.find<frmTab>();
+    tab = context.windows.find<frmTab>();
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(context.session.FormatSource, session::source::kStructureOnly);
     EXPECT_TRUE(tab->cmdNext->isHidden());

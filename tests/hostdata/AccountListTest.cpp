@@ -1,6 +1,6 @@
 #include "hostdata/AccountList.h"
 
-#include "support/TempDir.h"
+#include "support/HostFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -9,20 +9,11 @@ using testsupport::TempDir;
 
 namespace {
 
-// A record as the host writes it, built byte by byte from the layout.
-std::string rawAccount(std::int16_t id, const std::string& folder, const std::string& company) {
-    std::string r(102, ' ');
-    r[0] = static_cast<char>(id & 0xFF);
-    r[1] = static_cast<char>((id >> 8) & 0xFF);
-    r.replace(2, folder.size(), folder);
-    r.replace(52, company.size(), company);
-    return r;
-}
-
 TEST(AccountList, ReadsTheHostsRecordsInFileOrder) {
     TempDir dir;
-    testsupport::writeFile(dir / "ACCOUNT.DAT", rawAccount(258, "ACME\\", "Acme Inc") +
-                                                    rawAccount(-1, "  HARBOR\\", "  Harbor  "));
+    testsupport::writeFile(dir / "ACCOUNT.DAT",
+                           testsupport::accountRecord("ACME\\", "Acme Inc", 258) +
+                               testsupport::accountRecord("  HARBOR\\", "  Harbor  ", -1));
     auto accounts = hostdata::readAccounts(dir.withSlash(), CountRule::Rounded);
     ASSERT_EQ(accounts.size(), 2u);
     EXPECT_EQ(accounts[0].reserved, 258);
@@ -37,7 +28,12 @@ TEST(AccountList, ReadsTheHostsRecordsInFileOrder) {
 
 TEST(AccountList, EachReaderCountsByItsOwnRule) {
     TempDir dir;
-    testsupport::writeFile(dir / "Account.dat", rawAccount(1, "A\\", "A") + std::string(51, ' '));
+    EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 0) << "no list";
+    EXPECT_TRUE(hostdata::readAccounts(dir.withSlash(), CountRule::Rounded).empty());
+    testsupport::writeFile(dir / "Account.dat", "");
+    EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 0) << "empty list";
+    testsupport::writeFile(dir / "Account.dat",
+                           testsupport::accountRecord("A\\", "A", 1) + std::string(51, ' '));
     EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 2);
     EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::WholePart), 1);
     // The half record counted by rounding reads as blanks beyond the end.
@@ -45,14 +41,6 @@ TEST(AccountList, EachReaderCountsByItsOwnRule) {
     EXPECT_EQ(second.folderName(), "");
     EXPECT_EQ(second.companyName(), "");
     EXPECT_EQ(hostdata::readAccounts(dir.withSlash(), CountRule::Rounded).size(), 2u);
-}
-
-TEST(AccountList, AMissingOrEmptyListCountsNone) {
-    TempDir dir;
-    EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 0);
-    EXPECT_TRUE(hostdata::readAccounts(dir.withSlash(), CountRule::Rounded).empty());
-    testsupport::writeFile(dir / "Account.dat", "");
-    EXPECT_EQ(hostdata::countAccounts(dir.withSlash(), CountRule::Rounded), 0);
 }
 
 } // namespace

@@ -26,7 +26,7 @@ TEST(RecordFile, CountsByRoundingHalfToEvenOrByWholePart) {
     }
 }
 
-TEST(RecordFile, APartialRecordReadsAsBlanksAndZeros) {
+TEST(RecordFile, APartialRecordReadsAsBlanksAndZerosAndNoFieldLiesOutside) {
     TempDir dir;
     testsupport::writeFile(dir / "f.dat", std::string("\x07\x00"
                                                       "AB",
@@ -39,6 +39,9 @@ TEST(RecordFile, APartialRecordReadsAsBlanksAndZeros) {
     EXPECT_EQ(r.text(2, 6), "AB    ");
     EXPECT_EQ(r.i32(4), 0) << "bytes past the end read as zero for numbers";
     EXPECT_EQ(file.read(5).text(0, 10), std::string(10, ' '));
+    // Fields outside the record are refused.
+    EXPECT_THROW(Record(4).text(2, 3), std::out_of_range);
+    EXPECT_THROW(Record(4).i32(1), std::out_of_range);
 }
 
 TEST(RecordFile, WritesRecordNAtItsPlaceAndAMissingFileIsCreatedEmpty) {
@@ -62,12 +65,6 @@ TEST(RecordFile, AMissingFileOpenedForReadingIsEmptyAndNotCreated) {
     EXPECT_EQ(file.read(1).present(), 0u);
     EXPECT_FALSE(std::filesystem::exists(dir / "none.dat"));
     EXPECT_THROW(file.write(1, Record(102)), records::FileError);
-}
-
-TEST(RecordFile, FieldsOutsideTheRecordAreRefused) {
-    Record r(4);
-    EXPECT_THROW(r.text(2, 3), std::out_of_range);
-    EXPECT_THROW(r.i32(1), std::out_of_range);
 }
 
 } // namespace

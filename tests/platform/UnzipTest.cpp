@@ -1,10 +1,9 @@
 #include "platform/Unzip.h"
 
+#include "support/Archive.h"
 #include "support/TempDir.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
-#include <zip.h>
 
 namespace fs = std::filesystem;
 using testsupport::readFile;
@@ -13,35 +12,8 @@ using testsupport::writeFile;
 
 namespace {
 
-struct Entry {
-    std::string name;
-    std::string data;
-    bool link = false;
-};
-
-// Builds a real archive with libzip.
-void makeArchive(const fs::path& file, const std::vector<Entry>& entries) {
-    int error = 0;
-    zip_t* z = zip_open(file.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    ASSERT_NE(z, nullptr);
-    for (const auto& e : entries) {
-        zip_int64_t index = -1;
-        if (e.name.back() == '/') {
-            index = zip_dir_add(z, e.name.c_str(), ZIP_FL_ENC_UTF_8);
-        } else {
-            // libzip frees the copy with the archive.
-            char* copy = static_cast<char*>(std::malloc(e.data.size() + 1));
-            std::memcpy(copy, e.data.data(), e.data.size());
-            zip_source_t* src = zip_source_buffer(z, copy, e.data.size(), 1);
-            index = zip_file_add(z, e.name.c_str(), src, ZIP_FL_ENC_UTF_8);
-        }
-        ASSERT_GE(index, 0) << e.name;
-        if (e.link)
-            zip_file_set_external_attributes(z, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
-                                             (0120777u) << 16);
-    }
-    ASSERT_EQ(zip_close(z), 0);
-}
+using Entry = testsupport::ArchiveEntry;
+using testsupport::makeArchive;
 
 TEST(Unzip, ExtractsEveryItemAndNamesTheFirstFile) {
     TempDir dir;

@@ -15,18 +15,8 @@ namespace {
 class RestoreWindowTest : public testsupport::WindowTest {
 protected:
     void SetUp() override {
-        std::string r(102, ' ');
-        r[0] = r[1] = 0;
-        r.replace(2, 5, "ACME\\");
-        testsupport::writeFile(host / "Account.dat", r);
+        testsupport::writeAccounts(host / "Account.dat", {{"ACME\\", ""}});
         fs::create_directories(host / "ACME");
-    }
-
-    std::vector<std::string> titles() {
-        std::vector<std::string> out;
-        for (const auto& m : ui.messages())
-            out.push_back(m.title);
-        return out;
     }
 };
 
@@ -34,9 +24,7 @@ TEST_F(RestoreWindowTest, TheRestoreCommandPutsTheChosenPointBack) {
     fs::create_directories(host / "ACME" / "Restore");
     testsupport::writeFile(host / "ACME" / "Restore" / "newhire01-15-2026 at 10-30-05.dat", "old");
     testsupport::writeFile(host / "ACME" / "Newhire.dat", "new");
-    app::frmMainMenu main(context);
-    context.mainWindow = &main;
-    main.Form_Load();
+    auto& main = startMainMenu();
     ui.clearTranscript();
 
     ui.queueAnswer(platform::Answer::Yes);

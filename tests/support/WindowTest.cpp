@@ -24,8 +24,25 @@ WindowTest::WindowTest() : context((ensureApplication(), ui), host.withSlash()) 
 }
 
 WindowTest::~WindowTest() {
+    mainMenu.reset();
     context.windows.unloadAll();
     QApplication::processEvents();
+}
+
+app::frmMainMenu& WindowTest::startMainMenu() {
+    mainMenu = std::make_unique<app::frmMainMenu>(context);
+    context.mainWindow = mainMenu.get();
+    mainMenu->resize(900, 700);
+    mainMenu->Form_Load();
+    QApplication::processEvents();
+    return *mainMenu;
+}
+
+std::vector<std::string> WindowTest::titles() const {
+    std::vector<std::string> out;
+    for (const auto& m : ui.messages())
+        out.push_back(m.title);
+    return out;
 }
 
 } // namespace testsupport

@@ -2,12 +2,15 @@
 // and scripted user interaction whose transcript the tests read.
 #pragma once
 
+#include "app/frmMainMenu.h"
 #include "platform/ScriptedInteraction.h"
+#include "support/HostFiles.h"
 #include "support/TempDir.h"
 #include "ui/AppContext.h"
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace testsupport {
 
@@ -22,9 +25,15 @@ protected:
     WindowTest();
     ~WindowTest() override;
 
+    // The main window, loaded as the program starts it.
+    app::frmMainMenu& startMainMenu();
+    // The titles of the messages shown so far, in order.
+    std::vector<std::string> titles() const;
+
     TempDir host;
     platform::ScriptedInteraction ui;
     ui::AppContext context;
+    std::unique_ptr<app::frmMainMenu> mainMenu;
     int exitRequests = 0;
 };
 

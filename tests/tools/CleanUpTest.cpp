@@ -1,6 +1,6 @@
 #include "tools/CleanUp.h"
 
-#include "support/TempDir.h"
+#include "support/HostFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -23,16 +23,10 @@ TEST(CleanUp, TheNameRuleTakesFourCharactersOffWhateverTheyAre) {
     }
 }
 
-std::string account(const std::string& folder) {
-    std::string r(102, ' ');
-    r[0] = r[1] = 0;
-    r.replace(2, folder.size(), folder);
-    return r;
-}
-
 TEST(CleanUp, VisitsEveryAccountAndCountsWhatWent) {
     testsupport::TempDir host;
-    writeFile(host / "Account.dat", account("ACME\\") + account("acme\\") + account("GONE\\"));
+    testsupport::writeAccounts(host / "Account.dat",
+                               {{"ACME\\", ""}, {"acme\\", ""}, {"GONE\\", ""}});
     fs::create_directory(host / "ACME");
     for (const char* name : {"1.dat", "12.tmp", "INSPLAN.DAT", "2006.DAT"})
         writeFile(host / "ACME" / name, "x");

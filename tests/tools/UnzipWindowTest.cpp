@@ -1,3 +1,4 @@
+#include "support/Archive.h"
 #include "support/WindowTest.h"
 #include "tools/Dialog.h"
 #include "tools/frmUnzip.h"
@@ -7,8 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
-#include <cstring>
-#include <zip.h>
 
 namespace fs = std::filesystem;
 
@@ -19,13 +18,7 @@ protected:
     void SetUp() override { context.session.AppDir = host.withSlash(); }
 
     void archive(const fs::path& file, const std::string& name, const std::string& data) {
-        int error = 0;
-        zip_t* z = zip_open(file.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-        ASSERT_NE(z, nullptr);
-        char* copy = static_cast<char*>(std::malloc(data.size() + 1));
-        std::memcpy(copy, data.data(), data.size());
-        zip_file_add(z, name.c_str(), zip_source_buffer(z, copy, data.size(), 1), 0);
-        ASSERT_EQ(zip_close(z), 0);
+        testsupport::makeArchive(file, {{name, data}});
     }
 
     tools::frmUnzip& browse(const fs::path& zipFile) {
@@ -98,8 +91,7 @@ TEST_F(UnzipWindowTest, ADamagedArchiveGetsTheErrorMessage) {
     testsupport::writeFile(host / "broken.zip", "PK\x03\x04 not really");
     auto& w = browse(host / "broken.zip");
     w.cmdUnzipFile_Click();
-    ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].title, "Unzip Error");
+    ASSERT_EQ(titles(), std::vector<std::string>{"Unzip Error"});
     EXPECT_TRUE(ui.messages()[0].text.starts_with(
         "The program has encountered an error and your file will not be unziped.\nPlease try "
         "again\nError Code: "));

@@ -19,16 +19,8 @@ class CompanyChoiceTest : public testsupport::WindowTest {
 protected:
     void SetUp() override { context.session.AppDir = host.withSlash(); }
 
-    void accounts(std::initializer_list<std::pair<const char*, const char*>> list) {
-        std::string bytes;
-        for (auto [folder, company] : list) {
-            std::string r(102, ' ');
-            r[0] = r[1] = 0;
-            r.replace(2, std::strlen(folder), folder);
-            r.replace(52, std::strlen(company), company);
-            bytes += r;
-        }
-        testsupport::writeFile(host / "Account.dat", bytes);
+    void accounts(std::initializer_list<std::pair<std::string, std::string>> list) {
+        testsupport::writeAccounts(host / "Account.dat", list);
     }
 };
 
@@ -60,8 +52,7 @@ TEST_F(CompanyChoiceTest, TheFirstAccountOfAChosenNameIsUsed) {
     EXPECT_EQ(context.session.AccountCount, 3);
     ASSERT_EQ(three.cboCompany->count(), 3);
     three.cmdNext_Click();
-    ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].title, "Missing Information");
+    ASSERT_EQ(titles(), std::vector<std::string>{"Missing Information"});
     EXPECT_FALSE(context.windows.isLoaded<frmStepFour>());
 
     three.cboCompany->setCurrentIndex(1);
