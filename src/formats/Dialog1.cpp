@@ -49,9 +49,11 @@ void Dialog1::OKButton_Click() {
     auto& s = context_.session;
     const auto choice = ui::chosenText(Combo1);
     if (s.ModeCode == session::mode::kDeleteByName) {
-        context_.guarded([&] { FormatStore(s.AppDir).DeleteByNameIgnoringCase(choice); });
+        const bool deleted =
+            context_.guarded([&] { FormatStore(s.AppDir).DeleteByNameIgnoringCase(choice); });
         context_.windows.unload<Dialog1>();
-        context_.ui.information("Format Deleted", "The format structure has been deleted.");
+        if (deleted)
+            context_.ui.information("Format Deleted", "The format structure has been deleted.");
         return;
     }
     if (choice == "COBRA Qualifier") {

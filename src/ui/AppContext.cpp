@@ -16,11 +16,13 @@ dates::Date AppContext::systemToday() {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-void AppContext::guarded(const std::function<void()>& work) {
+bool AppContext::guarded(const std::function<void()>& work) {
     try {
         work();
+        return true;
     } catch (const std::exception& e) {
         ui.critical(kProgramTitle, e.what());
+        return false;
     }
 }
 

@@ -34,8 +34,8 @@ struct AppContext {
     static dates::Date systemToday();
 
     // Runs one event handler's work; an error it did not handle itself becomes one critical
-    // message, and the program keeps running.
-    void guarded(const std::function<void()>& work);
+    // message, and the program keeps running. False when the work failed so.
+    bool guarded(const std::function<void()>& work);
 };
 
 } // namespace ui

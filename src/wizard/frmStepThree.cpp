@@ -43,6 +43,8 @@ frmStepThree::frmStepThree(ui::AppContext& context)
     cmdPrevious->setGeometry(kWidth - 3 * (kButtonWidth + 10), kButtonTop, kButtonWidth, 28);
     cmdNext->setGeometry(kWidth - 2 * (kButtonWidth + 10), kButtonTop, kButtonWidth, 28);
     cmdCancel->setGeometry(kWidth - (kButtonWidth + 10), kButtonTop, kButtonWidth, 28);
+    // Enter goes forward: Next in the wizard, Ok in the restore form.
+    cmdNext->setDefault(true);
     connect(cmdPrevious, &QPushButton::clicked, this, &frmStepThree::cmdPrevious_Click);
     connect(cmdNext, &QPushButton::clicked, this, &frmStepThree::cmdNext_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmStepThree::cmdCancel_Click);
@@ -72,6 +74,8 @@ void frmStepThree::Form_Load() {
         cmdCancel->move(static_cast<int>(0.6 * width()), cmdCancel->y());
         cmdPrevious->move(static_cast<int>(0.2 * width()), cmdPrevious->y());
         cmdPrevious->setText(QStringLiteral("&Ok"));
+        cmdNext->setDefault(false);
+        cmdPrevious->setDefault(true);
     }
 }
 

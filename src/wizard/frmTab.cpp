@@ -220,10 +220,12 @@ void frmTab::cmdSave_Click() {
     std::vector<std::string> fields;
     for (const auto& label : labels())
         fields.push_back(fromQt(label));
-    context_.guarded([&] {
+    const bool saved = context_.guarded([&] {
         formats::FormatStore(s.AppDir).Append(name, std::string(ansi::trim(s.FileTypeName)),
                                               fields);
     });
+    if (!saved)
+        return; // the message said why; the list stays as it is, unsaved
 
     if (s.FormatSource == session::source::kStructureOnly)
         context_.windows.unload<frmTab>();

@@ -259,6 +259,27 @@ TEST_F(FormatWindowsTest, DeletionsByTypeAndByNameRemoveEverySuchRecord) {
     EXPECT_EQ(titles(), std::vector<std::string>{"Format Deleted"});
 }
 
+TEST_F(FormatWindowsTest, AFailedSaveOrDeleteSaysOnlyThatItFailed) {
+    // A folder where the store's file should be: nothing can be written to it.
+    std::filesystem::create_directory(host / formats::kStoreFile);
+    auto& tab = editor(session::mode::kQualifier);
+    ui.queueInput("Quarterly");
+    tab.cmdSave_Click();
+    EXPECT_EQ(titles(), std::vector<std::string>{"Tarnfield"});
+    EXPECT_EQ(context.session.FormatSource, session::source::kCatalogue);
+    EXPECT_TRUE(context.windows.isLoaded<frmTab>());
+    context.windows.unload<frmTab>();
+
+    ui.clearTranscript();
+    context.session.ModeCode = session::mode::kDeleteByName;
+    auto& d = context.windows.get<formats::Dialog1>();
+    d.Combo1->setEditable(true);
+    d.Combo1->setEditText("Quarterly");
+    d.OKButton_Click();
+    // The store can be neither listed nor changed; no "Format Deleted" follows.
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Tarnfield", "Tarnfield"}));
+}
+
 TEST_F(FormatWindowsTest, TheTypeDialogInsistsOnAChoiceAndCancelSays9999) {
     context.session.ModeCode = session::mode::kNone;
     auto& d = context.windows.get<formats::Dialog1>();

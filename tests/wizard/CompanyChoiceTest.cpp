@@ -68,6 +68,25 @@ TEST_F(CompanyChoiceTest, TheFirstAccountOfAChosenNameIsUsed) {
     EXPECT_FALSE(context.windows.isLoaded<frmStepFour>());
 }
 
+TEST_F(CompanyChoiceTest, EnterGoesForwardInBothForms) {
+    accounts({{"ACME\\", "Acme"}, {"HARBOR\\", "Harbor"}});
+    auto& three = context.windows.get<frmStepThree>();
+    three.show();
+    QTest::keyClick(&three, Qt::Key_Return);
+    EXPECT_EQ(titles(), std::vector<std::string>{"Missing Information"});
+    EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Critical) << "Next's message, not Previous";
+    context.windows.unload<frmStepThree>();
+
+    ui.clearTranscript();
+    context.session.ModeCode = session::mode::kRestore;
+    auto& restore = context.windows.get<frmStepThree>();
+    restore.show();
+    restore.cboCompany->setCurrentIndex(1);
+    QTest::keyClick(&restore, Qt::Key_Return);
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "HARBOR\\");
+    EXPECT_FALSE(context.windows.isLoaded<frmStepThree>());
+}
+
 TEST_F(CompanyChoiceTest, TheRestoreFlowChoosesOnlyTheAccount) {
     accounts({{"ACME\\", "Acme"}, {"HARBOR\\", "Harbor"}});
     context.session.ModeCode = session::mode::kRestore;
