@@ -11,6 +11,8 @@
 
 namespace fs = std::filesystem;
 using namespace jet;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 namespace {
 
@@ -44,11 +46,11 @@ std::size_t at(const Bytes& f, std::uint32_t page) {
     return static_cast<std::size_t>(page) * (f[0x14] == 0 ? 2048 : 4096);
 }
 
-// A built catalogue of six rows, made once.
+// A built host template, made once.
 const fs::path& built() {
     static testsupport::TempDir tmp;
     static const fs::path file = [] {
-        jettest::writeCatalogue(tmp / "built.mdb");
+        jettest::writeHostTemplate(tmp / "built.mdb");
         return tmp / "built.mdb";
     }();
     return file;
@@ -83,14 +85,8 @@ TEST_P(JetCorruptFile, RefusedWithClearError) {
         d.apply(bytes, factsOf(src));
         const fs::path damaged = tmp / "damaged.mdb";
         testsupport::writeFile(damaged, bytes);
-        try {
-            readEverything(damaged);
-            ADD_FAILURE() << "no error";
-        } catch (const Error& e) {
-            const std::string m = e.what();
-            EXPECT_NE(m.find(d.expected), std::string::npos) << "message: " << m;
-            EXPECT_NE(m.find("damaged.mdb"), std::string::npos) << "message names no file: " << m;
-        }
+        EXPECT_THAT(jettest::errorOf([&] { readEverything(damaged); }),
+                    AllOf(HasSubstr(d.expected), HasSubstr("damaged.mdb")));
     }
 }
 
@@ -206,20 +202,15 @@ void rewrite(const fs::path& p) {
     db.Close();
 }
 
-TEST(JetCorruptFuzz, RandomDamageToABuiltFileGivesErrorsNotCrashes) {
-    testsupport::TempDir tmp;
-    jettest::writeHostTemplate(tmp / "built.mdb");
-    fuzz(tmp / "built.mdb", 60, 40, 12345, readEverything);
-    fuzz(tmp / "built.mdb", 40, 30, 777, rewrite);
-}
-
-TEST(JetCorruptFuzz, RandomDamageToAccessMadeFilesGivesErrorsNotCrashes) {
-    JET_FIXTURE(brand, "templates/jet4/BRANDMDB.MDB");
-    fuzz(brand, 40, 30, 777, rewrite);
+TEST(JetCorruptFuzz, RandomDamageGivesErrorsNotCrashes) {
+    fuzz(built(), 60, 40, 12345, readEverything);
+    fuzz(built(), 40, 30, 777, rewrite);
     for (const char* name : {"access-made/testV1997.mdb", "templates/jet4/BRANDMDB.MDB",
                              "access-made/overflowTestV2000.mdb"}) {
         JET_FIXTURE(src, name);
         fuzz(src, 60, 40, 12345, readEverything);
+        if (src.filename() == "BRANDMDB.MDB")
+            fuzz(src, 40, 30, 777, rewrite);
     }
 }
 

@@ -46,6 +46,13 @@ fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from, con
     return to;
 }
 
+jet::Database withTable(const fs::path& file, const jet::NewTable& table) {
+    jet::createDatabase(file);
+    auto db = jet::Database::OpenDatabase(file);
+    jet::createTable(db, table);
+    return db;
+}
+
 jet::Database fromSchema(const fs::path& file, const char* schemaName) {
     const auto sql = testsupport::readFile(fs::path(TARNFIELD_SCHEMAS_DIR) / schemaName);
     jet::createDatabase(file);
@@ -89,58 +96,17 @@ void writeHostTemplate(const fs::path& file) {
     db.Close();
 }
 
-void writeCatalogue(const fs::path& file) {
-    auto db = fromSchema(file, "sysrestore.sql");
-    struct Backup {
-        int month, day, year;
-        const char16_t *time, *name, *location, *notes;
-    };
-    const Backup backups[] = {
-        {12, 1, 2026, u"09:15:02 AM", u"  Weekly backup  ", u"D:\\Backups\\2026-12-01\\",
-         u"before open enrollment"},
-        {12, 1, 2026, u"04:40:10 PM", u"Afternoon backup", u"D:\\Backups\\2026-12-01b\\", u""},
-        {12, 4, 2026, u"08:00:00 AM", u"Before import", u"D:\\Backups\\2026-12-04\\",
-         u"ACME import"},
-        {11, 28, 2026, u"10:00:00 AM", u"Month end", u"D:\\Backups\\2026-11-28\\",
-         u"   trimmed notes   "},
-        {2, 29, 2000, u"11:11:11 AM", u"Leap day", u"C:\\Old\\", u"Y2K era"},
-        {12, 31, 2101, u"11:59:59 PM", u"Far future", u"E:\\", u""},
-    };
-    std::vector<Row> rows;
-    for (const auto& b : backups)
-        rows.push_back({{"fldBackupMonth", b.month},
-                        {"fldBackupDay", b.day},
-                        {"fldYear", b.year},
-                        {"fldBackUpTime", std::u16string(b.time)},
-                        {"fldBackupName", std::u16string(b.name)},
-                        {"fldFileNameLocation", std::u16string(b.location)},
-                        {"fldNotes", std::u16string(b.notes)}});
-    addRows(db, "tblFileInformation", rows);
-    db.Close();
-}
-
 std::string sourceName(const ::testing::TestParamInfo<Source>& info) {
     return info.param == Source::Access ? "AccessMade" : "Built";
 }
 
-namespace {
-fs::path copyOrBuild(const testsupport::TempDir& tmp, Source source, const char* fixtureName,
-                     void (*build)(const fs::path&)) {
+fs::path hostTemplate(const testsupport::TempDir& tmp, Source source) {
     if (source == Source::Built) {
-        build(tmp / "built.mdb");
+        writeHostTemplate(tmp / "built.mdb");
         return tmp / "built.mdb";
     }
-    const fs::path from = fixture(std::string("templates/jet4/") + fixtureName);
+    const fs::path from = fixture("templates/jet4/BRANDMDB.MDB");
     return from.empty() ? from : writableCopy(tmp, from);
-}
-} // namespace
-
-fs::path hostTemplate(const testsupport::TempDir& tmp, Source source) {
-    return copyOrBuild(tmp, source, "BRANDMDB.MDB", writeHostTemplate);
-}
-
-fs::path catalogue(const testsupport::TempDir& tmp, Source source) {
-    return copyOrBuild(tmp, source, "sysrestore.mdb", writeCatalogue);
 }
 
 jet::NewTable everyType() {

@@ -5,9 +5,11 @@
 
 #include "jet/Create.h"
 #include "jet/Database.h"
+#include "jet/Error.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -31,6 +33,20 @@ std::filesystem::path writableCopy(const testsupport::TempDir& tmp,
                                    const std::filesystem::path& from,
                                    const char* name = "copy.mdb");
 
+// The message of the jet::Error that `f` throws, or "no error".
+template <class F>
+std::string errorOf(F&& f) {
+    try {
+        f();
+    } catch (const jet::Error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+// A new database holding one table, left open.
+jet::Database withTable(const std::filesystem::path& file, const jet::NewTable& table);
+
 using Row = std::vector<std::pair<const char*, jet::Value>>;
 
 // A new database with the tables of one of data/schemas' files and no rows, left open.
@@ -40,16 +56,13 @@ void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows)
 // The host template with the rows of the Access-made one that the tests rely on: employees 1 to
 // 5, one company, and three letters (1 to 3, the first long enough for a page of its own).
 void writeHostTemplate(const std::filesystem::path& file);
-// The backup catalogue with the six backups of the Access-made one.
-void writeCatalogue(const std::filesystem::path& file);
 
 // Which database a test works on: a copy of the one Access made, or the same built here.
 enum class Source { Access, Built };
 std::string sourceName(const ::testing::TestParamInfo<Source>& info);
-// A writable copy of that kind of host template (BRANDMDB) or catalogue (sysrestore) in tmp;
-// empty when the Access-made one is absent.
+// A writable copy of that kind of host template (BRANDMDB) in tmp; empty when the Access-made
+// one is absent.
 std::filesystem::path hostTemplate(const testsupport::TempDir& tmp, Source source);
-std::filesystem::path catalogue(const testsupport::TempDir& tmp, Source source);
 
 // A table of every column type the engine creates, with unique, descending and
 // several-column indexes.

@@ -15,9 +15,7 @@ const fs::path& manyPages() {
     static testsupport::TempDir tmp;
     static const fs::path file = [] {
         const fs::path f = tmp / "pages.mdb";
-        createDatabase(f);
-        auto db = Database::OpenDatabase(f);
-        createTable(db, {u"T", {{u"Text", ColumnType::Text, 255}}, {}});
+        auto db = jettest::withTable(f, {u"T", {{u"Text", ColumnType::Text, 255}}, {}});
         jettest::addRows(db, "T",
                          std::vector<jettest::Row>(3000, {{"Text", std::u16string(200, u'p')}}));
         db.Close();
