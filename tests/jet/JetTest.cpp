@@ -54,12 +54,8 @@ jet::Database withTable(const fs::path& file, const jet::NewTable& table) {
 }
 
 jet::Database fromSchema(const fs::path& file, const char* schemaName) {
-    const auto sql = testsupport::readFile(fs::path(TARNFIELD_SCHEMAS_DIR) / schemaName);
-    jet::createDatabase(file);
-    auto db = jet::Database::OpenDatabase(file);
-    for (const auto& t : jet::parseSchemaSql(sql))
-        jet::createTable(db, t);
-    return db;
+    return jet::createFromSchemaSql(
+        file, testsupport::readFile(fs::path(TARNFIELD_SCHEMAS_DIR) / schemaName));
 }
 
 void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows) {
