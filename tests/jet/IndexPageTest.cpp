@@ -314,7 +314,7 @@ TEST(IndexPageDamageTest, IsAnErrorNamingThePage) {
     const struct {
         const char* name;
         std::function<void(Bytes&)> apply;
-        const char* says; // part of the message
+        const char* says; // found in the message
     } cases[] = {
         {"wrong size", [](Bytes& b) { b.pop_back(); }, "bytes, not 4095"},
         {"data page type", [](Bytes& b) { b[0] = 0x01; }, "not an index page"},
