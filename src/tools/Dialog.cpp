@@ -49,6 +49,24 @@ void Dialog::Drive1_Change() {
     Dir1->setCurrentIndex(model_->index(root));
 }
 
+void Dialog::startAt(const std::string& folder) {
+    const QDir dir(QString::fromStdU16String(hostpath::resolve(folder).u16string()));
+    if (!dir.exists())
+        return;
+    const QString path = dir.absolutePath();
+    // The drive that holds the folder: the longest root it starts with.
+    int drive = -1;
+    for (int i = 0; i < Drive1->count(); ++i)
+        if (path.startsWith(Drive1->itemText(i), Qt::CaseInsensitive) &&
+            (drive < 0 || Drive1->itemText(i).size() > Drive1->itemText(drive).size()))
+            drive = i;
+    if (drive >= 0)
+        Drive1->setCurrentIndex(drive); // shows that drive's root first
+    const QModelIndex at = model_->index(path);
+    Dir1->setCurrentIndex(at);
+    Dir1->scrollTo(at);
+}
+
 void Dialog::OKButton_Click() {
     QString path = model_->filePath(Dir1->currentIndex());
     if (path.isEmpty())

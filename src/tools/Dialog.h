@@ -31,6 +31,9 @@ public:
     // The folder chosen by OK, or empty.
     std::string chosenFolder;
 
+    // Opens on this folder (a host path), selected, so that OK without a change keeps it.
+    void startAt(const std::string& folder);
+
 public slots:
     void Drive1_Change();
     void OKButton_Click();

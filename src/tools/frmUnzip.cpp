@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <system_error>
 
 using ui::toQt;
 
@@ -26,6 +27,16 @@ std::string withSeparator(std::string path) {
     if (!endsWithSeparator(path))
         path += static_cast<char>(std::filesystem::path::preferred_separator);
     return path;
+}
+
+// The number of an extraction's failure: the archive's error code, or the system's; a failure
+// with neither is told by its own text.
+std::string errorCode(const std::exception& e) {
+    if (const auto* archive = dynamic_cast<const unzip::ArchiveError*>(&e))
+        return std::to_string(archive->code());
+    if (const auto* system = dynamic_cast<const std::system_error*>(&e))
+        return std::to_string(system->code().value()) + "\n" + ansi::fromUtf8(system->what());
+    return "0\n" + ansi::fromUtf8(e.what());
 }
 
 } // namespace
@@ -99,6 +110,7 @@ void frmUnzip::cmdBrowse_Click() {
 
 void frmUnzip::cmdBrowseDestination_Click() {
     auto& chooser = context_.windows.get<Dialog>();
+    chooser.startAt(DestDir);
     chooser.exec();
     if (!chooser.chosenFolder.empty()) {
         DestDir = withSeparator(chooser.chosenFolder);
@@ -137,11 +149,12 @@ void frmUnzip::cmdUnzipFile_Click() {
             ui.critical("Unzip Error",
                         "There was an undefined unzip error" + std::to_string(result));
         ui.setBusy(false);
-    } catch (const unzip::ArchiveError& e) {
+    } catch (const std::exception& e) {
+        // Every failure of the extraction, not only the archive's own, comes to this message.
+        ui.setBusy(false);
         ui.critical("Unzip Error", "The program has encountered an error and your file will not be "
                                    "unziped.\nPlease try again\nError Code: " +
-                                       std::to_string(e.code()));
-        ui.setBusy(false);
+                                       errorCode(e));
     }
 }
 

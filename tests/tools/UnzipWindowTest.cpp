@@ -72,6 +72,17 @@ TEST_F(UnzipWindowTest, AChosenDestinationIsShownWholeAndUsed) {
     auto target = host / "a destination folder with a name longer than the label";
     fs::create_directories(target);
     auto& w = browse(host / "u.zip");
+    // The chooser opens on the archive's folder, selected: OK without a change keeps it.
+    testsupport::whenModalOpens([&] {
+        auto* d = context.windows.find<tools::Dialog>();
+        ASSERT_NE(d, nullptr);
+        auto* model = static_cast<QFileSystemModel*>(d->Dir1->model());
+        EXPECT_EQ(model->filePath(d->Dir1->currentIndex()).toStdString(), host.path().string());
+        d->OKButton_Click();
+    });
+    w.cmdBrowseDestination_Click();
+    EXPECT_EQ(w.DestDir, host.withSlash());
+
     testsupport::whenModalOpens([&] {
         auto* d = context.windows.find<tools::Dialog>();
         ASSERT_NE(d, nullptr);
@@ -95,6 +106,25 @@ TEST_F(UnzipWindowTest, ADamagedArchiveGetsTheErrorMessage) {
     EXPECT_TRUE(ui.messages()[0].text.starts_with(
         "The program has encountered an error and your file will not be unziped.\nPlease try "
         "again\nError Code: "));
+    EXPECT_FALSE(ui.busy());
+}
+
+TEST_F(UnzipWindowTest, ExtractionResultsAreToldAtTheWindow) {
+    // A folder in the way of the item: the output file cannot be created.
+    archive(host / "u.zip", "Brandmoor.exe", "new program");
+    fs::create_directory(host / "Brandmoor.exe");
+    browse(host / "u.zip").cmdUnzipFile_Click();
+    ASSERT_EQ(titles(), std::vector<std::string>{"Unzip Error"});
+    EXPECT_TRUE(ui.messages()[0].text.starts_with("During the extraction process the program must "
+                                                  "be able to exclusively access and create"));
+    context.windows.unload<tools::frmUnzip>();
+
+    // An item that would land outside the destination: any other result, with its number.
+    archive(host / "evil.zip", "../outside.txt", "x");
+    browse(host / "evil.zip").cmdUnzipFile_Click();
+    ASSERT_EQ(titles(), std::vector<std::string>{"Unzip Error"});
+    EXPECT_EQ(ui.messages()[0].text, "There was an undefined unzip error51");
+    EXPECT_FALSE(fs::exists(host.path().parent_path() / "outside.txt"));
     EXPECT_FALSE(ui.busy());
 }
 
