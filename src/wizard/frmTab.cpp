@@ -13,6 +13,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
@@ -24,9 +26,23 @@ using ui::toQt;
 namespace wizard {
 
 namespace {
+
+// The green Up and Down arrows the instructions speak of.
+QIcon greenArrow(Qt::ArrowType direction) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(0, 100, 0));
+    painter.setBrush(QColor(0, 160, 0));
+    const bool up = direction == Qt::UpArrow;
+    painter.drawPolygon(
+        QPolygonF({QPointF(8, up ? 2 : 14), QPointF(1, up ? 13 : 3), QPointF(15, up ? 13 : 3)}));
+    return QIcon(pixmap);
+}
 constexpr const char* kDesignCaption =
     "Creating Active Employee Import File from a Tab Deliminated file";
-}
+} // namespace
 
 frmTab::frmTab(ui::AppContext& context)
     : QWidget(context.mainWindow, Qt::Window), context_(context) {
@@ -52,10 +68,10 @@ frmTab::frmTab(ui::AppContext& context)
     lstField->setSelectionMode(QAbstractItemView::SingleSelection);
     lstField->setMinimumHeight(260);
     cmdUP = new QToolButton;
-    cmdUP->setArrowType(Qt::UpArrow);
+    cmdUP->setIcon(greenArrow(Qt::UpArrow));
     cmdUP->setToolTip(QStringLiteral("Move the selected field up"));
     cmdDown = new QToolButton;
-    cmdDown->setArrowType(Qt::DownArrow);
+    cmdDown->setIcon(greenArrow(Qt::DownArrow));
     cmdDown->setToolTip(QStringLiteral("Move the selected field down"));
     cmdRemove = new QPushButton(QStringLiteral("&Remove Field"));
     cmdSave = new QPushButton(QStringLiteral("&Save Format"));
@@ -141,8 +157,9 @@ void frmTab::Form_Load() {
 }
 
 int frmTab::selectedIndex(const char* text) {
+    // Only a highlighted field counts: the list's current item may be one nobody clicked.
     auto* item = lstField->currentItem();
-    if (item && !ansi::trim(fromQt(item->text())).empty())
+    if (item && item->isSelected() && !ansi::trim(fromQt(item->text())).empty())
         return lstField->currentRow();
     context_.ui.critical("No Selection Made", text);
     lstField->setFocus();

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <gmock/gmock.h>
 
 namespace fs = std::filesystem;
@@ -98,6 +99,25 @@ TEST_F(FormatWindowsTest, UpDownAndRemoveFollowTheirRules) {
     tab.lstField->setCurrentRow(43);
     tab.cmdRemove_Click();
     EXPECT_EQ(tab.lstField->currentRow(), 42) << "removing the last label selects the one above";
+}
+
+TEST_F(FormatWindowsTest, OnlyAHighlightedFieldIsActedOnAndTheArrowsAreGreen) {
+    auto& tab = editor(session::mode::kEmployee);
+    // Current, as a list makes its first item on opening, but not highlighted.
+    tab.lstField->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    tab.cmdRemove_Click();
+    EXPECT_EQ(titles(), std::vector<std::string>{"No Selection Made"});
+    tab.lstField->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    tab.cmdDown_Click();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"No Selection Made", "No Selection Made"}));
+    EXPECT_EQ(tab.lstField->item(2)->text(), "  Middle Initial") << "nothing moved";
+
+    for (QToolButton* arrow : {tab.cmdUP, tab.cmdDown}) {
+        const QImage image = arrow->icon().pixmap(16, 16).toImage();
+        const QColor middle = image.pixelColor(8, 8);
+        EXPECT_GT(middle.green(), 2 * middle.red()) << "green, not grey";
+        EXPECT_GT(middle.green(), 2 * middle.blue());
+    }
 }
 
 TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndNextAsksOnlyForAnUnsavedList) {
