@@ -23,6 +23,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -34,6 +35,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <functional>
+#include <optional>
 
 using ui::toQt;
 
@@ -390,20 +392,41 @@ void frmMainMenu::mnuFileImportRetiree_Click() {
 
 void frmMainMenu::mnuFileRestore_Click() {
     auto& s = context_.session;
+    // An import part-way through keeps its file type, account and company choice: the restore
+    // borrows the company chooser in its own form and gives the wizard its state back after.
+    const bool wizardOpen = context_.windows.isLoaded<wizard::frmTab>() ||
+                            context_.windows.isLoaded<wizard::frmStepTwo>() ||
+                            context_.windows.isLoaded<wizard::frmStepThree>();
+    const int wizardMode = s.ModeCode;
+    const std::string wizardAccount = s.AccountDir;
+    std::optional<int> wizardCompany;
+    bool chooserShown = false;
+    if (auto* chooser = context_.windows.find<wizard::frmStepThree>()) {
+        wizardCompany = chooser->cboCompany->currentIndex();
+        chooserShown = chooser->isVisible();
+        context_.windows.unload<wizard::frmStepThree>();
+    }
     context_.guarded([&] {
         s.ModeCode = session::mode::kRestore;
         if (s.AccountCount <= 1) {
             s.AccountDir = s.AppDir + hostdata::readAccount(s.AppDir, 1).folderName();
         } else {
             openModal<wizard::frmStepThree>();
-            if (s.ModeCode == session::mode::kCancelled) {
-                s.ModeCode = session::mode::kNone;
+            if (s.ModeCode == session::mode::kCancelled)
                 return;
-            }
         }
         openModal<restore::frmRestore>();
-        s.ModeCode = session::mode::kNone;
     });
+    s.ModeCode = wizardOpen ? wizardMode : session::mode::kNone;
+    if (!wizardOpen)
+        return;
+    s.AccountDir = wizardAccount;
+    if (!wizardCompany)
+        return;
+    auto& chooser = context_.windows.get<wizard::frmStepThree>();
+    chooser.cboCompany->setCurrentIndex(*wizardCompany);
+    if (chooserShown)
+        chooser.show();
 }
 
 void frmMainMenu::mnuSystemRestore_Click() {

@@ -1,8 +1,10 @@
+#include "app/frmMainMenu.h"
 #include "support/WindowTest.h"
 #include "wizard/frmStepFour.h"
 #include "wizard/frmStepThree.h"
 #include "wizard/frmStepTwo.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -109,6 +111,39 @@ TEST_F(CompanyChoiceTest, TheRestoreFlowChoosesOnlyTheAccount) {
 
     context.windows.get<frmStepThree>().cmdCancel_Click();
     EXPECT_EQ(context.session.ModeCode, session::mode::kCancelled);
+}
+
+TEST_F(CompanyChoiceTest, RestoreDuringAnImportUsesItsOwnFormAndLeavesTheWizardAsItWas) {
+    accounts({{"ACME\\", "Acme"}, {"HARBOR\\", "Harbor"}});
+    auto& menu = startMainMenu();
+    context.session.ModeCode = session::mode::kQualifier;
+    context.session.AccountDir = host.withSlash() + "HARBOR\\";
+    auto& wizardChooser = context.windows.get<frmStepThree>();
+    wizardChooser.cboCompany->setCurrentIndex(1);
+    wizardChooser.show();
+
+    bool restoreForm = false;
+    testsupport::whenModalOpens([&] {
+        auto* chooser = context.windows.find<frmStepThree>();
+        ASSERT_NE(chooser, nullptr);
+        restoreForm = chooser->cmdNext->isHidden() && chooser->cboCompany->currentIndex() == -1;
+        chooser->cboCompany->setCurrentIndex(0);
+        testsupport::whenModalOpens([&] { // the restore window: leave it
+            if (auto* restore = QApplication::activeModalWidget())
+                restore->close();
+        });
+        chooser->cmdPrevious_Click(); // "&Ok"
+    });
+    menu.mnuFileRestore_Click();
+    EXPECT_TRUE(restoreForm) << "the restore form, not the wizard's";
+    EXPECT_FALSE(context.windows.isLoaded<frmStepFour>());
+    EXPECT_EQ(context.session.ModeCode, session::mode::kQualifier);
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "HARBOR\\");
+    auto* back = context.windows.find<frmStepThree>();
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(back->isVisible());
+    EXPECT_FALSE(back->cmdNext->isHidden());
+    EXPECT_EQ(back->cboCompany->currentIndex(), 1);
 }
 
 } // namespace
