@@ -36,13 +36,6 @@ std::string dayCaption(int day) {
     return day <= 9 ? " " + std::to_string(day) + " " : " " + std::to_string(day);
 }
 
-std::string monthYearLabel(int month, int year) {
-    static constexpr std::array<const char*, 12> names = {
-        "January", "February", "March",     "April",   "May",      "June",
-        "July",    "August",   "September", "October", "November", "December"};
-    return std::string(names[static_cast<std::size_t>(month - 1)]) + " " + std::to_string(year);
-}
-
 std::string BackupCatalogue::path() const {
     return appDir_ + kCatalogueFile;
 }

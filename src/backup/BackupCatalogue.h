@@ -19,9 +19,6 @@ int weekdayOfFirst(int year, int month);
 // A day cell's caption: three characters, the day number after one blank ("  5" is " 5 ").
 std::string dayCaption(int day);
 
-// "December 2026".
-std::string monthYearLabel(int month, int year);
-
 class BackupCatalogue {
 public:
     explicit BackupCatalogue(std::string appDir) : appDir_(std::move(appDir)) {}

@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -24,6 +25,11 @@ using ui::toQt;
 
 namespace backup {
 namespace {
+
+// The month's full name in the user's language, and the year.
+QString monthYearText(int month, int year) {
+    return QLocale().standaloneMonthName(month) + QLatin1Char(' ') + QString::number(year);
+}
 
 QToolButton* arrow(Qt::ArrowType type) {
     auto* b = new QToolButton;
@@ -113,7 +119,7 @@ void frmRestoreData::Form_Load() {
     YearList->setCurrentIndex(std::clamp(shownYear, kFirstYear, kLastYear) - kFirstYear);
     loading_ = false;
 
-    MonthYearLabel->setText(toQt(monthYearLabel(shownMonth, shownYear)));
+    MonthYearLabel->setText(monthYearText(shownMonth, shownYear));
     FillCalendar();
     for (const auto& cell : cells) {
         if (ansi::trim(cell.caption) == std::to_string(today.day)) {
@@ -206,7 +212,7 @@ void frmRestoreData::listsChanged() {
         return;
     shownMonth = MonthList->currentData().toInt();
     shownYear = YearList->currentData().toInt();
-    MonthYearLabel->setText(toQt(monthYearLabel(shownMonth, shownYear)));
+    MonthYearLabel->setText(monthYearText(shownMonth, shownYear));
     FillCalendar();
     ListBackupsOfDay(selectedDay);
 }

@@ -11,6 +11,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 using ui::toQt;
@@ -44,8 +45,12 @@ frmRestoreData2::frmRestoreData2(ui::AppContext& context)
 
 void frmRestoreData2::Form_Load() {
     context_.guarded([&] {
-        lblDatatoRestore->setText(toQt(BackupCatalogue(context_.session.AppDir)
-                                           .details(context_.session.SelectedBackupNumber)));
+        // The catalogue's details end each value with a lone CR, which a label would draw as a
+        // blank: one value a line.
+        QString details = toQt(BackupCatalogue(context_.session.AppDir)
+                                   .details(context_.session.SelectedBackupNumber));
+        details.replace(QRegularExpression(QStringLiteral("\r(?!\n)")), QStringLiteral("\n"));
+        lblDatatoRestore->setText(details);
     });
 }
 

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -22,7 +23,10 @@ protected:
         context.session.AppDir = host.withSlash();
         context.today = [] { return dates::Date{2026, 12, 6}; };
         testsupport::writeSampleCatalogue(host / "sysrestore.mdb");
+        // Month names follow the user's language; these tests read them in English.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
 
     std::vector<int> redDays(const frmRestoreData& w) {
         std::vector<int> out;
@@ -86,6 +90,11 @@ TEST_F(BackupWindowsTest, NavigationStopsAtItsLimitsAndLeapYearsCount) {
     EXPECT_EQ(redDays(w), (std::vector<int>{31}));
 }
 
+TEST_F(BackupWindowsTest, TheMonthIsNamedInTheUsersLanguage) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(context.windows.get<frmRestoreData>().MonthYearLabel->text(), "Dezember 2026");
+}
+
 TEST_F(BackupWindowsTest, NextShowsTheChosenBackupsDetails) {
     auto& w = context.windows.get<frmRestoreData>();
     w.cmdNext_Click();
@@ -102,8 +111,8 @@ TEST_F(BackupWindowsTest, NextShowsTheChosenBackupsDetails) {
     });
     w.cmdNext_Click();
     EXPECT_EQ(context.session.SelectedBackupNumber, 3);
-    EXPECT_EQ(details, "Name: Before import\rDate / Time: 12-4-2026 08:00:00 AM\rBackup Location: "
-                       "D:\\Backups\\2026-12-04\\\rNotes: ACME import");
+    EXPECT_EQ(details, "Name: Before import\nDate / Time: 12-4-2026 08:00:00 AM\nBackup Location: "
+                       "D:\\Backups\\2026-12-04\\\nNotes: ACME import");
     EXPECT_FALSE(context.windows.isLoaded<frmRestoreData>());
 }
 
