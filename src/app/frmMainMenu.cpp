@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
@@ -88,7 +89,15 @@ Page addPage(QTabWidget* tabs, const char* tabCaption, const char* heading,
     text->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     text->setTextFormat(Qt::PlainText);
     text->setFont(QFont(QStringLiteral("Times New Roman"), 10));
-    inner->addWidget(text);
+    // The page keeps its size; a text longer than it scrolls rather than losing its last lines.
+    auto* scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    text->setAutoFillBackground(false);
+    scroll->setWidget(text);
+    inner->addWidget(scroll);
     layout->addWidget(background, 1);
 
     tabs->addTab(page, QString::fromLatin1(tabCaption));

@@ -136,6 +136,19 @@ TEST_F(MainMenuTest, TheInstructionPagesHoldTheirTextsExactly) {
     EXPECT_EQ(w.InsTab->tabText(0), "&Import Instructions");
     EXPECT_EQ(w.InsTab->tabText(3), "Step &3");
 }
+
+TEST_F(MainMenuTest, EveryInstructionPageCanBeReadInFull) {
+    auto& w = startMainMenu();
+    w.show();
+    for (int page = 0; page < w.InsTab->count(); ++page) {
+        w.InsTab->setCurrentIndex(page);
+        QApplication::processEvents();
+        const QLabel* labels[] = {w.lblInstructions, w.lblStep1, w.lblStep2, w.lblStep3};
+        const QLabel* text = labels[page];
+        // The label is as tall as its wrapped text; where the page is shorter, it scrolls.
+        EXPECT_GE(text->height(), text->heightForWidth(text->width())) << "page " << page;
+    }
+}
 TEST_F(MainMenuTest, TheMenuTreeHasItsNamesCaptionsAndVisibility) {
     auto& w = startMainMenu();
     struct Item {
