@@ -42,7 +42,7 @@ std::optional<std::string> ScriptedInteraction::inputBox(const std::string& titl
 std::optional<std::string> ScriptedInteraction::nextFile(Kind kind,
                                                          const FileDialogRequest& request) {
     transcript_.push_back({kind, request.title, request.proposedName, Icon::None, Buttons::OkCancel,
-                           request.initialDir});
+                           request.initialDir, request.filter});
     if (files_.empty()) {
         ++unscripted_;
         return std::nullopt;

@@ -21,6 +21,7 @@ public:
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
         std::string detail; // dialog folder, input initial value, pause length, busy on/off
+        std::string filter = {}; // file dialogs
     };
 
     // Answers used in order; when a queue is empty, a box gets OK (or No for a question), an

@@ -35,6 +35,9 @@ struct ImportSession {
 
     std::int64_t PlanCount = 0; // plans read from INSPLAN.DAT
 
+    // The folder of the TAB file chosen last in this run, where the next Browse starts.
+    std::string LastTabFolder;
+
     // The open import database, from its creation to the end of the run or the next Create.
     // The engine needs no separate workspace object: opening a database is the workspace's
     // only use.

@@ -50,10 +50,17 @@ std::optional<std::string> chosen(const QString& path) {
 
 } // namespace
 
-QWidget* QtInteraction::parentWidget() const {
-    if (auto* active = QApplication::activeModalWidget())
+QWidget* dialogParent(QWidget* owner) {
+    if (auto* modal = QApplication::activeModalWidget())
+        return modal;
+    // The window the user works in, so that focus goes back to it when the dialog closes.
+    if (auto* active = QApplication::activeWindow(); active && active->isVisible())
         return active;
-    return owner_;
+    return owner;
+}
+
+QWidget* QtInteraction::parentWidget() const {
+    return dialogParent(owner_);
 }
 
 platform::Answer QtInteraction::message(const platform::MessageBoxRequest& request) {

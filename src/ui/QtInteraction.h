@@ -7,6 +7,10 @@ class QWidget;
 
 namespace ui {
 
+// The window a dialog belongs to: the modal window open, else the window the user works in,
+// else `owner`.
+QWidget* dialogParent(QWidget* owner);
+
 class QtInteraction : public platform::UserInteraction {
 public:
     // programTitle: the caption of boxes that give none of their own.

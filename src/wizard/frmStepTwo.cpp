@@ -131,13 +131,23 @@ void frmStepTwo::hideImages() {
 }
 
 void frmStepTwo::cmdBrowse_Click() {
-    auto chosen = context_.ui.openFile({"Find Your Import File", "C:\\", "", ""});
+    auto& s = context_.session;
+    // The first Browse of a run starts at C:\ (the home folder where there is no C:), each later
+    // one where the last file was found; text files are offered first.
+    const std::string start = s.LastTabFolder.empty() ? "C:\\" : s.LastTabFolder;
+    auto chosen = context_.ui.openFile(
+        {"Find Your Import File", start, "", "Text files (*.txt)|*.txt|All files (*.*)|*.*"});
     if (!chosen)
         return;
-    lblFile->setText(toQt(ansi::trim(*chosen)));
+    const std::string file(ansi::trim(*chosen));
+    s.LastTabFolder = file.substr(0, file.find_last_of("\\/") + 1);
+    lblFile->setText(toQt(file));
     cmdVerify->setEnabled(true);
     hideImages();
     cmdNext->setEnabled(false);
+    // The dialog hands the keyboard back to its owner: Verify must have it, so that Space
+    // verifies.
+    activateWindow();
     cmdVerify->setFocus();
 }
 

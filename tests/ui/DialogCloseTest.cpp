@@ -1,9 +1,12 @@
-// Closing a dialog from its title bar is the same cancel as its Cancel button and Escape.
+// Dialogs as the user meets them: closing one from its title bar is the same cancel as its
+// Cancel button and Escape, and a dialog belongs to the window the user works in.
 #include "formats/Dialog1.h"
 #include "formats/frmGetFormat.h"
 #include "session/Modes.h"
 #include "support/WindowTest.h"
+#include "ui/QtInteraction.h"
 #include "wizard/frmStepThree.h"
+#include "wizard/frmStepTwo.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -48,6 +51,19 @@ TEST_F(DialogCloseTest, TitleBarAndEscapeCancelLikeTheCancelButton) {
     QApplication::processEvents();
     EXPECT_EQ(context.session.ModeCode, session::mode::kCancelled);
     EXPECT_FALSE(context.windows.isLoaded<wizard::frmStepThree>());
+}
+
+TEST_F(DialogCloseTest, ADialogBelongsToTheWindowInUseSoFocusReturnsThere) {
+    QWidget owner;
+    context.mainWindow = &owner;
+    owner.show();
+    auto& wizard = context.windows.get<wizard::frmStepTwo>();
+    wizard.show();
+    QApplication::setActiveWindow(&wizard);
+    EXPECT_EQ(ui::dialogParent(&owner), &wizard);
+    wizard.hide();
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_EQ(ui::dialogParent(&owner), &owner);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "wizard/frmStepTwo.h"
 #include "wizard/frmTab.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -71,6 +72,22 @@ TEST_F(StepTwoTest, BrowseEnablesVerifyAndACancelChangesNothing) {
     EXPECT_EQ(w.lblFile->text(), "/data/staff.txt");
     EXPECT_TRUE(w.cmdVerify->isEnabled());
     EXPECT_FALSE(w.cmdNext->isEnabled());
+}
+
+TEST_F(StepTwoTest, BrowseStartsWhereTheLastFileWasFoundAndOffersTextFilesFirst) {
+    auto& w = context.windows.get<frmStepTwo>();
+    w.show();
+    ui.queueFile("/data/march/staff.txt");
+    w.cmdBrowse_Click();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), w.cmdVerify) << "Space verifies";
+    context.windows.unload<frmStepTwo>();
+    context.windows.get<frmStepTwo>().cmdBrowse_Click(); // the next import of the run
+    const auto& dialogs = ui.transcript();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].detail, "C:\\");
+    EXPECT_EQ(dialogs[1].detail, "/data/march/");
+    EXPECT_EQ(dialogs[0].filter, "Text files (*.txt)|*.txt|All files (*.*)|*.*");
 }
 
 TEST_F(StepTwoTest, AGoodFilePassesEveryCheckWithPausesBetween) {
