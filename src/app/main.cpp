@@ -5,11 +5,21 @@
 #include "ui/QtInteraction.h"
 
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ui::kProgramTitle));
+
+    // --screenshot FILE: saves a picture of the main window as it starts, then ends; the demo
+    // shows the window this way on a machine without a display.
+    QString screenshot;
+    const QStringList arguments = QApplication::arguments();
+    if (const auto at = arguments.indexOf(QStringLiteral("--screenshot"));
+        at >= 0 && at + 1 < arguments.size())
+        screenshot = arguments[at + 1];
 
     const char* path = std::getenv("PATH");
     auto ownFolder = hostpath::fromNative(
@@ -26,6 +36,14 @@ int main(int argc, char** argv) {
     app::frmMainMenu mainWindow(context);
     context.mainWindow = &mainWindow;
     interaction.setOwner(&mainWindow);
+    if (!screenshot.isEmpty()) {
+        QTimer::singleShot(500, [&] {
+            const bool saved = mainWindow.grab().save(screenshot, "PNG");
+            if (!saved)
+                std::fprintf(stderr, "tarnfield: cannot write %s\n", qPrintable(screenshot));
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
     mainWindow.Form_Load();
     return application.exec();
 }
