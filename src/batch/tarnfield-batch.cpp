@@ -65,6 +65,8 @@ public:
         return platform::shell::kSuccess; // the log is not opened
     }
     bool startProgram(const std::string&) override { return false; }
+    // The log's path is printed; there is no window to show it in.
+    void viewText(const std::string&, const std::string&) override {}
 
     static void say(const std::string& title, const std::string& text) {
         std::string line = title.empty() ? text : title + ": " + text;

@@ -67,6 +67,10 @@ public:
     // Starts a program from a command line in a normal window; false when it cannot start.
     virtual bool startProgram(const std::string& commandLine) = 0;
 
+    // Shows a text file in a read-only viewer of the program's own, for documents no program
+    // on the desktop opens.
+    virtual void viewText(const std::string& title, const std::string& file) = 0;
+
     // Convenience for the common boxes.
     Answer critical(const std::string& title, const std::string& text) {
         return message({title, text, Icon::Critical, Buttons::Ok});

@@ -89,4 +89,8 @@ bool ScriptedInteraction::startProgram(const std::string& commandLine) {
     return programsStart_;
 }
 
+void ScriptedInteraction::viewText(const std::string& title, const std::string& file) {
+    transcript_.push_back({Kind::ViewText, title, {}, Icon::None, Buttons::Ok, file});
+}
+
 } // namespace platform

@@ -12,7 +12,18 @@ namespace platform {
 
 class ScriptedInteraction : public UserInteraction {
 public:
-    enum class Kind { Message, Input, OpenFile, SaveFile, Folder, Pause, Busy, Shell, Program };
+    enum class Kind {
+        Message,
+        Input,
+        OpenFile,
+        SaveFile,
+        Folder,
+        Pause,
+        Busy,
+        Shell,
+        Program,
+        ViewText
+    };
 
     struct Entry {
         Kind kind;
@@ -20,7 +31,7 @@ public:
         std::string text; // message text, prompt, document or command line
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
-        std::string detail; // dialog folder, input initial value, pause length, busy on/off
+        std::string detail;      // dialog folder, input initial value, pause length, busy on/off
         std::string filter = {}; // file dialogs
     };
 
@@ -53,6 +64,7 @@ public:
     int shellOpen(const std::string& document, const std::string& parameters,
                   const std::string& operation) override;
     bool startProgram(const std::string& commandLine) override;
+    void viewText(const std::string& title, const std::string& file) override;
 
 private:
     std::optional<std::string> nextFile(Kind kind, const FileDialogRequest& request);

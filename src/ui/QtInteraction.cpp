@@ -2,6 +2,7 @@
 
 #include "platform/HostPath.h"
 #include "ui/QtText.h"
+#include "ui/TextViewer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -47,6 +48,27 @@ std::optional<std::string> chosen(const QString& path) {
         return std::nullopt;
     return hostpath::fromNative(std::filesystem::path(path.toStdU16String()));
 }
+
+#ifndef _WIN32
+// The desktop's opener starts whether or not any program takes the file: ask first whether one
+// would. When that cannot be told, the desktop is left to try.
+bool noProgramFor(const QString& file) {
+    auto ask = [](const QStringList& arguments, QString& answer) {
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"), arguments);
+        if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit ||
+            query.exitCode() != 0)
+            return false;
+        answer = QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+        return true;
+    };
+    QString type, program;
+    return ask({QStringLiteral("query"), QStringLiteral("filetype"), file}, type) &&
+           !type.isEmpty() &&
+           ask({QStringLiteral("query"), QStringLiteral("default"), type}, program) &&
+           program.isEmpty();
+}
+#endif
 
 } // namespace
 
@@ -174,9 +196,21 @@ int QtInteraction::shellOpen(const std::string& document, const std::string& par
         if (!info.exists())
             return platform::shell::kFileNotFound;
         url = QUrl::fromLocalFile(info.absoluteFilePath());
+#ifndef _WIN32
+        if (noProgramFor(info.absoluteFilePath()))
+            return platform::shell::kNoAssociation;
+#endif
     }
     return QDesktopServices::openUrl(url) ? platform::shell::kSuccess
                                           : platform::shell::kNoAssociation;
+}
+
+void QtInteraction::viewText(const std::string& title, const std::string& file) {
+    auto* viewer = new TextViewer(dialogParent(owner_), toQt(title), file);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->show();
+    viewer->raise();
+    viewer->activateWindow();
 }
 
 bool QtInteraction::startProgram(const std::string& commandLine) {

@@ -30,6 +30,7 @@ public:
     int shellOpen(const std::string& document, const std::string& parameters,
                   const std::string& operation) override;
     bool startProgram(const std::string& commandLine) override;
+    void viewText(const std::string& title, const std::string& file) override;
 
 private:
     QWidget* parentWidget() const;

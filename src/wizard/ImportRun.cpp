@@ -393,7 +393,15 @@ void OpenImportLog(platform::UserInteraction& ui, const std::string& appDir,
         ui.startProgram("\"" + wordPad + "\" " + log);
         return;
     }
-    OpenDocument(ui, log, 1, "", "");
+    const int code = OpenDocument(ui, log, 1, "", "");
+#ifndef _WIN32
+    // Windows offers its own "Open With" choice; elsewhere the log is shown in our viewer, so
+    // that it reaches the user all the same.
+    if (code == platform::shell::kNoAssociation)
+        ui.viewText(kImportLogFile, log);
+#else
+    (void)code;
+#endif
 }
 
 } // namespace wizard

@@ -273,6 +273,16 @@ TEST(OpenDocument, ShellFailuresBecomeTheirMessagesAndWordPadIsUsedWhenThere) {
         } else {
             EXPECT_TRUE(messages.empty()) << code;
         }
+        // No program for the log: Windows offers its own choice, elsewhere our viewer shows it.
+        const auto& last = ui.transcript().back();
+#ifdef _WIN32
+        EXPECT_EQ(last.kind == platform::ScriptedInteraction::Kind::Program, code == 31) << code;
+#else
+        EXPECT_EQ(last.kind == platform::ScriptedInteraction::Kind::ViewText, code == 31) << code;
+        if (code == 31) {
+            EXPECT_EQ(last.detail, "C:\\HOST\\ImportLog.doc");
+        }
+#endif
     }
 
     // WordPad, when it is there, opens the log itself.
