@@ -3,6 +3,7 @@
 #include "platform/HostPath.h"
 #include "ui/AppContext.h"
 #include "ui/QtInteraction.h"
+#include "ui/WindowRegistry.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     app::frmMainMenu mainWindow(context);
     context.mainWindow = &mainWindow;
     interaction.setOwner(&mainWindow);
+    ui::placeOverOwner(&mainWindow); // the middle of the screen
     if (!screenshot.isEmpty()) {
         QTimer::singleShot(500, [&] {
             const bool saved = mainWindow.grab().save(screenshot, "PNG");

@@ -2,22 +2,33 @@
 
 #include <QDialog>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 #include <functional>
 
 namespace ui {
 namespace {
 
-// Turns a close from the title bar into an unload, so a closed window is loaded afresh. A
-// dialog is first rejected while it is still loaded, so that its title bar cancels exactly as
-// its Escape key and its Cancel button do.
-class CloseWatcher : public QObject {
+// Places a window over its owner when it is first shown, and turns a close from the title bar
+// into an unload, so a closed window is loaded afresh. A dialog is first rejected while it is
+// still loaded, so that its title bar cancels exactly as its Escape key and its Cancel button
+// do.
+class WindowWatcher : public QObject {
 public:
-    CloseWatcher(QObject* parent, std::function<void()> onClose)
+    WindowWatcher(QObject* parent, std::function<void()> onClose)
         : QObject(parent), onClose_(std::move(onClose)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Close || watched != parent())
+        if (watched != parent())
+            return false;
+        // Dialogs centre themselves over their owner; other windows are placed so here, once.
+        if (event->type() == QEvent::Show && !placed_ && !qobject_cast<QDialog*>(watched)) {
+            placed_ = true;
+            placeOverOwner(static_cast<QWidget*>(watched));
+        }
+        if (event->type() != QEvent::Close)
             return false;
         if (auto* dialog = qobject_cast<QDialog*>(watched)) {
             QPointer<QDialog> alive = dialog;
@@ -32,6 +43,7 @@ protected:
 
 private:
     std::function<void()> onClose_;
+    bool placed_ = false;
 };
 
 } // namespace
@@ -41,9 +53,29 @@ WindowRegistry::~WindowRegistry() {
         delete window.data();
 }
 
+void placeOverOwner(QWidget* window) {
+    QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    if (!window->testAttribute(Qt::WA_Resized))
+        window->adjustSize();
+    const QSize size = window->size().boundedTo(area.size());
+    if (size != window->size())
+        window->resize(size);
+    QRect placed(QPoint(), size);
+    placed.moveCenter(owner && owner->isVisible() ? owner->frameGeometry().center()
+                                                  : area.center());
+    // Whole on the screen, even when the owner is near its edge.
+    placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() + 1 - size.width()));
+    placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() + 1 - size.height()));
+    window->move(placed.topLeft());
+}
+
 void WindowRegistry::adopt(std::type_index type, QWidget* window) {
     windows_[type] = window;
-    window->installEventFilter(new CloseWatcher(window, [this, type] { unload(type); }));
+    window->installEventFilter(new WindowWatcher(window, [this, type] { unload(type); }));
 }
 
 void WindowRegistry::unload(std::type_index type) {

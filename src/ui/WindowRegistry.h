@@ -19,6 +19,9 @@ public:
     virtual void Form_Load() {}
 };
 
+// Centres a window over the window that owns it (or the screen), wholly on the screen.
+void placeOverOwner(QWidget* window);
+
 class WindowRegistry {
 public:
     explicit WindowRegistry(AppContext& context) : context_(context) {}
