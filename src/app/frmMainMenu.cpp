@@ -1,5 +1,6 @@
 #include "app/frmMainMenu.h"
 
+#include "app/HelpPage.h"
 #include "app/Instructions.h"
 #include "app/frmAbout.h"
 #include "backup/frmCreatBackup.h"
@@ -10,6 +11,7 @@
 #include "formats/FormatStore.h"
 #include "formats/frmGetFormat.h"
 #include "hostdata/AccountList.h"
+#include "platform/HostPath.h"
 #include "restore/frmRestore.h"
 #include "tools/frmCleanUp.h"
 #include "tools/frmUnzip.h"
@@ -31,10 +33,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 
@@ -546,7 +551,22 @@ void frmMainMenu::Toolbar1_ButtonClick(QAction* button) {
     else if (key == QStringLiteral("Clean"))
         mnuToolsClean_Click();
     else if (key == QStringLiteral("Help"))
-        context_.ui.shellOpen(kHelpAddress, "", "");
+        openHelp();
+}
+
+// The help page goes with the program: written out where the user's browser can read it, and
+// opened there. When nothing opens it, a message says where it is.
+void frmMainMenu::openHelp() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    const std::string file = hostpath::fromNative(
+        std::filesystem::path((folder + "/" + kHelpFileName).toStdU16String()));
+    std::ofstream out(hostpath::resolve(file), std::ios::binary | std::ios::trunc);
+    out << helpPageHtml();
+    out.close();
+    const int code = out ? context_.ui.shellOpen(file, "", "") : platform::shell::kPathNotFound;
+    if (code <= 32)
+        context_.ui.information("Help", "The help page could not be opened.  It is the file " +
+                                            file + "; open it with your web browser.");
 }
 
 } // namespace app

@@ -109,6 +109,7 @@ private:
     void openModal();
     template <typename T>
     void showModeless();
+    void openHelp();
 
     ui::AppContext& context_;
     QWidget* centre_;
@@ -118,6 +119,5 @@ private:
 void PositionInstructions(frmMainMenu& window);
 
 // The address the toolbar's Help button opens.
-inline constexpr const char* kHelpAddress = "https://help.tarnfield.example/";
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "app/frmAbout.h"
 #include "app/frmMainMenu.h"
 #include "formats/FormatStore.h"
+#include "platform/HostPath.h"
 #include "support/WindowTest.h"
 #include "ui/AppContext.h"
 #include "ui/QtText.h"
@@ -211,11 +212,24 @@ TEST_F(MainMenuTest, TheToolbarHasSevenButtonsWithKeysAndTips) {
     EXPECT_EQ(actions[3]->objectName(), "btnSep1");
     EXPECT_EQ(actions[6]->objectName(), "btnSep2");
 
-    ui.clearTranscript();
-    actions[7]->trigger();
-    ASSERT_EQ(ui.transcript().size(), 1u);
-    EXPECT_EQ(ui.transcript()[0].kind, ScriptedInteraction::Kind::Shell);
-    EXPECT_EQ(ui.transcript()[0].text, "https://help.tarnfield.example/");
+    // Help opens the page shipped with the program; when nothing opens it, a message says where
+    // it is.
+    for (int shellResult : {42, 31}) {
+        ui.clearTranscript();
+        ui.queueShellResult(shellResult);
+        actions[7]->trigger();
+        ASSERT_GE(ui.transcript().size(), 1u);
+        EXPECT_EQ(ui.transcript()[0].kind, ScriptedInteraction::Kind::Shell);
+        const std::string page = ui.transcript()[0].text;
+        EXPECT_TRUE(page.ends_with("Tarnfield Help.html")) << page;
+        const std::string html = testsupport::readFile(hostpath::resolve(page));
+        EXPECT_NE(html.find("<h1>Tarnfield Help</h1>"), std::string::npos);
+        EXPECT_NE(html.find("Qualifying Event Reason"), std::string::npos) << "the catalogue";
+        EXPECT_NE(html.find("You cannot import an Excel file."), std::string::npos);
+        EXPECT_NE(html.find("Invalid Dates in Import File"), std::string::npos);
+        EXPECT_EQ(titles(),
+                  shellResult > 32 ? std::vector<std::string>{} : std::vector<std::string>{"Help"});
+    }
 }
 
 TEST_F(MainMenuTest, TheToggleAlternatesItsCaptionWithoutAccessKey) {

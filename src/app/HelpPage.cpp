@@ -1,0 +1,108 @@
+#include "app/HelpPage.h"
+
+#include "app/Instructions.h"
+#include "formats/FieldCatalogue.h"
+#include "platform/Ansi.h"
+
+namespace app {
+namespace {
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A program text (Windows-1252, lines joined by LF) as a preformatted block.
+std::string block(const std::string& ansiText) {
+    return "<pre>" + escaped(ansi::toUtf8(ansiText)) + "</pre>\n";
+}
+
+std::string catalogue() {
+    std::string out;
+    for (const auto& type : formats::fileTypes()) {
+        out += "<h3>" + escaped(type.editorCaption) + " (" + type.name + ")</h3>\n<ol>\n";
+        for (const auto& label : formats::defaultFieldList(type.code)) {
+            const bool optional = formats::isOptionalLabel(label);
+            out += "<li>" + escaped(ansi::toUtf8(ansi::trim(label))) +
+                   (optional ? "" : " <b>(required)</b>") + "</li>\n";
+        }
+        out += "</ol>\n";
+    }
+    return out;
+}
+
+// clang-format off
+constexpr const char* kMessages = R"html(<h2>What the verification tells you</h2>
+<dl>
+<dt>Incorrect File Format: the file did not separate fields with a TAB character</dt>
+<dd>The file is not TAB-delimited. In the spreadsheet program choose Save As and the type
+"Text (Tab delimited) (*.txt)", then choose the new file.</dd>
+<dt>Incorrect File Format: the file seems to have more or fewer fields than you selected</dt>
+<dd>The columns of the file and the fields in the structure differ in number. Add or remove
+fields in the structure (or columns in the spreadsheet) so that they match, in the same
+order.</dd>
+<dt>Remove extra fields?</dt>
+<dd>The file has more columns than the structure, but the extra ones are empty, as spreadsheet
+programs often leave them. Answer Yes: a copy of the file ending in "_Revised.txt" is written
+without them, and you verify that copy.</dd>
+<dt>Invalid Dates in Import File</dt>
+<dd>A field whose name holds "Date" has something other than a date in the first or second
+line. If that line is the column headers, go on and choose Record #2 as the first record;
+otherwise correct the dates (month/day/year).</dd>
+<dt>Invalid Import File (the pound sign)</dt>
+<dd>A spreadsheet column was too narrow and was saved as "#####". Widen the column in the
+spreadsheet and save the TAB file again.</dd>
+</dl>
+<h2>The creation log</h2>
+<p>After Create, the log <code>ImportLog.doc</code> in the program folder lists what the
+import could not take as it was:</p>
+<dl>
+<dt>"N)  In record #R, the mandatory field 'F' was not entered.  This record will not be
+imported."</dt>
+<dd>Record R (counted from the first record) has nothing in a required field. The host will not
+import that person until the field is filled in.</dd>
+<dt>"N)  In record #R, the date field called 'F' had an invalid date (...)"</dt>
+<dd>A date field held something that is not a date (month/day/year); the text in brackets is
+what it held, and what became of it.</dd>
+<dt>"The system did not detect any errors with the creation of the import file."</dt>
+<dd>Every record was written as it was.</dd>
+<dt>"The import stopped at record #R because the database refused it: ..."</dt>
+<dd>The import database could not take that record (for example the disk is full); the cause
+follows, and neither it nor the records after it were imported.</dd>
+</dl>
+)html";
+// clang-format on
+
+} // namespace
+
+std::string helpPageHtml() {
+    std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                       "<title>Tarnfield Help</title></head><body>\n<h1>Tarnfield Help</h1>\n";
+    html += "<h2>Import instructions</h2>\n" + block(instructionsText());
+    html += "<h2>Step 1</h2>\n" + block(step1Text());
+    html += "<h2>Step 2</h2>\n" + block(step2Text());
+    html += "<h2>Step 3</h2>\n" + block(step3Text());
+    html += "<h2>The fields of each file type</h2>\n<p>Required fields may not be removed from a "
+            "structure; the others (shown indented in the editor) may.</p>\n";
+    html += catalogue();
+    html += kMessages;
+    html += "</body></html>\n";
+    return html;
+}
+
+} // namespace app
