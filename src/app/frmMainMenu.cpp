@@ -364,14 +364,6 @@ void frmMainMenu::openModal() {
     context_.windows.unload<T>();
 }
 
-template <typename T>
-void frmMainMenu::showModeless() {
-    auto& window = context_.windows.get<T>();
-    window.show();
-    window.raise();
-    window.activateWindow();
-}
-
 void frmMainMenu::createCommand(const char* fileType, int code) {
     auto& s = context_.session;
     context_.guarded([&] {
@@ -387,7 +379,7 @@ void frmMainMenu::createCommand(const char* fileType, int code) {
                 return;
         }
         s.ModeCode = code;
-        showModeless<wizard::frmTab>();
+        context_.windows.show<wizard::frmTab>();
     });
 }
 
@@ -500,9 +492,9 @@ void frmMainMenu::toolbarOpen() {
     // With a saved format the editor stays unshown: the verification window reads its list.
     step([&] {
         if (s.ToolbarOp == session::toolbar::kOpen)
-            showModeless<wizard::frmStepTwo>();
+            context_.windows.show<wizard::frmStepTwo>();
         else
-            showModeless<wizard::frmTab>();
+            context_.windows.show<wizard::frmTab>();
     });
 }
 
@@ -511,7 +503,7 @@ void frmMainMenu::toolbarNew() {
     if (!chooseFileType())
         return;
     s.FormatSource = session::source::kStructureOnly;
-    step([&] { showModeless<wizard::frmTab>(); });
+    step([&] { context_.windows.show<wizard::frmTab>(); });
 }
 
 void frmMainMenu::toolbarDelete() {

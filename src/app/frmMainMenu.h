@@ -107,8 +107,6 @@ private:
     void toolbarDelete();
     template <typename T>
     void openModal();
-    template <typename T>
-    void showModeless();
     void openHelp();
 
     ui::AppContext& context_;

@@ -2,7 +2,6 @@
 
 #include "backup/frmStartBackup.h"
 #include "hostdata/AccountList.h"
-#include "platform/Ansi.h"
 #include "ui/AppContext.h"
 #include "ui/Layouts.h"
 #include "ui/QtText.h"
@@ -13,7 +12,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using ui::fromQt;
 using ui::toQt;
 
 namespace backup {
@@ -63,7 +61,7 @@ void frmCreatBackup::Form_Load() {
 }
 
 void frmCreatBackup::cmdNext_Click() {
-    const std::string group(ansi::trim(fromQt(cboCompanyName->currentText())));
+    const std::string group = ui::chosenText(cboCompanyName);
     if (group.empty()) {
         context_.ui.critical("Application Error", "You must select an item from the drop-down box");
         return;

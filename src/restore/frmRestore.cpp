@@ -2,6 +2,7 @@
 
 #include "platform/Ansi.h"
 #include "ui/AppContext.h"
+#include "ui/Layouts.h"
 #include "ui/QtText.h"
 
 #include <QCheckBox>
@@ -146,7 +147,7 @@ void frmRestore::cmdRestore_Click() {
         context_.windows.unload<frmRestore>();
         return;
     }
-    const std::string chosen(ansi::trim(fromQt(cboRestorePoint->currentText())));
+    const std::string chosen = ui::chosenText(cboRestorePoint);
     bool restored = false;
     context_.guarded([&] {
         for (const auto& p : points_) {

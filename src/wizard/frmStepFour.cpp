@@ -13,7 +13,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -118,10 +117,10 @@ ImportRunInput importInput(ui::AppContext& context, const frmStepFour& four) {
     in.DateFlags = s.DateFlags;
     in.firstLineIsRecord = four.optOne->isChecked();
     if (auto* two = context.windows.find<frmStepTwo>())
-        in.TabPath = std::string(ansi::trim(fromQt(two->lblFile->text())));
+        in.TabPath = two->filePath();
     if (auto* tab = context.windows.find<wizard::frmTab>())
-        for (int i = 0; i < tab->lstField->count(); ++i)
-            in.labels.push_back(fromQt(tab->lstField->item(i)->text()));
+        for (const auto& label : tab->labels())
+            in.labels.push_back(fromQt(label));
     return in;
 }
 

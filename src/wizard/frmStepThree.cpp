@@ -1,7 +1,7 @@
 #include "wizard/frmStepThree.h"
 
-#include "platform/Ansi.h"
 #include "ui/AppContext.h"
+#include "ui/Layouts.h"
 #include "ui/QtText.h"
 #include "wizard/frmStepFour.h"
 #include "wizard/frmStepTwo.h"
@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-using ui::fromQt;
 using ui::toQt;
 
 namespace wizard {
@@ -81,7 +80,7 @@ void frmStepThree::Form_Load() {
 
 // The first account, in file order, whose company name is the chosen text.
 void frmStepThree::lookUpAccount() {
-    const std::string chosen(ansi::trim(fromQt(cboCompany->currentText())));
+    const std::string chosen = ui::chosenText(cboCompany);
     for (const auto& account : accounts_) {
         if (account.companyName() == chosen) {
             context_.session.AccountDir = context_.session.AppDir + account.folderName();
@@ -91,7 +90,7 @@ void frmStepThree::lookUpAccount() {
 }
 
 void frmStepThree::cmdNext_Click() {
-    if (ansi::trim(fromQt(cboCompany->currentText())).empty()) {
+    if (ui::chosenText(cboCompany).empty()) {
         context_.ui.critical("Missing Information",
                              "Please select the name of the company you wish to import data.  You "
                              "may only import data into one company at a time.");
