@@ -118,4 +118,10 @@ std::optional<std::uint64_t> fileLength(std::string_view hostPath) {
     return size;
 }
 
+std::string folderOf(std::string_view hostPath) {
+    const auto cut = hostPath.find_last_of("\\/");
+    return std::string(cut == std::string_view::npos ? std::string_view()
+                                                     : hostPath.substr(0, cut + 1));
+}
+
 } // namespace hostpath

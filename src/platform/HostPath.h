@@ -27,6 +27,10 @@ bool isDirectory(std::string_view hostPath);
 // Length in bytes of an existing regular file; nullopt when there is none.
 std::optional<std::uint64_t> fileLength(std::string_view hostPath);
 
+// The folder part of a host path, up to and with its last separator (either kind); empty when it
+// has none.
+std::string folderOf(std::string_view hostPath);
+
 // Names compared as the host compares file names: letter case ignored.
 bool sameName(std::string_view a, std::string_view b);
 

@@ -99,9 +99,7 @@ void frmUnzip::cmdBrowse_Click() {
         return;
     ZipPath = *chosen;
     lblFile->setText(toQt(shortenedPath(std::string(ansi::trim(ZipPath)))));
-    DestDir = ZipPath;
-    while (!DestDir.empty() && !endsWithSeparator(DestDir))
-        DestDir.pop_back();
+    DestDir = hostpath::folderOf(ZipPath);
     lblUnzipTo->setText(toQt(shortenedPath(DestDir)));
     cmdBrowseDestination->setEnabled(true);
     cmdUnzipFile->setEnabled(true);

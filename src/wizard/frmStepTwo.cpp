@@ -2,6 +2,7 @@
 
 #include "hostdata/AccountList.h"
 #include "platform/Ansi.h"
+#include "platform/HostPath.h"
 #include "ui/AppContext.h"
 #include "ui/QtText.h"
 #include "wizard/RemoveExtraFields.h"
@@ -140,7 +141,7 @@ void frmStepTwo::cmdBrowse_Click() {
     if (!chosen)
         return;
     const std::string file(ansi::trim(*chosen));
-    s.LastTabFolder = file.substr(0, file.find_last_of("\\/") + 1);
+    s.LastTabFolder = hostpath::folderOf(file);
     lblFile->setText(toQt(file));
     cmdVerify->setEnabled(true);
     hideImages();

@@ -75,4 +75,10 @@ TEST(HostPath, CarriesWindows1252NamesToTheFileSystem) {
     EXPECT_EQ(hostpath::fromNative(fs::path(u8"Caf\u00e9")), "Caf\xE9");
 }
 
+TEST(HostPath, TheFolderPartKeepsItsLastSeparatorOfEitherKind) {
+    EXPECT_EQ(hostpath::folderOf("C:\\HOST\\ACME/update.zip"), "C:\\HOST\\ACME/");
+    EXPECT_EQ(hostpath::folderOf("/data/march\\staff.txt"), "/data/march\\");
+    EXPECT_EQ(hostpath::folderOf("staff.txt"), "");
+}
+
 } // namespace
