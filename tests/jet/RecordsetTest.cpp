@@ -34,49 +34,47 @@ protected:
     std::optional<Database> db;
 };
 
+// Queries select the rows Access would, and bad ones are errors naming the problem.
 TEST_F(JetRecordset, QueriesSelectTheRowsAccessWould) {
-    const std::pair<const char*, std::vector<int>> cases[] = {
+    const std::string T = "SELECT * FROM tblFileInformation";
+    const std::pair<std::string, std::vector<int>> cases[] = {
         {"tblFileInformation", {1, 2, 3, 4, 5, 6}},
         {"[tblfileinformation]", {1, 2, 3, 4, 5, 6}},
-        {"SELECT * FROM tblFileInformation", {1, 2, 3, 4, 5, 6}},
+        {T, {1, 2, 3, 4, 5, 6}},
         {"select * from [tblFileInformation] where fldBackupMonth = 12", {1, 2, 3, 6}},
-        {"SELECT * FROM tblFileInformation WHERE [fldBackupMonth]=12 AND fldBackupDay=1", {1, 2}},
-        {"SELECT * FROM tblFileInformation WHERE fldYear=2000 AND fldBackupDay=29", {5}},
-        {"SELECT * FROM tblFileInformation WHERE fldBackupName='month END'", {4}},
-        {"SELECT * FROM tblFileInformation WHERE fldBackupName=\"Leap day\"", {5}},
+        {T + " WHERE [fldBackupMonth]=12 AND fldBackupDay=1", {1, 2}},
+        {T + " WHERE fldYear=2000 AND fldBackupDay=29", {5}},
+        {T + " WHERE fldBackupName='month END'", {4}},
+        {T + " WHERE fldBackupName=\"Leap day\"", {5}},
         // Blanks inside a stored text are significant.
-        {"SELECT * FROM tblFileInformation WHERE fldBackupName='Weekly backup'", {}},
-        {"SELECT * FROM tblFileInformation WHERE fldBackupName='  Weekly backup  '", {1}},
+        {T + " WHERE fldBackupName='Weekly backup'", {}},
+        {T + " WHERE fldBackupName='  Weekly backup  '", {1}},
         // A quoted number still compares as a number with a number column.
-        {"SELECT * FROM tblFileInformation WHERE fldBackupDay='28'", {4}},
+        {T + " WHERE fldBackupDay='28'", {4}},
         // Empty notes are stored as empty texts, which '' finds.
-        {"SELECT * FROM tblFileInformation WHERE fldNotes=''", {2, 6}},
-        {"SELECT * FROM tblFileInformation WHERE fldNotes='y2k ERA'", {5}},
-    };
+        {T + " WHERE fldNotes=''", {2, 6}},
+        {T + " WHERE fldNotes='y2k ERA'", {5}}};
     for (const auto& [source, expect] : cases) {
         auto rs = db->OpenRecordset(source);
         EXPECT_EQ(rs.RecordCount(), static_cast<long>(expect.size())) << source;
         EXPECT_EQ(ids(rs), expect) << source;
     }
-}
-
-TEST_F(JetRecordset, BadQueriesAreErrorsNamingTheProblem) {
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, const char*> bad[] = {
         {"NoSuchTable", "no table named 'NoSuchTable'"},
         {"SELECT fldYear FROM tblFileInformation", "only SELECT *"},
         {"SELECT * tblFileInformation", "FROM is expected"},
-        {"SELECT * FROM tblFileInformation WHERE", "a name is expected"},
-        {"SELECT * FROM tblFileInformation WHERE fldYear", "'=' is expected"},
-        {"SELECT * FROM tblFileInformation WHERE fldYear=", "a value"},
-        {"SELECT * FROM tblFileInformation WHERE fldBackupName='x", "unclosed quote"},
-        {"SELECT * FROM tblFileInformation WHERE nope=1", "no column named 'nope'"},
-        {"SELECT * FROM tblFileInformation WHERE fldYear=1 OR fldYear=2", "unexpected text"},
-    };
-    for (const auto& [source, message] : cases)
+        {T + " WHERE", "a name is expected"},
+        {T + " WHERE fldYear", "'=' is expected"},
+        {T + " WHERE fldYear=", "a value"},
+        {T + " WHERE fldBackupName='x", "unclosed quote"},
+        {T + " WHERE nope=1", "no column named 'nope'"},
+        {T + " WHERE fldYear=1 OR fldYear=2", "unexpected text"}};
+    for (const auto& [source, message] : bad)
         EXPECT_THAT(jettest::errorOf([&] { db->OpenRecordset(source); }), HasSubstr(message));
 }
 
-TEST_F(JetRecordset, FindFirstAndFindNextWalkTheMatches) {
+// FindFirst and FindNext walk the matches; navigation ends at Eof, where reading is an error.
+TEST_F(JetRecordset, FindAndMoveWalkTheRowsAndStopAtTheEnd) {
     auto rs = db->OpenRecordset("tblFileInformation");
     std::vector<int> found;
     for (bool ok = rs.FindFirst("[fldBackupMonth]=12"); ok; ok = rs.FindNext("[fldBackupMonth]=12"))
@@ -85,26 +83,23 @@ TEST_F(JetRecordset, FindFirstAndFindNextWalkTheMatches) {
     EXPECT_TRUE(rs.NoMatch());
     // After a failed FindNext the position stays on the last match.
     EXPECT_EQ(std::get<std::int32_t>(rs["fldAutoNum"].value()), 6);
-
     EXPECT_TRUE(rs.FindFirst("[fldBackupDay]=4 AND [fldBackupName]='before import'"));
     EXPECT_FALSE(rs.NoMatch());
     EXPECT_EQ(std::get<std::int32_t>(rs["fldAutoNum"].value()), 3);
     EXPECT_FALSE(rs.FindFirst("[fldBackupDay]=4 AND [fldYear]=1999"));
     EXPECT_TRUE(rs.NoMatch());
-}
 
-TEST_F(JetRecordset, NavigationEndsAtEofAndReadingThereIsAnError) {
-    auto rs = db->OpenRecordset("SELECT * FROM tblFileInformation WHERE fldYear=2101");
-    rs.MoveFirst();
-    ASSERT_FALSE(rs.Eof());
-    EXPECT_EQ(utf8(std::get<std::u16string>(rs["fldFileNameLocation"].value())), "E:\\");
-    EXPECT_EQ(std::get<std::u16string>(rs["fldNotes"].value()), u"");
-    rs.MoveNext();
-    EXPECT_TRUE(rs.Eof());
-    EXPECT_THROW(rs["fldYear"].value(), Error);
-    EXPECT_THROW(rs.MoveNext(), Error);
-    rs.Close();
-    EXPECT_THROW(rs.RecordCount(), Error);
+    auto one = db->OpenRecordset("SELECT * FROM tblFileInformation WHERE fldYear=2101");
+    one.MoveFirst();
+    ASSERT_FALSE(one.Eof());
+    EXPECT_EQ(utf8(std::get<std::u16string>(one["fldFileNameLocation"].value())), "E:\\");
+    EXPECT_EQ(std::get<std::u16string>(one["fldNotes"].value()), u"");
+    one.MoveNext();
+    EXPECT_TRUE(one.Eof());
+    EXPECT_THROW(one["fldYear"].value(), Error);
+    EXPECT_THROW(one.MoveNext(), Error);
+    one.Close();
+    EXPECT_THROW(one.RecordCount(), Error);
 }
 
 // Deleting through a recordset: the deleted row leaves the navigation, the search goes on after
