@@ -1,9 +1,12 @@
-// New databases and tables: what the engine writes reads back as written through our reader
-// and mdbtools, and a definition Access would refuse changes nothing.
+// New databases and tables: the schema text they are made from, what the engine writes reading
+// back as written through our reader and mdbtools, a definition Access would refuse changing
+// nothing, and the page cache over a file of many pages.
 #include "jet/Create.h"
 
 #include "JetTest.h"
 #include "jet/Check.h"
+#include "jet/PageFile.h"
+#include "jet/SchemaSql.h"
 #include "support/Command.h"
 
 namespace fs = std::filesystem;
@@ -13,10 +16,96 @@ using testsupport::haveMdbTools;
 using testsupport::quote;
 using testsupport::run;
 
-TEST(Create, EmptyDatabaseHasTheSystemTablesAndNoUserTables) {
+namespace {
+
+TEST(SchemaSql, ReadsTablesTypesConstraintsAndIndexes) {
+    auto tables = parseSchemaSql(R"(
+-- a comment
+CREATE TABLE [Person Data] (
+    [ID] COUNTER,
+    Name TEXT(25) NOT NULL,
+    [Notes] memo NULL,
+    [Fee] DECIMAL(10, 2),
+    [Raw] BINARY(16),
+    [On] BIT,
+    CONSTRAINT [PrimaryKey] PRIMARY KEY ([ID]),
+    CONSTRAINT [u] UNIQUE ([Name] DESC, [Fee])
+);
+create unique index [ByName] on [person data] ([Name] ASC, [ID] DESC);
+CREATE INDEX [ByFee] ON [Person Data] ([Fee]) WITH DISALLOW NULL IGNORE NULL;
+CREATE INDEX [pk2] ON [Person Data] ([Raw]) WITH PRIMARY;
+CREATE TABLE Types (a TEXT(10), b MEMO, c BYTE, d SHORT, e LONG, f SINGLE, g DOUBLE, h CURRENCY,
+    i DATETIME, j YESNO, k COUNTER, l LONGBINARY, m GUID, n INTEGER)
+)");
+    ASSERT_EQ(tables.size(), 2u);
+    using T = ColumnType;
+    std::vector<ColumnType> types;
+    for (const auto& c : tables[1].columns)
+        types.push_back(c.type);
+    EXPECT_EQ(types, (std::vector<ColumnType>{T::Text, T::Memo, T::Byte, T::Int, T::Long, T::Float,
+                                              T::Double, T::Money, T::DateTime, T::Boolean, T::Long,
+                                              T::Ole, T::Guid, T::Long}));
+    const NewTable& t = tables[0];
+    EXPECT_EQ(t.name, u"Person Data");
+    ASSERT_EQ(t.columns.size(), 6u);
+    EXPECT_EQ(t.columns[0].type, ColumnType::Long);
+    EXPECT_TRUE(t.columns[0].autoNumber);
+    EXPECT_EQ(t.columns[1].name, u"Name");
+    EXPECT_EQ(t.columns[1].size, 25);
+    EXPECT_TRUE(t.columns[1].required);
+    EXPECT_EQ(t.columns[2].type, ColumnType::Memo);
+    EXPECT_FALSE(t.columns[2].required);
+    EXPECT_EQ(t.columns[3].type, ColumnType::Numeric);
+    EXPECT_EQ(t.columns[3].precision, 10);
+    EXPECT_EQ(t.columns[3].scale, 2);
+    EXPECT_EQ(t.columns[4].size, 16);
+    EXPECT_EQ(t.columns[5].type, ColumnType::Boolean);
+    ASSERT_EQ(t.indexes.size(), 5u);
+    EXPECT_TRUE(t.indexes[0].primaryKey);
+    EXPECT_TRUE(t.indexes[1].unique);
+    EXPECT_FALSE(t.indexes[1].columns[0].ascending);
+    EXPECT_TRUE(t.indexes[2].unique);
+    EXPECT_TRUE(t.indexes[2].columns[0].ascending);
+    EXPECT_FALSE(t.indexes[2].columns[1].ascending);
+    EXPECT_TRUE(t.indexes[3].disallowNull);
+    EXPECT_TRUE(t.indexes[3].ignoreNulls);
+    EXPECT_FALSE(t.indexes[3].unique);
+    EXPECT_TRUE(t.indexes[4].primaryKey);
+    EXPECT_TRUE(parseSchemaSql("").empty());
+    EXPECT_TRUE(parseSchemaSql("  -- only a comment\n;;\n").empty());
+}
+
+TEST(SchemaSql, BadTextNamesTheLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"CREATE TABLE t (c TEXT(256))", "line 1: size 256 of column 'c' is out of range"},
+        {"CREATE TABLE t (c TEXT(0))", "out of range"},
+        {"CREATE TABLE t (c MEMO(5))", "takes no size"},
+        {"CREATE TABLE t (c VARIANT)", "unknown type 'VARIANT'"},
+        {"CREATE TABLE t (\n c LONG,\n)", "line 3: expected a column name, found ')'"},
+        {"CREATE TABLE t (c LONG", "expected ',', found the end of the text"},
+        {"CREATE TABLE [t (c LONG)", "not closed"},
+        {"CREATE VIEW v", "expected TABLE, INDEX or UNIQUE INDEX"},
+        {"DROP TABLE t", "expected CREATE"},
+        {"CREATE TABLE t (c LONG) CREATE TABLE u (c LONG)", "expected ';'"},
+        {"CREATE TABLE t (c LONG);\nCREATE TABLE T (d LONG);",
+         "line 2: table 'T' is created twice"},
+        {"CREATE TABLE t (c LONG);\nCREATE INDEX i ON u (c);", "line 2: index 'i' is on table 'u'"},
+        {"CREATE TABLE t (c LONG, CONSTRAINT k FOREIGN KEY (c))", "expected PRIMARY KEY or UNIQUE"},
+        {"CREATE TABLE t (c LONG); CREATE INDEX i ON t (c) WITH", "after WITH"},
+        {"CREATE TABLE t (c DECIMAL(30, 2))", "precision and scale"},
+        {"CREATE TABLE t (c LONG NOT)", "expected NULL"},
+        {"CREATE TABLE t (c LONG) $", "unexpected character '$'"},
+    };
+    for (const auto& [sql, message] : cases)
+        EXPECT_THAT(jettest::errorOf([&] { parseSchemaSql(sql); }), HasSubstr(message)) << sql;
+}
+
+TEST(Create, NewDatabaseAndTableReadBackAsWritten) {
     testsupport::TempDir tmp;
-    createDatabase(tmp / "new.mdb");
-    auto db = Database::OpenDatabase(tmp / "new.mdb");
+    const fs::path file = tmp / "new.mdb";
+    createDatabase(file);
+    EXPECT_THROW(createDatabase(file), Error); // never over an existing file
+    auto db = Database::OpenDatabase(file);
     const auto& h = db.File().header();
     EXPECT_EQ(h.version, JetVersion::Jet4);
     EXPECT_EQ(h.codePage, 1252);
@@ -33,19 +122,13 @@ TEST(Create, EmptyDatabaseHasTheSystemTablesAndNoUserTables) {
     for (std::uint32_t i = 0; i < 4; ++i)
         EXPECT_EQ(db.Catalog()[i].tdefPage, 2 + i);
     EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
-    db.Close();
-
-    EXPECT_THROW(createDatabase(tmp / "new.mdb"), Error); // never over an existing file
     if (haveMdbTools()) {
-        EXPECT_EQ(run("mdb-tables -S -1 " + quote((tmp / "new.mdb").string())).out, system);
+        EXPECT_EQ(run("mdb-tables -S -1 " + quote(file.string())).out, system);
     }
-}
 
-TEST(Create, TableDefinitionReadsBackAsWritten) {
-    testsupport::TempDir tmp;
-    const fs::path file = tmp / "t.mdb";
-    jettest::withTable(file, jettest::everyType()).Close();
-    auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
+    createTable(db, jettest::everyType());
+    db.Close();
+    db = Database::OpenDatabase(file, OpenMode::ReadOnly);
     ASSERT_EQ(db.TableNames(), std::vector<std::u16string>{u"Every Type"});
     const TableDef& d = db.GetTable(u"every type").def();
     const NewTable want = jettest::everyType();
@@ -122,30 +205,80 @@ TEST(Create, ABadTableIsRefusedAndChangesNothing) {
     }
 }
 
+// Five tables of 3000 rows, each created after the rows of the one before, built once.
+const fs::path& manyTables() {
+    static testsupport::TempDir tmp;
+    static const fs::path file = [] {
+        createDatabase(tmp / "many.mdb");
+        auto db = Database::OpenDatabase(tmp / "many.mdb");
+        for (int t = 0; t < 5; ++t) {
+            std::u16string name = u"T" + utf16(std::to_string(t));
+            createTable(db, {name,
+                             {{u"ID", ColumnType::Long, 0, true}, {u"Text", ColumnType::Text, 255}},
+                             {{u"PrimaryKey", {{u"ID"}}, true}, {u"ByText", {{u"Text"}}}}});
+            auto rs = db.OpenRecordset(name);
+            for (int i = 0; i < 3000; ++i) {
+                rs.AddNew();
+                rs["Text"] = std::u16string(200, static_cast<char16_t>(u'a' + i % 26));
+                rs.Update();
+            }
+        }
+        db.Close();
+        return tmp / "many.mdb";
+    }();
+    return file;
+}
+
 // Tables created after thousands of data pages keep maps that reach their own pages.
 TEST(Create, ManyTablesFarIntoTheFile) {
-    testsupport::TempDir tmp;
-    const fs::path file = tmp / "many.mdb";
-    createDatabase(file);
-    auto db = Database::OpenDatabase(file);
-    std::uint32_t lastDefinition = 0;
-    for (int t = 0; t < 5; ++t) {
-        std::u16string name = u"T" + utf16(std::to_string(t));
-        createTable(db, {name,
-                         {{u"ID", ColumnType::Long, 0, true}, {u"Text", ColumnType::Text, 255}},
-                         {{u"PrimaryKey", {{u"ID"}}, true}, {u"ByText", {{u"Text"}}}}});
-        lastDefinition = db.GetTable(name).def().page;
-        auto rs = db.OpenRecordset(name);
-        for (int i = 0; i < 3000; ++i) {
-            rs.AddNew();
-            rs["Text"] = std::u16string(200, static_cast<char16_t>(u'a' + i % 26));
-            rs.Update();
-        }
-    }
-    EXPECT_GT(lastDefinition, 512u); // past what a map starting at page 0 reaches
-    db.Close();
-    auto again = Database::OpenDatabase(file, OpenMode::ReadOnly);
-    EXPECT_EQ(checkDatabase(again), std::vector<std::string>{});
-    EXPECT_EQ(again.TableNames(), (std::vector<std::u16string>{u"T0", u"T1", u"T2", u"T3", u"T4"}));
-    EXPECT_EQ(again.OpenRecordset(u"T4").RecordCount(), 3000);
+    auto db = Database::OpenDatabase(manyTables(), OpenMode::ReadOnly);
+    EXPECT_GT(db.GetTable(u"T4").def().page, 512u); // past what a map starting at page 0 reaches
+    EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+    EXPECT_EQ(db.TableNames(), (std::vector<std::u16string>{u"T0", u"T1", u"T2", u"T3", u"T4"}));
+    EXPECT_EQ(db.OpenRecordset(u"T4").RecordCount(), 3000);
 }
+
+// The cache stays within its bound, keeps the pages callers hold and writes back changed ones.
+TEST(JetPageCache, BoundedKeepsHeldPagesAndWritesChanges) {
+    PageFile f(manyTables(), OpenMode::ReadOnly, 16);
+    ASSERT_GT(f.pageCount(), 100u);
+    auto held = f.page(5);
+    for (std::uint32_t p = 0; p < f.pageCount(); ++p) {
+        auto page = f.page(p);
+        ASSERT_EQ(page->number, p);
+        ASSERT_EQ(page->bytes.size(), 4096u);
+        EXPECT_LE(f.cachedPages(), 16u);
+    }
+    // Still the same object: a second copy could diverge once pages are written.
+    EXPECT_EQ(f.page(5).get(), held.get());
+    const std::size_t before = f.reads();
+    f.page(f.pageCount() - 1);
+    EXPECT_EQ(f.reads(), before) << "the most recent page should be cached";
+    EXPECT_THROW(f.page(f.pageCount()), Error);
+    EXPECT_THROW(f.writablePage(3), Error) << "read-only";
+    EXPECT_THROW(f.appendPage(), Error) << "read-only";
+
+    // Changed pages survive eviction and closing.
+    testsupport::TempDir tmp;
+    const fs::path copy = jettest::writableCopy(tmp, manyTables());
+    PageFile w(copy, OpenMode::ReadWrite, 8);
+    w.writablePage(20)->bytes[100] ^= 0xFF;
+    for (std::uint32_t p = 30; p < 60; ++p) // pushes page 20 out of the cache
+        w.page(p);
+    w.writablePage(21)->bytes[200] ^= 0xFF; // stays cached until close
+    auto added = w.appendPage();
+    added->bytes[0] = 0x01;
+    const std::uint32_t appended = added->number;
+    w.close();
+    EXPECT_THROW(w.page(0), Error);
+    const std::string original = testsupport::readFile(manyTables());
+    const std::string after = testsupport::readFile(copy);
+    ASSERT_EQ(after.size(), original.size() + 4096);
+    EXPECT_EQ(static_cast<std::uint8_t>(after[20 * 4096 + 100]),
+              static_cast<std::uint8_t>(original[20 * 4096 + 100] ^ 0xFF));
+    EXPECT_EQ(static_cast<std::uint8_t>(after[21 * 4096 + 200]),
+              static_cast<std::uint8_t>(original[21 * 4096 + 200] ^ 0xFF));
+    EXPECT_EQ(after[static_cast<std::size_t>(appended) * 4096], 0x01);
+}
+
+} // namespace

@@ -105,7 +105,8 @@ TEST(MdbTool, SchemaRoundTrip) {
 
 // A created template through the import's write pattern: rows in (texts with escapes, names of
 // columns in any case, amounts with symbols), a duplicate key refused, a table emptied and
-// filled again, the untouched table keeping its rows, and a bad value named by its line.
+// filled again, the untouched table keeping its rows, a bad value named by its line, and
+// `check` finding a wrong row count.
 TEST(MdbTool, ImportDeleteAndCheckWorkTogether) {
     testsupport::TempDir tmp;
     const std::string db = quote((tmp / "BRANDMDB.MDB").string());
@@ -156,26 +157,20 @@ TEST(MdbTool, ImportDeleteAndCheckWorkTogether) {
         EXPECT_NE(run("mdb-export " + db + " Active_Employees").out.find("\"O'Brien\",\"Élise\""),
                   std::string::npos);
     }
-}
 
-TEST(MdbTool, CheckReportsAWrongRowCountAndExitsOne) {
-    testsupport::TempDir tmp;
-    const fs::path file = tmp / "t.mdb";
-    std::uint32_t tdef;
-    {
-        auto db = jettest::fromSchema(file, "sysrestore.sql");
-        jettest::addRows(db, "tblFileInformation", {{{"fldYear", 2026}}, {{"fldYear", 2027}}});
-        tdef = db.GetTable(u"tblFileInformation").def().page;
-        db.Close();
-    }
-    // The table's definition counts 2 rows: make it claim 5.
-    std::string bytes = testsupport::readFile(file);
-    ASSERT_EQ(bytes[tdef * 4096 + 16], 2);
+    // A definition that claims 5 rows where the pages hold 3: `check` says so and exits 1.
+    const std::uint32_t tdef =
+        jet::Database::OpenDatabase(tmp / "BRANDMDB.MDB", jet::OpenMode::ReadOnly)
+            .GetTable(u"Active_Employees")
+            .def()
+            .page;
+    std::string bytes = testsupport::readFile(tmp / "BRANDMDB.MDB");
+    ASSERT_EQ(bytes[tdef * 4096 + 16], 3);
     bytes[tdef * 4096 + 16] = 5;
-    testsupport::writeFile(file, bytes);
-    Outcome r = mdbTool("check " + quote(file.string()));
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("counts 5 rows, the pages hold 2"), std::string::npos) << r.out;
+    testsupport::writeFile(tmp / "BRANDMDB.MDB", bytes);
+    check = mdbTool("check " + db);
+    EXPECT_EQ(check.status, 1) << check.out;
+    EXPECT_NE(check.out.find("counts 5 rows, the pages hold 3"), std::string::npos) << check.out;
 }
 
 } // namespace
