@@ -49,10 +49,7 @@ std::size_t at(const Bytes& f, std::uint32_t page) {
 // A built host template, made once.
 const fs::path& built() {
     static testsupport::TempDir tmp;
-    static const fs::path file = [] {
-        jettest::writeHostTemplate(tmp / "built.mdb");
-        return tmp / "built.mdb";
-    }();
+    static const fs::path file = jettest::hostTemplate(tmp, jettest::Source::Built);
     return file;
 }
 
@@ -62,10 +59,6 @@ struct Damage {
     const char* expected;       // found in the message
     const char* only = nullptr; // the one fixture it needs; else the small one and the built one
 };
-
-void PrintTo(const Damage& d, std::ostream* os) {
-    *os << d.name;
-}
 
 class JetCorruptFile : public ::testing::TestWithParam<Damage> {};
 

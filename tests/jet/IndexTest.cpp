@@ -581,7 +581,9 @@ INSTANTIATE_TEST_SUITE_P(
               10}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(IndexPageTest, EncodingRefusesWhatCannotBeWritten) {
+// What cannot be written is refused; a single child is an entry, not a tail, and a tail that
+// loops or is missing is an error.
+TEST(IndexPageTest, WritesAndTailsAtTheEdges) {
     IndexPage p;
     Bytes out(4096);
     p.entries = {entry({0x7F, 1}, 0x1000000, 0)}; // page beyond 3 bytes
@@ -593,29 +595,29 @@ TEST(IndexPageTest, EncodingRefusesWhatCannotBeWritten) {
     p.entries = longKeys(500);
     p.entries[10].key = {0x7F};
     EXPECT_THROW(encodeIndexPage(p, out), Error);
-}
+    IndexNode big;
+    for (auto& e : longKeys(700))
+        big.entries.push_back({e.key, RowId{e.dataPage, e.dataRow}, 0});
+    Bytes b(4096, 0xAA);
+    EXPECT_FALSE(encodeIndexNode(big, 1, b));
+    EXPECT_EQ(b[0], 0xAA) << "nothing written";
 
-// --- nodes: tails, at the edges (trees of them are IndexTreeTest's) ---
-
-TEST(IndexNodeTest, ASingleChildIsAnEntryNotATail) {
     IndexNode n;
     n.leaf = false;
     n.entries.push_back(IndexEntry{{0x7F, 5, 0x01, 0x00}, RowId{9, 3}, 20});
-    Bytes b(4096);
+    b.assign(4096, 0);
     ASSERT_TRUE(encodeIndexNode(n, 3, b));
     IndexPage raw = decodeIndexPage(b, "one child");
     EXPECT_EQ(raw.tailPage, 0u);
     ASSERT_EQ(raw.entries.size(), 1u);
     EXPECT_EQ(raw.entries[0].childPage, 20u);
     EXPECT_EQ(IndexPageView(b, kJet4Format).lastChild(), 20u) << "no tail: the last entry's";
-}
 
-TEST(IndexNodeTest, BadTailsAndOversizedNodesAreRefused) {
     std::map<std::uint32_t, Bytes> store;
-    IndexPageLoader loader = [&](std::uint32_t n) {
-        if (!store.count(n))
-            throw Error("no page " + std::to_string(n));
-        return store[n];
+    IndexPageLoader loader = [&](std::uint32_t page) {
+        if (!store.count(page))
+            throw Error("no page " + std::to_string(page));
+        return store[page];
     };
     IndexPage loop;
     loop.leaf = false;
@@ -625,13 +627,6 @@ TEST(IndexNodeTest, BadTailsAndOversizedNodesAreRefused) {
     EXPECT_THROW(decodeIndexNode(store[50], "loop", loader), Error);
     loop.tailPage = 51;
     EXPECT_THROW(decodeIndexNode(encode(loop), "missing", loader), Error);
-
-    IndexNode big;
-    for (auto& e : longKeys(700))
-        big.entries.push_back({e.key, RowId{e.dataPage, e.dataRow}, 0});
-    Bytes b(4096, 0xAA);
-    EXPECT_FALSE(encodeIndexNode(big, 1, b));
-    EXPECT_EQ(b[0], 0xAA) << "nothing written";
 }
 
 // --- damaged pages ---

@@ -142,48 +142,37 @@ std::vector<std::vector<std::string>> tsv(const std::string& text) {
     return rows;
 }
 
-std::string mdbExportAll(const fs::path& file, const std::string& table) {
-    return testsupport::run("mdb-export -d '\t' -Q -e -T '%Y-%m-%dT%H:%M:%S' " +
-                            testsupport::quote(file.string()) + " " + testsupport::quote(table))
-        .out;
-}
-
-namespace {
 // mdb-export writes Null as an empty field, yes/no as 1/0, and numbers in its own precision.
-std::string asMdbExport(const std::string& ours) {
-    return ours == "\\N" ? "" : ours == "true" ? "1" : ours == "false" ? "0" : ours;
-}
-
-bool sameField(const std::string& ours, const std::string& theirs) {
-    if (ours == theirs)
-        return true;
-    char* e1 = nullptr;
-    char* e2 = nullptr;
-    const double a = std::strtod(ours.c_str(), &e1), b = std::strtod(theirs.c_str(), &e2);
-    return !ours.empty() && !theirs.empty() && *e1 == 0 && *e2 == 0 &&
-           std::abs(a - b) <= 1e-6 * std::max(1.0, std::abs(a));
-}
-} // namespace
-
 void expectMdbExportAgrees(const fs::path& file, const std::string& table, const std::string& ours,
                            bool ordered) {
     if (!testsupport::haveMdbTools())
         return;
-    auto a = tsv(ours), b = tsv(mdbExportAll(file, table));
+    auto a = tsv(ours),
+         b = tsv(testsupport::run("mdb-export -d '\t' -Q -e -T '%Y-%m-%dT%H:%M:%S' " +
+                                  testsupport::quote(file.string()) + " " +
+                                  testsupport::quote(table))
+                     .out);
     ASSERT_EQ(a.size(), b.size()) << "mdb-export sees another number of rows of " << table;
     for (auto& row : a)
-        std::transform(row.begin(), row.end(), row.begin(), asMdbExport);
+        for (auto& f : row)
+            f = f == "\\N" ? "" : f == "true" ? "1" : f == "false" ? "0" : f;
     if (!ordered) {
         // mdbtools reads a moved (overflow) row where its bytes are, not where its slot is.
         std::sort(a.begin() + 1, a.end());
         std::sort(b.begin() + 1, b.end());
     }
+    auto same = [](const std::string& ours, const std::string& theirs) {
+        char* e1 = nullptr;
+        char* e2 = nullptr;
+        const double x = std::strtod(ours.c_str(), &e1), y = std::strtod(theirs.c_str(), &e2);
+        return ours == theirs || (!ours.empty() && !theirs.empty() && *e1 == 0 && *e2 == 0 &&
+                                  std::abs(x - y) <= 1e-6 * std::max(1.0, std::abs(x)));
+    };
     for (std::size_t r = 0; r < a.size(); ++r) {
         ASSERT_EQ(a[r].size(), b[r].size()) << "row " << r;
         for (std::size_t c = 0; c < a[r].size(); ++c)
-            EXPECT_TRUE(sameField(a[r][c], b[r][c]))
-                << table << " row " << r << " column " << c << ": '" << a[r][c] << "' vs '"
-                << b[r][c] << "'";
+            EXPECT_TRUE(same(a[r][c], b[r][c])) << table << " row " << r << " column " << c << ": '"
+                                                << a[r][c] << "' vs '" << b[r][c] << "'";
     }
 }
 

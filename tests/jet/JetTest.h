@@ -72,10 +72,9 @@ jet::NewTable everyType();
 std::string exportOf(jet::Database& db, std::u16string_view table);
 std::vector<std::vector<std::string>> tsv(const std::string& text);
 
-// `mdb-export` of a table in the export's date form, and whether it agrees with our export
-// text field by field (in scan order, or as sets of rows when `ordered` is false), allowing its
-// forms of Null, yes/no and numbers. No check without mdbtools.
-std::string mdbExportAll(const std::filesystem::path& file, const std::string& table);
+// Whether `mdb-export` of a table agrees with our export text field by field (in scan order, or as
+// sets of rows when `ordered` is false), allowing its forms of Null, yes/no and numbers. No check
+// without mdbtools.
 void expectMdbExportAgrees(const std::filesystem::path& file, const std::string& table,
                            const std::string& ours, bool ordered);
 

@@ -99,10 +99,6 @@ struct Trip {
     bool deleteRun;         // keys 1000 to 2000 through a query; else every third
 };
 
-void PrintTo(const Trip& t, std::ostream* os) {
-    *os << t.name;
-}
-
 class RoundTrip : public ::testing::TestWithParam<Trip> {
 protected:
     void SetUp() override {
