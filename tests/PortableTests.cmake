@@ -4,10 +4,8 @@ set(TARNFIELD_PORTABLE_TESTS
     support/TempDir.cpp
     support/SampleDatabases.cpp
     support/Command.cpp
-    platform/AnsiTest.cpp
     platform/HostPathTest.cpp
     platform/RecordFileTest.cpp
-    platform/RecordLockTest.cpp
     platform/DatesTest.cpp
     mapping/ValueRulesTest.cpp
     mapping/WriteImportFieldTest.cpp
