@@ -12,7 +12,6 @@ set(TARNFIELD_PORTABLE_TESTS
     wizard/ImportRunTest.cpp
     wizard/TabVerifierTest.cpp
     wizard/RemoveExtraFieldsTest.cpp
-    hostdata/AccountListTest.cpp
     hostdata/NewInsStructureTest.cpp
     hostdata/ImportDatabaseTest.cpp
     backup/BackupCatalogueTest.cpp
