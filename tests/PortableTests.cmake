@@ -7,16 +7,13 @@ set(TARNFIELD_PORTABLE_TESTS
     platform/HostPathTest.cpp
     platform/RecordFileTest.cpp
     platform/DatesTest.cpp
-    mapping/ValueRulesTest.cpp
     mapping/WriteImportFieldTest.cpp
     wizard/ImportRunTest.cpp
     wizard/TabVerifierTest.cpp
-    wizard/RemoveExtraFieldsTest.cpp
     hostdata/NewInsStructureTest.cpp
     hostdata/ImportDatabaseTest.cpp
     backup/BackupCatalogueTest.cpp
     formats/FieldCatalogueTest.cpp
-    formats/FormatStoreTest.cpp
     app/AppDirTest.cpp
     tools/CleanUpTest.cpp
     restore/RestorePointsTest.cpp

@@ -51,34 +51,6 @@ protected:
 
 const std::vector<std::string> kNameBorn{"Last Name", "  Middle Initial", "Date of Birth"};
 
-TEST_F(ImportRunTest, ARunWithNoEntriesWritesTheHeadingAndTheSentenceOnly) {
-    // A log of an earlier run is replaced, never appended to.
-    testsupport::writeFile(dir / "ImportLog.doc", std::string(5000, 'x'));
-    auto r = run(input(kNameBorn, "Smith\tK\t1/5/1970\r\nJones\t\t2/6/1971\r\n"));
-    EXPECT_EQ(r.outcome, RunOutcome::Completed);
-    EXPECT_EQ(log(), std::string(kHeading) + "The system did not detect any errors with the "
-                                             "creation of the import file.");
-    EXPECT_TRUE(r.logWritten);
-    EXPECT_EQ(r.recordsWritten, 2);
-    ASSERT_EQ(db.person.rows.size(), 2u);
-    EXPECT_EQ(db.person.rows[1]["Employee_ID"], "2");
-    EXPECT_EQ(db.person.rows[1]["Date_of_Birth"], "02/06/1971");
-    EXPECT_TRUE(ui.messages().empty());
-}
-
-TEST_F(ImportRunTest, TheLogHeadingOfEachType) {
-    struct Case {
-        int mode;
-        const char* title;
-        std::size_t hyphens;
-    };
-    for (auto [mode, title, hyphens] : {Case{1, "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG", 40},
-                                        Case{2, "QUALIFIER IMPORT FILE CREATION LOG", 34},
-                                        Case{3, "COBRA PARTICIPANT IMPORT FILE CREATION LOG", 42},
-                                        Case{4, "RETIRED EMPLOYEE IMPORT FILE CREATION LOG", 40}})
-        EXPECT_EQ(wizard::logHeading(mode), std::string(title) + "\n" + std::string(hyphens, '-'));
-}
-
 TEST_F(ImportRunTest, AHeaderLineIsSkippedAndRecordsAreNumberedFromTheNextLine) {
     const std::vector<std::string> bornFirst{"Date of Birth", "Last Name", "  Middle Initial"};
     const std::string tab = "Born\tName\tMI\r\n1/1/1970\tA\t\r\nsoon\tB\t\r\n1/3/1970\tC\t\r\n";
@@ -186,18 +158,33 @@ TEST_F(ImportRunTest, LineEndsAndShortLines) {
     }
 }
 
-TEST_F(ImportRunTest, TheFixedPersonColumnsOfEachType) {
+TEST_F(ImportRunTest, ACleanRunOfEachTypeLogsItsHeadingAndTheSentenceOnly) {
     struct Case {
         int mode;
-        const char* accepted;
-        const char* fileType;
+        const char* heading;
+        std::size_t hyphens;
+        const char *accepted, *fileType; // the fixed person columns
     };
-    for (auto [mode, accepted, fileType] : {Case{1, nullptr, nullptr}, Case{2, "N", "Qualifier"},
-                                            Case{3, "Y", "Participant"}, Case{4, "Y", "Retiree"}}) {
+    // A log of an earlier run is replaced, never appended to.
+    testsupport::writeFile(dir / "ImportLog.doc", std::string(5000, 'x'));
+    for (auto [mode, heading, hyphens, accepted, fileType] :
+         {Case{1, "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG", 40, nullptr, nullptr},
+          Case{2, "QUALIFIER IMPORT FILE CREATION LOG", 34, "N", "Qualifier"},
+          Case{3, "COBRA PARTICIPANT IMPORT FILE CREATION LOG", 42, "Y", "Participant"},
+          Case{4, "RETIRED EMPLOYEE IMPORT FILE CREATION LOG", 40, "Y", "Retiree"}}) {
         MemoryImport mem;
-        wizard::RunImport(input({"Last Name", "  Middle Initial"}, "A\tB\r\n", true, mode),
-                          mem.rows, ui);
-        auto row = mem.person.rows.at(0);
+        auto r = wizard::RunImport(
+            input({"Last Name", "  Middle Initial"}, "A\tB\r\nC\t\r\n", true, mode), mem.rows, ui);
+        EXPECT_EQ(r.outcome, RunOutcome::Completed);
+        EXPECT_TRUE(r.logWritten);
+        EXPECT_EQ(r.recordsWritten, 2);
+        EXPECT_EQ(log(), std::string(heading) + "\n" + std::string(hyphens, '-') +
+                             "\n\nThe system did not detect any errors with the creation of the "
+                             "import file.");
+        EXPECT_TRUE(ui.messages().empty());
+        ASSERT_EQ(mem.person.rows.size(), 2u);
+        auto row = mem.person.rows[1];
+        EXPECT_EQ(row["Employee_ID"], "2");
         if (!accepted) {
             EXPECT_EQ(row.size(), 3u) << "Employee_ID and the two fields only";
             continue;
