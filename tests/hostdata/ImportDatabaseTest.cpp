@@ -231,19 +231,14 @@ const std::vector<Codes> kCodes = {{1, 1}, {2, 2}, {3, 3},  {4, 4},  {1, 4}, {4,
 
 // The Insurance_Companies row a plan with these codes must give ("" = Null, never written).
 Row expectedPlanRow(std::int16_t insurer, Codes c) {
+    // clang-format off
     Row r = {{"Insurer_ID", std::to_string(insurer)},
              {"Insurance_Company_Name", "Carrier " + std::to_string(insurer)},
-             {"ADDRESS", "1 Insurance Plaza"},
-             {"City_State_Zip", "Hartford, CT  06101"},
-             {"Phone", "860-555-0100 ex"},
-             {"Term_Regs", "-3"},
-             {"Open_Enrollment", "Y"},
-             {"Conversion", " "},
-             {"ACTIVE", "A"},
-             {"Plan_Type", "M"},
-             {"Dependent_Term", "26"},
-             {"Student_Term", "24"},
-             {"Tier_Structure", std::to_string(c.t)}};
+             {"ADDRESS", "1 Insurance Plaza"}, {"City_State_Zip", "Hartford, CT  06101"},
+             {"Phone", "860-555-0100 ex"}, {"Term_Regs", "-3"}, {"Open_Enrollment", "Y"},
+             {"Conversion", " "}, {"ACTIVE", "A"}, {"Plan_Type", "M"}, {"Dependent_Term", "26"},
+             {"Student_Term", "24"}, {"Tier_Structure", std::to_string(c.t)}};
+    // clang-format on
     // Per code: which tiers it writes: r its rate, 0 the zero, - nothing.
     auto pattern = [](int code) -> std::string {
         return code == 1 ? "r00r" : code == 2 ? "rr0r" : code == 3 ? "rrrr" : "----";
@@ -349,14 +344,11 @@ TEST(ImportDatabase, TransfersEveryTierCodeFromBothLayouts) {
 }
 
 // The tables a new import database starts without rows.
-const char* const kEmptied[] = {"Active_Employees",
-                                "Dependent_Information",
-                                "Member_Insurance_Plan",
-                                "Insurance_Companies",
-                                "Payments",
-                                "Rates",
-                                "Qualifier_Information",
-                                "Company_Information"};
+// clang-format off
+const char* const kEmptied[] = {"Active_Employees", "Dependent_Information",
+                                "Member_Insurance_Plan", "Insurance_Companies", "Payments", "Rates",
+                                "Qualifier_Information", "Company_Information"};
+// clang-format on
 
 void emptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone(HostFolder::Template kind) {
     HostFolder host(kind);

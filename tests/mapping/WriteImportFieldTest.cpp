@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace mapping;
+using testsupport::columns;
 using testsupport::MemoryImport;
 
 namespace {
@@ -78,21 +79,15 @@ TEST(WriteImportField, PlanAndDependantRowsComeWithTheRecordsKeys) {
             {longName, "\"Ann\"", "abcdefghi", "", "abc", "Blue", "\"\"Sam\"\""});
     ASSERT_EQ(r.db.plan.rows.size(), 1u) << "one plan row holds every plan field";
     ASSERT_EQ(r.db.dependant.rows.size(), 1u);
-    auto& person = r.db.person.rows[0];
-    EXPECT_EQ(person["Last_Name"], std::string(25, 'L'));
-    EXPECT_EQ(person["First_Name"], "Ann");
-    EXPECT_EQ(person["Social"], "abc-de-fghi");
-    for (auto* row : {&r.db.plan.rows[0], &r.db.dependant.rows[0]}) {
-        EXPECT_EQ((*row)["Employee_ID"], "1");
-        EXPECT_EQ((*row)["Last_Name"], std::string(25, 'L'));
-        EXPECT_EQ((*row)["First_Name"], "Ann");
-        EXPECT_EQ((*row)["SOCIAL"], "abc-de-fghi");
-    }
-    auto& plan = r.db.plan.rows[0];
-    EXPECT_EQ(plan["Dental_Plan_Name"], "") << "an empty plan field still makes the row";
-    EXPECT_EQ(plan["Medical_FSA_Premium"], "0.00");
-    EXPECT_EQ(r.values[5], "0") << "a non-number becomes 0";
-    EXPECT_EQ(plan["Medical_Plan_Name"], "Blue");
+    const std::string name = std::string(25, 'L') + "|Ann|abc-de-fghi";
+    EXPECT_EQ(columns(r.db.person.rows[0], {"Last_Name", "First_Name", "Social"}), name);
+    for (const auto* row : {&r.db.plan.rows[0], &r.db.dependant.rows[0]})
+        EXPECT_EQ(columns(*row, {"Employee_ID", "Last_Name", "First_Name", "SOCIAL"}), "1|" + name);
+    // An empty plan field still makes the row; a non-number becomes 0.
+    EXPECT_EQ(columns(r.db.plan.rows[0],
+                      {"Dental_Plan_Name", "Medical_FSA_Premium", "Medical_Plan_Name"}),
+              "|0.00|Blue");
+    EXPECT_EQ(r.values[5], "0") << "written back";
     EXPECT_EQ(r.db.dependant.rows[0]["Spouse_Name"], "\"Sam\"")
         << "the spouse's name loses one layer of quotes only";
 }
@@ -105,12 +100,9 @@ TEST(WriteImportField, ADependantFieldBeforeTheNamesStillGetsTheRecordsKeys) {
     r.write(labels, {"Kid2", "", "Jones", "Al", "98765432"});
     ASSERT_EQ(r.db.dependant.rows.size(), 2u);
     ASSERT_EQ(r.db.plan.rows.size(), 2u);
-    EXPECT_EQ(r.db.dependant.rows[0]["Last_Name"], "Smith");
-    EXPECT_EQ(r.db.dependant.rows[0]["SOCIAL"], "123-45-6789");
-    EXPECT_EQ(r.db.plan.rows[1]["Employee_ID"], "2");
-    EXPECT_EQ(r.db.plan.rows[1]["Last_Name"], "Jones");
-    EXPECT_EQ(r.db.plan.rows[1]["First_Name"], "Al");
-    EXPECT_EQ(r.db.plan.rows[1]["SOCIAL"], "98765432");
+    EXPECT_EQ(columns(r.db.dependant.rows[0], {"Last_Name", "SOCIAL"}), "Smith|123-45-6789");
+    EXPECT_EQ(columns(r.db.plan.rows[1], {"Employee_ID", "Last_Name", "First_Name", "SOCIAL"}),
+              "2|Jones|Al|98765432");
     EXPECT_EQ(r.db.person.rows[1].count("Spouse_Name"), 0u);
 }
 
