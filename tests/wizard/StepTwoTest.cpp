@@ -105,12 +105,12 @@ TEST_F(StepTwoTest, EachFailureShowsItsCrossesAndMessageAndLeavesTheButtonsTheUs
     // clang-format off
     const std::vector<Case> cases = {
         {"a\tb\tc\td\te\r\nx\t\t\t\t\r\n", "+x.", {"Incorrect File Format"},
-         {"Your import file seems to have 5 fields in each record but you selected 4 fields on the "
-          "previous form.  Since these do not match up, the system cannot create an import database "
-          "for import into the Brandmoor program."}, false},
+         {"Your import file seems to have 5 fields in each record but you selected 4 fields on "
+          "the previous form.  Since these do not match up, the system cannot create an import "
+          "database for import into the Brandmoor program."}, false},
         {"a\tb\tc\td\r\nx\tyesterday\tsoon\tM\r\n", "++x", {"Invalid Dates in Import File"},
-         {"following fields:   Date of Birth, Hire Date.  Because", "importing.\n\nThe most common"},
-         true},
+         {"following fields:   Date of Birth, Hire Date.  Because",
+          "importing.\n\nThe most common"}, true},
         {"", "xxx", {}, {}, true}, // an empty file says nothing
         {"a,b,c,d\r\nx,1/1/2000,,M\r\n", "xxx", {"Incorrect File Format"}, {}, false},
         {"a\tb\tc\td\r\n#####\t1/1/2000\t\tM\r\n", "++x", {"Invalid Import File"},
