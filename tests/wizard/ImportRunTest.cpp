@@ -59,6 +59,7 @@ TEST_F(ImportRunTest, AHeaderLineIsSkippedAndRecordsAreNumberedFromTheNextLine) 
     EXPECT_EQ(db.person.rows[0]["Last_Name"], "A");
     EXPECT_EQ(db.person.rows[1]["Last_Name"], "C");
     EXPECT_EQ(db.person.rows[1]["Employee_ID"], "2") << "rejected records take no row number";
+    EXPECT_EQ(db.person.rows[1]["Date_of_Birth"], "01/03/1970");
     EXPECT_EQ(r.recordsRejected, 1);
     EXPECT_EQ(log(), std::string(kHeading) +
                          "1)  In record #2, the date field called 'Date of Birth' had an invalid "
