@@ -4,22 +4,16 @@ set(TARNFIELD_PORTABLE_TESTS
     support/TempDir.cpp
     support/SampleDatabases.cpp
     support/Command.cpp
-    platform/AnsiTest.cpp
     platform/HostPathTest.cpp
     platform/RecordFileTest.cpp
-    platform/RecordLockTest.cpp
     platform/DatesTest.cpp
-    mapping/ValueRulesTest.cpp
     mapping/WriteImportFieldTest.cpp
     wizard/ImportRunTest.cpp
     wizard/TabVerifierTest.cpp
-    wizard/RemoveExtraFieldsTest.cpp
-    hostdata/AccountListTest.cpp
     hostdata/NewInsStructureTest.cpp
     hostdata/ImportDatabaseTest.cpp
     backup/BackupCatalogueTest.cpp
     formats/FieldCatalogueTest.cpp
-    formats/FormatStoreTest.cpp
     app/AppDirTest.cpp
     tools/CleanUpTest.cpp
     restore/RestorePointsTest.cpp

@@ -92,7 +92,8 @@ const char* const kPages[] = {
 
 class MainMenuTest : public testsupport::WindowTest {};
 
-TEST_F(MainMenuTest, FirstRunInAnEmptyFolderWarnsOverTheShownWindowAndGoesOn) {
+TEST_F(MainMenuTest, FirstRunInAnEmptyFolderWarnsOverTheShownWindowAndALaterRunDoesNot) {
+    context.session.AppDir.clear(); // the window's loading sets it
     bool shownUnder = false;
     ui.onMessage = [&](const ScriptedInteraction::Entry&) {
         shownUnder = mainMenu && mainMenu->isVisible();
@@ -114,42 +115,43 @@ TEST_F(MainMenuTest, FirstRunInAnEmptyFolderWarnsOverTheShownWindowAndGoesOn) {
               "the Brandmoor.exe.  It is recommended you use the Tarnfield.exe in the same "
               "folder where the Brandmoor.exe resides.");
     EXPECT_EQ(w.InsTab->currentIndex(), 0);
-}
 
-TEST_F(MainMenuTest, AStoreWithAFormatShowsTheDeleteItemAndAccountsSilenceTheWarning) {
+    // The next start: a store with a format shows the delete item, accounts silence the warning.
+    ui.clearTranscript();
     formats::FormatStore(host.withSlash()).Append("Weekly", "QUALIFIER", {"Last Name"});
     testsupport::writeAccounts(host / "Account.dat",
                                {{"ACME\\", "Acme"}, {"ACME\\", "Acme"}, {"ACME\\", "Acme"}});
-    auto& w = startMainMenu();
-    EXPECT_TRUE(w.mnuFileDeleteFormat->isVisible());
-    EXPECT_TRUE(w.mnuFileDeleteFormat->isEnabled());
+    auto& next = startMainMenu();
+    EXPECT_TRUE(next.mnuFileDeleteFormat->isVisible());
+    EXPECT_TRUE(next.mnuFileDeleteFormat->isEnabled());
     EXPECT_EQ(context.session.AccountCount, 3);
     EXPECT_TRUE(ui.messages().empty());
 }
 
-TEST_F(MainMenuTest, TheInstructionPagesHoldTheirTextsExactly) {
+TEST_F(MainMenuTest, TheInstructionPagesHoldTheirTextsExactlyAndCanBeReadInFull) {
     auto& w = startMainMenu();
+    w.show();
     EXPECT_EQ(w.windowTitle(), "Brandmoor Software Import & Utilities Program");
-    const QLabel* labels[] = {w.lblInstructions, w.lblStep1, w.lblStep2, w.lblStep3};
-    for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(ui::fromQt(labels[i]->text()), kPages[i]) << "page " << i;
     ASSERT_EQ(w.InsTab->count(), 4);
     EXPECT_EQ(w.InsTab->tabText(0), "&Import Instructions");
     EXPECT_EQ(w.InsTab->tabText(3), "Step &3");
-}
-
-TEST_F(MainMenuTest, EveryInstructionPageCanBeReadInFull) {
-    auto& w = startMainMenu();
-    w.show();
-    for (int page = 0; page < w.InsTab->count(); ++page) {
+    const QLabel* labels[] = {w.lblInstructions, w.lblStep1, w.lblStep2, w.lblStep3};
+    for (int page = 0; page < 4; ++page) {
+        const QLabel* text = labels[page];
+        EXPECT_EQ(ui::fromQt(text->text()), kPages[page]) << "page " << page;
         w.InsTab->setCurrentIndex(page);
         QApplication::processEvents();
-        const QLabel* labels[] = {w.lblInstructions, w.lblStep1, w.lblStep2, w.lblStep3};
-        const QLabel* text = labels[page];
         // The label is as tall as its wrapped text; where the page is shorter, it scrolls.
         EXPECT_GE(text->height(), text->heightForWidth(text->width())) << "page " << page;
     }
 }
+
+// The item, its name (the member's own) and caption, and whether it is shown.
+#define MENU_ITEM(action, caption, visible)                                                        \
+    { w.action, #action, caption, visible }
+#define SUBMENU(menu, caption)                                                                     \
+    { w.menu->menuAction(), #menu, caption, true }
+
 TEST_F(MainMenuTest, TheMenuTreeHasItsNamesCaptionsAndVisibility) {
     auto& w = startMainMenu();
     struct Item {
@@ -158,30 +160,28 @@ TEST_F(MainMenuTest, TheMenuTreeHasItsNamesCaptionsAndVisibility) {
         const char* caption;
         bool visible;
     };
+    // clang-format off
     for (const auto& item : std::initializer_list<Item>{
-             {w.mnuFile->menuAction(), "mnuFile", "&File", true},
-             {w.mnuFileCreate->menuAction(), "mnuFileCreate", "&Create Import File", true},
-             {w.mnuFileCreateEmployee, "mnuFileCreateEmployee", "&Active Employee Import File",
-              true},
-             {w.mnuFileCreateQualifier, "mnuFileCreateQualifier", "&COBRA Qualifier Import File",
-              true},
-             {w.mnuFileImportParticipant, "mnuFileImportParticipant",
-              "COBRA &Participant Import File", true},
-             {w.mnuFileImportRetiree, "mnuFileImportRetiree", "Retired Employee Import File", true},
-             {w.mnuFileDeleteFormat, "mnuFileDeleteFormat", "&Delete a Created Format", false},
-             {w.mnuFileRestore, "mnuFileRestore", "&Restore Prior to Import", true},
-             {w.mnuSystemRestore, "mnuSystemRestore", "&System Backup & Restore", false},
-             {w.mnuFileExit, "mnuFileExit", "E&xit", true},
-             {w.mnuTools->menuAction(), "mnuTools", "&Tools", true},
-             {w.mnuToolsUnzip, "mnuToolsUnzip", "&Unzip A File", true},
-             {w.mnuToolsClean, "mnuToolsClean", "&Clean Brandmoor Acct folders", true},
-             {w.mnuBckArcLetrs, "mnuBckArcLetrs", "Archived Sent Notification", false},
-             {w.mnuArchiveLetters, "mnuArchiveLetters", "Send Files to Archive (All Companies)",
-              false},
-             {w.mnuHelp->menuAction(), "mnuHelp", "&Help", true},
-             {w.mnuInstructions, "mnuInstructions", "&Remove Instructions", true},
-             {w.mnuVersion, "mnuVersion", "&Version", true},
+             SUBMENU(mnuFile, "&File"),
+             SUBMENU(mnuFileCreate, "&Create Import File"),
+             MENU_ITEM(mnuFileCreateEmployee, "&Active Employee Import File", true),
+             MENU_ITEM(mnuFileCreateQualifier, "&COBRA Qualifier Import File", true),
+             MENU_ITEM(mnuFileImportParticipant, "COBRA &Participant Import File", true),
+             MENU_ITEM(mnuFileImportRetiree, "Retired Employee Import File", true),
+             MENU_ITEM(mnuFileDeleteFormat, "&Delete a Created Format", false),
+             MENU_ITEM(mnuFileRestore, "&Restore Prior to Import", true),
+             MENU_ITEM(mnuSystemRestore, "&System Backup & Restore", false),
+             MENU_ITEM(mnuFileExit, "E&xit", true),
+             SUBMENU(mnuTools, "&Tools"),
+             MENU_ITEM(mnuToolsUnzip, "&Unzip A File", true),
+             MENU_ITEM(mnuToolsClean, "&Clean Brandmoor Acct folders", true),
+             MENU_ITEM(mnuBckArcLetrs, "Archived Sent Notification", false),
+             MENU_ITEM(mnuArchiveLetters, "Send Files to Archive (All Companies)", false),
+             SUBMENU(mnuHelp, "&Help"),
+             MENU_ITEM(mnuInstructions, "&Remove Instructions", true),
+             MENU_ITEM(mnuVersion, "&Version", true),
          }) {
+        // clang-format on
         EXPECT_EQ(item.action->objectName(), item.name);
         EXPECT_EQ(item.action->text(), item.caption) << item.name;
         EXPECT_EQ(item.action->isVisible(), item.visible) << item.name;
@@ -232,22 +232,7 @@ TEST_F(MainMenuTest, TheToolbarHasSevenButtonsWithKeysAndTips) {
     }
 }
 
-TEST_F(MainMenuTest, TheToggleAlternatesItsCaptionWithoutAccessKey) {
-    auto& w = startMainMenu();
-    ASSERT_TRUE(w.InsTab->isVisible());
-    for (bool shown : {false, true, false}) {
-        w.mnuInstructions->trigger();
-        EXPECT_EQ(w.mnuInstructions->text(), shown ? "Remove Instructions" : "Show Instructions");
-        for (QWidget* part : std::initializer_list<QWidget*>{w.InsTab, w.Shape1, w.cmdClose})
-            EXPECT_EQ(part->isVisible(), shown) << part->objectName().toStdString();
-    }
-    w.mnuInstructions->trigger();
-    QTest::mouseClick(w.cmdClose, Qt::LeftButton);
-    EXPECT_EQ(w.mnuInstructions->text(), "Show Instructions");
-    EXPECT_FALSE(w.InsTab->isVisible());
-}
-
-TEST_F(MainMenuTest, ThePagesAreCentredAgainAfterAResize) {
+TEST_F(MainMenuTest, TheToggleAlternatesItsCaptionAndThePagesAreCentredAgainAfterAResize) {
     auto& w = startMainMenu();
     auto expectCentred = [&] {
         const float left = (w.ScaleWidth() - 7575) / 2, top = (w.ScaleHeight() - 5535) / 2;
@@ -261,8 +246,18 @@ TEST_F(MainMenuTest, ThePagesAreCentredAgainAfterAResize) {
         EXPECT_EQ(w.Shape1->geometry().bottom() + 1, w.InsTab->geometry().top());
     };
     expectCentred();
-
+    ASSERT_TRUE(w.InsTab->isVisible());
+    for (bool shown : {false, true, false}) { // the caption has no access key
+        w.mnuInstructions->trigger();
+        EXPECT_EQ(w.mnuInstructions->text(), shown ? "Remove Instructions" : "Show Instructions");
+        for (QWidget* part : std::initializer_list<QWidget*>{w.InsTab, w.Shape1, w.cmdClose})
+            EXPECT_EQ(part->isVisible(), shown) << part->objectName().toStdString();
+    }
+    w.mnuInstructions->trigger();
     QTest::mouseClick(w.cmdClose, Qt::LeftButton);
+    EXPECT_EQ(w.mnuInstructions->text(), "Show Instructions");
+    EXPECT_FALSE(w.InsTab->isVisible());
+
     w.resize(1200, 900);
     QApplication::processEvents();
     w.mnuInstructions->trigger();
@@ -274,13 +269,11 @@ TEST_F(MainMenuTest, ThePagesAreCentredAgainAfterAResize) {
 TEST_F(MainMenuTest, TheAboutBoxShowsTitleAndVersionAndExitClosesAll) {
     auto& w = startMainMenu();
     QString caption, version, title;
-    testsupport::whenModalOpens([&] {
-        auto* about = context.windows.find<app::frmAbout>();
-        ASSERT_NE(about, nullptr);
-        caption = about->windowTitle();
-        version = about->lblVersion->text();
-        title = about->lblTitle->text();
-        QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+    whenOpens<app::frmAbout>([&](app::frmAbout& about) {
+        caption = about.windowTitle();
+        version = about.lblVersion->text();
+        title = about.lblTitle->text();
+        QTest::mouseClick(about.cmdOK, Qt::LeftButton);
     });
     w.mnuVersion->trigger();
     EXPECT_EQ(caption, "About Tarnfield");

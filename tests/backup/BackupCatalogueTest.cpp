@@ -10,22 +10,9 @@ using backup::BackupCatalogue;
 
 namespace {
 
-TEST(BackupCalendar, WeekdaysCaptionsAndLabels) {
-    EXPECT_EQ(backup::weekdayOfFirst(2026, 12), 3); // a Tuesday
-    EXPECT_EQ(backup::weekdayOfFirst(2026, 8), 7);  // a month starting on a Saturday
-    EXPECT_EQ(backup::weekdayOfFirst(2000, 2), 3);
-    EXPECT_EQ(backup::weekdayOfFirst(1999, 1), 6);
-    EXPECT_EQ(backup::dayCaption(5), " 5 ");
-    EXPECT_EQ(backup::dayCaption(12), " 12");
-}
-
-class BackupCatalogueTest : public testing::Test {
-protected:
-    void SetUp() override { testsupport::writeSampleCatalogue(host / "sysrestore.mdb"); }
+TEST(BackupCatalogue, FindsTheDaysBackupsAndDetailsForTheCalendar) {
     testsupport::TempDir host;
-};
-
-TEST_F(BackupCatalogueTest, FindsTheDaysBackupsAndDetails) {
+    testsupport::writeSampleCatalogue(host / "sysrestore.mdb");
     BackupCatalogue catalogue(host.withSlash());
     ASSERT_TRUE(catalogue.exists());
     EXPECT_EQ(catalogue.daysWithBackups(12, 2026), (std::set<int>{1, 4}));
@@ -40,6 +27,14 @@ TEST_F(BackupCatalogueTest, FindsTheDaysBackupsAndDetails) {
               "Name: Month end\rDate / Time: 11-28-2026 10:00:00 AM\r"
               "Backup Location: D:\\Backups\\2026-11-28\\\rNotes: trimmed notes");
     EXPECT_EQ(catalogue.details(99), "");
+
+    // The calendar's weekdays and day captions.
+    EXPECT_EQ(backup::weekdayOfFirst(2026, 12), 3); // a Tuesday
+    EXPECT_EQ(backup::weekdayOfFirst(2026, 8), 7);  // a month starting on a Saturday
+    EXPECT_EQ(backup::weekdayOfFirst(2000, 2), 3);
+    EXPECT_EQ(backup::weekdayOfFirst(1999, 1), 6);
+    EXPECT_EQ(backup::dayCaption(5), " 5 ");
+    EXPECT_EQ(backup::dayCaption(12), " 12");
 }
 
 } // namespace

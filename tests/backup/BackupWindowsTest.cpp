@@ -20,7 +20,6 @@ namespace {
 class BackupWindowsTest : public testsupport::WindowTest {
 protected:
     void SetUp() override {
-        context.session.AppDir = host.withSlash();
         context.today = [] { return dates::Date{2026, 12, 6}; };
         testsupport::writeSampleCatalogue(host / "sysrestore.mdb");
         // Month names follow the user's language; these tests read them in English.
@@ -37,7 +36,7 @@ protected:
     }
 };
 
-TEST_F(BackupWindowsTest, TheCalendarShowsTodaysMonthWithItsBackupDaysInRed) {
+TEST_F(BackupWindowsTest, TheCalendarShowsTodaysMonthInTheUsersLanguageWithBackupDaysInRed) {
     auto& w = context.windows.get<frmRestoreData>();
     EXPECT_EQ(w.MonthYearLabel->text(), "December 2026");
     EXPECT_EQ(w.MonthList->currentText(), "12");
@@ -66,10 +65,8 @@ TEST_F(BackupWindowsTest, TheCalendarShowsTodaysMonthWithItsBackupDaysInRed) {
     w.Monthup_Click();
     EXPECT_EQ(w.MonthYearLabel->text(), "January 2027");
     EXPECT_TRUE(redDays(w).empty());
-}
 
-TEST_F(BackupWindowsTest, NavigationStopsAtItsLimitsAndLeapYearsCount) {
-    auto& w = context.windows.get<frmRestoreData>();
+    // Leap years count, and navigation stops at the ends of the year list.
     w.YearList->setCurrentIndex(2000 - 1999);
     w.MonthList->setCurrentIndex(1);
     EXPECT_EQ(redDays(w), (std::vector<int>{29}));
@@ -88,9 +85,8 @@ TEST_F(BackupWindowsTest, NavigationStopsAtItsLimitsAndLeapYearsCount) {
     w.YearUp_Click();
     EXPECT_EQ(w.MonthYearLabel->text(), "December 2101");
     EXPECT_EQ(redDays(w), (std::vector<int>{31}));
-}
 
-TEST_F(BackupWindowsTest, TheMonthIsNamedInTheUsersLanguage) {
+    context.windows.unload<frmRestoreData>(); // the month is named in the user's language
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(context.windows.get<frmRestoreData>().MonthYearLabel->text(), "Dezember 2026");
 }
@@ -103,11 +99,9 @@ TEST_F(BackupWindowsTest, NextShowsTheChosenBackupsDetails) {
     w.dateLabel_Click(5); // the 4th
     w.lstRestorePoints->setCurrentRow(0);
     QString details;
-    testsupport::whenModalOpens([&] {
-        auto* d = context.windows.find<backup::frmRestoreData2>();
-        ASSERT_NE(d, nullptr);
-        details = d->lblDatatoRestore->text();
-        d->cmdCancel_Click();
+    whenOpens<backup::frmRestoreData2>([&](backup::frmRestoreData2& d) {
+        details = d.lblDatatoRestore->text();
+        d.cmdCancel_Click();
     });
     w.cmdNext_Click();
     EXPECT_EQ(context.session.SelectedBackupNumber, 3);

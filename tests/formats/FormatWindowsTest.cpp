@@ -29,10 +29,7 @@ namespace {
 
 class FormatWindowsTest : public testsupport::WindowTest {
 protected:
-    void SetUp() override {
-        testsupport::writeFile(host / "BRANDMDB.MDB", "template");
-        context.session.AppDir = host.withSlash();
-    }
+    void SetUp() override { testsupport::writeFile(host / "BRANDMDB.MDB", "template"); }
 
     app::frmMainMenu& mainWindow() {
         auto& w = startMainMenu();
@@ -51,20 +48,33 @@ protected:
     // Picks an entry in the modal dialog that opens next and presses its OK.
     template <typename Dialog>
     void answerDialog(const QString& entry) {
-        testsupport::whenModalOpens([this, entry] {
-            auto* d = context.windows.find<Dialog>();
-            ASSERT_NE(d, nullptr);
-            QComboBox* combo = d->template findChild<QComboBox*>();
+        whenOpens<Dialog>([entry](Dialog& d) {
+            QComboBox* combo = d.template findChild<QComboBox*>();
             combo->setCurrentIndex(combo->findText(entry));
-            QList<QPushButton*> buttons = d->template findChildren<QPushButton*>();
-            QTest::mouseClick(buttons.front(), Qt::LeftButton);
+            QTest::mouseClick(d.template findChildren<QPushButton*>().front(), Qt::LeftButton);
         });
     }
 };
 
-TEST_F(FormatWindowsTest, UpDownAndRemoveFollowTheirRules) {
+TEST_F(FormatWindowsTest, UpDownAndRemoveActOnAHighlightedFieldAndFollowTheirRules) {
     auto& tab = editor(session::mode::kEmployee);
     ASSERT_EQ(tab.lstField->count(), 45);
+    // Current, as a list makes its first item on opening, but not highlighted.
+    tab.lstField->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    tab.cmdRemove_Click();
+    EXPECT_EQ(titles(), std::vector<std::string>{"No Selection Made"});
+    tab.lstField->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    tab.cmdDown_Click();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"No Selection Made", "No Selection Made"}));
+    EXPECT_EQ(tab.lstField->item(2)->text(), "  Middle Initial") << "nothing moved";
+
+    for (QToolButton* arrow : {tab.cmdUP, tab.cmdDown}) {
+        const QImage image = arrow->icon().pixmap(16, 16).toImage();
+        const QColor middle = image.pixelColor(8, 8);
+        EXPECT_GT(middle.green(), 2 * middle.red()) << "green, not grey";
+        EXPECT_GT(middle.green(), 2 * middle.blue());
+    }
+    ui.clearTranscript();
     const auto original = tab.labels();
 
     tab.cmdUP_Click(); // nothing selected
@@ -99,25 +109,6 @@ TEST_F(FormatWindowsTest, UpDownAndRemoveFollowTheirRules) {
     tab.lstField->setCurrentRow(43);
     tab.cmdRemove_Click();
     EXPECT_EQ(tab.lstField->currentRow(), 42) << "removing the last label selects the one above";
-}
-
-TEST_F(FormatWindowsTest, OnlyAHighlightedFieldIsActedOnAndTheArrowsAreGreen) {
-    auto& tab = editor(session::mode::kEmployee);
-    // Current, as a list makes its first item on opening, but not highlighted.
-    tab.lstField->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-    tab.cmdRemove_Click();
-    EXPECT_EQ(titles(), std::vector<std::string>{"No Selection Made"});
-    tab.lstField->setCurrentRow(2, QItemSelectionModel::NoUpdate);
-    tab.cmdDown_Click();
-    EXPECT_EQ(titles(), (std::vector<std::string>{"No Selection Made", "No Selection Made"}));
-    EXPECT_EQ(tab.lstField->item(2)->text(), "  Middle Initial") << "nothing moved";
-
-    for (QToolButton* arrow : {tab.cmdUP, tab.cmdDown}) {
-        const QImage image = arrow->icon().pixmap(16, 16).toImage();
-        const QColor middle = image.pixelColor(8, 8);
-        EXPECT_GT(middle.green(), 2 * middle.red()) << "green, not grey";
-        EXPECT_GT(middle.green(), 2 * middle.blue());
-    }
 }
 
 TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndNextAsksOnlyForAnUnsavedList) {
@@ -192,7 +183,7 @@ TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
               "Creating Active Employee Import File from a Tab Deliminated file");
 }
 
-TEST_F(FormatWindowsTest, ASavedFormatOrStructureOnlyEditingShapesTheEditor) {
+TEST_F(FormatWindowsTest, ASavedFormatIsEditedWithoutSave) {
     context.session.ChosenFields = {"", "Last Name   ", "  State  ", "Date of Birth"};
     auto& tab = editor(session::mode::kEmployee, session::source::kSavedFormat);
     EXPECT_EQ(tab.labels(), (QStringList{"Last Name", "  State", "Date of Birth"}));
@@ -200,14 +191,6 @@ TEST_F(FormatWindowsTest, ASavedFormatOrStructureOnlyEditingShapesTheEditor) {
     tab.lstField->setCurrentRow(1);
     tab.cmdRemove_Click();
     EXPECT_EQ(tab.lstField->count(), 2) << "optional labels of a saved format stay removable";
-    context.windows.unload<frmTab>();
-
-    auto& structure = editor(session::mode::kQualifier, session::source::kStructureOnly);
-    structure.show();
-    EXPECT_FALSE(structure.cmdNext->isVisible());
-    ui.queueInput("Only the structure");
-    structure.cmdSave_Click();
-    EXPECT_FALSE(context.windows.isLoaded<frmTab>()) << "a structure-only save closes the editor";
 }
 
 TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFormats) {
@@ -224,12 +207,10 @@ TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFor
     context.windows.unload<frmTab>();
 
     QStringList offered;
-    testsupport::whenModalOpens([&] {
-        auto* chooser = context.windows.find<formats::frmGetFormat>();
-        ASSERT_NE(chooser, nullptr);
-        for (int i = 0; i < chooser->cboFormat->count(); ++i)
-            offered << chooser->cboFormat->itemText(i);
-        QTest::mouseClick(chooser->cmdCancel, Qt::LeftButton);
+    whenOpens<formats::frmGetFormat>([&](formats::frmGetFormat& chooser) {
+        for (int i = 0; i < chooser.cboFormat->count(); ++i)
+            offered << chooser.cboFormat->itemText(i);
+        QTest::mouseClick(chooser.cmdCancel, Qt::LeftButton);
     });
     w.mnuFileCreateQualifier->trigger();
     EXPECT_EQ(offered, (QStringList{"Enter a New Field Format", "Qualifiers A"}));
@@ -267,12 +248,10 @@ TEST_F(FormatWindowsTest, DeletionsByTypeAndByNameRemoveEverySuchRecord) {
     EXPECT_TRUE(ui.messages().empty()) << "the chooser deletes without a confirmation";
 
     store.Append("Mixed Case", "EMPLOYEE", {"Last Name"});
-    testsupport::whenModalOpens([&] {
-        auto* d = context.windows.find<formats::Dialog1>();
-        ASSERT_NE(d, nullptr);
-        d->Combo1->setEditable(true);
-        d->Combo1->setEditText("  MIXED case ");
-        QTest::mouseClick(d->OKButton, Qt::LeftButton);
+    whenOpens<formats::Dialog1>([](formats::Dialog1& d) {
+        d.Combo1->setEditable(true);
+        d.Combo1->setEditText("  MIXED case ");
+        QTest::mouseClick(d.OKButton, Qt::LeftButton);
     });
     w.mnuFileDeleteFormat_Click();
     EXPECT_THAT(store.AllNames(), ElementsAre("Other"));
@@ -331,11 +310,12 @@ TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerificati
     tab = context.windows.find<frmTab>();
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(context.session.FormatSource, session::source::kStructureOnly);
-    EXPECT_TRUE(tab->cmdNext->isHidden());
+    tab->show();
+    EXPECT_FALSE(tab->cmdNext->isVisible());
     EXPECT_EQ(tab->lstField->count(), 47);
     ui.queueInput("Saved from New");
     tab->cmdSave_Click();
-    EXPECT_FALSE(context.windows.isLoaded<frmTab>());
+    EXPECT_FALSE(context.windows.isLoaded<frmTab>()) << "a structure-only save closes the editor";
 
     answerDialog<formats::Dialog1>("COBRA Qualifier");
     QTimer::singleShot(50, [&] {

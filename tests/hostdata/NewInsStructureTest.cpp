@@ -1,7 +1,10 @@
+// The host's own record files read field by field: the company, the insurance plans in both
+// layouts and the account list.
 #include "hostdata/NewInsStructure.h"
 
+#include "hostdata/AccountList.h"
 #include "platform/RecordLock.h"
-#include "support/TempDir.h"
+#include "support/HostFiles.h"
 
 #include <bit>
 #include <cstring>
@@ -9,6 +12,8 @@
 
 namespace fs = std::filesystem;
 using namespace hostdata;
+using records::CountRule;
+using testsupport::encoded;
 
 namespace {
 
@@ -32,34 +37,43 @@ struct Raw {
     std::string bytes;
 };
 
-TEST(HostData, ReadsTheCompanyRecordFieldByField) {
+// Texts joined with '|', so that one comparison shows every field.
+template <typename... Text>
+std::string joined(const Text&... texts) {
+    std::string out;
+    ((out += std::string(texts) + "|"), ...);
+    return out;
+}
+
+TEST(HostData, ReadsTheCompanyRecordFieldByFieldAndWaitsForTheHostsWriteLock) {
     testsupport::TempDir dir;
     Raw r(556);
     r.text(0, std::string(40, 'A')).text(40, "100 Main").text(120, "Dover, DE  19901");
     r.text(160, "Pat Morgan").text(190, "Manager").num(500, 2.5f).num(504, 4.25f);
-    testsupport::writeFile(dir / "Company.dat", r.bytes);
+    testsupport::writeFile(dir / "COMPANY.DAT", r.bytes);
     CompanyRecord c;
     EXPECT_FALSE(ReadCompanyRecord(dir.withSlash(), c, 0)) << "flag 0 reads nothing";
     EXPECT_EQ(c.name, "");
+    {
+        platform::RecordLock writer(dir / "COMPANY.DAT", 0, 556,
+                                    platform::RecordLock::Kind::Exclusive);
+        ASSERT_TRUE(writer.held());
+        EXPECT_THROW(ReadCompanyRecord(dir.withSlash(), c), records::FileError);
+    }
     ASSERT_TRUE(ReadCompanyRecord(dir.withSlash(), c));
-    EXPECT_EQ(c.name, std::string(40, 'A'));
-    EXPECT_EQ(c.address, "100 Main");
-    EXPECT_EQ(c.addressOverflow, "");
-    EXPECT_EQ(c.cityStateZip, "Dover, DE  19901");
-    EXPECT_EQ(c.administrator, "Pat Morgan");
-    EXPECT_EQ(c.title, "Manager");
+    EXPECT_EQ(
+        joined(c.name, c.address, c.addressOverflow, c.cityStateZip, c.administrator, c.title),
+        std::string(40, 'A') + "|100 Main||Dover, DE  19901|Pat Morgan|Manager|");
     EXPECT_FLOAT_EQ(c.cobraAdminFee, 2.5f);
     EXPECT_FLOAT_EQ(c.disabledAdminFee, 4.25f);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(c.encode().bytes().data()), 556), r.bytes);
+    EXPECT_EQ(encoded(c), r.bytes);
 
     // A blank record written from the layout: blank texts, zero numbers.
-    CompanyRecord fresh;
     Raw blank(556);
     blank.num(500, 0.0f).num(504, 0.0f).num<std::int32_t>(508, 0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(fresh.encode().bytes().data()), 556),
-              blank.bytes);
+    EXPECT_EQ(encoded(CompanyRecord{}), blank.bytes);
 
-    testsupport::writeFile(dir / "Company.dat", r.bytes.substr(0, 555));
+    testsupport::writeFile(dir / "COMPANY.DAT", r.bytes.substr(0, 555));
     CompanyRecord untouched;
     untouched.name = "kept";
     EXPECT_FALSE(ReadCompanyRecord(dir.withSlash(), untouched)) << "555 bytes hold no record";
@@ -100,27 +114,21 @@ TEST(HostData, ReadsEveryFieldOfACurrentLayoutPlan) {
 
     ReadInsurancePlan(dir.withSlash(), 2, planCount, p);
     const PlanHeader& h = p.header;
-    EXPECT_EQ(h.insurerId, 7);
-    EXPECT_EQ(h.companyName, "Blue Valley");
-    EXPECT_EQ(h.address, "1 Plaza");
-    EXPECT_EQ(h.cityStateZip, "Hartford");
-    EXPECT_EQ(h.phone.substr(0, 22), "860-555-0100-ext-12345");
-    EXPECT_EQ(h.effectiveDate, "01/01/2026");
-    EXPECT_EQ(h.completionDate, "12/31/2026");
-    EXPECT_EQ(h.termRegs, 5);
-    EXPECT_EQ(h.openEnrollment + h.conversion + h.active + h.planType, "YNAM");
-    EXPECT_EQ(h.dependentTerm, 26);
-    EXPECT_EQ(h.studentTerm, 24);
-    EXPECT_EQ(h.tierStructure, 4);
+    EXPECT_EQ(joined(h.companyName, h.address, h.cityStateZip, h.phone.substr(0, 22),
+                     h.effectiveDate, h.completionDate,
+                     h.openEnrollment + h.conversion + h.active + h.planType),
+              "Blue Valley|1 Plaza|Hartford|860-555-0100-ext-12345|01/01/2026|12/31/2026|YNAM|");
+    EXPECT_EQ((std::array{h.insurerId, h.termRegs, h.dependentTerm, h.studentTerm, h.tierStructure,
+                          p.oldTierStructure}),
+              (std::array<std::int16_t, 6>{7, 5, 26, 24, 4, 1}));
     EXPECT_EQ(p.rates, (std::array<std::int64_t, 4>{125000, 20000, 30000, 11507500}));
     EXPECT_EQ(p.namedRates[0].name.substr(0, 10), "entry zero");
     EXPECT_EQ(p.namedRates[1].name, std::string(40, 'N'));
     EXPECT_EQ(p.namedRates[1].rate, 1230000);
-    EXPECT_EQ(p.oldEffectiveDate, "01/01/2025");
-    EXPECT_EQ(p.oldCompletionDate, "12/31/2025");
+    EXPECT_EQ(
+        joined(p.oldEffectiveDate, p.oldCompletionDate, p.oldNamedRates[60].name.substr(0, 9)),
+        "01/01/2025|12/31/2025|Last old |");
     EXPECT_EQ(p.oldRates, (std::array<std::int64_t, 4>{4000000, 1, 2, 3}));
-    EXPECT_EQ(p.oldTierStructure, 1);
-    EXPECT_EQ(p.oldNamedRates[60].name.substr(0, 9), "Last old ");
     EXPECT_EQ(p.oldNamedRates[60].rate, 10000);
     // Our own writer lays the record out the same way.
     auto again = InsurancePlanRecord::decode(p.encode());
@@ -134,11 +142,10 @@ TEST(HostData, ReadsEveryFieldOfACurrentLayoutPlan) {
     testsupport::writeFile(dir / "INSPLAN.DAT", "");
     ReadInsurancePlan(dir.withSlash(), 1, planCount, p);
     EXPECT_EQ(planCount, 0);
-    EXPECT_EQ(p.header.companyName, "");
+    EXPECT_EQ(joined(p.header.companyName, p.header.effectiveDate, p.namedRates[1].name),
+              "|" + std::string(10, ' ') + "|" + std::string(40, ' ') + "|");
     EXPECT_EQ(p.header.insurerId, 0);
-    EXPECT_EQ(p.header.effectiveDate, std::string(10, ' '));
     EXPECT_EQ(p.rates[0], 0);
-    EXPECT_EQ(p.namedRates[1].name, std::string(40, ' '));
 }
 
 TEST(HostData, ReadsTheOlderLayoutInPlace) {
@@ -155,35 +162,17 @@ TEST(HostData, ReadsTheOlderLayoutInPlace) {
     LegacyInsurancePlanRecord p;
     file.read(2, p);
     EXPECT_EQ(p.header.insurerId, 3);
-    EXPECT_EQ(p.header.companyName, "Coastal");
     EXPECT_EQ(p.header.tierStructure, 2);
+    EXPECT_EQ(p.oldTierStructure, 4);
+    EXPECT_EQ(joined(p.header.companyName, p.namedRates[1].name.substr(0, 7), p.oldEffectiveDate,
+                     p.oldCompletionDate, p.oldNamedRates[1].name.substr(0, 11)),
+              "Coastal|Single |02/02/2024|02/01/2025|Old single |");
     EXPECT_EQ(p.rates, (std::array<float, 4>{12.5f, 20.0f, 30.0f, 1020.0f}));
-    EXPECT_EQ(p.namedRates[1].name.substr(0, 7), "Single ");
     EXPECT_FLOAT_EQ(p.namedRates[1].rate, 99.5f);
-    EXPECT_EQ(p.oldEffectiveDate, "02/02/2024");
-    EXPECT_EQ(p.oldCompletionDate, "02/01/2025");
     EXPECT_FLOAT_EQ(p.oldRates[0], 300.0f);
     EXPECT_FLOAT_EQ(p.oldRates[3], 400.0f);
-    EXPECT_EQ(p.oldTierStructure, 4);
-    EXPECT_EQ(p.oldNamedRates[1].name.substr(0, 11), "Old single ");
     EXPECT_FLOAT_EQ(p.oldNamedRates[1].rate, 7.25f);
     EXPECT_EQ(LegacyInsurancePlanRecord::decode(p.encode()).oldNamedRates[1].rate, 7.25f);
-}
-
-TEST(HostData, AReadWaitsForTheHostsWriteLock) {
-    testsupport::TempDir dir;
-    Raw r(556);
-    r.text(0, "Locked Inc");
-    testsupport::writeFile(dir / "COMPANY.DAT", r.bytes);
-    CompanyRecord c;
-    {
-        platform::RecordLock writer(dir / "COMPANY.DAT", 0, 556,
-                                    platform::RecordLock::Kind::Exclusive);
-        ASSERT_TRUE(writer.held());
-        EXPECT_THROW(ReadCompanyRecord(dir.withSlash(), c), records::FileError);
-    }
-    ASSERT_TRUE(ReadCompanyRecord(dir.withSlash(), c));
-    EXPECT_EQ(c.name, "Locked Inc");
 }
 
 TEST(HostData, TheFileLengthChoosesTheLayout) {
@@ -197,6 +186,38 @@ TEST(HostData, TheFileLengthChoosesTheLayout) {
         EXPECT_EQ(readsAsCurrentLayout(c.length), c.current) << c.length;
         EXPECT_EQ(readsAsLegacyLayout(c.length), c.legacy) << c.length;
     }
+}
+
+TEST(AccountList, ReadsTheHostsRecordsInFileOrderAndEachReaderCountsByItsOwnRule) {
+    testsupport::TempDir dir;
+    EXPECT_EQ(countAccounts(dir.withSlash(), CountRule::Rounded), 0) << "no list";
+    EXPECT_TRUE(readAccounts(dir.withSlash(), CountRule::Rounded).empty());
+    testsupport::writeFile(dir / "Account.dat", "");
+    EXPECT_EQ(countAccounts(dir.withSlash(), CountRule::Rounded), 0) << "empty list";
+    fs::remove(dir / "Account.dat");
+    testsupport::writeFile(dir / "ACCOUNT.DAT",
+                           testsupport::accountRecord("ACME\\", "Acme Inc", 258) +
+                               testsupport::accountRecord("  HARBOR\\", "  Harbor  ", -1));
+    auto accounts = readAccounts(dir.withSlash(), CountRule::Rounded);
+    ASSERT_EQ(accounts.size(), 2u);
+    EXPECT_EQ(accounts[0].reserved, 258);
+    EXPECT_EQ(accounts[0].folderName(), "ACME\\");
+    EXPECT_EQ(accounts[0].companyName(), "Acme Inc");
+    EXPECT_EQ(accounts[1].reserved, -1);
+    EXPECT_EQ(accounts[1].folderName(), "HARBOR\\");
+    EXPECT_EQ(accounts[1].companyName(), "Harbor");
+    EXPECT_EQ(AccountRecord::decode(accounts[1].encode()).company, accounts[1].company);
+
+    fs::remove(dir / "ACCOUNT.DAT");
+    testsupport::writeFile(dir / "Account.dat",
+                           testsupport::accountRecord("A\\", "A", 1) + std::string(51, ' '));
+    EXPECT_EQ(countAccounts(dir.withSlash(), CountRule::Rounded), 2);
+    EXPECT_EQ(countAccounts(dir.withSlash(), CountRule::WholePart), 1);
+    // The half record counted by rounding reads as blanks beyond the end.
+    auto second = readAccount(dir.withSlash(), 2);
+    EXPECT_EQ(second.folderName(), "");
+    EXPECT_EQ(second.companyName(), "");
+    EXPECT_EQ(readAccounts(dir.withSlash(), CountRule::Rounded).size(), 2u);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "mapping/WriteImportField.h"
 
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -53,6 +54,18 @@ private:
             throw std::logic_error("no AddNew");
     }
 };
+
+// The named columns of a row joined with '|'; a column never set is empty.
+inline std::string columns(const MemoryRows::Row& row, std::initializer_list<const char*> names) {
+    std::string out;
+    for (const char* name : names) {
+        if (name != *names.begin())
+            out += '|';
+        if (auto it = row.find(name); it != row.end())
+            out += it->second;
+    }
+    return out;
+}
 
 struct MemoryImport {
     MemoryRows person, dependant, plan;

@@ -2,10 +2,12 @@
 
 #include "formats/FieldCatalogue.h"
 #include "mapping/MemoryRows.h"
+#include "mapping/ValueRules.h"
 
 #include <gtest/gtest.h>
 
-using mapping::RecordState;
+using namespace mapping;
+using testsupport::columns;
 using testsupport::MemoryImport;
 
 namespace {
@@ -33,42 +35,38 @@ struct Record {
     }
 };
 
-TEST(WriteImportField, DatesGoToTheColumnsOfTheFileType) {
-    const std::vector<std::string> labels{"Date of Birth", "Employee Benefits Start Date",
-                                          "Employee's Hire Date"};
+TEST(WriteImportField, DatesGoToTheColumnsOfTheFileTypeAndThreeLabelsGiveTheEventDate) {
     struct Case {
         int mode;
-        const char* birth;
-        const char* start;
+        const char *birth, *start, *eventLabel, *event;
     };
-    for (auto [mode, birth, start] : {Case{1, "EmployeeDOB", "Benefit_Start_Date"},
-                                      Case{2, "Date_of_Birth", "Benefits_Start_Date"},
-                                      Case{3, "Date_of_Birth", "Benefits_Start_Date"},
-                                      Case{4, "Date_of_Birth", "Benefits_Start_Date"}}) {
+    for (auto [mode, birth, start, eventLabel, event] :
+         {Case{1, "EmployeeDOB", "Benefit_Start_Date", nullptr, nullptr},
+          Case{2, "Date_of_Birth", "Benefits_Start_Date", "Date Benefits Will be Terminated",
+               "01/01/2008"},
+          Case{3, "Date_of_Birth", "Benefits_Start_Date", "COBRA Qualifying Event Date",
+               "01/01/2008"},
+          Case{4, "Date_of_Birth", "Benefits_Start_Date", "Date Employee became a Retiree",
+               "12/31/2007"}}) {
+        std::vector<std::string> labels{"Date of Birth", "Employee Benefits Start Date",
+                                        "Employee's Hire Date"};
+        std::vector<std::string> fields{"1/5/1970", "2/29/2004", "13/1/2000"};
+        if (eventLabel) {
+            labels.emplace_back(eventLabel);
+            fields.emplace_back("1/1/2008");
+        }
         Record r(mode);
-        r.write(labels, {"1/5/1970", "2/29/2004", "13/1/2000"});
+        r.write(labels, fields);
         ASSERT_EQ(r.db.person.rows.size(), 1u);
         auto& row = r.db.person.rows[0];
         EXPECT_EQ(row[birth], "01/05/1970") << mode;
         EXPECT_EQ(row[start], "02/29/2004") << mode;
         EXPECT_EQ(row["Hire_Date"], "") << "an invalid date is stored empty";
-        EXPECT_EQ(row.size(), 4u) << "Employee_ID and the three dates only";
-    }
-}
-
-TEST(WriteImportField, ThreeLabelsFillTheQualifyingEventDate) {
-    struct Case {
-        int mode;
-        const char* label;
-        const char* stored;
-    };
-    for (auto [mode, label, stored] : {Case{2, "Date Benefits Will be Terminated", "01/01/2008"},
-                                       Case{3, "COBRA Qualifying Event Date", "01/01/2008"},
-                                       Case{4, "Date Employee became a Retiree", "12/31/2007"}}) {
-        Record r(mode);
-        r.write({label}, {"1/1/2008"});
-        EXPECT_EQ(r.db.person.rows.at(0)["Qualifying_Event_Date"], stored) << label;
-        EXPECT_EQ(r.values[1], stored) << "written back";
+        EXPECT_EQ(row.size(), labels.size() + 1) << "Employee_ID and the dates only";
+        if (eventLabel) {
+            EXPECT_EQ(row["Qualifying_Event_Date"], event) << eventLabel;
+            EXPECT_EQ(r.values[4], event) << "written back";
+        }
     }
 }
 
@@ -81,21 +79,15 @@ TEST(WriteImportField, PlanAndDependantRowsComeWithTheRecordsKeys) {
             {longName, "\"Ann\"", "abcdefghi", "", "abc", "Blue", "\"\"Sam\"\""});
     ASSERT_EQ(r.db.plan.rows.size(), 1u) << "one plan row holds every plan field";
     ASSERT_EQ(r.db.dependant.rows.size(), 1u);
-    auto& person = r.db.person.rows[0];
-    EXPECT_EQ(person["Last_Name"], std::string(25, 'L'));
-    EXPECT_EQ(person["First_Name"], "Ann");
-    EXPECT_EQ(person["Social"], "abc-de-fghi");
-    for (auto* row : {&r.db.plan.rows[0], &r.db.dependant.rows[0]}) {
-        EXPECT_EQ((*row)["Employee_ID"], "1");
-        EXPECT_EQ((*row)["Last_Name"], std::string(25, 'L'));
-        EXPECT_EQ((*row)["First_Name"], "Ann");
-        EXPECT_EQ((*row)["SOCIAL"], "abc-de-fghi");
-    }
-    auto& plan = r.db.plan.rows[0];
-    EXPECT_EQ(plan["Dental_Plan_Name"], "") << "an empty plan field still makes the row";
-    EXPECT_EQ(plan["Medical_FSA_Premium"], "0.00");
-    EXPECT_EQ(r.values[5], "0") << "a non-number becomes 0";
-    EXPECT_EQ(plan["Medical_Plan_Name"], "Blue");
+    const std::string name = std::string(25, 'L') + "|Ann|abc-de-fghi";
+    EXPECT_EQ(columns(r.db.person.rows[0], {"Last_Name", "First_Name", "Social"}), name);
+    for (const auto* row : {&r.db.plan.rows[0], &r.db.dependant.rows[0]})
+        EXPECT_EQ(columns(*row, {"Employee_ID", "Last_Name", "First_Name", "SOCIAL"}), "1|" + name);
+    // An empty plan field still makes the row; a non-number becomes 0.
+    EXPECT_EQ(columns(r.db.plan.rows[0],
+                      {"Dental_Plan_Name", "Medical_FSA_Premium", "Medical_Plan_Name"}),
+              "|0.00|Blue");
+    EXPECT_EQ(r.values[5], "0") << "written back";
     EXPECT_EQ(r.db.dependant.rows[0]["Spouse_Name"], "\"Sam\"")
         << "the spouse's name loses one layer of quotes only";
 }
@@ -108,12 +100,9 @@ TEST(WriteImportField, ADependantFieldBeforeTheNamesStillGetsTheRecordsKeys) {
     r.write(labels, {"Kid2", "", "Jones", "Al", "98765432"});
     ASSERT_EQ(r.db.dependant.rows.size(), 2u);
     ASSERT_EQ(r.db.plan.rows.size(), 2u);
-    EXPECT_EQ(r.db.dependant.rows[0]["Last_Name"], "Smith");
-    EXPECT_EQ(r.db.dependant.rows[0]["SOCIAL"], "123-45-6789");
-    EXPECT_EQ(r.db.plan.rows[1]["Employee_ID"], "2");
-    EXPECT_EQ(r.db.plan.rows[1]["Last_Name"], "Jones");
-    EXPECT_EQ(r.db.plan.rows[1]["First_Name"], "Al");
-    EXPECT_EQ(r.db.plan.rows[1]["SOCIAL"], "98765432");
+    EXPECT_EQ(columns(r.db.dependant.rows[0], {"Last_Name", "SOCIAL"}), "Smith|123-45-6789");
+    EXPECT_EQ(columns(r.db.plan.rows[1], {"Employee_ID", "Last_Name", "First_Name", "SOCIAL"}),
+              "2|Jones|Al|98765432");
     EXPECT_EQ(r.db.person.rows[1].count("Spouse_Name"), 0u);
 }
 
@@ -187,6 +176,86 @@ TEST(WriteImportField, EveryCatalogueLabelButStateAndZipIsMapped) {
             bool cityParts = label == "  State" || label == "  Zip Code";
             EXPECT_EQ(mapping::findMapping(label) == nullptr, cityParts) << label;
         }
+}
+
+TEST(ValueRules, QuotesComeOffOneLayerAtATime) {
+    EXPECT_EQ(quoteRule("\"Smith\""), "Smith");
+    EXPECT_EQ(quoteRule("\"\""), "");
+    EXPECT_EQ(quoteRule("\""), "\"") << "a lone quote stays";
+    EXPECT_EQ(quoteRule(" \"Smith\""), " \"Smith\"");
+    EXPECT_EQ(quoteRule("\" Smith \""), " Smith ");
+    EXPECT_EQ(quoteRule(quoteRule("\"\"Jo\"\"")), "Jo");
+    EXPECT_EQ(quoteRule("\"\"Jo\"\""), "\"Jo\"");
+}
+
+TEST(ValueRules, TextsAreTrimmedAndCut) {
+    EXPECT_EQ(cutTo("  Smith  ", 25), "Smith");
+    EXPECT_EQ(cutTo(std::string(30, 'x'), 25), std::string(25, 'x'));
+    EXPECT_EQ(cityJoin("Dover", "DE", ""), "Dover, DE  ");
+    EXPECT_EQ(cutTo(cityJoin(std::string(30, 'c'), " NY ", "10001-1234"), 50).size(), 46u);
+    EXPECT_EQ(cutTo(cityJoin(std::string(45, 'c'), "NY", "10001"), 50).size(), 50u);
+}
+
+TEST(ValueRules, GenderAndSocialNumber) {
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    for (auto [in, out] : {Case{"male", "M"}, Case{"Female", "F"}, Case{"U", "N"}, Case{"", "N"},
+                           Case{" M", "N"}, Case{"f", "F"}})
+        EXPECT_EQ(genderCode(in), out) << in;
+    for (auto [in, out] : {Case{"abcdefghi", "abc-de-fghi"}, Case{" 123456789 ", "123-45-6789"},
+                           Case{"12345678", "12345678"}, Case{"1234567890", "1234567890"},
+                           Case{"123-45-6789", "123-45-6789"}})
+        EXPECT_EQ(socialNumber(in), out) << in;
+}
+
+TEST(ValueRules, DatesAndRetirementDates) {
+    EXPECT_EQ(dateRule("1/5/2001"), "01/05/2001");
+    EXPECT_EQ(dateRule(" 12/31/99 "), "12/31/1999");
+    EXPECT_EQ(dateRule("January 5, 2001"), "") << "over ten characters";
+    EXPECT_EQ(dateRule(""), "");
+    EXPECT_EQ(dateRule("2/30/2005"), "");
+    EXPECT_EQ(retirementDate("01/01/2008"), "12/31/2007");
+    EXPECT_EQ(retirementDate("3/1/2000"), "02/29/2000");
+    EXPECT_EQ(retirementDate("soon"), "");
+    struct Case {
+        const char* in;
+        const char* date;
+        const char* dayBefore;
+    };
+    for (auto [in, date, dayBefore] :
+         {Case{"1/5/01", "01/05/2001", "01/04/2001"}, Case{"12/31/29", "12/31/2029", "12/30/2029"},
+          Case{"1/1/30", "01/01/1930", "12/31/1929"},
+          Case{" 01/05/2001 ", "01/05/2001", "01/04/2001"}, Case{"01/05/20011", "", ""},
+          Case{"@", "", ""}, Case{"#####", "", ""}}) {
+        EXPECT_EQ(dateRule(in), date) << in;
+        EXPECT_EQ(retirementDate(in), dayBefore) << in;
+    }
+}
+
+TEST(ValueRules, AmountsFormatAsHashZeroPointZeroZero) {
+    struct Case {
+        const char* in;
+        const char* out; // nullptr: no number
+    };
+    for (auto [in, out] :
+         {Case{"12.5", "12.50"}, Case{" 12.5 ", "12.50"}, Case{"-12.345", "-12.35"},
+          Case{"1234", "1234.00"}, Case{" -3 ", "-3.00"}, Case{"+0.125", "0.13"},
+          Case{"0.005", "0.01"}, Case{"2.675", "2.68"}, Case{"99.995", "100.00"},
+          Case{".5", "0.50"}, Case{"7.", "7.00"}, Case{"-0.001", "0.00"},
+          Case{"000123.4", "123.40"}, Case{"abc", nullptr}, Case{"", nullptr},
+          Case{"1,234", nullptr}, Case{"1e3", nullptr}, Case{".", nullptr}, Case{"- 5", nullptr}}) {
+        auto formatted = formatAmount(in);
+        if (out) {
+            ASSERT_TRUE(formatted) << in;
+            EXPECT_EQ(*formatted, out) << in;
+            EXPECT_TRUE(isNumber(in)) << in;
+        } else {
+            EXPECT_FALSE(formatted) << in;
+            EXPECT_FALSE(isNumber(in)) << in;
+        }
+    }
 }
 
 } // namespace

@@ -1,4 +1,7 @@
+// Dates as the import files write them, and the Windows-1252 text everything arrives in.
 #include "platform/Dates.h"
+
+#include "platform/Ansi.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +46,34 @@ TEST(Dates, CountsDaysAcrossMonthsYearsAndLeapDays) {
     for (long long serial = -700000; serial < 3000000; serial += 997)
         EXPECT_EQ(dates::toSerial(dates::fromSerial(serial)), serial);
     EXPECT_EQ(dates::formatUs({2001, 1, 5}), "01/05/2001");
+}
+
+TEST(Ansi, ConvertsThroughTheCodePageAndEveryByteRoundTrips) {
+    std::string bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes += static_cast<char>(b);
+    EXPECT_EQ(ansi::fromUtf16(ansi::toUtf16(bytes)), bytes);
+    EXPECT_EQ(ansi::fromUtf8(ansi::toUtf8(bytes)), bytes);
+    EXPECT_EQ(ansi::toUtf8("Tarnfield\xA9\x80"), "Tarnfield\u00A9\u20AC");
+    EXPECT_EQ(ansi::toUtf16("\x92"), u"\u2019");
+
+    // What the code page cannot hold becomes question marks.
+    EXPECT_EQ(ansi::fromUtf16(u"a\u4E2Db"), "a?b");
+    EXPECT_EQ(ansi::fromUtf16(u"\U0001F600"), "?"); // one character, one mark
+    EXPECT_EQ(ansi::fromUtf8("a\xFF"
+                             "b\xC3"),
+              "a?b?"); // malformed bytes lose nothing after them
+}
+
+TEST(Ansi, TrimsBlanksOnlyAndUpperCasesAccentedLetters) {
+    EXPECT_EQ(ansi::trim("  a b  "), "a b");
+    EXPECT_EQ(ansi::trim("\ta\t"), "\ta\t");
+    EXPECT_EQ(ansi::trim("    "), "");
+    EXPECT_EQ(ansi::trimRight("  Middle Initial   "), "  Middle Initial");
+    EXPECT_EQ(ansi::trimLeft("  x "), "x ");
+    EXPECT_EQ(ansi::upper("smith"), "SMITH");
+    EXPECT_EQ(ansi::upper("\xE9\xE0\xFF\x9A\x9C\x9E"), "\xC9\xC0\x9F\x8A\x8C\x8E");
+    EXPECT_EQ(ansi::upper("\xF7\xDF"), "\xF7\xDF"); // division sign and sharp s stay
 }
 
 } // namespace

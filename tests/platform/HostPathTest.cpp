@@ -29,12 +29,14 @@ bool caseSensitive(const TempDir& dir) {
     return ::testing::AssertionFailure() << got << " is not " << want;
 }
 
-TEST(HostPath, FindsNamesInAnyLetterCaseWithEitherSeparator) {
+TEST(HostPath, FindsNamesInAnyLetterCaseAndKeepsWhatDoesNotExistAsWritten) {
     TempDir dir;
     const bool sensitive = caseSensitive(dir);
     fs::create_directory(dir / "ACME");
+    fs::create_directory(dir / "Restore");
     writeFile(dir / "ACME" / "COMPANY.DAT", "x");
     writeFile(dir / "ACCOUNT.DAT", "y");
+    writeFile(dir.path() / fs::path(u8"Caf\u00e9.txt"), "x");
     const auto base = dir.withSlash();
 
     EXPECT_TRUE(samePath(hostpath::resolve(base + "Account.dat"), dir / "ACCOUNT.DAT", sensitive));
@@ -45,15 +47,15 @@ TEST(HostPath, FindsNamesInAnyLetterCaseWithEitherSeparator) {
     EXPECT_TRUE(hostpath::isFile(base + "aCmE\\cOmPaNy.DaT"));
     EXPECT_TRUE(hostpath::isDirectory(base + "acme\\"));
     EXPECT_EQ(hostpath::fileLength(base + "account.DAT"), 1u);
-}
+    // Windows-1252 names reach the file system.
+    EXPECT_TRUE(hostpath::isFile(base + "CAF\xC9.TXT"));
+    EXPECT_EQ(hostpath::fromNative(fs::path(u8"Caf\u00e9")), "Caf\xE9");
 
-TEST(HostPath, KeepsWhatDoesNotExistAsWrittenSoItCanBeCreated) {
-    TempDir dir;
-    fs::create_directory(dir / "Restore");
-    auto p = hostpath::resolve(dir.withSlash() + "restore\\New Folder\\Name.DAT");
-    EXPECT_TRUE(samePath(p, dir / "Restore" / "New Folder" / "Name.DAT", caseSensitive(dir)));
-    EXPECT_FALSE(hostpath::exists(dir.withSlash() + "restore\\New Folder\\Name.DAT"));
-    EXPECT_EQ(hostpath::fileLength(dir.withSlash() + "Restore"), std::nullopt);
+    // What does not exist keeps its spelling, so that it can be created.
+    auto p = hostpath::resolve(base + "restore\\New Folder\\Name.DAT");
+    EXPECT_TRUE(samePath(p, dir / "Restore" / "New Folder" / "Name.DAT", sensitive));
+    EXPECT_FALSE(hostpath::exists(base + "restore\\New Folder\\Name.DAT"));
+    EXPECT_EQ(hostpath::fileLength(base + "Restore"), std::nullopt);
 }
 
 TEST(HostPath, PrefersTheExactNameAndOtherwiseTheFirstInNameOrder) {
@@ -66,13 +68,6 @@ TEST(HostPath, PrefersTheExactNameAndOtherwiseTheFirstInNameOrder) {
     const auto base = dir.withSlash();
     EXPECT_EQ(hostpath::resolve(base + "Insplan.dat"), dir / "Insplan.dat");
     EXPECT_EQ(hostpath::resolve(base + "InsPlan.Dat"), dir / "INSPLAN.DAT");
-}
-
-TEST(HostPath, CarriesWindows1252NamesToTheFileSystem) {
-    TempDir dir;
-    writeFile(dir.path() / fs::path(u8"Caf\u00e9.txt"), "x");
-    EXPECT_TRUE(hostpath::isFile(dir.withSlash() + "CAF\xC9.TXT"));
-    EXPECT_EQ(hostpath::fromNative(fs::path(u8"Caf\u00e9")), "Caf\xE9");
 }
 
 TEST(HostPath, TheFolderPartKeepsItsLastSeparatorOfEitherKind) {

@@ -1,14 +1,20 @@
+// Fixed-length record files, and the byte-range locks the host's programs take on them: a
+// writer's lock keeps readers out of its bytes only, and only while it is held.
 #include "platform/RecordFile.h"
 
+#include "platform/RecordLock.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+using platform::RecordLock;
 using records::countRecords;
 using records::CountRule;
 using records::Record;
 using records::RecordFile;
 using testsupport::TempDir;
+using Kind = platform::RecordLock::Kind;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -44,7 +50,7 @@ TEST(RecordFile, APartialRecordReadsAsBlanksAndZerosAndNoFieldLiesOutside) {
     EXPECT_THROW(Record(4).i32(1), std::out_of_range);
 }
 
-TEST(RecordFile, WritesRecordNAtItsPlaceAndAMissingFileIsCreatedEmpty) {
+TEST(RecordFile, WritesRecordNAtItsPlaceAndOnlyAWriterCreatesAMissingFile) {
     TempDir dir;
     RecordFile file(dir / "new.dat", 6, RecordFile::Mode::ReadWrite);
     EXPECT_TRUE(std::filesystem::exists(dir / "new.dat"));
@@ -56,15 +62,36 @@ TEST(RecordFile, WritesRecordNAtItsPlaceAndAMissingFileIsCreatedEmpty) {
     file.write(1, r);
     file.close();
     EXPECT_EQ(testsupport::readFile(dir / "new.dat"), "one   second");
+
+    RecordFile missing(dir / "none.dat", 102, RecordFile::Mode::Read);
+    EXPECT_EQ(missing.count(CountRule::Rounded), 0);
+    EXPECT_EQ(missing.read(1).present(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.dat"));
+    EXPECT_THROW(missing.write(1, Record(102)), records::FileError);
 }
 
-TEST(RecordFile, AMissingFileOpenedForReadingIsEmptyAndNotCreated) {
+TEST(RecordLock, AWriterExcludesOthersFromItsBytesOnlyAndReadersShare) {
     TempDir dir;
-    RecordFile file(dir / "none.dat", 102, RecordFile::Mode::Read);
-    EXPECT_EQ(file.count(CountRule::Rounded), 0);
-    EXPECT_EQ(file.read(1).present(), 0u);
-    EXPECT_FALSE(std::filesystem::exists(dir / "none.dat"));
-    EXPECT_THROW(file.write(1, Record(102)), records::FileError);
+    const auto file = dir / "COMPANY.DAT";
+    testsupport::writeFile(file, std::string(200, 'x'));
+    {
+        RecordLock writer(file, 0, 100, Kind::Exclusive);
+        ASSERT_TRUE(writer.held());
+        EXPECT_THROW(RecordLock(file, 50, 10, Kind::Shared, 50ms), records::FileError);
+        EXPECT_THROW(RecordLock(file, 99, 10, Kind::Exclusive, 50ms), records::FileError);
+        RecordLock nextRecord(file, 100, 100, Kind::Exclusive, 50ms);
+        EXPECT_TRUE(nextRecord.held());
+    }
+    RecordLock after(file, 0, 100, Kind::Exclusive, 50ms);
+    EXPECT_TRUE(after.held()) << "released with its holder";
+
+    const auto plans = dir / "INSPLAN.DAT";
+    testsupport::writeFile(plans, std::string(100, 'x'));
+    RecordLock first(plans, 0, 100, Kind::Shared);
+    RecordLock second(plans, 0, 100, Kind::Shared, 50ms);
+    EXPECT_TRUE(first.held() && second.held());
+    EXPECT_THROW(RecordLock(plans, 0, 1, Kind::Exclusive, 50ms), records::FileError);
+    EXPECT_FALSE(RecordLock(dir / "NOFILE.DAT", 0, 10).held()) << "a missing file takes no lock";
 }
 
 } // namespace

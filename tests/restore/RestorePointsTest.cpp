@@ -28,7 +28,7 @@ protected:
     std::string accountDir;
 };
 
-TEST_F(RestorePointsTest, ListsEachPointWithItsOwnCompanions) {
+TEST_F(RestorePointsTest, ListsEachPointOfItsTypeWithItsOwnCompanions) {
     writeFile(restoreDir() / ("NEWHIRE" + kStampB), "person B");
     writeFile(restoreDir() / ("newhire" + kStampA), "person A");
     writeFile(restoreDir() / ("Newhire" + kStampC), "person C");
@@ -53,9 +53,8 @@ TEST_F(RestorePointsTest, ListsEachPointWithItsOwnCompanions) {
     EXPECT_TRUE(restore::listRestorePoints(accountDir, ImportType::Retirees)->empty());
     EXPECT_FALSE(restore::listRestorePoints(host.withSlash() + "NONE\\", ImportType::Qualifiers));
     EXPECT_EQ(restore::captionFor("newhire"), "Restore Point - newhire at ::") << "short, no harm";
-}
 
-TEST_F(RestorePointsTest, RetireesAndParticipantsShareTheirFiles) {
+    // Retirees and participants share their files.
     writeFile(restoreDir() / ("particip" + kStampA), "participants");
     auto retirees = restore::listRestorePoints(accountDir, ImportType::Retirees);
     auto participants = restore::listRestorePoints(accountDir, ImportType::Participants);

@@ -28,20 +28,18 @@ TEST_F(RestoreWindowTest, TheRestoreCommandPutsTheChosenPointBack) {
     ui.clearTranscript();
 
     ui.queueAnswer(platform::Answer::Yes);
-    testsupport::whenModalOpens([&] {
-        auto* w = context.windows.find<frmRestore>();
-        ASSERT_NE(w, nullptr);
-        EXPECT_FALSE(w->cboRestorePoint->isEnabled());
-        EXPECT_FALSE(w->cmdRestore->isEnabled());
-        EXPECT_TRUE(w->chkCompany->isChecked());
-        w->cboType->setCurrentIndex(0);
-        w->cboType_Click();
-        ASSERT_EQ(w->cboRestorePoint->count(), 1);
-        EXPECT_EQ(w->cboRestorePoint->itemText(0), "Restore Point - 01-15-2026 at 10:30:05");
-        w->cboRestorePoint->setCurrentIndex(0);
-        w->cboRestorePoint_Click();
-        EXPECT_TRUE(w->cmdRestore->isEnabled());
-        w->cmdRestore_Click();
+    whenOpens<frmRestore>([&](frmRestore& w) {
+        EXPECT_FALSE(w.cboRestorePoint->isEnabled());
+        EXPECT_FALSE(w.cmdRestore->isEnabled());
+        EXPECT_TRUE(w.chkCompany->isChecked());
+        w.cboType->setCurrentIndex(0);
+        w.cboType_Click();
+        ASSERT_EQ(w.cboRestorePoint->count(), 1);
+        EXPECT_EQ(w.cboRestorePoint->itemText(0), "Restore Point - 01-15-2026 at 10:30:05");
+        w.cboRestorePoint->setCurrentIndex(0);
+        w.cboRestorePoint_Click();
+        EXPECT_TRUE(w.cmdRestore->isEnabled());
+        w.cmdRestore_Click();
     });
     main.mnuFileRestore->trigger();
     EXPECT_EQ(context.session.AccountDir, host.withSlash() + "ACME\\");

@@ -1,6 +1,7 @@
 // Host files as the host's programs write them, for tests that need an account list.
 #pragma once
 
+#include "platform/RecordFile.h"
 #include "support/TempDir.h"
 
 #include <cstdint>
@@ -27,6 +28,13 @@ inline void writeAccounts(const std::filesystem::path& file,
     for (const auto& [folder, company] : accounts)
         bytes += accountRecord(folder, company);
     writeFile(file, bytes);
+}
+
+// The bytes our writer lays a record out as.
+template <typename HostRecord>
+std::string encoded(const HostRecord& record) {
+    const records::Record r = record.encode();
+    return std::string(reinterpret_cast<const char*>(r.bytes().data()), r.size());
 }
 
 } // namespace testsupport

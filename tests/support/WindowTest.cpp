@@ -21,6 +21,7 @@ void whenModalOpens(std::function<void()> action) {
 
 WindowTest::WindowTest() : context((ensureApplication(), ui), host.withSlash()) {
     context.exitProgram = [this] { ++exitRequests; };
+    context.session.AppDir = host.withSlash();
 }
 
 WindowTest::~WindowTest() {

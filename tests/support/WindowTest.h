@@ -1,5 +1,6 @@
 // Window tests: a Qt application running offscreen, a host folder in a temporary directory,
-// and scripted user interaction whose transcript the tests read.
+// and scripted user interaction whose transcript the tests read. The session's program folder is
+// the host folder, as the main window's loading makes it.
 #pragma once
 
 #include "app/frmMainMenu.h"
@@ -24,6 +25,16 @@ class WindowTest : public testing::Test {
 protected:
     WindowTest();
     ~WindowTest() override;
+
+    // Runs action on the window of that type as soon as it opens modally.
+    template <typename Window>
+    void whenOpens(std::function<void(Window&)> action) {
+        whenModalOpens([this, action = std::move(action)] {
+            auto* w = context.windows.find<Window>();
+            ASSERT_NE(w, nullptr) << Window::staticMetaObject.className() << " is not open";
+            action(*w);
+        });
+    }
 
     // The main window, loaded as the program starts it.
     app::frmMainMenu& startMainMenu();

@@ -1,11 +1,14 @@
+// The tools: unzipping an update and cleaning the account folders.
 #include "support/Archive.h"
 #include "support/WindowTest.h"
 #include "tools/Dialog.h"
+#include "tools/frmCleanUp.h"
 #include "tools/frmUnzip.h"
 
 #include <QComboBox>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -13,10 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class UnzipWindowTest : public testsupport::WindowTest {
+class ToolWindowsTest : public testsupport::WindowTest {
 protected:
-    void SetUp() override { context.session.AppDir = host.withSlash(); }
-
     void archive(const fs::path& file, const std::string& name, const std::string& data) {
         testsupport::makeArchive(file, {{name, data}});
     }
@@ -30,7 +31,7 @@ protected:
     }
 };
 
-TEST_F(UnzipWindowTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
+TEST_F(ToolWindowsTest, UnzipReplacesAnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
     archive(host / "update.zip", "Brandmoor.exe", "new program");
     testsupport::writeFile(host / "Brandmoor.exe", "old program");
     auto& w = browse(host / "update.zip");
@@ -54,7 +55,7 @@ TEST_F(UnzipWindowTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
     EXPECT_FALSE(ui.busy());
 }
 
-TEST_F(UnzipWindowTest, LongPathsAreShortenedInTheLabelsOnly) {
+TEST_F(ToolWindowsTest, LongPathsAreShortenedInTheLabelsOnly) {
     auto folder = host / "a folder whose name makes the whole path long enough";
     fs::create_directories(folder);
     archive(folder / "u.zip", "new.txt", "x");
@@ -67,29 +68,25 @@ TEST_F(UnzipWindowTest, LongPathsAreShortenedInTheLabelsOnly) {
     EXPECT_EQ(tools::shortenedPath(std::string(45, 'p')), std::string(45, 'p'));
 }
 
-TEST_F(UnzipWindowTest, AChosenDestinationIsShownWholeAndUsed) {
+TEST_F(ToolWindowsTest, AChosenDestinationIsShownWholeAndUsed) {
     archive(host / "u.zip", "item.txt", "data");
     auto target = host / "a destination folder with a name longer than the label";
     fs::create_directories(target);
     auto& w = browse(host / "u.zip");
     // The chooser opens on the archive's folder, selected: OK without a change keeps it.
-    testsupport::whenModalOpens([&] {
-        auto* d = context.windows.find<tools::Dialog>();
-        ASSERT_NE(d, nullptr);
-        auto* model = static_cast<QFileSystemModel*>(d->Dir1->model());
-        EXPECT_EQ(model->filePath(d->Dir1->currentIndex()).toStdString(), host.path().string());
-        d->OKButton_Click();
+    whenOpens<tools::Dialog>([&](tools::Dialog& d) {
+        auto* model = static_cast<QFileSystemModel*>(d.Dir1->model());
+        EXPECT_EQ(model->filePath(d.Dir1->currentIndex()).toStdString(), host.path().string());
+        d.OKButton_Click();
     });
     w.cmdBrowseDestination_Click();
     EXPECT_EQ(w.DestDir, host.withSlash());
 
-    testsupport::whenModalOpens([&] {
-        auto* d = context.windows.find<tools::Dialog>();
-        ASSERT_NE(d, nullptr);
-        EXPECT_GT(d->Drive1->count(), 0);
-        d->Dir1->setCurrentIndex(static_cast<QFileSystemModel*>(d->Dir1->model())
-                                     ->index(QString::fromStdString(target.string())));
-        d->OKButton_Click();
+    whenOpens<tools::Dialog>([&](tools::Dialog& d) {
+        EXPECT_GT(d.Drive1->count(), 0);
+        d.Dir1->setCurrentIndex(static_cast<QFileSystemModel*>(d.Dir1->model())
+                                    ->index(QString::fromStdString(target.string())));
+        d.OKButton_Click();
     });
     w.cmdBrowseDestination_Click();
     EXPECT_EQ(w.DestDir, target.string() + "/");
@@ -98,7 +95,7 @@ TEST_F(UnzipWindowTest, AChosenDestinationIsShownWholeAndUsed) {
     EXPECT_EQ(testsupport::readFile(target / "item.txt"), "data");
 }
 
-TEST_F(UnzipWindowTest, ADamagedArchiveGetsTheErrorMessage) {
+TEST_F(ToolWindowsTest, ADamagedArchiveAndEachExtractionFailureAreToldAtTheWindow) {
     testsupport::writeFile(host / "broken.zip", "PK\x03\x04 not really");
     auto& w = browse(host / "broken.zip");
     w.cmdUnzipFile_Click();
@@ -107,9 +104,8 @@ TEST_F(UnzipWindowTest, ADamagedArchiveGetsTheErrorMessage) {
         "The program has encountered an error and your file will not be unziped.\nPlease try "
         "again\nError Code: "));
     EXPECT_FALSE(ui.busy());
-}
+    context.windows.unload<tools::frmUnzip>();
 
-TEST_F(UnzipWindowTest, ExtractionResultsAreToldAtTheWindow) {
     // A folder in the way of the item: the output file cannot be created.
     archive(host / "u.zip", "Brandmoor.exe", "new program");
     fs::create_directory(host / "Brandmoor.exe");
@@ -126,6 +122,35 @@ TEST_F(UnzipWindowTest, ExtractionResultsAreToldAtTheWindow) {
     EXPECT_EQ(ui.messages()[0].text, "There was an undefined unzip error51");
     EXPECT_FALSE(fs::exists(host.path().parent_path() / "outside.txt"));
     EXPECT_FALSE(ui.busy());
+}
+
+TEST_F(ToolWindowsTest, ACleanUpRunReportsTheCountAndTurnsCancelIntoDone) {
+    // Without accounts nothing happens and nothing is said.
+    context.windows.get<tools::frmCleanUp>().cmdEval_Click();
+    EXPECT_TRUE(ui.messages().empty());
+    EXPECT_EQ(context.windows.get<tools::frmCleanUp>().Label3->text(), "");
+    EXPECT_EQ(context.windows.get<tools::frmCleanUp>().cmdCancel->text(), "&Cancel");
+    context.windows.unload<tools::frmCleanUp>();
+
+    testsupport::writeAccounts(host / "Account.dat", {{"ACME\\", ""}});
+    fs::create_directory(host / "ACME");
+    for (const char* name : {"1.dat", "12.tmp", "INSPLAN.DAT"})
+        testsupport::writeFile(host / "ACME" / name, "x");
+
+    auto& w = context.windows.get<tools::frmCleanUp>();
+    EXPECT_TRUE(w.lblCleanData->text().contains("backing up your data.  \n\nNote: It is not"));
+    EXPECT_TRUE(w.ProgressBar1->isHidden());
+    w.cmdEval_Click();
+    EXPECT_TRUE(
+        w.Label3->text().startsWith("1 file(s) have been removed from your hard drive.\n\n"));
+    EXPECT_EQ(w.Label1->text(), "Scan Complete!");
+    EXPECT_EQ(w.Label2->text(), "Done...");
+    EXPECT_EQ(w.cmdCancel->text(), "&Done");
+    EXPECT_EQ(w.ProgressBar1->value(), 1);
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "ACME\\");
+    EXPECT_FALSE(ui.busy());
+    w.cmdCancel_Click();
+    EXPECT_FALSE(context.windows.isLoaded<tools::frmCleanUp>());
 }
 
 } // namespace

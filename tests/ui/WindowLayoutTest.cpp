@@ -30,7 +30,6 @@ namespace {
 class WindowLayoutTest : public testsupport::WindowTest {
 protected:
     void SetUp() override {
-        context.session.AppDir = host.withSlash();
         context.session.ModeCode = session::mode::kEmployee;
         context.session.FileTypeName = "EMPLOYEE";
         testsupport::writeAccounts(host / "Account.dat", {{"ACME\\", "Acme Manufacturing"},
@@ -70,8 +69,12 @@ protected:
         return out;
     }
 
-    template <typename Window>
+    template <typename... Windows>
     void expectReadable(std::vector<std::string>& problems) {
+        (expectReadableOne<Windows>(problems), ...);
+    }
+    template <typename Window>
+    void expectReadableOne(std::vector<std::string>& problems) {
         auto& window = context.windows.get<Window>();
         window.show();
         QApplication::processEvents();
@@ -93,21 +96,11 @@ TEST_F(WindowLayoutTest, EveryWindowShowsItsTextsWholeAndOnTheScreen) {
     QApplication::processEvents();
     for (auto& p : cutOff(*mainMenu))
         problems.push_back(p);
-    expectReadable<app::frmAbout>(problems);
-    expectReadable<formats::Dialog1>(problems);
-    expectReadable<formats::frmGetFormat>(problems);
-    expectReadable<wizard::frmTab>(problems);
-    expectReadable<wizard::frmStepTwo>(problems);
-    expectReadable<wizard::frmStepThree>(problems);
-    expectReadable<wizard::frmStepFour>(problems);
-    expectReadable<restore::frmRestore>(problems);
-    expectReadable<tools::frmCleanUp>(problems);
-    expectReadable<tools::frmUnzip>(problems);
-    expectReadable<tools::Dialog>(problems);
-    expectReadable<backup::frmStartBackup>(problems);
-    expectReadable<backup::frmRestoreData>(problems);
-    expectReadable<backup::frmRestoreData2>(problems);
-    expectReadable<backup::frmCreatBackup>(problems);
+    expectReadable<app::frmAbout, formats::Dialog1, formats::frmGetFormat, wizard::frmTab,
+                   wizard::frmStepTwo, wizard::frmStepThree, wizard::frmStepFour,
+                   restore::frmRestore, tools::frmCleanUp, tools::frmUnzip, tools::Dialog,
+                   backup::frmStartBackup, backup::frmRestoreData, backup::frmRestoreData2,
+                   backup::frmCreatBackup>(problems);
     for (const auto& p : problems)
         ADD_FAILURE() << p;
 }

@@ -19,8 +19,6 @@ namespace {
 
 class CompanyChoiceTest : public testsupport::WindowTest {
 protected:
-    void SetUp() override { context.session.AppDir = host.withSlash(); }
-
     void accounts(std::initializer_list<std::pair<std::string, std::string>> list) {
         testsupport::writeAccounts(host / "Account.dat", list);
     }
@@ -53,8 +51,10 @@ TEST_F(CompanyChoiceTest, TheFirstAccountOfAChosenNameIsUsed) {
     auto& three = context.windows.get<frmStepThree>();
     EXPECT_EQ(context.session.AccountCount, 3);
     ASSERT_EQ(three.cboCompany->count(), 3);
-    three.cmdNext_Click();
+    three.show();
+    QTest::keyClick(&three, Qt::Key_Return); // Enter is Next
     ASSERT_EQ(titles(), std::vector<std::string>{"Missing Information"});
+    EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Critical) << "Next's message, not Previous";
     EXPECT_FALSE(context.windows.isLoaded<frmStepFour>());
 
     three.cboCompany->setCurrentIndex(1);
@@ -68,25 +68,6 @@ TEST_F(CompanyChoiceTest, TheFirstAccountOfAChosenNameIsUsed) {
     context.windows.find<frmStepFour>()->cmdCancel_Click();
     EXPECT_FALSE(context.windows.isLoaded<frmStepThree>());
     EXPECT_FALSE(context.windows.isLoaded<frmStepFour>());
-}
-
-TEST_F(CompanyChoiceTest, EnterGoesForwardInBothForms) {
-    accounts({{"ACME\\", "Acme"}, {"HARBOR\\", "Harbor"}});
-    auto& three = context.windows.get<frmStepThree>();
-    three.show();
-    QTest::keyClick(&three, Qt::Key_Return);
-    EXPECT_EQ(titles(), std::vector<std::string>{"Missing Information"});
-    EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Critical) << "Next's message, not Previous";
-    context.windows.unload<frmStepThree>();
-
-    ui.clearTranscript();
-    context.session.ModeCode = session::mode::kRestore;
-    auto& restore = context.windows.get<frmStepThree>();
-    restore.show();
-    restore.cboCompany->setCurrentIndex(1);
-    QTest::keyClick(&restore, Qt::Key_Return);
-    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "HARBOR\\");
-    EXPECT_FALSE(context.windows.isLoaded<frmStepThree>());
 }
 
 TEST_F(CompanyChoiceTest, TheRestoreFlowChoosesOnlyTheAccount) {
@@ -104,7 +85,8 @@ TEST_F(CompanyChoiceTest, TheRestoreFlowChoosesOnlyTheAccount) {
     EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Information);
     EXPECT_TRUE(context.windows.isLoaded<frmStepThree>());
     three.cboCompany->setCurrentIndex(1);
-    three.cmdPrevious_Click();
+    three.show();
+    QTest::keyClick(&three, Qt::Key_Return); // Enter is OK here
     EXPECT_EQ(context.session.AccountDir, host.withSlash() + "HARBOR\\");
     EXPECT_FALSE(context.windows.isLoaded<frmStepThree>());
     EXPECT_EQ(context.session.ModeCode, session::mode::kRestore);
@@ -123,16 +105,14 @@ TEST_F(CompanyChoiceTest, RestoreDuringAnImportUsesItsOwnFormAndLeavesTheWizardA
     wizardChooser.show();
 
     bool restoreForm = false;
-    testsupport::whenModalOpens([&] {
-        auto* chooser = context.windows.find<frmStepThree>();
-        ASSERT_NE(chooser, nullptr);
-        restoreForm = chooser->cmdNext->isHidden() && chooser->cboCompany->currentIndex() == -1;
-        chooser->cboCompany->setCurrentIndex(0);
+    whenOpens<frmStepThree>([&](frmStepThree& chooser) {
+        restoreForm = chooser.cmdNext->isHidden() && chooser.cboCompany->currentIndex() == -1;
+        chooser.cboCompany->setCurrentIndex(0);
         testsupport::whenModalOpens([&] { // the restore window: leave it
             if (auto* restore = QApplication::activeModalWidget())
                 restore->close();
         });
-        chooser->cmdPrevious_Click(); // "&Ok"
+        chooser.cmdPrevious_Click(); // "&Ok"
     });
     menu.mnuFileRestore_Click();
     EXPECT_TRUE(restoreForm) << "the restore form, not the wizard's";

@@ -27,7 +27,6 @@ protected:
         sample::writeOneAccount(host.path());
 
         auto& s = context.session;
-        s.AppDir = host.withSlash();
         s.ModeCode = session::mode::kEmployee;
         s.FileTypeName = "EMPLOYEE";
         s.FormatSource = session::source::kSavedFormat;

@@ -19,7 +19,6 @@ protected:
     void SetUp() override {
         testsupport::writeFile(host / "BRANDMDB.MDB", "template");
         auto& s = context.session;
-        s.AppDir = host.withSlash();
         s.FormatSource = session::source::kSavedFormat;
         s.ChosenFields = {"", "Last Name", "Date of Birth", "  Hire Date", "Gender (M/F)"};
         s.ModeCode = session::mode::kEmployee;
@@ -36,19 +35,16 @@ protected:
         return w;
     }
 
-    std::vector<bool> checks(frmStepTwo& w) {
-        std::vector<bool> out;
-        for (int i = 0; i < 3; ++i)
-            out.push_back(!w.imgCheck[i]->isHidden());
-        return out;
-    }
-    std::vector<bool> crosses(frmStepTwo& w) {
-        std::vector<bool> out;
+    // The three result rows as the user sees them: '+' a check, 'x' a cross, '.' neither.
+    std::string marks(frmStepTwo& w) {
+        std::string out;
         for (int i = 0; i < 3; ++i) {
-            out.push_back(!w.imgWrong[i]->isHidden());
-            if (!w.imgWrong[i]->isHidden()) {
+            const bool check = !w.imgCheck[i]->isHidden(), cross = !w.imgWrong[i]->isHidden();
+            EXPECT_FALSE(check && cross) << "row " << i;
+            if (cross) {
                 EXPECT_EQ(w.imgWrong[i]->pos(), w.imgCheck[i]->pos()) << "row " << i;
             }
+            out += check ? '+' : cross ? 'x' : '.';
         }
         return out;
     }
@@ -60,40 +56,33 @@ protected:
     }
 };
 
-TEST_F(StepTwoTest, BrowseEnablesVerifyAndACancelChangesNothing) {
-    auto& w = context.windows.get<frmStepTwo>();
-    EXPECT_FALSE(w.cmdVerify->isEnabled());
-    w.cmdBrowse_Click(); // cancelled
-    EXPECT_EQ(w.lblFile->text(), "Click on the Browse Button to get file.");
-    ASSERT_EQ(ui.transcript().size(), 1u);
-    EXPECT_EQ(ui.transcript()[0].title, "Find Your Import File");
-    ui.queueFile("  /data/staff.txt ");
-    w.cmdBrowse_Click();
-    EXPECT_EQ(w.lblFile->text(), "/data/staff.txt");
-    EXPECT_TRUE(w.cmdVerify->isEnabled());
-    EXPECT_FALSE(w.cmdNext->isEnabled());
-}
-
-TEST_F(StepTwoTest, BrowseStartsWhereTheLastFileWasFoundAndOffersTextFilesFirst) {
+TEST_F(StepTwoTest, BrowseEnablesVerifyAndStartsWhereTheLastFileWasFound) {
     auto& w = context.windows.get<frmStepTwo>();
     w.show();
-    ui.queueFile("/data/march/staff.txt");
+    EXPECT_FALSE(w.cmdVerify->isEnabled());
+    w.cmdBrowse_Click(); // cancelled: nothing changes
+    EXPECT_EQ(w.lblFile->text(), "Click on the Browse Button to get file.");
+    EXPECT_FALSE(w.cmdVerify->isEnabled());
+    ui.queueFile("  /data/march/staff.txt ");
     w.cmdBrowse_Click();
     QApplication::processEvents();
+    EXPECT_EQ(w.lblFile->text(), "/data/march/staff.txt");
+    EXPECT_TRUE(w.cmdVerify->isEnabled());
+    EXPECT_FALSE(w.cmdNext->isEnabled());
     EXPECT_EQ(QApplication::focusWidget(), w.cmdVerify) << "Space verifies";
     context.windows.unload<frmStepTwo>();
     context.windows.get<frmStepTwo>().cmdBrowse_Click(); // the next import of the run
     const auto& dialogs = ui.transcript();
-    ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[0].detail, "C:\\");
-    EXPECT_EQ(dialogs[1].detail, "/data/march/");
+    ASSERT_EQ(dialogs.size(), 3u);
+    EXPECT_EQ(dialogs[0].title, "Find Your Import File");
     EXPECT_EQ(dialogs[0].filter, "Text files (*.txt)|*.txt|All files (*.*)|*.*");
+    EXPECT_EQ(dialogs[1].detail, "C:\\");
+    EXPECT_EQ(dialogs[2].detail, "/data/march/");
 }
 
 TEST_F(StepTwoTest, AGoodFilePassesEveryCheckWithPausesBetween) {
     auto& w = verify("Name\tBorn\tHired\tSex\r\nSmith\t1/5/1970\t\tM\r\n");
-    EXPECT_EQ(checks(w), (std::vector<bool>{true, true, true}));
-    EXPECT_EQ(crosses(w), (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(marks(w), "+++");
     EXPECT_TRUE(w.cmdNext->isEnabled());
     EXPECT_TRUE(ui.messages().empty());
     EXPECT_EQ(pauses(), 3);
@@ -104,29 +93,52 @@ TEST_F(StepTwoTest, AGoodFilePassesEveryCheckWithPausesBetween) {
     EXPECT_FALSE(context.windows.find<wizard::frmTab>()->isVisible());
 }
 
-TEST_F(StepTwoTest, TheFieldCountMessageNamesBothCounts) {
-    auto& w = verify("a\tb\tc\td\te\r\nx\t\t\t\t\r\n");
-    EXPECT_EQ(checks(w), (std::vector<bool>{true, false, false}));
-    EXPECT_EQ(crosses(w), (std::vector<bool>{false, true, false}));
-    ASSERT_EQ(titles(), std::vector<std::string>{"Incorrect File Format"});
-    EXPECT_EQ(ui.messages()[0].icon, Icon::Critical);
-    EXPECT_EQ(ui.messages()[0].text,
-              "Your import file seems to have 5 fields in each record but you selected 4 fields "
-              "on the previous form.  Since these do not match up, the system cannot create an "
-              "import database for import into the Brandmoor program.");
-    EXPECT_FALSE(w.cmdVerify->isEnabled());
-    EXPECT_FALSE(w.cmdNext->isEnabled());
-}
-
-TEST_F(StepTwoTest, BadDatesAreListedAndVerifyStaysAvailable) {
-    auto& w = verify("a\tb\tc\td\r\nx\tyesterday\tsoon\tM\r\n");
-    ASSERT_EQ(titles(), std::vector<std::string>{"Invalid Dates in Import File"});
-    EXPECT_NE(ui.messages()[0].text.find("following fields:   Date of Birth, Hire Date.  Because"),
-              std::string::npos);
-    EXPECT_NE(ui.messages()[0].text.find("importing.\n\nThe most common"), std::string::npos);
-    EXPECT_EQ(crosses(w), (std::vector<bool>{false, false, true}));
-    EXPECT_TRUE(w.cmdVerify->isEnabled());
-    EXPECT_FALSE(w.cmdNext->isEnabled());
+TEST_F(StepTwoTest, EachFailureShowsItsCrossesAndMessageAndLeavesTheButtonsTheUserNeeds) {
+    struct Case {
+        std::string file;
+        const char* marks;
+        std::vector<std::string> titles;
+        std::vector<std::string> text; // parts of the first message's text, or all of it
+        bool verify;                   // Verify still available
+    };
+    const char* const offer = "Remove extra fields?";
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"a\tb\tc\td\te\r\nx\t\t\t\t\r\n", "+x.", {"Incorrect File Format"},
+         {"Your import file seems to have 5 fields in each record but you selected 4 fields on "
+          "the previous form.  Since these do not match up, the system cannot create an import "
+          "database for import into the Brandmoor program."}, false},
+        {"a\tb\tc\td\r\nx\tyesterday\tsoon\tM\r\n", "++x", {"Invalid Dates in Import File"},
+         {"following fields:   Date of Birth, Hire Date.  Because",
+          "importing.\n\nThe most common"}, true},
+        {"", "xxx", {}, {}, true}, // an empty file says nothing
+        {"a,b,c,d\r\nx,1/1/2000,,M\r\n", "xxx", {"Incorrect File Format"}, {}, false},
+        {"a\tb\tc\td\r\n#####\t1/1/2000\t\tM\r\n", "++x", {"Invalid Import File"},
+         {"following fields:   Last Name.  It is"}, true},
+        {"a\tb\tc\td\t\t\r\n", "xxx", {offer}, {}, false}, // the removal refused
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const bool offered = c.titles == std::vector<std::string>{offer};
+        if (offered)
+            ui.queueAnswer(platform::Answer::No);
+        auto& w = verify(c.file);
+        EXPECT_EQ(marks(w), c.marks);
+        ASSERT_EQ(titles(), c.titles);
+        if (!c.titles.empty() && !offered) {
+            EXPECT_EQ(ui.messages()[0].icon, Icon::Critical);
+        }
+        for (const auto& part : c.text)
+            EXPECT_NE(ui.messages()[0].text.find(part), std::string::npos) << part;
+        if (!c.text.empty() && c.titles[0] == "Incorrect File Format") {
+            EXPECT_EQ(ui.messages()[0].text, c.text[0]);
+        }
+        EXPECT_EQ(w.cmdVerify->isEnabled(), c.verify);
+        EXPECT_FALSE(w.cmdNext->isEnabled());
+        EXPECT_FALSE(ui.busy());
+    }
+    EXPECT_FALSE(std::filesystem::exists(host / "staff_Revised.txt"));
 }
 
 TEST_F(StepTwoTest, ExtraEmptyColumnsAreRemovedIntoARevisedCopy) {
@@ -156,33 +168,6 @@ TEST_F(StepTwoTest, PreviousShowsTheEditorAgainAndCancelEndsTheWizard) {
     context.windows.get<frmStepTwo>().cmdCancel_Click();
     EXPECT_FALSE(context.windows.isLoaded<frmStepTwo>());
     EXPECT_FALSE(context.windows.isLoaded<wizard::frmTab>());
-}
-
-TEST_F(StepTwoTest, EveryOtherFailureLeavesItsButtonsAsTheUserNeedsThem) {
-    auto& empty = verify("");
-    EXPECT_EQ(crosses(empty), (std::vector<bool>{true, true, true}));
-    EXPECT_TRUE(ui.messages().empty()) << "an empty file says nothing";
-    EXPECT_FALSE(empty.cmdNext->isEnabled());
-
-    auto& w = verify("a,b,c,d\r\nx,1/1/2000,,M\r\n");
-    ASSERT_EQ(titles(), std::vector<std::string>{"Incorrect File Format"});
-    EXPECT_EQ(crosses(w), (std::vector<bool>{true, true, true}));
-    EXPECT_FALSE(w.cmdVerify->isEnabled());
-
-    auto& pound = verify("a\tb\tc\td\r\n#####\t1/1/2000\t\tM\r\n");
-    ASSERT_EQ(titles(), std::vector<std::string>{"Invalid Import File"});
-    EXPECT_NE(ui.messages()[0].text.find("following fields:   Last Name.  It is"),
-              std::string::npos);
-    EXPECT_EQ(checks(pound), (std::vector<bool>{true, true, false}));
-    EXPECT_EQ(crosses(pound), (std::vector<bool>{false, false, true}));
-    EXPECT_FALSE(pound.cmdNext->isEnabled());
-
-    ui.queueAnswer(platform::Answer::No);
-    auto& refused = verify("a\tb\tc\td\t\t\r\n");
-    EXPECT_EQ(ui.messages().size(), 1u);
-    EXPECT_FALSE(refused.cmdVerify->isEnabled());
-    EXPECT_FALSE(refused.cmdNext->isEnabled());
-    EXPECT_FALSE(std::filesystem::exists(host / "staff_Revised.txt"));
 }
 
 } // namespace
