@@ -17,6 +17,8 @@ set(TARNFIELD_PORTABLE_TESTS
     hostdata/AccountListTest.cpp
     hostdata/NewInsStructureTest.cpp
     hostdata/ImportDatabaseTest.cpp
+    hostdata/AtomicCreateTest.cpp
+    formats/StoreCrashTest.cpp
     backup/BackupCatalogueTest.cpp
     formats/FieldCatalogueTest.cpp
     formats/FormatStoreTest.cpp
