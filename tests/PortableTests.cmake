@@ -12,6 +12,8 @@ set(TARNFIELD_PORTABLE_TESTS
     wizard/TabVerifierTest.cpp
     hostdata/NewInsStructureTest.cpp
     hostdata/ImportDatabaseTest.cpp
+    hostdata/AtomicCreateTest.cpp
+    formats/StoreCrashTest.cpp
     backup/BackupCatalogueTest.cpp
     formats/FieldCatalogueTest.cpp
     app/AppDirTest.cpp

@@ -225,6 +225,11 @@ bool chooseAccount(const Options& o, session::ImportSession& s, platform::UserIn
 std::optional<std::string> verify(std::string path, const Options& o,
                                   const std::vector<std::string>& labels, session::ImportSession& s,
                                   platform::UserInteraction& ui) {
+    if (hostpath::isDirectory(path)) {
+        std::fprintf(stderr, "tarnfield-batch: the import file %s is a folder, not a TAB file\n",
+                     ansi::toUtf8(path).c_str());
+        return std::nullopt;
+    }
     for (int attempt = 0; attempt < 2; ++attempt) {
         auto buffer = wizard::readVerificationBuffer(path);
         if (!buffer) {
@@ -281,19 +286,6 @@ int run(const Options& o) {
         return kNotVerified;
 
     const std::string out = programPath(o.out.c_str());
-    if (hostpath::sameName(std::filesystem::path(o.out).filename().string(), "BRANDMDB.MDB")) {
-        ui.critical("Invalid File Name",
-                    "You may not call the database Import file the same as the template.  This "
-                    "would distroy the template and the ability to create new import files.");
-        return kFailed;
-    }
-    std::error_code gone;
-    std::filesystem::remove(hostpath::resolve(out), gone); // an earlier database is replaced
-    auto made = hostdata::MakeImportDatabase({s.AppDir, s.AccountDir}, ui, out);
-    if (!made)
-        return kFailed;
-    s.ImportDatabase = made->database;
-
     wizard::ImportRunInput in;
     in.ModeCode = s.ModeCode;
     in.AppDir = s.AppDir;
@@ -301,9 +293,11 @@ int run(const Options& o) {
     in.labels = *labels;
     in.DateFlags = s.DateFlags;
     in.firstLineIsRecord = o.firstRecord == 1;
-    auto result = wizard::RunImport(in, *s.ImportDatabase, ui);
-    s.ImportDatabase->Close();
-    s.ImportDatabase.reset();
+    // An earlier database of that name is replaced only once the new one is finished.
+    auto made = hostdata::MakeImportDatabase({s.AppDir, s.AccountDir, in.TabPath}, ui, out);
+    if (!made)
+        return kFailed;
+    auto result = wizard::RunImportInto(in, *made, ui);
     if (result.outcome != wizard::RunOutcome::Completed)
         return kFailed;
     std::printf("%lld records written, %lld records rejected, log %s\n",

@@ -1,6 +1,7 @@
 #include "formats/FormatStore.h"
 
 #include "platform/Ansi.h"
+#include "platform/AtomicFile.h"
 #include "platform/HostPath.h"
 
 namespace fs = std::filesystem;
@@ -33,12 +34,16 @@ fs::path FormatStore::file(const char* name) const {
 }
 
 std::int64_t FormatStore::Count() const {
-    RecordFile store(file(kStoreFile), FormatRecord::kLength, RecordFile::Mode::ReadWrite);
+    // A store that is there is only read: a read-only Formats.Dat serves every run that reads.
+    std::error_code ec;
+    const auto mode =
+        fs::exists(file(kStoreFile), ec) ? RecordFile::Mode::Read : RecordFile::Mode::ReadWrite;
+    RecordFile store(file(kStoreFile), FormatRecord::kLength, mode);
     return store.count(records::CountRule::Rounded);
 }
 
 std::vector<FormatRecord> FormatStore::readAll() const {
-    RecordFile store(file(kStoreFile), FormatRecord::kLength, RecordFile::Mode::ReadWrite);
+    RecordFile store(file(kStoreFile), FormatRecord::kLength, RecordFile::Mode::Read);
     std::vector<FormatRecord> out;
     auto n = store.count(records::CountRule::Rounded);
     for (std::int64_t i = 1; i <= n; ++i)
@@ -70,15 +75,16 @@ std::vector<std::string> FormatStore::AllNames() const {
 
 void FormatStore::Append(const std::string& name, const std::string& type,
                          const std::vector<std::string>& labels) const {
-    RecordFile store(file(kStoreFile), FormatRecord::kLength, RecordFile::Mode::ReadWrite);
-    auto n = store.count(records::CountRule::Rounded);
+    auto all = readAll();
     FormatRecord f;
     f.name = ansi::trim(name);
     f.type = ansi::trim(type);
     for (std::size_t k = 0; k < labels.size() && k < FormatRecord::kFieldCount; ++k)
         f.fields[k] = ansi::trimRight(labels[k]);
-    store.write(n + 1, f.encode());
-    store.close();
+    all.push_back(std::move(f));
+    const auto store = file(kStoreFile);
+    atomicfile::removeLeftovers(store);
+    replaceStore(atomicfile::partialPath(store), all);
 }
 
 std::optional<LoadedFormat> FormatStore::LoadFormat(const std::string& type,
@@ -104,21 +110,36 @@ void FormatStore::rewriteWithout(const char* tempName,
     auto kept = readAll();
     std::erase_if(kept, drop);
 
-    // The replacement is written completely and on disk before it takes the store's place in
-    // one rename, so a crash at any moment leaves either the old store or the new one.
-    auto tempPath = file(tempName);
+    replaceStore(file(tempName), kept);
+}
+
+// The replacement is written completely and on disk before it takes the store's place in one
+// rename, and the folder is synced after it, so a crash at any moment leaves either the old
+// store or the new one. The crash points mark each step for the tests that kill a writer.
+void FormatStore::replaceStore(const fs::path& tempPath,
+                               const std::vector<FormatRecord>& records) const {
     std::error_code ec;
     fs::remove(tempPath, ec);
     {
         RecordFile temp(tempPath, FormatRecord::kLength, RecordFile::Mode::ReadWrite);
-        for (std::size_t i = 0; i < kept.size(); ++i)
-            temp.write(static_cast<std::int64_t>(i + 1), kept[i].encode());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (i + 1 == records.size())
+                atomicfile::crashPoint("store", 1);
+            temp.write(static_cast<std::int64_t>(i + 1), records[i].encode());
+        }
+        atomicfile::crashPoint("store", 2);
         temp.flushToDisk();
         temp.close();
     }
+    atomicfile::crashPoint("store", 3);
     if (beforeReplace)
         beforeReplace();
-    fs::rename(tempPath, file(kStoreFile));
+    if (auto failed = atomicfile::replace(tempPath, file(kStoreFile))) {
+        fs::remove(tempPath, ec);
+        throw records::FileError("cannot replace " + file(kStoreFile).string() + ": " +
+                                 failed.message());
+    }
+    atomicfile::crashPoint("store", 4);
 }
 
 void FormatStore::DeleteByName(const std::string& name) const {

@@ -55,7 +55,8 @@ public:
     std::vector<std::string> NamesOfType(const std::string& type) const;
     std::vector<std::string> AllNames() const;
 
-    // Adds a record after the last one; labels beyond the fiftieth are not stored.
+    // Adds a record after the last one; labels beyond the fiftieth are not stored. The store is
+    // replaced whole, as a deletion replaces it.
     void Append(const std::string& name, const std::string& type,
                 const std::vector<std::string>& labels) const;
 
@@ -76,6 +77,8 @@ private:
     std::vector<FormatRecord> readAll() const;
     void rewriteWithout(const char* tempName,
                         const std::function<bool(const FormatRecord&)>& drop) const;
+    void replaceStore(const std::filesystem::path& tempPath,
+                      const std::vector<FormatRecord>& records) const;
 
     std::string appDir_;
 };

@@ -1,9 +1,11 @@
 #include "hostdata/ImportDatabase.h"
 
+#include "hostdata/ImportTarget.h"
 #include "hostdata/Transfer.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "platform/Ansi.h"
+#include "platform/AtomicFile.h"
 #include "platform/HostPath.h"
 
 #include <filesystem>
@@ -148,6 +150,43 @@ void refuseTemplateName(platform::UserInteraction& ui) {
     ui.critical(kTemplateNameTitle, kTemplateNameText);
 }
 
+// Copies the template to the partial file; a failed copy leaves nothing behind.
+bool copyTemplate(const std::string& appDir, const ImportDatabaseMade& made,
+                  platform::UserInteraction& ui) {
+    const std::string templatePath = appDir + kTemplateName;
+    std::error_code ec;
+    fs::copy_file(hostpath::resolve(templatePath), made.partial,
+                  fs::copy_options::overwrite_existing, ec);
+    // A template marked read-only must still give a copy the import can write.
+    if (!ec)
+        fs::permissions(made.partial, fs::perms::owner_write, fs::perm_options::add, ec);
+    if (!ec)
+        return true;
+    std::error_code ignored;
+    fs::remove(made.partial, ignored);
+    ui.setBusy(false);
+    ui.critical(kNotCreatedTitle, "The template database " + templatePath +
+                                      " could not be copied to " + made.path + ".\n\n" +
+                                      ansi::fromUtf8(ec.message()));
+    return false;
+}
+
+void reportUnfinished(platform::UserInteraction& ui, const std::string& path,
+                      const std::exception& e) {
+    std::string where = "the import database";
+    std::string cause = e.what();
+    if (const auto* t = dynamic_cast<const TransferError*>(&e)) {
+        where = t->where();
+        cause = t->cause();
+    }
+    ui.setBusy(false);
+    ui.critical(kNotCreatedTitle, "The import file " + path +
+                                      " could not be completed.  The error arose in " + where +
+                                      ":\n\n" + ansi::fromUtf8(cause) +
+                                      "\n\nNo import database was made; no records will be "
+                                      "imported.");
+}
+
 } // namespace
 
 void CloseImportDatabase(std::shared_ptr<jet::Database>& database) {
@@ -229,52 +268,67 @@ std::optional<ImportDatabaseMade> MakeImportDatabase(const HostFolders& host,
         refuseTemplateName(ui);
         return std::nullopt;
     }
-    ui.setBusy(true);
-
-    // The template is only read: copied byte for byte, never opened by the engine.
-    const std::string templatePath = host.appDir + kTemplateName;
-    std::error_code ec;
-    const auto target = hostpath::resolve(path);
-    fs::copy_file(hostpath::resolve(templatePath), target, fs::copy_options::overwrite_existing,
-                  ec);
-    // A template marked read-only must still give a copy the import can write.
-    if (!ec)
-        fs::permissions(target, fs::perms::owner_write, fs::perm_options::add, ec);
-    if (ec) {
+    if (auto refused = RefusedTarget(host, path); !refused.empty()) {
         ui.setBusy(false);
-        ui.critical(kNotCreatedTitle, "The template database " + templatePath +
-                                          " could not be copied to " + path + ".\n\n" +
-                                          ansi::fromUtf8(ec.message()));
+        ui.critical(kNotCreatedTitle, refused);
         return std::nullopt;
     }
-
-    std::string opened = path;
+    ui.setBusy(true);
     ImportDatabaseMade made;
-    made.database = OpenImportDatabase(host.appDir, ui, opened);
-    if (!made.database)
+    made.path = path;
+    const auto target = hostpath::resolve(path);
+    atomicfile::removeLeftovers(target);
+    made.partial = atomicfile::partialPath(target);
+    if (!copyTemplate(host.appDir, made, ui))
         return std::nullopt;
 
+    std::string opened = hostpath::fromNative(made.partial);
+    made.database = OpenImportDatabase(host.appDir, ui, opened);
+    if (!made.database) {
+        DiscardImportDatabase(made);
+        return std::nullopt;
+    }
     try {
         EmptyImportTables(*made.database);
         made.planCount = TransferHostData(*made.database, host.accountDir, sharedHostRecords());
     } catch (const std::exception& e) {
-        std::string where = "the import database";
-        std::string cause = e.what();
-        if (const auto* t = dynamic_cast<const TransferError*>(&e)) {
-            where = t->where();
-            cause = t->cause();
-        }
-        // No import may run into a half-made database; the file stays where it is.
-        CloseImportDatabase(made.database);
-        ui.setBusy(false);
-        ui.critical(kNotCreatedTitle,
-                    "The import file " + path + " could not be completed.  The error arose in " +
-                        where + ":\n\n" + ansi::fromUtf8(cause) +
-                        "\n\nThe file has been left on disk; no records will be imported.");
+        DiscardImportDatabase(made);
+        reportUnfinished(ui, path, e);
         return std::nullopt;
     }
     ui.setBusy(false);
     return made;
+}
+
+bool FinishImportDatabase(ImportDatabaseMade& made, platform::UserInteraction& ui,
+                          const std::string& reached) {
+    std::string cause;
+    try {
+        auto database = std::move(made.database);
+        database->Close();
+        if (TargetInUse(made.path))
+            cause = InUseText(made.path);
+        else if (auto ec = atomicfile::replace(made.partial, hostpath::resolve(made.path)))
+            cause = made.path + " could not be replaced: " + ansi::fromUtf8(ec.message());
+        else
+            return true;
+    } catch (const std::exception& e) {
+        cause = ansi::fromUtf8(e.what());
+    }
+    DiscardImportDatabase(made);
+    ui.setBusy(false);
+    ui.critical(kNotCreatedTitle, "No import database was made.  The import had reached " +
+                                      reached + ", but the database could not be saved as " +
+                                      made.path + ":\n\n" + cause + "\n\n" + made.path +
+                                      " is as it was before the import.");
+    return false;
+}
+
+void DiscardImportDatabase(ImportDatabaseMade& made) {
+    CloseImportDatabase(made.database);
+    std::error_code ec;
+    if (!made.partial.empty())
+        fs::remove(made.partial, ec);
 }
 
 std::optional<ImportDatabaseMade> CreateImportDatabase(const HostFolders& host,
@@ -289,25 +343,17 @@ std::optional<ImportDatabaseMade> CreateImportDatabase(const HostFolders& host,
             refuseTemplateName(ui);
             continue;
         }
-        ui.setBusy(true);
         const std::string path(ansi::trim(*chosen));
+        if (auto refused = RefusedTarget(host, path); !refused.empty()) {
+            ui.critical(kNotCreatedTitle, refused);
+            continue;
+        }
+        // The file is replaced only once the new database is finished.
         if (hostpath::exists(path)) {
-            ui.setBusy(false);
             auto answer = ui.message(
                 {kReplaceTitle, kReplaceText, platform::Icon::None, platform::Buttons::YesNo});
             if (answer != platform::Answer::Yes)
                 continue;
-            std::error_code ec;
-            if (!hostpath::isFile(path))
-                ec = std::make_error_code(std::errc::is_a_directory);
-            else
-                fs::remove(hostpath::resolve(path), ec);
-            if (ec) {
-                ui.critical(kNotCreatedTitle, "The file " + path + " could not be replaced.\n\n" +
-                                                  ansi::fromUtf8(ec.message()));
-                return std::nullopt;
-            }
-            ui.setBusy(true);
         }
         return MakeImportDatabase(host, ui, path);
     }

@@ -13,4 +13,10 @@ public:
     explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
+// The file would grow past the largest size Access opens; nothing was added to it.
+class FileSizeLimit : public Error {
+public:
+    using Error::Error;
+};
+
 } // namespace jet

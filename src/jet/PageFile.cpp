@@ -162,14 +162,39 @@ void rc4(std::span<std::uint8_t> data) {
     }
 }
 
+std::uint64_t& sizeLimit() {
+    static std::uint64_t limit = kAccessFileLimit;
+    return limit;
+}
+
 } // namespace
+
+void setFileSizeLimit(std::uint64_t bytes) {
+    sizeLimit() = bytes;
+}
+
+std::uint64_t fileSizeLimit() {
+    return sizeLimit();
+}
+
+bool lockedByAnother(const std::filesystem::path& path) {
+    const int fd = openFile(path, true);
+    if (fd < 0)
+        return false;
+    const bool locked = !lockFile(fd);
+    if (!locked)
+        unlockFile(fd);
+    closeFile(fd);
+    return locked;
+}
 
 void scrambleHeader(std::span<std::uint8_t> area) {
     rc4(area);
 }
 
 PageFile::PageFile(const std::filesystem::path& path, OpenMode mode, std::size_t cachePages)
-    : name_(path.filename().string()), mode_(mode), capacity_(cachePages < 8 ? 8 : cachePages) {
+    : name_(path.filename().string()), mode_(mode), capacity_(cachePages < 8 ? 8 : cachePages),
+      limit_(sizeLimit()) {
     fd_ = openFile(path, mode == OpenMode::ReadWrite);
     if (fd_ < 0)
         throw Error(name_ + ": cannot open: " + systemError());
@@ -323,6 +348,9 @@ MutablePageRef PageFile::writablePage(std::uint32_t n) {
 MutablePageRef PageFile::appendPage() {
     if (mode_ != OpenMode::ReadWrite)
         throw Error(name_ + ": the database is open read-only");
+    if ((std::uint64_t(pageCount_) + 1) * format_->pageSize > limit_)
+        throw FileSizeLimit(name_ + ": the database would grow past " + std::to_string(limit_) +
+                            " bytes, the largest file Access opens");
     auto p = std::make_shared<Page>();
     p->number = pageCount_;
     p->bytes.assign(format_->pageSize, 0);

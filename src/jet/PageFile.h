@@ -39,6 +39,17 @@ struct DatabaseHeader {
 
 enum class OpenMode { ReadOnly, ReadWrite };
 
+// Access opens no database larger than 2 GB.
+inline constexpr std::uint64_t kAccessFileLimit = std::uint64_t(1) << 31;
+// The size no file may grow past; lowered by tests to reach it quickly. Applies to every
+// PageFile opened afterwards.
+void setFileSizeLimit(std::uint64_t bytes);
+std::uint64_t fileSizeLimit();
+
+// True when another open of the file (in this process or another) holds the write lock a
+// database opened for writing takes. A missing or unreadable file holds no lock.
+bool lockedByAnother(const std::filesystem::path& path);
+
 // Scrambles (or unscrambles: the same operation) the RC4-masked area of a header page.
 void scrambleHeader(std::span<std::uint8_t> area);
 
@@ -62,7 +73,8 @@ public:
     PageRef page(std::uint32_t n);
     // The same page, marked to be written back.
     MutablePageRef writablePage(std::uint32_t n);
-    // Appends a zero-filled page and returns it (marked dirty).
+    // Appends a zero-filled page and returns it (marked dirty). Throws FileSizeLimit when the
+    // file would grow past fileSizeLimit().
     MutablePageRef appendPage();
 
     void flush();
@@ -88,6 +100,7 @@ private:
     DatabaseHeader header_;
     std::uint32_t pageCount_ = 0;
     std::size_t capacity_;
+    std::uint64_t limit_;
     std::list<MutablePageRef> lru_; // front: most recently used
     std::unordered_map<std::uint32_t, std::list<MutablePageRef>::iterator> map_;
     std::size_t reads_ = 0;

@@ -86,6 +86,9 @@ RecordFile::RecordFile(const fs::path& path, std::uint32_t recordLength, Mode mo
     : path_(path), recordLength_(recordLength) {
     std::error_code ec;
     bool present = fs::exists(path, ec);
+    // A folder opens for reading on some systems, and would read as an empty file.
+    if (present && fs::is_directory(path, ec))
+        throw FileError("cannot open " + path.string() + ": it is a folder");
     if (mode == Mode::Read && !present) {
         missing_ = true;
         return;

@@ -1,5 +1,6 @@
 #include "platform/Unzip.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/HostPath.h"
 
 #include <filesystem>
@@ -57,12 +58,110 @@ std::optional<fs::path> safeRelativePath(const std::string& name) {
             auto part = name.substr(start, i - start);
             if (part == "..")
                 return std::nullopt;
+            // Entry names are UTF-8, taken as such rather than as the program's own text.
             if (!part.empty() && part != ".")
-                relative /= hostpath::resolve(part).filename();
+                relative /= fs::path(std::u8string(part.begin(), part.end()));
             start = i + 1;
         }
     }
     return relative;
+}
+
+struct Item {
+    zip_uint64_t index;
+    fs::path relative;
+    bool folder;
+};
+
+int listItems(zip_t* z, std::vector<Item>& items) {
+    auto count = zip_get_num_entries(z, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        auto index = static_cast<zip_uint64_t>(i);
+        const char* name = zip_get_name(z, index, 0);
+        if (!name)
+            return kReadFailed;
+        auto relative = safeRelativePath(name);
+        if (!relative || isLink(z, index))
+            return kUnsafeEntry;
+        items.push_back({index, *relative, isFolderEntry(name)});
+    }
+    return kSuccess;
+}
+
+// The expanded sizes the archive states against the space free where the items go (the
+// nearest folder of destination that exists).
+bool fitsFreeSpace(zip_t* z, const std::vector<Item>& items, fs::path dest) {
+    std::uint64_t total = 0;
+    for (const auto& item : items) {
+        zip_stat_t st;
+        if (!item.folder && zip_stat_index(z, item.index, 0, &st) == 0 &&
+            (st.valid & ZIP_STAT_SIZE))
+            total += st.size;
+    }
+    std::error_code ec;
+    while (!dest.empty() && !fs::exists(dest, ec) && dest.has_parent_path() &&
+           dest.parent_path() != dest)
+        dest = dest.parent_path();
+    auto space = fs::space(dest, ec);
+    return ec || total <= space.available;
+}
+
+int extractItem(zip_t* z, const Item& item, const fs::path& target, std::vector<char>& buffer) {
+    zip_file_t* file = zip_fopen_index(z, item.index, 0);
+    if (!file)
+        return kReadFailed;
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return kCannotCreate;
+    zip_int64_t n = 0;
+    while ((n = zip_fread(file, buffer.data(), buffer.size())) > 0)
+        out.write(buffer.data(), n);
+    out.close();
+    if (n < 0)
+        return kReadFailed;
+    return out ? kSuccess : kCannotCreate;
+}
+
+int extractInto(zip_t* z, const std::vector<Item>& items, const fs::path& staging) {
+    std::vector<char> buffer(1 << 16);
+    for (const auto& item : items) {
+        const auto target = staging / item.relative;
+        std::error_code ec;
+        fs::create_directories(item.folder ? target : target.parent_path(), ec);
+        if (ec)
+            return kCannotCreate;
+        if (item.folder)
+            continue;
+        if (int r = extractItem(z, item, target, buffer); r != kSuccess)
+            return r;
+    }
+    return kSuccess;
+}
+
+bool readOnly(const fs::path& file) {
+    std::error_code ec;
+    return fs::exists(file, ec) &&
+           (fs::status(file, ec).permissions() & fs::perms::owner_write) == fs::perms::none;
+}
+
+// Every item is in the staging folder: a read-only file of an item's name is refused before
+// anything moves, then each item takes its place in one rename.
+int moveIntoPlace(const std::vector<Item>& items, const fs::path& staging, const fs::path& dest) {
+    for (const auto& item : items)
+        if (!item.folder && readOnly(dest / item.relative))
+            return kCannotCreate;
+    for (const auto& item : items) {
+        std::error_code ec;
+        const auto target = dest / item.relative;
+        fs::create_directories(item.folder ? target : target.parent_path(), ec);
+        if (!item.folder && !ec)
+            fs::rename(staging / item.relative, target, ec);
+        if (ec)
+            return kCannotCreate;
+    }
+    atomicfile::syncFolder(dest);
+    return kSuccess;
 }
 
 } // namespace
@@ -80,65 +179,24 @@ std::string firstItemName(const std::string& archiveHostPath) {
 
 int extractAll(const std::string& archiveHostPath, const std::string& destDirHostPath) {
     auto z = openArchive(archiveHostPath);
-    const auto dest = hostpath::resolve(destDirHostPath);
-    auto count = zip_get_num_entries(z.get(), 0);
-
-    struct Item {
-        zip_uint64_t index;
-        fs::path target;
-        bool folder;
-    };
+    auto dest = hostpath::resolve(destDirHostPath);
+    // "C:\\Dest\\" names the folder Dest, beside which the staging folder goes.
+    if (!dest.has_filename())
+        dest = dest.parent_path();
     std::vector<Item> items;
-    for (zip_int64_t i = 0; i < count; ++i) {
-        auto index = static_cast<zip_uint64_t>(i);
-        const char* name = zip_get_name(z.get(), index, 0);
-        if (!name)
-            return kReadFailed;
-        auto relative = safeRelativePath(name);
-        if (!relative || isLink(z.get(), index))
-            return kUnsafeEntry;
-        items.push_back({index, dest / *relative, isFolderEntry(name)});
-    }
+    if (int listed = listItems(z.get(), items); listed != kSuccess)
+        return listed;
+    if (!fitsFreeSpace(z.get(), items, dest))
+        return kDiskFull;
 
-    std::vector<char> buffer(1 << 16);
-    for (const auto& item : items) {
-        std::error_code ec;
-        fs::create_directories(item.folder ? item.target : item.target.parent_path(), ec);
-        if (ec)
-            return kCannotCreate;
-        if (item.folder)
-            continue;
-        zip_file_t* file = zip_fopen_index(z.get(), item.index, 0);
-        if (!file)
-            return kReadFailed;
-        std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
-        // Written beside the target first, so a damaged item never replaces a good file.
-        auto temp = item.target;
-        temp += ".unzipping";
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return kCannotCreate;
-        zip_int64_t n = 0;
-        while ((n = zip_fread(file, buffer.data(), buffer.size())) > 0)
-            out.write(buffer.data(), n);
-        out.close();
-        if (n < 0 || !out) {
-            fs::remove(temp, ec);
-            return n < 0 ? kReadFailed : kCannotCreate;
-        }
-        // A read-only file of that name may not be replaced.
-        if (fs::exists(item.target, ec) && (fs::status(item.target, ec).permissions() &
-                                            fs::perms::owner_write) == fs::perms::none) {
-            fs::remove(temp, ec);
-            return kCannotCreate;
-        }
-        fs::rename(temp, item.target, ec);
-        if (ec) {
-            fs::remove(temp, ec);
-            return kCannotCreate;
-        }
-    }
-    return kSuccess;
+    const auto staging = atomicfile::partialPath(dest);
+    std::error_code ec;
+    fs::remove_all(staging, ec);
+    int result = extractInto(z.get(), items, staging);
+    if (result == kSuccess)
+        result = moveIntoPlace(items, staging, dest);
+    fs::remove_all(staging, ec);
+    return result;
 }
 
 } // namespace unzip

@@ -11,6 +11,7 @@ namespace unzip {
 constexpr int kSuccess = 0;
 constexpr int kReadFailed = 1;    // an item's data is damaged or cannot be read
 constexpr int kCannotCreate = 28; // an output file or folder cannot be created
+constexpr int kDiskFull = 50;     // the expanded items do not fit the free space
 constexpr int kUnsafeEntry = 51;  // an item would land outside the destination
 
 // The archive cannot be opened at all (missing, not a zip archive, damaged directory).
@@ -26,8 +27,10 @@ private:
 // The name of the archive's first file item (folders skipped), or empty when it has none.
 std::string firstItemName(const std::string& archiveHostPath);
 
-// Extracts every item below destDir, replacing existing files. Nothing is written when any
-// item's name is absolute, climbs out with "..", names a drive, or is a link.
+// Extracts every item below destDir, replacing existing files. Items are first extracted into a
+// passing folder beside destDir and moved into place only when all of them were, so a failure
+// leaves destDir as it was. Nothing is written when any item's name is absolute, climbs out
+// with "..", names a drive, or is a link, nor when the expanded items exceed the free space.
 int extractAll(const std::string& archiveHostPath, const std::string& destDirHostPath);
 
 } // namespace unzip

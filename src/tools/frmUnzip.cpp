@@ -143,6 +143,10 @@ void frmUnzip::cmdUnzipFile_Click() {
                         "internal zip item name.  If a destination directory is locked, or a file "
                         "by the same name is locked or marked as read only, then the creation of "
                         "the output file is impossible.");
+        else if (result == unzip::kDiskFull)
+            ui.critical("Unzip Error", "The archive's items need more space than is free on the "
+                                       "disk of " +
+                                           DestDir + ".  Nothing was extracted.");
         else if (result >= 1)
             ui.critical("Unzip Error",
                         "There was an undefined unzip error" + std::to_string(result));

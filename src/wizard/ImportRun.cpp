@@ -1,10 +1,12 @@
 #include "wizard/ImportRun.h"
 
 #include "formats/FieldCatalogue.h"
+#include "hostdata/ImportDatabase.h"
 #include "hostdata/JetRowSet.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "platform/Ansi.h"
+#include "platform/AtomicFile.h"
 #include "platform/Dates.h"
 #include "platform/HostPath.h"
 
@@ -52,11 +54,20 @@ std::string stopParagraph(std::int64_t record, const std::string& cause) {
 }
 
 void reportStop(platform::UserInteraction& ui, const ImportRunResult& r) {
-    ui.critical("Import Stopped",
-                "The import stopped at record #" + std::to_string(r.stopRecord) +
-                    " because the database refused it:\n" + r.stopCause +
-                    "\n\nThe records before it are in the import database, and the import log "
-                    "says where the import stopped.");
+    const std::string record = "record #" + std::to_string(r.stopRecord);
+    if (r.sizeLimit) {
+        ui.critical("Import Stopped",
+                    "No import database was made.  Access opens no database larger than 2 GB, "
+                    "and " +
+                        record + " would have made the import database larger.  The " +
+                        std::to_string(r.recordsWritten) +
+                        " records before it fit; nothing was written.\n\nSplit the TAB file "
+                        "and import the parts one at a time.");
+        return;
+    }
+    ui.critical("Import Stopped", "No import database was made.  The import stopped at " + record +
+                                      " because the database refused it:\n" + r.stopCause +
+                                      "\n\nThe import log says where the import stopped.");
 }
 
 // Replaces any earlier log with this one.
@@ -120,6 +131,7 @@ public:
     }
 
     ImportRunResult finish() {
+        result_.recordsRead = record_ - 1;
         if (log_.size() >= 3 && log_.compare(log_.size() - 3, 3, "-\n\n") == 0)
             log_ += kNoErrorSentence;
         return result_;
@@ -225,13 +237,21 @@ private:
             }
             mapping::CommitRecord(state_, rows_);
             ++result_.recordsWritten;
+            atomicfile::crashPoint("record", record_);
             return true;
+        } catch (const jet::FileSizeLimit& e) {
+            result_.sizeLimit = true;
+            return refuse(e.what());
         } catch (const std::exception& e) {
-            for (auto* r : {&rows_.person, &rows_.plan, &rows_.dependant})
-                r->cancelUpdate();
-            stop(e.what());
-            return false;
+            return refuse(e.what());
         }
+    }
+
+    bool refuse(const std::string& cause) {
+        for (auto* r : {&rows_.person, &rows_.plan, &rows_.dependant})
+            r->cancelUpdate();
+        stop(cause);
+        return false;
     }
 
     void stop(const std::string& cause) {
@@ -341,6 +361,29 @@ ImportRunResult RunImport(const ImportRunInput& input, jet::Database& database,
     }
     mapping::ImportRows rows{*person, *dependant, *plan};
     return runScan(input, &rows, {}, ui);
+}
+
+ImportRunResult RunImportInto(const ImportRunInput& input, hostdata::ImportDatabaseMade& made,
+                              platform::UserInteraction& ui) {
+    ImportRunResult result;
+    try {
+        result = RunImport(input, *made.database, ui);
+    } catch (...) {
+        hostdata::DiscardImportDatabase(made);
+        throw;
+    }
+    if (result.outcome != RunOutcome::Completed) {
+        hostdata::DiscardImportDatabase(made);
+        return result;
+    }
+    const std::string reached =
+        "the end of the file (record #" + std::to_string(result.recordsRead) + ")";
+    if (!hostdata::FinishImportDatabase(made, ui, reached)) {
+        result.outcome = RunOutcome::Stopped;
+        result.stopRecord = result.recordsRead;
+        result.stopCause = "the import database could not be saved";
+    }
+    return result;
 }
 
 int OpenDocument(platform::UserInteraction& ui, const std::string& document, int showCode,

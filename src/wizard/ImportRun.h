@@ -15,6 +15,9 @@
 namespace jet {
 class Database;
 }
+namespace hostdata {
+struct ImportDatabaseMade;
+}
 
 namespace wizard {
 
@@ -32,7 +35,7 @@ struct ImportRunInput {
 enum class RunOutcome {
     Completed,
     MissingFile, // the TAB file is empty or missing; nothing was written, not even the log
-    Stopped,     // the database refused a record; the rows before it and the log were kept
+    Stopped,     // the database refused a record, or could not be finished; the log was kept
 };
 
 struct ImportRunResult {
@@ -44,6 +47,8 @@ struct ImportRunResult {
     bool logWritten = false;
     std::string stopCause; // why the database refused the record (Stopped)
     std::int64_t stopRecord = 0;
+    bool sizeLimit = false;       // the record would have grown the database past its limit
+    std::int64_t recordsRead = 0; // records of the file read, rejected ones included
 };
 
 // Title line and underline of the log for a file type code.
@@ -60,6 +65,12 @@ ImportRunResult RunImport(const ImportRunInput& input, mapping::ImportRows& rows
 // engine while the tables are opened stops the run as a refused record does.
 ImportRunResult RunImport(const ImportRunInput& input, jet::Database& database,
                           platform::UserInteraction& ui);
+
+// The run into a database hostdata::MakeImportDatabase made, which takes its name only when
+// every record was read and written. A stopped run, or a database that cannot be finished,
+// leaves the named file as it was, after one message saying so.
+ImportRunResult RunImportInto(const ImportRunInput& input, hostdata::ImportDatabaseMade& made,
+                              platform::UserInteraction& ui);
 
 // Asks the shell to open a document; the shell's failure codes become their messages.
 // Returns the shell's code.

@@ -133,15 +133,15 @@ void frmStepFour::cmdCreate_Click() {
         // The previous database's file may be the one the user now replaces.
         hostdata::CloseImportDatabase(s.ImportDatabase);
         // A cancelled file choice leaves the file type in place for another try.
-        auto made = hostdata::CreateImportDatabase({s.AppDir, s.AccountDir}, ui);
+        auto input = importInput(context_, *this);
+        auto made = hostdata::CreateImportDatabase({s.AppDir, s.AccountDir, input.TabPath}, ui);
         if (!made)
             return;
         s.ImportDatabase = made->database;
         s.PlanCount = made->planCount;
-        auto result = RunImport(importInput(context_, *this), *s.ImportDatabase, ui);
-        // Closed now rather than at the next Create: the engine locks the whole file while it is
-        // open, and the host must be able to read it.
-        s.ImportDatabase->Close();
+        // The database is closed when it is finished or discarded: the engine locks the whole
+        // file while it is open, and the host must be able to read it.
+        auto result = RunImportInto(input, *made, ui);
         s.ImportDatabase.reset();
         if (result.outcome == RunOutcome::MissingFile)
             return;

@@ -304,16 +304,15 @@ TEST_F(ImportRunTest, RecordsReachTheTemplatesTables) {
                                           "  Medical Insurance Plan Name",
                                           "  Monthly Contribution towards Medical FSA",
                                           "  Child #1 Name"};
-    auto r = wizard::RunImport(input(labels,
-                                     "Last\tFirst\tSSN\tQE\tMed\tFSA\tKid\r\n"
-                                     "Smith\tAnn\t123456789\t1/5/2007\tBlue\t12.5\tBo\r\n"
-                                     "Jones\tAl\t987654321\t@\t\tabc\t\r\n"
-                                     "\tNo\t111111111\t1/1/2007\t\t\t\r\n",
-                                     false, 3),
-                               *made->database, ui);
+    auto r = wizard::RunImportInto(input(labels,
+                                         "Last\tFirst\tSSN\tQE\tMed\tFSA\tKid\r\n"
+                                         "Smith\tAnn\t123456789\t1/5/2007\tBlue\t12.5\tBo\r\n"
+                                         "Jones\tAl\t987654321\t@\t\tabc\t\r\n"
+                                         "\tNo\t111111111\t1/1/2007\t\t\t\r\n",
+                                         false, 3),
+                                   *made, ui);
     EXPECT_EQ(r.outcome, RunOutcome::Completed) << r.stopCause;
     EXPECT_EQ(r.recordsWritten, 2);
-    made->database->Close();
 
     auto db = jet::Database::OpenDatabase(out, jet::OpenMode::ReadOnly);
     auto person = db.OpenRecordset("Qualifier_Information");
