@@ -1,11 +1,15 @@
-# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (POSIX threads flavour), so the
-# engine's Windows file layer is built and tried (under Wine) on Linux.
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (POSIX threads flavour): the
+# Windows program is built, and tried under Wine, on Linux.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+# The static Qt and libzip that scripts/build-windows-deps made.
+if(DEFINED ENV{TARNFIELD_WINDOWS_DEPS})
+    list(APPEND CMAKE_FIND_ROOT_PATH $ENV{TARNFIELD_WINDOWS_DEPS})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

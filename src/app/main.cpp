@@ -6,6 +6,7 @@
 #include "ui/WindowRegistry.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -22,10 +23,18 @@ int main(int argc, char** argv) {
         at >= 0 && at + 1 < arguments.size())
         screenshot = arguments[at + 1];
 
-    const char* path = std::getenv("PATH");
     auto ownFolder = hostpath::fromNative(
         std::filesystem::path(QApplication::applicationDirPath().toStdU16String()));
+#ifdef _WIN32
+    // Windows says where the executable itself is, whichever way it was started.
+    auto folder = app::programFolder(
+        hostpath::fromNative(std::filesystem::path(
+            QDir::toNativeSeparators(QApplication::applicationFilePath()).toStdU16String())),
+        "", ownFolder);
+#else
+    const char* path = std::getenv("PATH");
     auto folder = app::programFolder(argc > 0 ? argv[0] : "", path ? path : "", ownFolder);
+#endif
 
     ui::QtInteraction interaction(ui::kProgramTitle);
     ui::AppContext context(interaction, folder);

@@ -16,6 +16,11 @@
 #include <QTimer>
 #include <QUrl>
 
+#ifdef _WIN32
+#include <shellapi.h>
+#include <windows.h>
+#endif
+
 namespace ui {
 namespace {
 
@@ -181,6 +186,22 @@ void QtInteraction::setBusy(bool busy) {
     }
 }
 
+#ifdef _WIN32
+// The shell itself, so that its own answer (no program for the file type, not found, ...) comes
+// back as the code the callers' messages are written for.
+int QtInteraction::shellOpen(const std::string& document, const std::string& parameters,
+                             const std::string& operation) {
+    auto wide = [](const std::string& text) { return toQt(text).toStdWString(); };
+    const auto file = document.find("://") != std::string::npos
+                          ? wide(document)
+                          : hostpath::resolve(document).wstring();
+    const auto arguments = wide(parameters), verb = wide(operation);
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        reinterpret_cast<HWND>(owner_ ? owner_->winId() : 0), verb.empty() ? nullptr : verb.c_str(),
+        file.c_str(), arguments.empty() ? nullptr : arguments.c_str(), nullptr, SW_SHOWNORMAL));
+    return result > 32 ? platform::shell::kSuccess : static_cast<int>(result);
+}
+#else
 int QtInteraction::shellOpen(const std::string& document, const std::string& parameters,
                              const std::string& operation) {
     (void)parameters;
@@ -196,14 +217,13 @@ int QtInteraction::shellOpen(const std::string& document, const std::string& par
         if (!info.exists())
             return platform::shell::kFileNotFound;
         url = QUrl::fromLocalFile(info.absoluteFilePath());
-#ifndef _WIN32
         if (noProgramFor(info.absoluteFilePath()))
             return platform::shell::kNoAssociation;
-#endif
     }
     return QDesktopServices::openUrl(url) ? platform::shell::kSuccess
                                           : platform::shell::kNoAssociation;
 }
+#endif
 
 void QtInteraction::viewText(const std::string& title, const std::string& file) {
     auto* viewer = new TextViewer(dialogParent(owner_), toQt(title), file);
