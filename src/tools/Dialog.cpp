@@ -71,7 +71,9 @@ void Dialog::OKButton_Click() {
     QString path = model_->filePath(Dir1->currentIndex());
     if (path.isEmpty())
         path = Drive1->currentText();
-    chosenFolder = hostpath::fromNative(std::filesystem::path(path.toStdU16String()));
+    // The model writes '/' on every system; the host's paths use the system's own separator.
+    chosenFolder = hostpath::fromNative(
+        std::filesystem::path(QDir::toNativeSeparators(path).toStdU16String()));
     done(QDialog::Accepted);
 }
 

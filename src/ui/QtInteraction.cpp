@@ -17,8 +17,11 @@
 #include <QUrl>
 
 #ifdef _WIN32
-#include <shellapi.h>
+// windows.h first: shellapi.h builds on its types.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 #endif
 
 namespace ui {

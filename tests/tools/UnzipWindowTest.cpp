@@ -6,6 +6,7 @@
 #include "tools/frmUnzip.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QProgressBar>
@@ -76,7 +77,8 @@ TEST_F(ToolWindowsTest, AChosenDestinationIsShownWholeAndUsed) {
     // The chooser opens on the archive's folder, selected: OK without a change keeps it.
     whenOpens<tools::Dialog>([&](tools::Dialog& d) {
         auto* model = static_cast<QFileSystemModel*>(d.Dir1->model());
-        EXPECT_EQ(model->filePath(d.Dir1->currentIndex()).toStdString(), host.path().string());
+        EXPECT_EQ(QDir::toNativeSeparators(model->filePath(d.Dir1->currentIndex())).toStdString(),
+                  host.path().string());
         d.OKButton_Click();
     });
     w.cmdBrowseDestination_Click();
@@ -89,8 +91,8 @@ TEST_F(ToolWindowsTest, AChosenDestinationIsShownWholeAndUsed) {
         d.OKButton_Click();
     });
     w.cmdBrowseDestination_Click();
-    EXPECT_EQ(w.DestDir, target.string() + "/");
-    EXPECT_EQ(w.lblUnzipTo->text().toStdString(), target.string() + "/");
+    EXPECT_EQ(w.DestDir, (target / "").string());
+    EXPECT_EQ(w.lblUnzipTo->text().toStdString(), (target / "").string());
     w.cmdUnzipFile_Click();
     EXPECT_EQ(testsupport::readFile(target / "item.txt"), "data");
 }
