@@ -304,6 +304,12 @@ TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerificati
     EXPECT_EQ(context.session.FileTypeName, "EMPLOYEE");
     EXPECT_EQ(tab->lstField->count(), 45);
     context.windows.unload<frmTab>();
+    // Delete with an empty store says there is nothing to delete.
+    ui.clearTranscript();
+    answerDialog<formats::Dialog1>("New Hire");
+    w.Toolbar1->findChild<QAction*>("Delete")->trigger();
+    ASSERT_EQ(titles(), std::vector<std::string>{"Missing Information"});
+    EXPECT_EQ(ui.messages()[0].text, "Unable to delete.  You do not have a saved structure.");
 
     answerDialog<formats::Dialog1>("COBRA Qualifier");
     w.Toolbar1->findChild<QAction*>("New")->trigger();
@@ -316,6 +322,16 @@ TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerificati
     ui.queueInput("Saved from New");
     tab->cmdSave_Click();
     EXPECT_FALSE(context.windows.isLoaded<frmTab>()) << "a structure-only save closes the editor";
+
+    // Open for a type with formats of other types only: the editor, with no chooser or message.
+    ui.clearTranscript();
+    answerDialog<formats::Dialog1>("New Hire");
+    w.Toolbar1->findChild<QAction*>("Open")->trigger();
+    EXPECT_TRUE(ui.messages().empty());
+    tab = context.windows.find<frmTab>();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->lstField->count(), 45);
+    context.windows.unload<frmTab>();
 
     answerDialog<formats::Dialog1>("COBRA Qualifier");
     QTimer::singleShot(50, [&] {
