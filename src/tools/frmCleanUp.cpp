@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using ui::toQt;
 
@@ -100,6 +102,10 @@ void frmCleanUp::cmdEval_Click() {
         }
         Label3->setText(toQt(text));
         cmdCancel->setText(QStringLiteral("&Done"));
+        // The result is longer than the first text: the window grows with it rather than clip it.
+        // Once the layout has taken in the new texts.
+        QTimer::singleShot(
+            0, this, [this] { resize(width(), std::max(height(), heightForWidth(width()))); });
     });
     context_.ui.setBusy(false);
 }

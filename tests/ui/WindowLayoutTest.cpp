@@ -105,4 +105,18 @@ TEST_F(WindowLayoutTest, EveryWindowShowsItsTextsWholeAndOnTheScreen) {
         ADD_FAILURE() << p;
 }
 
+// The clean-up window's result is longer than its first text: the window grows to show it.
+TEST_F(WindowLayoutTest, TheCleanUpResultIsShownWhole) {
+    std::filesystem::create_directory(host / "ACME");
+    testsupport::writeFile(host / "ACME" / "1.dat", "x");
+    auto& window = context.windows.get<tools::frmCleanUp>();
+    window.show();
+    QApplication::processEvents();
+    window.cmdEval_Click();
+    QApplication::processEvents();
+    EXPECT_TRUE(window.Label3->text().startsWith("1 file(s) have been removed"));
+    for (const auto& p : cutOff(window))
+        ADD_FAILURE() << p;
+}
+
 } // namespace
