@@ -256,9 +256,10 @@ std::optional<std::string> verify(std::string path, const Options& o,
                 if (convert || fix || revisedText) {
                     auto m = wizard::revisionOffer(*form, path);
                     ConsoleInteraction::say(m.title, m.text);
-                    std::fprintf(stderr, "tarnfield-batch: %s%s%s writes a corrected copy\n",
-                                 convert ? "--convert-text" : "", convert && fix ? " with " : "",
-                                 fix ? "--fix-line-ends" : "");
+                    if (convert || fix)
+                        std::fprintf(stderr, "tarnfield-batch: %s%s%s writes a corrected copy\n",
+                                     convert ? "--convert-text" : "",
+                                     convert && fix ? " with " : "", fix ? "--fix-line-ends" : "");
                     return std::nullopt;
                 }
                 wizard::ReviseText(path, *form);
