@@ -10,6 +10,7 @@ set(TARNFIELD_PORTABLE_TESTS
     mapping/WriteImportFieldTest.cpp
     wizard/ImportRunTest.cpp
     wizard/TabVerifierTest.cpp
+    wizard/TextFormTest.cpp
     hostdata/NewInsStructureTest.cpp
     hostdata/ImportDatabaseTest.cpp
     hostdata/AtomicCreateTest.cpp

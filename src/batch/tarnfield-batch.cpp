@@ -2,7 +2,7 @@
 //
 //   tarnfield-batch --app-dir DIR --type EMPLOYEE|QUALIFIER|PARTICIPANT|RETIREE
 //                   [--format NAME | --fields FILE] [--account COMPANY] [--first-record 1|2]
-//                   [--fix-extra-fields] --out FILE.mdb TABFILE
+//                   [--fix-extra-fields] [--fix-line-ends] [--convert-text] --out FILE.mdb TABFILE
 //
 // It runs the wizard's checks with the answers given, makes the import database, imports the
 // TAB file and writes ImportLog.doc into the program folder. Messages the windows would show go
@@ -19,6 +19,7 @@
 #include "wizard/ImportRun.h"
 #include "wizard/RemoveExtraFields.h"
 #include "wizard/TabVerifier.h"
+#include "wizard/TextForm.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -35,7 +36,11 @@ constexpr int kImported = 0, kFailed = 1, kNotVerified = 2, kUsage = 64;
 const char* kUsageText =
     "usage: tarnfield-batch --app-dir DIR --type EMPLOYEE|QUALIFIER|PARTICIPANT|RETIREE\n"
     "                       [--format NAME | --fields FILE] [--account COMPANY]\n"
-    "                       [--first-record 1|2] [--fix-extra-fields] --out FILE.mdb TABFILE\n"
+    "                       [--first-record 1|2] [--fix-extra-fields] [--fix-line-ends]\n"
+    "                       [--convert-text] --out FILE.mdb TABFILE\n"
+    "  --fix-extra-fields, --fix-line-ends (lines ended by LF or CR alone, a last line without\n"
+    "  line end), --convert-text (UTF-8 or UTF-16 text to Windows-1252): write a corrected copy\n"
+    "  FILE_Revised.txt beside the TAB file and import that\n"
     "exit codes: 0 imported, 1 failed, 2 the TAB file did not verify, 64 wrong arguments\n";
 
 // Every message goes to standard error; questions are answered No and dialogs cancelled, so
@@ -91,6 +96,8 @@ struct Options {
     std::string appDir, type, format, fieldsFile, account, out, tabFile;
     int firstRecord = 1;
     bool fixExtraFields = false;
+    bool fixLineEnds = false;
+    bool convertText = false;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -103,6 +110,10 @@ std::optional<Options> parse(int argc, char** argv) {
         std::string a = argv[i];
         if (a == "--fix-extra-fields") {
             o.fixExtraFields = true;
+        } else if (a == "--fix-line-ends") {
+            o.fixLineEnds = true;
+        } else if (a == "--convert-text") {
+            o.convertText = true;
         } else if (a == "--first-record" && i + 1 < argc) {
             firstRecord = argv[++i];
         } else if (auto it = valued.find(a); it != valued.end() && i + 1 < argc) {
@@ -230,12 +241,38 @@ std::optional<std::string> verify(std::string path, const Options& o,
                      ansi::toUtf8(path).c_str());
         return std::nullopt;
     }
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    bool revisedText = false, removedFields = false;
+    for (int attempt = 0; attempt < 3; ++attempt) {
         auto buffer = wizard::readVerificationBuffer(path);
         if (!buffer) {
             std::fprintf(stderr, "tarnfield-batch: the import file %s is missing or empty\n",
                          ansi::toUtf8(path).c_str());
             return std::nullopt;
+        }
+        if (auto form = wizard::inspectTextFile(path)) {
+            if (form->nulLine != 0) {
+                auto m = wizard::nulMessage(*form, path);
+                ConsoleInteraction::say(m.title, m.text);
+                return std::nullopt;
+            }
+            if (form->needsRevision()) {
+                const bool convert = form->unicode() && !o.convertText;
+                const bool fix = form->lineEndsWrong() && !o.fixLineEnds;
+                if (convert || fix || revisedText) {
+                    auto m = wizard::revisionOffer(*form, path);
+                    ConsoleInteraction::say(m.title, m.text);
+                    if (convert || fix)
+                        std::fprintf(stderr, "tarnfield-batch: %s%s%s writes a corrected copy\n",
+                                     convert ? "--convert-text" : "",
+                                     convert && fix ? " with " : "", fix ? "--fix-line-ends" : "");
+                    return std::nullopt;
+                }
+                wizard::ReviseText(path, *form);
+                revisedText = true;
+                std::fprintf(stderr, "tarnfield-batch: corrected copy written to %s\n",
+                             ansi::toUtf8(path).c_str());
+                continue;
+            }
         }
         auto scan = wizard::scanTabBuffer(*buffer, labels);
         s.DateFlags = scan.dateFlags;
@@ -244,7 +281,7 @@ std::optional<std::string> verify(std::string path, const Options& o,
         if (verdict == wizard::Verdict::Verified)
             return path;
         auto m = wizard::verdictMessage(verdict, scan, labels);
-        if (verdict != wizard::Verdict::RemovalOffer || !o.fixExtraFields || attempt > 0) {
+        if (verdict != wizard::Verdict::RemovalOffer || !o.fixExtraFields || removedFields) {
             ConsoleInteraction::say(m->title, m->text);
             if (verdict == wizard::Verdict::RemovalOffer)
                 std::fputs("tarnfield-batch: --fix-extra-fields writes a corrected copy\n", stderr);
@@ -252,6 +289,7 @@ std::optional<std::string> verify(std::string path, const Options& o,
         }
         int failed = 0;
         wizard::RemoveExtraFields(path, static_cast<std::int64_t>(labels.size()), failed, ui);
+        removedFields = true;
         if (failed == 1)
             return std::nullopt;
         std::fprintf(stderr, "tarnfield-batch: extra fields removed into %s\n",

@@ -122,16 +122,29 @@ public:
                 if (line_ != 0 || in_.firstLineIsRecord)
                     text_.append(chunk.substr(i, end - i));
                 i = end;
+                afterCr_ = false;
                 continue;
             }
-            if (!step(chunk[i++]))
+            if (!step(chunk[i]))
                 return false;
+            afterCr_ = chunk[i++] == kCr;
         }
         return true;
     }
 
     ImportRunResult finish() {
+<<<<<<< HEAD
         result_.recordsRead = record_ - 1;
+=======
+        // A last line without a line end never reaches the database.
+        if (result_.outcome == RunOutcome::Completed && (line_ != 0 || in_.firstLineIsRecord) &&
+            (k_ > 0 || !text_.empty())) {
+            ++result_.entries;
+            ++result_.recordsRejected;
+            log_ += std::to_string(result_.entries) + ")  Record #" + std::to_string(record_) +
+                    " was not imported because the last line of the file has no line end.\n\n";
+        }
+>>>>>>> line-ends
         if (log_.size() >= 3 && log_.compare(log_.size() - 3, 3, "-\n\n") == 0)
             log_ += kNoErrorSentence;
         return result_;
@@ -167,8 +180,11 @@ private:
             if (rejected_) {
                 ++result_.recordsRejected;
                 rejected_ = false;
-            } else if (!writeRecord()) {
-                return false;
+            } else {
+                if (!afterCr_)
+                    logLostField();
+                if (!writeRecord())
+                    return false;
             }
             ++record_;
             endLine();
@@ -212,6 +228,20 @@ private:
         log_ += std::to_string(result_.entries) + ")  In record #" + std::to_string(record_) +
                 ", the mandatory field '" + label +
                 "' was not entered.  This record will not be imported.\n\n";
+    }
+
+    // A line ended by LF alone leaves the field being read unstored.
+    void logLostField() {
+        const auto k = static_cast<std::size_t>(k_) + 1;
+        const auto lost = ansi::trim(std::string_view(text_).substr(0, text_.size() - 1));
+        if (k > n_ || lost.empty())
+            return;
+        ++result_.entries;
+        log_ += std::to_string(result_.entries) + ")  In record #" + std::to_string(record_) +
+                ", the field '" + in_.labels[k - 1] + "' (";
+        log_ += lost;
+        log_ += ") was not stored because its line ends with a line feed alone instead of a "
+                "carriage return and line feed.\n\n";
     }
 
     void logDate(const std::string& label, std::string_view value, const char* ending) {
@@ -278,6 +308,7 @@ private:
     std::int64_t record_ = 1;
     std::int64_t k_ = 0;
     bool rejected_ = false;
+    bool afterCr_ = false; // the character before the one being read was a CR
 };
 
 ImportRunResult runScan(const ImportRunInput& in, mapping::ImportRows* rows,

@@ -7,6 +7,7 @@
 #include "ui/QtText.h"
 #include "wizard/RemoveExtraFields.h"
 #include "wizard/TabVerifier.h"
+#include "wizard/TextForm.h"
 #include "wizard/frmStepFour.h"
 #include "wizard/frmStepThree.h"
 #include "wizard/frmTab.h"
@@ -161,6 +162,16 @@ void frmStepTwo::cmdVerify_Click() {
         return;
     }
     setRowLabelColour(QPalette::ButtonText);
+    // The whole file is looked at first: what the import cannot read as written would lose
+    // fields or records, or store garbled text, without a word.
+    if (auto form = inspectTextFile(filePath())) {
+        if (form->nulLine != 0) {
+            refuse(nulMessage(*form, filePath()));
+            return;
+        }
+        if (form->needsRevision() && !offerRevision(*form))
+            return;
+    }
     ui.setBusy(true);
     s.RecordText = {};
 
@@ -252,6 +263,44 @@ void frmStepTwo::offerRemoval(const TabScan& scan, const std::vector<std::string
                    "Your import file was adjusted.  Please run it through the Verify File process "
                    "again.");
     cmdVerify->setEnabled(true);
+}
+
+void frmStepTwo::refuse(const VerdictMessage& message) {
+    showAllCrosses();
+    cmdNext->setEnabled(false);
+    cmdVerify->setEnabled(false);
+    context_.ui.critical(message.title, message.text);
+}
+
+bool frmStepTwo::offerRevision(const TextForm& form) {
+    auto& ui = context_.ui;
+    showAllCrosses();
+    cmdNext->setEnabled(false);
+    cmdVerify->setEnabled(false);
+    const auto offer = revisionOffer(form, filePath());
+    if (ui.question(offer.title, offer.text) != platform::Answer::Yes) {
+        // UTF-16 read byte by byte is no TAB file at all; anything else is verified as it is.
+        if (form.encoding == TextEncoding::Utf16Le || form.encoding == TextEncoding::Utf16Be)
+            return false;
+        hideImages();
+        cmdVerify->setEnabled(true);
+        return true;
+    }
+    std::string path = filePath();
+    bool failed = true;
+    context_.guarded([&] {
+        ReviseText(path, form);
+        failed = false;
+    });
+    if (failed)
+        return false;
+    lblFile->setText(toQt(path));
+    hideImages();
+    ui.information("Scanned Import File",
+                   "Your import file was adjusted.  Please run it through the Verify File process "
+                   "again.");
+    cmdVerify->setEnabled(true);
+    return false;
 }
 
 void frmStepTwo::cmdNext_Click() {

@@ -4,6 +4,7 @@
 
 #include "ui/WindowRegistry.h"
 #include "wizard/TabVerifier.h"
+#include "wizard/TextForm.h"
 
 #include <QWidget>
 #include <array>
@@ -52,6 +53,10 @@ private:
     void setRowLabelColour(QPalette::ColorRole role);
     void showVerdict(Verdict verdict, const TabScan& scan, const std::vector<std::string>& labels);
     void offerRemoval(const TabScan& scan, const std::vector<std::string>& labels);
+    // Shows the failure and stops verification.
+    void refuse(const VerdictMessage& message);
+    // Offers the corrected copy; true when verification goes on with the file as it is.
+    bool offerRevision(const TextForm& form);
 
     ui::AppContext& context_;
 };

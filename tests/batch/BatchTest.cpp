@@ -175,4 +175,68 @@ TEST_F(BatchTest, FailuresSayWhyWithTheirExitCodesAndExtraColumnsGoOnRequest) {
     EXPECT_TRUE(std::filesystem::exists(host / "employees-extra-columns_Revised.txt"));
 }
 
+TEST_F(BatchTest, LineEndsAndCharacterSetsAreCorrectedOnlyOnRequest) {
+    const std::string good = testsupport::readFile(host / "employees-good.txt");
+    auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+        for (auto at = text.find(from); at != std::string::npos;
+             at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    ASSERT_NE(good.find("Siobhan"), std::string::npos);
+    ASSERT_TRUE(good.ends_with("\r\n"));
+    const std::string accented = replaced(good, "Siobhan", "Siobh\xE1n");
+    const std::string utf8Text = replaced(good, "Siobhan", "Siobhán");
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string flags;
+        const std::string& copy;
+    };
+    const std::string format =
+        acme + "--format 'Acme payroll export' --first-record 2 --out " + file("out.mdb") + " ";
+    for (const auto& c : std::vector<Case>{
+             {"LF alone", replaced(good, "\r\n", "\n"), "--fix-line-ends", good},
+             {"no last line end", good.substr(0, good.size() - 2), "--fix-line-ends", good},
+             {"UTF-16", testsupport::utf16File(utf8Text), "--convert-text", accented},
+             {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8Text, "--convert-text", accented},
+             {"UTF-8 with LF alone", replaced(utf8Text, "\r\n", "\n"),
+              "--convert-text --fix-line-ends", accented},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(host / "in_Revised.txt");
+        testsupport::writeFile(host / "in.txt", c.bytes);
+        auto r = batch(format + file("in.txt"));
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(
+            r.err.find("Correct Import File?: Your import file " + (host / "in.txt").string()),
+            std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("tarnfield-batch: " +
+                             replaced(c.flags, "--convert-text --", "--convert-text with --") +
+                             " writes a corrected copy"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        EXPECT_FALSE(std::filesystem::exists(host / "in_Revised.txt"));
+
+        r = batch(c.flags + " " + format + file("in.txt"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.substr(0, 37), "3 records written, 0 records rejected");
+        EXPECT_EQ(testsupport::readFile(host / "in_Revised.txt"), c.copy);
+    }
+
+    // NUL characters are refused whatever the options.
+    std::string nul = good;
+    nul.insert(good.find("Siobhan"), 1, '\0');
+    testsupport::writeFile(host / "in.txt", nul);
+    auto r = batch("--fix-line-ends --convert-text " + format + file("in.txt"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("NUL Characters in Import File: Your import file " +
+                         (host / "in.txt").string() +
+                         " holds NUL characters (character code 0), the first on line 3."),
+              std::string::npos)
+        << r.err;
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 #include "support/TempDir.h"
 
+#include "base/Utf8.h"
+
 #include <atomic>
 #include <fstream>
 #include <random>
@@ -61,6 +63,16 @@ fs::path fixturesDir() {
     fs::path dir = TARNFIELD_FIXTURES_DIR;
     std::error_code ec;
     return fs::is_directory(dir, ec) ? dir : fs::path();
+}
+
+std::string utf16File(std::string_view utf8Text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : utf::utf16(utf8Text)) {
+        const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
 }
 
 } // namespace testsupport

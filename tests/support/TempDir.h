@@ -31,6 +31,9 @@ void writeFile(const std::filesystem::path& file, std::string_view bytes);
 void writeFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
 std::string readFile(const std::filesystem::path& file);
 
+// A spreadsheet's "Unicode Text": UTF-16 bytes of UTF-8 text, after the byte-order mark.
+std::string utf16File(std::string_view utf8Text, bool bigEndian = false);
+
 // The shared fixtures folder, or an empty path when it is not beside the repository.
 std::filesystem::path fixturesDir();
 

@@ -153,6 +153,34 @@ TEST_F(ImportRunTest, LineEndsAndShortLines) {
     }
 }
 
+TEST_F(ImportRunTest, FieldsAndRecordsLostToTheLineEndsAreLogged) {
+    const std::vector<std::string> labels{"Last Name", "  Middle Initial", "First Name"};
+    auto r = run(input(labels, "Ames\tQ\t Ann \nBell\tR\tBo\r\nCole\tS\t \nDunn\tT\tDi"));
+    EXPECT_EQ(r.recordsWritten, 3);
+    EXPECT_EQ(r.recordsRejected, 1);
+    EXPECT_EQ(r.entries, 2);
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #1, the field 'First Name' (Ann) was not stored because "
+                         "its line ends with a line feed alone instead of a carriage return and "
+                         "line feed.\n\n" // blanks alone lose nothing (record #3)
+                         "2)  Record #4 was not imported because the last line of the file has no "
+                         "line end.\n\n");
+
+    // A header line is no record: neither its line end nor a lone header line is reported.
+    run(input(labels, "Last\tMI\tFirst\nAmes\tQ\tAnn\n", false));
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #1, the field 'First Name' (Ann) was not stored because "
+                         "its line ends with a line feed alone instead of a carriage return and "
+                         "line feed.\n\n");
+    run(input(labels, "Last\tMI\tFirst", false));
+    EXPECT_EQ(log(), std::string(kHeading) + wizard::kNoErrorSentence);
+    // A lost field of a rejected record is not reported again.
+    run(input(labels, "\tQ\tAnn\n"));
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #1, the mandatory field 'Last Name' was not entered.  This "
+                         "record will not be imported.\n\n");
+}
+
 TEST_F(ImportRunTest, ACleanRunOfEachTypeLogsItsHeadingAndTheSentenceOnly) {
     struct Case {
         int mode;

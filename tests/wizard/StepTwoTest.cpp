@@ -159,6 +159,79 @@ TEST_F(StepTwoTest, ExtraEmptyColumnsAreRemovedIntoARevisedCopy) {
     EXPECT_TRUE(w.cmdNext->isEnabled());
 }
 
+TEST_F(StepTwoTest, TextTheImportCannotReadAsWrittenIsOfferedACorrectedCopy) {
+    const std::string good = "Name\tBorn\tHired\tSex\r\nZo\xEB\t1/5/1970\t\tF\r\n";
+    const std::string utf8Text = "Name\tBorn\tHired\tSex\r\nZoë\t1/5/1970\t\tF\r\n";
+    struct Case {
+        const char* name;
+        std::string file;
+        const char* says;
+        bool goesOnAfterNo; // verified as it is
+    };
+    for (const auto& c : std::vector<Case>{
+             {"LF alone", "Name\tBorn\tHired\tSex\nZo\xEB\t1/5/1970\t\tF\n",
+              "line feed alone (the first is line 1)", true},
+             {"no last line end", good.substr(0, good.size() - 2),
+              "Its last line (line 2) has no line end", true},
+             {"UTF-16", testsupport::utf16File(utf8Text), "Unicode Text (UTF-16)", false},
+             {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8Text, "UTF-8 text", true},
+             {"UTF-8", utf8Text, "UTF-8 text", true},
+         }) {
+        for (auto answer : {platform::Answer::No, platform::Answer::Yes}) {
+            SCOPED_TRACE(std::string(c.name) +
+                         (answer == platform::Answer::Yes ? ", Yes" : ", No"));
+            std::filesystem::remove(host / "staff_Revised.txt");
+            ui.queueAnswer(answer);
+            auto& w = verify(c.file);
+            ASSERT_GE(ui.messages().size(), 1u);
+            const auto offer = ui.messages()[0];
+            EXPECT_EQ(offer.title, "Correct Import File?");
+            EXPECT_EQ(offer.icon, Icon::Question);
+            EXPECT_NE(offer.text.find("Your import file " + host.withSlash() + "staff.txt "),
+                      std::string::npos);
+            EXPECT_NE(offer.text.find(c.says), std::string::npos) << offer.text;
+            EXPECT_FALSE(ui.busy());
+            if (answer == platform::Answer::No) {
+                EXPECT_EQ(ui.messages().size(), 1u);
+                EXPECT_EQ(marks(w), c.goesOnAfterNo ? "+++" : "xxx");
+                EXPECT_EQ(w.cmdNext->isEnabled(), c.goesOnAfterNo);
+                EXPECT_EQ(w.cmdVerify->isEnabled(), c.goesOnAfterNo);
+                EXPECT_FALSE(std::filesystem::exists(host / "staff_Revised.txt"));
+                continue;
+            }
+            ASSERT_EQ(titles(),
+                      (std::vector<std::string>{"Correct Import File?", "Scanned Import File"}));
+            EXPECT_EQ(ui::fromQt(w.lblFile->text()), host.withSlash() + "staff_Revised.txt");
+            EXPECT_EQ(testsupport::readFile(host / "staff_Revised.txt"), good);
+            EXPECT_EQ(marks(w), "...");
+            EXPECT_TRUE(w.cmdVerify->isEnabled());
+            EXPECT_FALSE(w.cmdNext->isEnabled());
+            ui.clearTranscript();
+            w.cmdVerify_Click();
+            EXPECT_TRUE(ui.messages().empty());
+            EXPECT_EQ(marks(w), "+++");
+            EXPECT_TRUE(w.cmdNext->isEnabled());
+            EXPECT_EQ(context.session.RecordText[2], "Zo\xEB, 1/5/1970, , F\r\n");
+        }
+    }
+}
+
+TEST_F(StepTwoTest, NulCharactersRefuseTheFileNamingTheLine) {
+    using namespace std::string_literals;
+    auto& w = verify("Name\tBorn\tHired\tSex\r\nSm\0th\t1/5/1970\t\tM\r\n"s);
+    ASSERT_EQ(titles(), std::vector<std::string>{"NUL Characters in Import File"});
+    EXPECT_EQ(ui.messages()[0].icon, Icon::Critical);
+    EXPECT_NE(ui.messages()[0].text.find(host.withSlash() + "staff.txt holds NUL characters "
+                                                            "(character code 0), the first on "
+                                                            "line 2."),
+              std::string::npos)
+        << ui.messages()[0].text;
+    EXPECT_EQ(marks(w), "xxx");
+    EXPECT_FALSE(w.cmdNext->isEnabled());
+    EXPECT_FALSE(w.cmdVerify->isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(host / "staff_Revised.txt"));
+}
+
 TEST_F(StepTwoTest, PreviousShowsTheEditorAgainAndCancelEndsTheWizard) {
     auto& w = context.windows.get<frmStepTwo>();
     w.cmdPrevious_Click();
