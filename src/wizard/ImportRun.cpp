@@ -133,9 +133,7 @@ public:
     }
 
     ImportRunResult finish() {
-<<<<<<< HEAD
         result_.recordsRead = record_ - 1;
-=======
         // A last line without a line end never reaches the database.
         if (result_.outcome == RunOutcome::Completed && (line_ != 0 || in_.firstLineIsRecord) &&
             (k_ > 0 || !text_.empty())) {
@@ -144,7 +142,6 @@ public:
             log_ += std::to_string(result_.entries) + ")  Record #" + std::to_string(record_) +
                     " was not imported because the last line of the file has no line end.\n\n";
         }
->>>>>>> line-ends
         if (log_.size() >= 3 && log_.compare(log_.size() - 3, 3, "-\n\n") == 0)
             log_ += kNoErrorSentence;
         return result_;
