@@ -109,6 +109,17 @@ TEST_F(FormatWindowsTest, UpDownAndRemoveActOnAHighlightedFieldAndFollowTheirRul
     tab.lstField->setCurrentRow(43);
     tab.cmdRemove_Click();
     EXPECT_EQ(tab.lstField->currentRow(), 42) << "removing the last label selects the one above";
+
+    // The only label left, once removed, leaves nothing current for a later click to act on.
+    tab.lstField->clear();
+    tab.lstField->addItem(QStringLiteral("  Middle Initial"));
+    tab.lstField->setCurrentRow(0);
+    tab.cmdRemove_Click();
+    EXPECT_EQ(tab.lstField->count(), 0);
+    EXPECT_EQ(tab.lstField->currentRow(), -1);
+    ui.clearTranscript();
+    tab.cmdRemove_Click();
+    EXPECT_EQ(titles(), std::vector<std::string>{"No Selection Made"});
 }
 
 TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndNextAsksOnlyForAnUnsavedList) {
@@ -131,6 +142,11 @@ TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndNextAsksOnlyForAnUnsavedLis
     EXPECT_EQ(context.session.FormatSource, session::source::kSavedFormat);
     EXPECT_EQ(ui.messages().back().title, "Structure Saved");
     EXPECT_EQ(ui.messages().back().text, "Your field structure as been saved.");
+    // Names are not looked up: the same name saved again is a second record beside the first.
+    ui.queueInput("Quarterly");
+    tab.cmdSave_Click();
+    EXPECT_THAT(FormatStore(host.withSlash()).NamesOfType("QUALIFIER"),
+                ElementsAre("Quarterly", "Quarterly"));
 
     ui.clearTranscript();
     tab.show();
