@@ -112,6 +112,13 @@ TEST_F(CreateImportTest, CreateMakesTheDatabaseImportsAndOpensTheLog) {
     db.Close();
 }
 
+TEST_F(CreateImportTest, TheFirstTwoLinesAreShownWithTabsAsCommasAndAnEmptySecondLineAsNothing) {
+    auto& four = walkToStepFour("Name\tFirst\tSSN\tBorn\tKid\r\n\r\n");
+    // The line ends stay in the texts, as read, and show as nothing.
+    EXPECT_EQ(four.lblrecord1->text(), "Name, First, SSN, Born, Kid\r\n");
+    EXPECT_EQ(four.lblrecord2->text(), "\r\n");
+}
+
 TEST_F(CreateImportTest, ACancelOrAMissingFileKeepsTheWindowForAnotherCreate) {
     auto& four = walkToStepFour(kStaff);
     four.optOne->click();

@@ -115,6 +115,9 @@ TEST_F(StepTwoTest, EachFailureShowsItsCrossesAndMessageAndLeavesTheButtonsTheUs
         {"a,b,c,d\r\nx,1/1/2000,,M\r\n", "xxx", {"Incorrect File Format"}, {}, false},
         {"a\tb\tc\td\r\n#####\t1/1/2000\t\tM\r\n", "++x", {"Invalid Import File"},
          {"following fields:   Last Name.  It is"}, true},
+        // "#####" in a date field, the only bad date: the date message, with an empty list.
+        {"a\tb\tc\td\r\nx\t#####\t\tM\r\n", "++x", {"Invalid Dates in Import File"},
+         {"following fields:   .  Because"}, true},
         {"a\tb\tc\td\t\t\r\n", "xxx", {offer}, {}, false}, // the removal refused
     };
     // clang-format on
