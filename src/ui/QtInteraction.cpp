@@ -54,7 +54,9 @@ QString qtFilter(const std::string& filter) {
 std::optional<std::string> chosen(const QString& path) {
     if (path.isEmpty())
         return std::nullopt;
-    return hostpath::fromNative(std::filesystem::path(path.toStdU16String()));
+    // Qt's dialogs answer with '/' on every system; the host's paths use the system's own.
+    return hostpath::fromNative(
+        std::filesystem::path(QDir::toNativeSeparators(path).toStdU16String()));
 }
 
 #ifndef _WIN32
