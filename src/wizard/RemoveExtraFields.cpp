@@ -55,15 +55,19 @@ std::string revisedPath(const std::string& path) {
     return (path.size() > 4 ? path.substr(0, path.size() - 4) : std::string()) + "_Revised.txt";
 }
 
-void RemoveExtraFields(std::string& path, std::int64_t fieldCount, int& failed,
-                       platform::UserInteraction& ui) {
-    const std::string source = path;
-    const std::string revised = revisedPath(path);
-    auto revisedNative = hostpath::resolve(revised);
+std::filesystem::path startRevisedCopy(std::string& path) {
+    auto revisedNative = hostpath::resolve(revisedPath(path));
     std::error_code ec;
     if (std::filesystem::exists(revisedNative, ec))
         std::filesystem::remove(revisedNative);
-    path = revised;
+    path = revisedPath(path);
+    return revisedNative;
+}
+
+void RemoveExtraFields(std::string& path, std::int64_t fieldCount, int& failed,
+                       platform::UserInteraction& ui) {
+    const std::string source = path;
+    const auto revisedNative = startRevisedCopy(path);
 
     std::ofstream out(revisedNative, std::ios::binary | std::ios::trunc);
     if (!out)

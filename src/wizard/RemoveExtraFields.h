@@ -5,12 +5,17 @@
 #include "platform/Interaction.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace wizard {
 
 // "staff.txt" -> "staff_Revised.txt": the last four characters, whatever they are, give way.
 std::string revisedPath(const std::string& path);
+
+// Points path at its corrected copy, with any older copy of that name removed, and returns the
+// copy's native path for writing.
+std::filesystem::path startRevisedCopy(std::string& path);
 
 // path names the source on entry and the corrected copy on return. failed is set to 1 when a
 // line holds data beyond the structure; the copy written so far is then left on disk and the

@@ -278,12 +278,7 @@ private:
 
 void ReviseText(std::string& path, const TextForm& form) {
     const std::string source = path;
-    const std::string revised = revisedPath(path);
-    auto revisedNative = hostpath::resolve(revised);
-    std::error_code ec;
-    if (std::filesystem::exists(revisedNative, ec))
-        std::filesystem::remove(revisedNative);
-    path = revised;
+    const auto revisedNative = startRevisedCopy(path);
 
     std::ifstream in(hostpath::resolve(source), std::ios::binary);
     if (!in)

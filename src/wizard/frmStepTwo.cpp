@@ -257,11 +257,16 @@ void frmStepTwo::offerRemoval(const TabScan& scan, const std::vector<std::string
     });
     if (failed == 1)
         return;
+    useRevisedCopy(path);
+}
+
+// The corrected copy takes the file's place, to be verified again.
+void frmStepTwo::useRevisedCopy(const std::string& path) {
     lblFile->setText(toQt(path));
     hideImages();
-    ui.information("Scanned Import File",
-                   "Your import file was adjusted.  Please run it through the Verify File process "
-                   "again.");
+    context_.ui.information("Scanned Import File",
+                            "Your import file was adjusted.  Please run it through the Verify "
+                            "File process again.");
     cmdVerify->setEnabled(true);
 }
 
@@ -294,12 +299,7 @@ bool frmStepTwo::offerRevision(const TextForm& form) {
     });
     if (failed)
         return false;
-    lblFile->setText(toQt(path));
-    hideImages();
-    ui.information("Scanned Import File",
-                   "Your import file was adjusted.  Please run it through the Verify File process "
-                   "again.");
-    cmdVerify->setEnabled(true);
+    useRevisedCopy(path);
     return false;
 }
 

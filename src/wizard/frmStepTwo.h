@@ -55,6 +55,7 @@ private:
     void offerRemoval(const TabScan& scan, const std::vector<std::string>& labels);
     // Shows the failure and stops verification.
     void refuse(const VerdictMessage& message);
+    void useRevisedCopy(const std::string& path);
     // Offers the corrected copy; true when verification goes on with the file as it is.
     bool offerRevision(const TextForm& form);
 
