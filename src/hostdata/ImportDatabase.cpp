@@ -301,7 +301,7 @@ std::optional<ImportDatabaseMade> MakeImportDatabase(const HostFolders& host,
 }
 
 bool FinishImportDatabase(ImportDatabaseMade& made, platform::UserInteraction& ui,
-                          const std::string& reached) {
+                          const std::string& reached, std::string* causeOut) {
     std::string cause;
     try {
         auto database = std::move(made.database);
@@ -321,6 +321,8 @@ bool FinishImportDatabase(ImportDatabaseMade& made, platform::UserInteraction& u
                                       reached + ", but the database could not be saved as " +
                                       made.path + ":\n\n" + cause + "\n\n" + made.path +
                                       " is as it was before the import.");
+    if (causeOut)
+        *causeOut = cause;
     return false;
 }
 

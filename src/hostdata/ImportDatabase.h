@@ -74,9 +74,10 @@ MakeImportDatabase(const HostFolders& host, platform::UserInteraction& ui, const
 // Gives a finished database its name: closes it (every page on disk), checks that no other
 // program has the old file open, renames it over path and syncs the folder. On failure the
 // partial file is removed, path is as it was, and one message says that no import database
-// was made, why, and which record the import had reached (`reached`, e.g. "record #12").
+// was made, why (also given in `cause`), and which record the import had reached (`reached`,
+// e.g. "record #12").
 bool FinishImportDatabase(ImportDatabaseMade& made, platform::UserInteraction& ui,
-                          const std::string& reached);
+                          const std::string& reached, std::string* cause = nullptr);
 
 // Closes and removes an unfinished database; path stays as it was.
 void DiscardImportDatabase(ImportDatabaseMade& made);

@@ -142,10 +142,9 @@ public:
             log_ += std::to_string(result_.entries) + ")  Record #" + std::to_string(record_) +
                     " was not imported because the last line of the file has no line end.\n\n";
         }
-        if (log_.size() >= 3 && log_.compare(log_.size() - 3, 3, "-\n\n") == 0)
-            log_ += kNoErrorSentence;
         return result_;
     }
+
     const std::string& log() const { return log_; }
 
 private:
@@ -178,8 +177,7 @@ private:
                 ++result_.recordsRejected;
                 rejected_ = false;
             } else {
-                if (!afterCr_)
-                    logLostField();
+                logLostField();
                 if (!writeRecord())
                     return false;
             }
@@ -227,18 +225,26 @@ private:
                 "' was not entered.  This record will not be imported.\n\n";
     }
 
-    // A line ended by LF alone leaves the field being read unstored.
+    // The field being read when the line ended is stored only when it is the structure's last:
+    // a line ended by LF alone, or a line with fewer fields than the structure, loses it.
     void logLostField() {
-        const auto k = static_cast<std::size_t>(k_) + 1;
-        const auto lost = ansi::trim(std::string_view(text_).substr(0, text_.size() - 1));
-        if (k > n_ || lost.empty())
+        const bool lfAlone = !afterCr_;
+        // The CR ending the line has already counted the field; an LF alone has not.
+        const auto k = static_cast<std::size_t>(k_) + (lfAlone ? 1 : 0);
+        if (k == 0 || k > n_ || (!lfAlone && k == n_))
+            return;
+        const auto lost =
+            ansi::trim(std::string_view(text_).substr(0, text_.size() - (lfAlone ? 1 : 2)));
+        if (lost.empty())
             return;
         ++result_.entries;
         log_ += std::to_string(result_.entries) + ")  In record #" + std::to_string(record_) +
                 ", the field '" + in_.labels[k - 1] + "' (";
         log_ += lost;
-        log_ += ") was not stored because its line ends with a line feed alone instead of a "
-                "carriage return and line feed.\n\n";
+        log_ += lfAlone ? ") was not stored because its line ends with a line feed alone instead "
+                          "of a carriage return and line feed.\n\n"
+                        : ") was not stored because its line has fewer fields than the file's "
+                          "structure.\n\n";
     }
 
     void logDate(const std::string& label, std::string_view value, const char* ending) {
@@ -308,36 +314,62 @@ private:
     bool afterCr_ = false; // the character before the one being read was a CR
 };
 
-ImportRunResult runScan(const ImportRunInput& in, mapping::ImportRows* rows,
-                        const std::string& openError, platform::UserInteraction& ui) {
-    ui.setBusy(true);
-    // Without rows the run could not start; the log says why.
+// A run read to its end or to its stop; the log is not yet written.
+struct Scan {
     ImportRunResult result;
     std::string log;
-    if (rows) {
-        Scanner scanner(in, *rows);
-        std::ifstream file(hostpath::resolve(in.TabPath), std::ios::binary);
-        std::vector<char> buffer(1 << 16);
-        bool going = true;
-        while (going && file) {
-            file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-            auto got = static_cast<std::size_t>(file.gcount());
-            if (got == 0)
-                break;
-            going = scanner.feed(std::string_view(buffer.data(), got));
-        }
-        result = scanner.finish();
-        log = scanner.log();
-    } else {
-        result.outcome = RunOutcome::Stopped;
-        result.stopRecord = 1;
-        result.stopCause = openError;
-        log = logHeading(in.ModeCode) + "\n\n" + stopParagraph(1, openError);
+};
+
+Scan scanInto(const ImportRunInput& in, mapping::ImportRows& rows) {
+    Scanner scanner(in, rows);
+    std::ifstream file(hostpath::resolve(in.TabPath), std::ios::binary);
+    std::vector<char> buffer(1 << 16);
+    bool going = true;
+    while (going && file) {
+        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        auto got = static_cast<std::size_t>(file.gcount());
+        if (got == 0)
+            break;
+        going = scanner.feed(std::string_view(buffer.data(), got));
     }
+    return {scanner.finish(), scanner.log()};
+}
+
+// Without rows the run could not start; the log says why.
+Scan notStarted(const ImportRunInput& in, const std::string& openError) {
+    Scan scan;
+    scan.result.outcome = RunOutcome::Stopped;
+    scan.result.stopRecord = 1;
+    scan.result.stopCause = openError;
+    scan.log = logHeading(in.ModeCode) + "\n\n" + stopParagraph(1, openError);
+    return scan;
+}
+
+// The scan into the import database's three tables, closed again when it returns.
+Scan scanDatabase(const ImportRunInput& in, jet::Database& database) {
+    std::optional<hostdata::JetRowSet> person, dependant, plan;
+    try {
+        person.emplace(database.OpenRecordset(in.ModeCode == session::mode::kEmployee
+                                                  ? "Active_Employees"
+                                                  : "Qualifier_Information"));
+        dependant.emplace(database.OpenRecordset("Dependent_Information"));
+        plan.emplace(database.OpenRecordset("Member_Insurance_Plan"));
+    } catch (const std::exception& e) {
+        return notStarted(in, e.what());
+    }
+    mapping::ImportRows rows{*person, *dependant, *plan};
+    return scanInto(in, rows);
+}
+
+// Writes the log and reports a stopped run.
+ImportRunResult conclude(const ImportRunInput& in, Scan scan, platform::UserInteraction& ui) {
+    if (scan.log.size() >= 3 && scan.log.compare(scan.log.size() - 3, 3, "-\n\n") == 0)
+        scan.log += kNoErrorSentence;
+    auto& result = scan.result;
     result.logPath = in.AppDir + kImportLogFile;
-    writeLog(log, result, ui);
+    writeLog(scan.log, result, ui);
     ui.setBusy(false);
-    if (result.outcome == RunOutcome::Stopped)
+    if (result.outcome == RunOutcome::Stopped && !result.saveFailed)
         reportStop(ui, result);
     return result;
 }
@@ -370,48 +402,50 @@ ImportRunResult RunImport(const ImportRunInput& input, mapping::ImportRows& rows
                           platform::UserInteraction& ui) {
     if (missingTabFile(input, ui))
         return missingResult();
-    return runScan(input, &rows, {}, ui);
+    ui.setBusy(true);
+    return conclude(input, scanInto(input, rows), ui);
 }
 
 ImportRunResult RunImport(const ImportRunInput& input, jet::Database& database,
                           platform::UserInteraction& ui) {
     if (missingTabFile(input, ui))
         return missingResult();
-    std::optional<hostdata::JetRowSet> person, dependant, plan;
-    try {
-        person.emplace(database.OpenRecordset(input.ModeCode == session::mode::kEmployee
-                                                  ? "Active_Employees"
-                                                  : "Qualifier_Information"));
-        dependant.emplace(database.OpenRecordset("Dependent_Information"));
-        plan.emplace(database.OpenRecordset("Member_Insurance_Plan"));
-    } catch (const std::exception& e) {
-        return runScan(input, nullptr, e.what(), ui);
-    }
-    mapping::ImportRows rows{*person, *dependant, *plan};
-    return runScan(input, &rows, {}, ui);
+    ui.setBusy(true);
+    return conclude(input, scanDatabase(input, database), ui);
 }
 
 ImportRunResult RunImportInto(const ImportRunInput& input, hostdata::ImportDatabaseMade& made,
                               platform::UserInteraction& ui) {
-    ImportRunResult result;
+    if (missingTabFile(input, ui)) {
+        hostdata::DiscardImportDatabase(made);
+        return missingResult();
+    }
+    ui.setBusy(true);
+    Scan scan;
     try {
-        result = RunImport(input, *made.database, ui);
+        scan = scanDatabase(input, *made.database);
     } catch (...) {
         hostdata::DiscardImportDatabase(made);
         throw;
     }
+    auto& result = scan.result;
     if (result.outcome != RunOutcome::Completed) {
         hostdata::DiscardImportDatabase(made);
-        return result;
+        return conclude(input, std::move(scan), ui);
     }
+    // Saved before the log is written, so that the log tells how the run really ended.
+    std::string cause;
     const std::string reached =
         "the end of the file (record #" + std::to_string(result.recordsRead) + ")";
-    if (!hostdata::FinishImportDatabase(made, ui, reached)) {
+    if (!hostdata::FinishImportDatabase(made, ui, reached, &cause)) {
         result.outcome = RunOutcome::Stopped;
         result.stopRecord = result.recordsRead;
-        result.stopCause = "the import database could not be saved";
+        result.stopCause = cause;
+        result.saveFailed = true;
+        scan.log += "Every record was read, but the import database could not be saved: " + cause +
+                    "  No import database was made.\n\n";
     }
-    return result;
+    return conclude(input, std::move(scan), ui);
 }
 
 int OpenDocument(platform::UserInteraction& ui, const std::string& document, int showCode,

@@ -49,6 +49,7 @@ struct ImportRunResult {
     std::int64_t stopRecord = 0;
     bool sizeLimit = false;       // the record would have grown the database past its limit
     std::int64_t recordsRead = 0; // records of the file read, rejected ones included
+    bool saveFailed = false;      // every record was read, but the database kept no name
 };
 
 // Title line and underline of the log for a file type code.

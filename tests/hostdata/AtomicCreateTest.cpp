@@ -127,6 +127,25 @@ TEST_F(AtomicCreateTest, TheTargetChangesOnlyWhenTheRunHasFinished) {
     db.Close();
 }
 
+TEST_F(AtomicCreateTest, ARunWhoseDatabaseCannotTakeItsNameSaysSoInTheLog) {
+    sample::writeTemplate(dir / "open.mdb");
+    auto made = make(dir / "open.mdb");
+    ASSERT_TRUE(made) << lastMessage();
+    auto held = jet::Database::OpenDatabase(dir / "open.mdb", jet::OpenMode::ReadWrite);
+    auto r = wizard::RunImportInto(input(), *made, ui);
+    held.Close();
+    EXPECT_EQ(r.outcome, wizard::RunOutcome::Stopped);
+    ASSERT_EQ(ui.messages().size(), 1u) << "one message, not a second one for the stop";
+    EXPECT_NE(lastMessage().find("No import database was made"), std::string::npos);
+    const std::string log = testsupport::readFile(dir / "ImportLog.doc");
+    EXPECT_EQ(log.find(wizard::kNoErrorSentence), std::string::npos) << log;
+    EXPECT_NE(log.find("Every record was read, but the import database could not be saved: " +
+                       (dir / "open.mdb").string() + " is open in another program"),
+              std::string::npos)
+        << log;
+    EXPECT_TRUE(leftovers().empty());
+}
+
 TEST_F(AtomicCreateTest, ARunThatDoesNotCompleteOrADiscardLeavesTheOldFile) {
     auto made = make(dir / "old.mdb");
     ASSERT_TRUE(made);

@@ -174,6 +174,11 @@ TEST_F(ImportRunTest, FieldsAndRecordsLostToTheLineEndsAreLogged) {
                          "line feed.\n\n");
     run(input(labels, "Last\tMI\tFirst", false));
     EXPECT_EQ(log(), std::string(kHeading) + wizard::kNoErrorSentence);
+    // A CR LF line with fewer fields than the structure loses the last field it has.
+    run(input(labels, "Ames\tQ\r\nBell\t\r\nCole\tS\tSue\r\n"));
+    EXPECT_EQ(log(), std::string(kHeading) +
+                         "1)  In record #1, the field '  Middle Initial' (Q) was not stored "
+                         "because its line has fewer fields than the file's structure.\n\n");
     // A lost field of a rejected record is not reported again.
     run(input(labels, "\tQ\tAnn\n"));
     EXPECT_EQ(log(), std::string(kHeading) +
