@@ -79,12 +79,32 @@ import that person until the field is filled in.</dd>
 <dt>"N)  In record #R, the date field called 'F' had an invalid date (...)"</dt>
 <dd>A date field held something that is not a date (month/day/year); the text in brackets is
 what it held, and what became of it.</dd>
+<dt>"N)  In record #R, the field 'F' (...) was not stored because its line ..."</dt>
+<dd>The line of record R ended before the structure's last field, or ended with a line feed
+alone: the text in brackets was not imported. Verify offers a corrected copy of such files;
+this entry means the copy was declined.</dd>
+<dt>"N)  Record #R was not imported because the last line of the file has no line end."</dt>
+<dd>The file ends in the middle of a line. Verify offers a corrected copy that ends it.</dd>
 <dt>"The system did not detect any errors with the creation of the import file."</dt>
 <dd>Every record was written as it was.</dd>
 <dt>"The import stopped at record #R because the database refused it: ..."</dt>
 <dd>The import database could not take that record (for example the disk is full); the cause
-follows, and neither it nor the records after it were imported.</dd>
+follows, and neither it nor the records after it were imported. No import database was
+made.</dd>
+<dt>"Every record was read, but the import database could not be saved: ..."</dt>
+<dd>The import finished, but the database could not take its name (for example another program
+has the old one open); the cause follows. No import database was made.</dd>
 </dl>
+)html";
+
+constexpr const char* kWorkbooks = R"html(<h2>Choosing a workbook directly</h2>
+<p>In Step 2, Browse also takes the client's workbook (.xlsx or .ods) or a comma-separated
+file (.csv), so that it need not first be saved as a TAB file in the spreadsheet program.
+Tarnfield writes the TAB file itself, beside the workbook and named like it with "_Tab.txt"
+in place of its extension, exactly as the spreadsheet program's "Text (Tab delimited)" save
+would (cells as they are shown, a line break inside a cell as one blank), tells you which file
+it wrote, and verifies and imports that file. A workbook of several sheets asks which sheet
+holds the records. Older .xls workbooks must be saved as .xlsx first.</p>
 )html";
 // clang-format on
 
@@ -97,6 +117,7 @@ std::string helpPageHtml() {
     html += "<h2>Step 1</h2>\n" + block(step1Text());
     html += "<h2>Step 2</h2>\n" + block(step2Text());
     html += "<h2>Step 3</h2>\n" + block(step3Text());
+    html += kWorkbooks;
     html += "<h2>The fields of each file type</h2>\n<p>Required fields may not be removed from a "
             "structure; the others (shown indented in the editor) may.</p>\n";
     html += catalogue();

@@ -55,6 +55,10 @@ public:
                                         const std::string&) override {
         return std::nullopt;
     }
+    std::optional<std::string> chooseItem(const std::string&, const std::string&,
+                                          const std::vector<std::string>&) override {
+        return std::nullopt;
+    }
     std::optional<std::string> openFile(const platform::FileDialogRequest&) override {
         return std::nullopt;
     }

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -48,6 +49,11 @@ public:
     // The text entered, or nullopt when the box was cancelled.
     virtual std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                                 const std::string& initial) = 0;
+
+    // One of a list of choices (a workbook's sheets), or nullopt when the box was cancelled.
+    virtual std::optional<std::string> chooseItem(const std::string& title,
+                                                  const std::string& prompt,
+                                                  const std::vector<std::string>& items) = 0;
 
     // The chosen path, or nullopt when the dialog was cancelled.
     virtual std::optional<std::string> openFile(const FileDialogRequest& request) = 0;

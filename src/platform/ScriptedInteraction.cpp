@@ -39,6 +39,22 @@ std::optional<std::string> ScriptedInteraction::inputBox(const std::string& titl
     return answer;
 }
 
+std::optional<std::string> ScriptedInteraction::chooseItem(const std::string& title,
+                                                           const std::string& prompt,
+                                                           const std::vector<std::string>& items) {
+    std::string listed;
+    for (const auto& item : items)
+        listed += item + "\n";
+    transcript_.push_back({Kind::Choice, title, prompt, Icon::None, Buttons::OkCancel, listed});
+    if (inputs_.empty()) {
+        ++unscripted_;
+        return std::nullopt;
+    }
+    auto answer = inputs_.front();
+    inputs_.pop_front();
+    return answer;
+}
+
 std::optional<std::string> ScriptedInteraction::nextFile(Kind kind,
                                                          const FileDialogRequest& request) {
     transcript_.push_back({kind, request.title, request.proposedName, Icon::None, Buttons::OkCancel,

@@ -15,6 +15,7 @@ public:
     enum class Kind {
         Message,
         Input,
+        Choice,
         OpenFile,
         SaveFile,
         Folder,
@@ -56,6 +57,9 @@ public:
     Answer message(const MessageBoxRequest& request) override;
     std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                         const std::string& initial) override;
+    // Answered from the input queue; the transcript's detail holds the items, one per line.
+    std::optional<std::string> chooseItem(const std::string& title, const std::string& prompt,
+                                          const std::vector<std::string>& items) override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
     std::optional<std::string> saveFile(const FileDialogRequest& request) override;
     std::optional<std::string> chooseFolder(const FileDialogRequest& request) override;

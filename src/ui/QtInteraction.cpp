@@ -44,9 +44,8 @@ QString qtFilter(const std::string& filter) {
     auto parts = toQt(filter).split('|');
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        out << (parts[i].contains(patterns) ? parts[i]
-                                            : parts[i] + " (" + patterns.replace(';', ' ') + ")");
+        const QString patterns = QString(parts[i + 1]).replace(';', ' ');
+        out << (parts[i].contains(patterns) ? parts[i] : parts[i] + " (" + patterns + ")");
     }
     return out.join(";;");
 }
@@ -152,6 +151,20 @@ std::optional<std::string> QtInteraction::inputBox(const std::string& title,
     if (!ok)
         return std::nullopt;
     return fromQt(text);
+}
+
+std::optional<std::string> QtInteraction::chooseItem(const std::string& title,
+                                                     const std::string& prompt,
+                                                     const std::vector<std::string>& items) {
+    QStringList choices;
+    for (const auto& item : items)
+        choices << toQt(item);
+    bool ok = false;
+    QString chosen =
+        QInputDialog::getItem(parentWidget(), toQt(title), toQt(prompt), choices, 0, false, &ok);
+    if (!ok)
+        return std::nullopt;
+    return fromQt(chosen);
 }
 
 std::optional<std::string> QtInteraction::openFile(const platform::FileDialogRequest& request) {

@@ -22,6 +22,8 @@ public:
     platform::Answer message(const platform::MessageBoxRequest& request) override;
     std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                         const std::string& initial) override;
+    std::optional<std::string> chooseItem(const std::string& title, const std::string& prompt,
+                                          const std::vector<std::string>& items) override;
     std::optional<std::string> openFile(const platform::FileDialogRequest& request) override;
     std::optional<std::string> saveFile(const platform::FileDialogRequest& request) override;
     std::optional<std::string> chooseFolder(const platform::FileDialogRequest& request) override;
