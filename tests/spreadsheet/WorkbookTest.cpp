@@ -134,6 +134,44 @@ TEST(SheetCopy, ReadsXlsxPartsAsExcelWritesThem) {
     EXPECT_NE(copyOf(dir / "doctype.xlsx").find("declares a document type"), std::string::npos);
 }
 
+TEST(SheetCopy, FindsPartsThroughTheirRelationshipsInStrictFilesToo) {
+    TempDir dir;
+    // clang-format off
+    const std::string strict = R"(xmlns="http://purl.oclc.org/ooxml/spreadsheetml/main" )"
+                               R"(xmlns:r="http://purl.oclc.org/ooxml/officeDocument/relationships")";
+    const std::string type = "http://purl.oclc.org/ooxml/officeDocument/relationships/";
+    testsupport::makeArchive(dir / "strict.xlsx", {
+        {"[Content_Types].xml", "<Types/>"},
+        {"_rels/.rels", kRelationships + R"(<Relationship Id="w" Type=")" + type +
+                            R"(officeDocument" Target="book/wb.xml"/></Relationships>)"},
+        {"book/wb.xml", "<workbook " + strict + R"(><workbookPr date1904="true"/><sheets>)"
+                        R"(<sheet name="Chart" sheetId="1" r:id="c"/><sheet name="One" sheetId="2" r:id="o"/></sheets></workbook>)"},
+        {"book/_rels/wb.xml.rels", kRelationships +
+             R"(<Relationship Id="c" Type=")" + type + R"(chartsheet" Target="charts/c.xml"/>)" +
+             R"(<Relationship Id="o" Type=")" + type + R"(worksheet" Target="/book/sheets/one.xml"/>)" +
+             R"(<Relationship Id="x" Type=")" + type + R"(hyperlink" Target="http://x/" TargetMode="External"/>)" +
+             R"(<Relationship Id="st" Type=")" + type + R"(styles" Target="style.xml"/></Relationships>)"},
+        {"book/style.xml", "<styleSheet " + strict + R"(><cellXfs><xf/><xf numFmtId="14"/></cellXfs></styleSheet>)"},
+        {"book/sheets/one.xml", "<worksheet " + strict + R"(><sheetData><row><c s="1"><v>0</v></c></row></sheetData></worksheet>)"}});
+    // clang-format on
+    EXPECT_EQ(spreadsheet::listSheets(dir / "strict.xlsx").names, std::vector<std::string>{"One"});
+    EXPECT_EQ(copyOf(dir / "strict.xlsx"), "1/1/1904\r\n");
+}
+
+TEST(SheetCopy, CellsBeyondTheLastRowOrColumnMakeTheFileDamaged) {
+    TempDir dir;
+    makeXlsx(dir / "wide.xlsx", {{"S", "", worksheet(R"(<row><c r="XFE1"><v>1</v></c></row>)")}});
+    makeXlsx(dir / "long.xlsx",
+             {{"S", "", worksheet(R"(<row r="1048577"><c><v>1</v></c></row>)")}});
+    makeXlsx(dir / "last.xlsx",
+             {{"S", "", worksheet(R"(<row r="3"><c r="XFD3"><v>1</v></c></row>)")}});
+    EXPECT_NE(copyOf(dir / "wide.xlsx").find("(a cell named XFE1)"), std::string::npos);
+    EXPECT_NE(copyOf(dir / "long.xlsx").find("(a row numbered 1048577)"), std::string::npos);
+    EXPECT_EQ(copyOf(dir / "last.xlsx"), std::string(16383, '\t') + "\r\n" +
+                                             std::string(16383, '\t') + "\r\n" +
+                                             std::string(16383, '\t') + "1\r\n");
+}
+
 TEST(SheetCopy, ReadsOdsRepeatsParagraphsAndMergedCells) {
     TempDir dir;
     // clang-format off
@@ -170,6 +208,17 @@ TEST(SheetCopy, CsvFieldsKeepTheirQuotesAcrossLinesAndTabsMayBeTheSeparator) {
     TempDir dir;
     writeFile(dir / "tabs.csv", "a\tb;c\t\"x\ny\"\r\n\"open\t");
     EXPECT_EQ(copyOf(dir / "tabs.csv"), "a\tb;c\t\"x y\"\r\n\"open\t\"\t\t\r\n");
+}
+
+TEST(SheetCopy, CsvTextIsUtf8WhenItCanBeAndWindows1252Otherwise) {
+    TempDir dir;
+    writeFile(dir / "utf8.csv", "Jos\xC3\xA9,\xE2\x82\xAC 5\n");
+    writeFile(dir / "ansi.csv", "Jos\xE9,\x80 5\n");
+    // An overlong form of '/' is not UTF-8, whatever else in the file could be.
+    writeFile(dir / "overlong.csv", "\xC3\xA9,\xC0\xAF\n");
+    EXPECT_EQ(copyOf(dir / "utf8.csv"), "Jos\xE9\t\x80 5\r\n");
+    EXPECT_EQ(copyOf(dir / "ansi.csv"), "Jos\xE9\t\x80 5\r\n");
+    EXPECT_EQ(copyOf(dir / "overlong.csv"), "\xC3\xA9\t\xC0\xAF\r\n");
 }
 
 // Where a part's local header starts in a zip archive (signature PK\3\4; its name at 30).
