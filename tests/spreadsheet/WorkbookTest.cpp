@@ -107,24 +107,25 @@ TEST(SheetCopy, ReadsXlsxPartsAsExcelWritesThem) {
                {"Data", "", worksheet(
                    // no cell references; rich text with a phonetic reading; an escaped CR
                    R"(<row><c t="inlineStr"><is><r><t>ri</t></r><r><t>ch</t></r><rPh><t>RI</t></rPh></is></c>)"
-                   R"(<c><v> 2 </v></c><c r="E1" t="s"><v>0</v></c></row>)"
+                   R"(<c><v> 2 </v></c><c r="E1" t="s"><v>0</v></c><c t="s"><v>1</v></c></row>)"
                    // a date cell, a boolean through a number format, an error, a formula's text
                    R"(<row r="2"><c r="A2" t="d" s="1"><v>2023-03-15T12:00:00Z</v></c><c t="b" s="2"><v>1</v></c>)"
                    R"(<c s="3"><v>45000</v></c><c t="e"><v>#REF!</v></c><c t="str"><f>A1</f><v>calc</v></c></row>)"
                    // a merged range whose covered cell still holds a value
                    R"(<row r="4"><c r="B4"><v>1</v></c><c r="C4"><v>2</v></c></row>)",
                    R"(<mergeCells><mergeCell ref="B4:C5"/></mergeCells>)")}},
-             R"(<si><t>a_x000D_b_x005F_x0041_</t></si>)",
+             R"(<si><t>a_x000D_b_x005F_x0041_</t></si>)"
+             R"(<si><r><t>Ka</t></r><r><t>to</t></r><rPh sb="0" eb="2"><t>KATO</t></rPh></si>)",
              R"(<numFmts><numFmt numFmtId="164" formatCode="[$-409]mmmm d, yyyy;@"/></numFmts>)"
              R"(<cellXfs><xf numFmtId="0"/><xf numFmtId="22"/><xf numFmtId="2"/><xf numFmtId="164"/></cellXfs>)");
     // clang-format on
     EXPECT_EQ(spreadsheet::listSheets(dir / "book.xlsx").names, std::vector<std::string>{"Data"});
     // Where LibreOffice differs: it shows a date cell as its serial, the boolean as 1.00, and
     // the covered cell's value.
-    EXPECT_EQ(copyOf(dir / "book.xlsx"), "rich\t2\t\t\t\"a b_x0041_\"\r\n"
-                                         "3/15/2023 12:00\tTRUE\tMarch 15, 2023\t#REF!\tcalc\r\n"
-                                         "\t\t\t\t\r\n"
-                                         "\t1\t\t\t\r\n");
+    EXPECT_EQ(copyOf(dir / "book.xlsx"), "rich\t2\t\t\t\"a b_x0041_\"\tKato\r\n"
+                                         "3/15/2023 12:00\tTRUE\tMarch 15, 2023\t#REF!\tcalc\t\r\n"
+                                         "\t\t\t\t\t\r\n"
+                                         "\t1\t\t\t\t\r\n");
 
     makeXlsx(dir / "backwards.xlsx",
              {{"S", "", worksheet(R"(<row r="3"><c><v>1</v></c></row><row r="2"/>)")}});
