@@ -834,6 +834,9 @@ std::string renderDate(const Section& s, double x, DateSystem system) {
     // Times are kept to the millisecond, then cut to the seconds shown, as a spreadsheet
     // program shows 10:30:59.7 as 10:30:59 with "h:mm:ss"; shown fractions of a second and
     // elapsed time ("[h]:mm:ss") are rounded instead.
+    // Beyond any calendar, and beyond counting in milliseconds.
+    if (x >= 1e11)
+        return "########";
     const auto ms = static_cast<std::int64_t>(std::llround(x * 86400000.0));
     std::int64_t divisor = 1000;
     for (int i = 0; i < s.subSecondDigits; ++i)

@@ -171,9 +171,10 @@ TEST(NumberFormat, IsoDatesOfDateCellsBecomeSerials) {
 }
 
 TEST(NumberFormat, CodesOutOfTheOrdinaryNeverBreakIt) {
-    for (const char* code : {"\"unclosed", "[Red", "0.0E+", "\\", "_", "*", "#/", "[$", "[>x]0",
-                             "0;;;;;;0", "00000000000000000000000000000000.000000000000000000",
-                             "# ?\?\?\?\?\?\?\?\?/?????????", "[h]:mm:ss.000000"})
+    for (const char* code :
+         {"\"unclosed", "[Red", "0.0E+", "\\", "_", "*", "#/", "[$", "[>x]0", "0;;;;;;0",
+          "m/d/yyyy", "[h]:mm", "ss.000", "00000000000000000000000000000000.000000000000000000",
+          "# ?\?\?\?\?\?\?\?\?/?????????", "[h]:mm:ss.000000"})
         for (double v : {0.0, -1.5, 1e300, 123.456})
             NumberFormat(code).format(v);
 }
