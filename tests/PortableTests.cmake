@@ -20,4 +20,6 @@ set(TARNFIELD_PORTABLE_TESTS
     app/AppDirTest.cpp
     tools/CleanUpTest.cpp
     restore/RestorePointsTest.cpp
+    spreadsheet/NumberFormatTest.cpp
+    spreadsheet/WorkbookTest.cpp
 )

@@ -20,6 +20,7 @@
 #include "wizard/RemoveExtraFields.h"
 #include "wizard/TabVerifier.h"
 #include "wizard/TextForm.h"
+#include "wizard/WorkbookCopy.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -37,10 +38,13 @@ const char* kUsageText =
     "usage: tarnfield-batch --app-dir DIR --type EMPLOYEE|QUALIFIER|PARTICIPANT|RETIREE\n"
     "                       [--format NAME | --fields FILE] [--account COMPANY]\n"
     "                       [--first-record 1|2] [--fix-extra-fields] [--fix-line-ends]\n"
-    "                       [--convert-text] --out FILE.mdb TABFILE\n"
+    "                       [--convert-text] [--sheet NAME] --out FILE.mdb TABFILE\n"
     "  --fix-extra-fields, --fix-line-ends (lines ended by LF or CR alone, a last line without\n"
     "  line end), --convert-text (UTF-8 or UTF-16 text to Windows-1252): write a corrected copy\n"
     "  FILE_Revised.txt beside the TAB file and import that\n"
+    "  TABFILE may be a workbook (.xlsx, .ods) or a .csv file: its TAB copy FILE_Tab.txt is\n"
+    "  written beside it (an earlier copy replaced) and imported; --sheet names the workbook's\n"
+    "  sheet (default: the first)\n"
     "exit codes: 0 imported, 1 failed, 2 the TAB file did not verify, 64 wrong arguments\n";
 
 // Every message goes to standard error; questions are answered No and dialogs cancelled, so
@@ -97,7 +101,7 @@ std::string programPath(const char* arg) {
 }
 
 struct Options {
-    std::string appDir, type, format, fieldsFile, account, out, tabFile;
+    std::string appDir, type, format, fieldsFile, account, out, tabFile, sheet;
     int firstRecord = 1;
     bool fixExtraFields = false;
     bool fixLineEnds = false;
@@ -108,7 +112,8 @@ std::optional<Options> parse(int argc, char** argv) {
     Options o;
     std::map<std::string, std::string*> valued{
         {"--app-dir", &o.appDir},    {"--type", &o.type},       {"--format", &o.format},
-        {"--fields", &o.fieldsFile}, {"--account", &o.account}, {"--out", &o.out}};
+        {"--fields", &o.fieldsFile}, {"--account", &o.account}, {"--out", &o.out},
+        {"--sheet", &o.sheet}};
     std::string firstRecord = "1";
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -323,7 +328,13 @@ int run(const Options& o) {
     auto labels = structure(o, s);
     if (!labels)
         return kFailed;
-    auto tabPath = verify(programPath(o.tabFile.c_str()), o, *labels, s, ui);
+    // No one is there to ask: the first sheet unless named, an earlier copy replaced.
+    const wizard::WorkbookChoice choice{o.sheet.empty() ? "" : programText(o.sheet.c_str()), false,
+                                        true};
+    auto tabFile = wizard::tabFileFor(programPath(o.tabFile.c_str()), ui, choice);
+    if (!tabFile)
+        return kNotVerified;
+    auto tabPath = verify(*tabFile, o, *labels, s, ui);
     if (!tabPath)
         return kNotVerified;
 

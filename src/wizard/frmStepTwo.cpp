@@ -8,6 +8,7 @@
 #include "wizard/RemoveExtraFields.h"
 #include "wizard/TabVerifier.h"
 #include "wizard/TextForm.h"
+#include "wizard/WorkbookCopy.h"
 #include "wizard/frmStepFour.h"
 #include "wizard/frmStepThree.h"
 #include "wizard/frmTab.h"
@@ -137,13 +138,16 @@ void frmStepTwo::cmdBrowse_Click() {
     // The first Browse of a run starts at C:\ (the home folder where there is no C:), each later
     // one where the last file was found; text files are offered first.
     const std::string start = s.LastTabFolder.empty() ? "C:\\" : s.LastTabFolder;
-    auto chosen = context_.ui.openFile(
-        {"Find Your Import File", start, "", "Text files (*.txt)|*.txt|All files (*.*)|*.*"});
+    auto chosen = context_.ui.openFile({"Find Your Import File", start, "", kImportFileFilter});
     if (!chosen)
         return;
-    const std::string file(ansi::trim(*chosen));
-    s.LastTabFolder = hostpath::folderOf(file);
-    lblFile->setText(toQt(file));
+    const std::string picked(ansi::trim(*chosen));
+    s.LastTabFolder = hostpath::folderOf(picked);
+    // A workbook is verified and imported through the TAB copy written from it.
+    const auto file = tabFileFor(picked, context_.ui);
+    if (!file)
+        return;
+    lblFile->setText(toQt(*file));
     cmdVerify->setEnabled(true);
     hideImages();
     cmdNext->setEnabled(false);

@@ -75,9 +75,69 @@ TEST_F(StepTwoTest, BrowseEnablesVerifyAndStartsWhereTheLastFileWasFound) {
     const auto& dialogs = ui.transcript();
     ASSERT_EQ(dialogs.size(), 3u);
     EXPECT_EQ(dialogs[0].title, "Find Your Import File");
-    EXPECT_EQ(dialogs[0].filter, "Text files (*.txt)|*.txt|All files (*.*)|*.*");
+    EXPECT_EQ(dialogs[0].filter, "Text files (*.txt)|*.txt|Spreadsheets (*.xlsx *.ods *.xls "
+                                 "*.csv)|*.xlsx;*.ods;*.xls;*.csv|All files (*.*)|*.*");
     EXPECT_EQ(dialogs[1].detail, "C:\\");
     EXPECT_EQ(dialogs[2].detail, "/data/march/");
+}
+
+TEST_F(StepTwoTest, AWorkbookIsVerifiedThroughTheTabCopyWrittenBesideIt) {
+    using Kind = ScriptedInteraction::Kind;
+    const auto workbook = host / "clients.xlsx", copy = host / "clients_Tab.txt";
+    std::filesystem::copy_file(TARNFIELD_SHEETS_DATA "/clients.xlsx", workbook);
+    auto& w = context.windows.get<frmStepTwo>();
+    auto browse = [&] {
+        ui.clearTranscript();
+        ui.queueFile(workbook.string());
+        w.cmdBrowse_Click();
+        std::vector<ScriptedInteraction::Entry> shown;
+        for (const auto& e : ui.transcript())
+            if (e.kind != Kind::Busy)
+                shown.push_back(e);
+        EXPECT_FALSE(ui.busy());
+        return shown;
+    };
+
+    // Several sheets: the user picks one; the hidden one is not offered.
+    ui.queueInput("Plans");
+    auto shown = browse();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[1].kind, Kind::Choice);
+    EXPECT_EQ(shown[1].detail, "Clients\nPlans\nEmpty\n");
+    EXPECT_EQ(shown[2].title, "TAB Delimited File Written");
+    EXPECT_NE(shown[2].text.find("The sheet 'Plans' of " + workbook.string()), std::string::npos);
+    EXPECT_EQ(w.lblFile->text().toStdString(), copy.string());
+    EXPECT_TRUE(w.cmdVerify->isEnabled());
+    const std::string plans = testsupport::readFile(copy);
+    EXPECT_EQ(plans,
+              testsupport::readFile(TARNFIELD_SHEETS_DATA "/expected/clients.xlsx.Plans.txt"));
+
+    // An earlier copy is replaced only when the user says so; a cancelled choice writes nothing.
+    w.lblFile->setText("earlier.txt");
+    ui.queueInput("Clients");
+    ui.queueAnswer(platform::Answer::No);
+    shown = browse();
+    EXPECT_EQ(shown.back().title, "Replace File?");
+    EXPECT_EQ(w.lblFile->text(), "earlier.txt");
+    ui.queueInput(std::nullopt);
+    EXPECT_EQ(browse().size(), 2u);
+    EXPECT_EQ(testsupport::readFile(copy), plans);
+    ui.queueInput("Clients");
+    ui.queueAnswer(platform::Answer::Yes);
+    browse();
+    EXPECT_EQ(w.lblFile->text().toStdString(), copy.string());
+    EXPECT_NE(testsupport::readFile(copy), plans);
+
+    // A workbook that cannot be read: one message naming it, nothing written.
+    std::filesystem::remove(copy);
+    std::filesystem::copy_file(TARNFIELD_SHEETS_DATA "/encrypted.xlsx", workbook,
+                               std::filesystem::copy_options::overwrite_existing);
+    shown = browse();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].icon, Icon::Critical);
+    EXPECT_NE(shown[1].text.find("password"), std::string::npos) << shown[1].text;
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(w.lblFile->text().toStdString(), copy.string());
 }
 
 TEST_F(StepTwoTest, AGoodFilePassesEveryCheckWithPausesBetween) {

@@ -1,0 +1,30 @@
+// A workbook or comma-separated file chosen where a TAB file is expected: the TAB file a
+// spreadsheet program would save from it is written beside it, and that file goes on to be
+// verified and imported.
+#pragma once
+
+#include "platform/Interaction.h"
+
+#include <optional>
+#include <string>
+
+namespace wizard {
+
+// What the import file dialogs offer: TAB files first, then what a TAB file can be made from.
+inline constexpr const char* kImportFileFilter =
+    "Text files (*.txt)|*.txt|Spreadsheets (*.xlsx *.ods *.xls *.csv)|*.xlsx;*.ods;*.xls;*.csv|"
+    "All files (*.*)|*.*";
+
+struct WorkbookChoice {
+    std::string sheet;              // the sheet to copy; empty: ask when there are several
+    bool askBeforeReplacing = true; // false: an earlier copy is replaced without a question
+    bool firstSheetUnasked = false; // true: several sheets and none named take the first
+};
+
+// The TAB file to go on with for the file the user chose (a host path): the file itself when it
+// is no workbook, else the copy written beside it, after the user was told its name. Nullopt
+// when the user declined a question or the copy could not be written; a message said why.
+std::optional<std::string> tabFileFor(const std::string& chosen, platform::UserInteraction& ui,
+                                      const WorkbookChoice& choice = {});
+
+} // namespace wizard
