@@ -39,8 +39,8 @@ fs::path fixture(const std::string& relative) {
     return fs::exists(p) ? p : fs::path();
 }
 
-fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from, const char* name) {
-    const fs::path to = tmp / name;
+fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from) {
+    const fs::path to = tmp / "copy.mdb";
     fs::copy_file(from, to, fs::copy_options::overwrite_existing);
     fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
     return to;
@@ -53,11 +53,6 @@ jet::Database withTable(const fs::path& file, const jet::NewTable& table) {
     return db;
 }
 
-jet::Database fromSchema(const fs::path& file, const char* schemaName) {
-    return jet::createFromSchemaSql(
-        file, testsupport::readFile(fs::path(TARNFIELD_SCHEMAS_DIR) / schemaName));
-}
-
 void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows) {
     auto rs = db.OpenRecordset(table);
     for (const auto& row : rows) {
@@ -68,8 +63,18 @@ void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows)
     }
 }
 
-void writeHostTemplate(const fs::path& file) {
-    auto db = fromSchema(file, "BRANDMDB.sql");
+std::string sourceName(const ::testing::TestParamInfo<Source>& info) {
+    return info.param == Source::Access ? "AccessMade" : "Built";
+}
+
+fs::path hostTemplate(const testsupport::TempDir& tmp, Source source) {
+    if (source == Source::Access) {
+        const fs::path from = fixture("templates/jet4/BRANDMDB.MDB");
+        return from.empty() ? from : writableCopy(tmp, from);
+    }
+    const fs::path file = tmp / "built.mdb";
+    auto db = jet::createFromSchemaSql(
+        file, testsupport::readFile(fs::path(TARNFIELD_SCHEMAS_DIR) / "BRANDMDB.sql"));
     const char16_t* last[] = {u"Abbott", u"Nakamura", u"O'Neil", u"Zelinski", u"Garcia"};
     std::vector<Row> people;
     for (int i = 1; i <= 5; ++i)
@@ -90,19 +95,7 @@ void writeHostTemplate(const fs::path& file) {
              {{"Title", std::u16string(u"Termination notice")}, {"Active", false}},
              {{"Title", std::u16string(u"Premium reminder")}, {"Active", true}}});
     db.Close();
-}
-
-std::string sourceName(const ::testing::TestParamInfo<Source>& info) {
-    return info.param == Source::Access ? "AccessMade" : "Built";
-}
-
-fs::path hostTemplate(const testsupport::TempDir& tmp, Source source) {
-    if (source == Source::Built) {
-        writeHostTemplate(tmp / "built.mdb");
-        return tmp / "built.mdb";
-    }
-    const fs::path from = fixture("templates/jet4/BRANDMDB.MDB");
-    return from.empty() ? from : writableCopy(tmp, from);
+    return file;
 }
 
 jet::NewTable everyType() {

@@ -1,7 +1,7 @@
 // The write half beside the round trips: conversions on assignment (under any C locale), the
-// mistakes a caller can make, locking, growth past an inline usage map and `check` itself, on
-// copies of the host template Access made (when the fixtures are there) and of the one the engine
-// builds.
+// mistakes a caller can make, locking, growth past an inline usage map and past the file size
+// limit, and `check` itself, on copies of the host template Access made (when the fixtures are
+// there) and of the one the engine builds.
 #include "jet/Write.h"
 
 #include "JetTest.h"
@@ -9,6 +9,7 @@
 #include "jet/Error.h"
 #include "jet/Export.h"
 #include "jet/IndexSupport.h"
+#include "jet/PageFile.h"
 
 #include <clocale>
 
@@ -91,7 +92,7 @@ void expectConversionsAsAccessDoes() {
         {"Other", "data", u"{0123}"s, "error:not a GUID"},
         {"Other", "data", u"{01234567-89ab-CDEF-0123-456789ABCDEX}"s, "error:not a GUID"}};
     testsupport::TempDir tmp;
-    auto db = jettest::fromSchema(tmp / "t.mdb", "BRANDMDB.sql");
+    auto db = Database::OpenDatabase(jettest::hostTemplate(tmp, Source::Built));
     createTable(db, {u"Other",
                      {{u"data", ColumnType::Guid},
                       {u"Value", ColumnType::Double},
@@ -157,9 +158,13 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Jet, OnTemplate, ::testing::Values(Source::Access, Source::Built),
                          jettest::sourceName);
 
-// One writer at a time, readers beside it; a closed database is refused.
+// One writer at a time, which another open sees; readers beside it take no lock. A closed
+// database is refused.
 TEST_P(OnTemplate, MistakesAreErrorsThatChangeNothing) {
+    EXPECT_FALSE(lockedByAnother(tmp / "missing.mdb"));
+    EXPECT_FALSE(lockedByAnother(file)) << "readers take no lock";
     auto db = Database::OpenDatabase(file);
+    EXPECT_TRUE(lockedByAnother(file));
     EXPECT_THAT(jettest::errorOf([&] { Database::OpenDatabase(file); }), HasSubstr("in use"));
     EXPECT_NO_THROW(Database::OpenDatabase(file, OpenMode::ReadOnly));
     auto rs = db.OpenRecordset("Company_Information");
@@ -184,6 +189,7 @@ TEST_P(OnTemplate, MistakesAreErrorsThatChangeNothing) {
     people["Department"] = u"Мир"; // not indexed: stored as it is
     people.Update();
     db.Close();
+    EXPECT_FALSE(lockedByAnother(file));
     EXPECT_THROW(db.OpenRecordset("Rates"), Error);
     db = Database::OpenDatabase(file, OpenMode::ReadOnly);
     EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
@@ -211,6 +217,37 @@ TEST_P(OnTemplate, ATableGrowsPastTheReachOfItsInlineUsageMap) {
     EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
     EXPECT_EQ(db.GetTable(u"Company_Information").def().rowCount, 100000u);
     EXPECT_EQ(db.OpenRecordset("Company_Information").RecordCount(), 100000);
+}
+
+// The engine grows no file past what Access opens, and says so naming the file.
+TEST(JetWrite, TheFileStopsAtTheLimitWithItsOwnError) {
+    EXPECT_EQ(kAccessFileLimit, 2147483648u);
+    testsupport::TempDir tmp;
+    const auto file = tmp / "grow.mdb";
+    jettest::withTable(file, {u"Rows", {{u"Text", ColumnType::Text, 255}}, {}}).Close();
+    const auto limit = fs::file_size(file) + 6 * 4096;
+    setFileSizeLimit(limit);
+    struct Restore {
+        ~Restore() { setFileSizeLimit(kAccessFileLimit); }
+    } restore;
+    auto db = Database::OpenDatabase(file);
+    auto rs = db.OpenRecordset("Rows");
+    int added = 0;
+    std::string error;
+    try {
+        for (; added < 100000; ++added) {
+            rs.AddNew();
+            rs["Text"] = std::u16string(200, u'a');
+            rs.Update();
+        }
+    } catch (const FileSizeLimit& e) {
+        error = e.what();
+    }
+    EXPECT_THAT(error, HasSubstr("grow.mdb: the database would grow past " + std::to_string(limit) +
+                                 " bytes"));
+    EXPECT_GT(added, 0);
+    db.Close();
+    EXPECT_LE(fs::file_size(file), limit);
 }
 
 // `check` finds a row whose index entries were taken out behind the engine's back.
