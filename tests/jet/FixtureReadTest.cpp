@@ -135,9 +135,7 @@ TEST_P(JetFixtureRead, RowsMatchReferenceDump) {
             ASSERT_NE(type, kDumpTypes.end()) << "dump type " << t.types[i];
             EXPECT_EQ(def.columns[i].type, type->second) << "column " << t.columns[i];
         }
-        EXPECT_EQ(rs.RecordCount(), t.rows);
-        EXPECT_EQ(def.rowCount, static_cast<std::uint32_t>(t.rows)) << "row count in definition";
-        ASSERT_EQ(t.values.size(), static_cast<std::size_t>(t.rows)) << "dump itself";
+        EXPECT_EQ(rs.RecordCount(), t.rows); // and `check` holds the definition's count to it
         std::size_t row = 0;
         for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext(), ++row) {
             ASSERT_LT(row, t.values.size());

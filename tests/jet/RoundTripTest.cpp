@@ -6,6 +6,7 @@
 #include "base/Coding.h"
 #include "jet/Check.h"
 #include "jet/Export.h"
+#include "jet/IndexPage.h"
 #include "jet/IndexSupport.h"
 #include "jet/UsageMap.h"
 
@@ -210,6 +211,20 @@ protected:
         }
         for (std::size_t i = 0; i < keys.size(); ++i)
             EXPECT_EQ(d.realIndexes[i].rowCount, keys[i].size()) << "index " << i;
+        // Index pages name their table, and an intermediate root with two children or more keeps
+        // the last as its tail, the page after its last entry's child, as Access does.
+        auto indexPage = [&](std::uint32_t n) {
+            return decodeIndexPage(db.File().page(n)->view(), "index page");
+        };
+        for (const RealIndex& ri : d.realIndexes) {
+            const IndexPage root = indexPage(ri.firstPage);
+            EXPECT_EQ(root.owner, d.page);
+            if (!root.leaf && root.tailPage == 0) {
+                EXPECT_EQ(root.entries.size(), 1u);
+            } else if (!root.leaf) {
+                EXPECT_EQ(indexPage(root.entries.back().childPage).nextPage, root.tailPage);
+            }
+        }
         // Long values live on their column's own pages ("LVAL" where data pages name their
         // table), never on the table's, and leave with their rows.
         const auto owned = t.ownedPages();

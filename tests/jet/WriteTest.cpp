@@ -177,23 +177,19 @@ TEST_P(OnTemplate, MistakesAreErrorsThatChangeNothing) {
                 AllOf(HasSubstr("Company_Name"), HasSubstr("200 characters")));
     rs.CancelUpdate();
     EXPECT_EQ(rs.RecordCount(), 1);
-    // Texts outside Windows-1252 are refused in an indexed column only.
+    // Texts outside Windows-1252 are refused in an indexed column (the round trips store them in
+    // others).
     auto people = db.OpenRecordset("Active_Employees");
     people.AddNew();
     people["Employee_ID"] = 77;
     people["Last_Name"] = u"Мир";
     EXPECT_THROW(people.Update(), Error);
-    people.CancelUpdate();
-    people.AddNew();
-    people["Employee_ID"] = 78;
-    people["Department"] = u"Мир"; // not indexed: stored as it is
-    people.Update();
     db.Close();
     EXPECT_FALSE(lockedByAnother(file));
     EXPECT_THROW(db.OpenRecordset("Rates"), Error);
     db = Database::OpenDatabase(file, OpenMode::ReadOnly);
     EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
-    EXPECT_EQ(db.OpenRecordset("Active_Employees").RecordCount(), 6);
+    EXPECT_EQ(db.OpenRecordset("Active_Employees").RecordCount(), 5);
 }
 
 // An inline map covers 512 pages from its start: enough rows to pass that make the engine switch
