@@ -98,21 +98,6 @@ fs::path hostTemplate(const testsupport::TempDir& tmp, Source source) {
     return file;
 }
 
-jet::NewTable everyType() {
-    using T = jet::ColumnType;
-    jet::NewTable t;
-    t.name = u"Every Type";
-    t.columns = {{u"ID", T::Long, 0, true}, {u"Name", T::Text, 40}, {u"Notes", T::Memo},
-                 {u"Small", T::Byte},       {u"Count", T::Int},     {u"Big", T::Long},
-                 {u"Ratio", T::Float},      {u"Value", T::Double},  {u"Price", T::Money},
-                 {u"When", T::DateTime},    {u"Flag", T::Boolean},  {u"Code", T::Text, 1}};
-    t.indexes = {{u"PrimaryKey", {{u"ID"}}, true},
-                 {u"ByName", {{u"Name", false}, {u"Big"}}, false, true},
-                 {u"ByWhen", {{u"When"}, {u"Price", false}, {u"Code"}}},
-                 {u"ByCount", {{u"Count"}}}};
-    return t;
-}
-
 std::string exportOf(jet::Database& db, std::u16string_view table) {
     std::ostringstream out;
     jet::exportTable(db, table, out);

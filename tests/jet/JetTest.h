@@ -55,10 +55,6 @@ enum class Source { Access, Built };
 std::string sourceName(const ::testing::TestParamInfo<Source>& info);
 std::filesystem::path hostTemplate(const testsupport::TempDir& tmp, Source source);
 
-// A table of every column type the engine creates, with unique, descending and
-// several-column indexes.
-jet::NewTable everyType();
-
 // Our export of a table: header line, then the rows in scan order.
 std::string exportOf(jet::Database& db, std::u16string_view table);
 std::vector<std::vector<std::string>> tsv(const std::string& text);

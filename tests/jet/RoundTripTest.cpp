@@ -22,6 +22,23 @@ using ::testing::HasSubstr;
 
 namespace {
 
+// A table of every column type the engine creates, with unique, descending and several-column
+// indexes.
+NewTable everyType() {
+    using T = ColumnType;
+    NewTable t;
+    t.name = u"Every Type";
+    t.columns = {{u"ID", T::Long, 0, true}, {u"Name", T::Text, 40}, {u"Notes", T::Memo},
+                 {u"Small", T::Byte},       {u"Count", T::Int},     {u"Big", T::Long},
+                 {u"Ratio", T::Float},      {u"Value", T::Double},  {u"Price", T::Money},
+                 {u"When", T::DateTime},    {u"Flag", T::Boolean},  {u"Code", T::Text, 1}};
+    t.indexes = {{u"PrimaryKey", {{u"ID"}}, true},
+                 {u"ByName", {{u"Name", false}, {u"Big"}}, false, true},
+                 {u"ByWhen", {{u"When"}, {u"Price", false}, {u"Code"}}},
+                 {u"ByCount", {{u"Count"}}}};
+    return t;
+}
+
 // Names: Windows-1252 only, as indexed columns take no other, and no TAB or line end, so that
 // rows sort alike in both exports. Other texts: anything.
 const std::u16string kNameChars = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
@@ -121,7 +138,7 @@ protected:
         table = GetParam().table;
         if (table == "Every Type") {
             auto db = Database::OpenDatabase(file);
-            createTable(db, jettest::everyType());
+            createTable(db, everyType());
             db.Close();
         }
     }
