@@ -72,8 +72,9 @@ TEST_F(JetRecordset, QueriesSelectTheRowsAccessWould) {
         EXPECT_THAT(jettest::errorOf([&] { db->OpenRecordset(source); }), HasSubstr(message));
 }
 
-// FindFirst and FindNext walk the matches; navigation ends at Eof, where reading is an error.
-TEST_F(JetRecordset, FindAndMoveWalkTheRowsAndStopAtTheEnd) {
+// FindFirst and FindNext walk the matches; navigation ends at Eof, where reading is an error;
+// deleting takes rows out of both.
+TEST_F(JetRecordset, FindMoveAndDeleteWalkTheRows) {
     auto rs = db->OpenRecordset("tblFileInformation");
     std::vector<int> found;
     for (bool ok = rs.FindFirst("[fldBackupMonth]=12"); ok; ok = rs.FindNext("[fldBackupMonth]=12"))
@@ -99,12 +100,8 @@ TEST_F(JetRecordset, FindAndMoveWalkTheRowsAndStopAtTheEnd) {
     EXPECT_THROW(one.MoveNext(), Error);
     one.Close();
     EXPECT_THROW(one.RecordCount(), Error);
-}
 
-// Deleting through a recordset: the deleted row leaves the navigation, the search goes on after
-// it, and the counts follow.
-TEST_F(JetRecordset, DeletedRowsLeaveNavigationSearchAndCount) {
-    auto rs = db->OpenRecordset("tblFileInformation");
+    // A deleted row leaves the navigation, the search goes on after it, and the counts follow.
     ASSERT_TRUE(rs.FindFirst(u"[fldBackupDay]=1"));
     EXPECT_EQ(std::get<std::int32_t>(rs["fldAutoNum"].value()), 1);
     rs.Delete();
