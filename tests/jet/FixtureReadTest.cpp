@@ -178,7 +178,7 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(JetFixtureRead);
 
 TEST(JetFixtureSet, FixturesArePresentOrSkipped) {
     if (jettest::fixtureDatabases().empty())
-        GTEST_SKIP() << "fixtures not found at " << jettest::fixtures();
+        GTEST_SKIP() << "fixtures not found at " << TARNFIELD_FIXTURES_DIR;
     EXPECT_GE(jettest::fixtureDatabases().size(), 16u);
 }
 

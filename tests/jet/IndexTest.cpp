@@ -22,9 +22,9 @@ namespace {
 
 // The rows of a reference file, split at tabs; none when the file is absent.
 std::vector<std::vector<std::string>> referenceRows(const char* name) {
-    const auto p = jettest::fixtures() / "reference" / name;
-    return std::filesystem::exists(p) ? jettest::tsv(testsupport::readFile(p))
-                                      : std::vector<std::vector<std::string>>{};
+    const auto p = jettest::fixture(std::string("reference/") + name);
+    return p.empty() ? std::vector<std::vector<std::string>>{}
+                     : jettest::tsv(testsupport::readFile(p));
 }
 
 std::string hex(const Bytes& b) {
@@ -49,13 +49,13 @@ std::string unescape(const std::string& s) {
 // Our code in the sort code file's form: class letter, then comma-separated hex byte strings in
 // capitals without a leading 0.
 std::string describe(const SortCode& c) {
-    auto part = [](const Bytes& b) {
+    auto piece = [](const Bytes& b) {
         std::string s = hex(b);
         std::transform(s.begin(), s.end(), s.begin(), ::toupper);
         return s.substr(s.size() > 1 && s[0] == '0' ? 1 : 0);
     };
     const std::string inl =
-        part(Bytes(c.inlineBytes.begin(), c.inlineBytes.begin() + c.inlineCount));
+        piece(Bytes(c.inlineBytes.begin(), c.inlineBytes.begin() + c.inlineCount));
     switch (c.kind) {
     case SortClass::Unmapped:
         return "(unmapped)";
@@ -64,9 +64,9 @@ std::string describe(const SortCode& c) {
     case SortClass::Simple:
         return "S" + inl;
     case SortClass::International:
-        return "I" + inl + "," + part({c.accent});
+        return "I" + inl + "," + piece({c.accent});
     case SortClass::Unprintable:
-        return "U" + part({c.unprintable});
+        return "U" + piece({c.unprintable});
     }
     return "?";
 }

@@ -14,15 +14,11 @@ using jet::Value;
 
 namespace jettest {
 
-fs::path fixtures() {
-    return fs::path(TARNFIELD_FIXTURES_DIR);
-}
-
 std::vector<fs::path> fixtureDatabases() {
     std::vector<fs::path> out;
     std::error_code ec;
     for (const char* sub : {"access-made", "templates"}) {
-        for (auto it = fs::recursive_directory_iterator(fixtures() / sub, ec);
+        for (auto it = fs::recursive_directory_iterator(testsupport::fixturesDir() / sub, ec);
              !ec && it != fs::end(it); it.increment(ec)) {
             auto ext = it->path().extension().string();
             std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
@@ -35,8 +31,8 @@ std::vector<fs::path> fixtureDatabases() {
 }
 
 fs::path fixture(const std::string& relative) {
-    const fs::path p = fixtures() / relative;
-    return fs::exists(p) ? p : fs::path();
+    const fs::path dir = testsupport::fixturesDir();
+    return !dir.empty() && fs::exists(dir / relative) ? dir / relative : fs::path();
 }
 
 fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from) {

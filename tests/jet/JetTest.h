@@ -17,7 +17,6 @@
 
 namespace jettest {
 
-std::filesystem::path fixtures();
 // Every fixture database: access-made/*.mdb and templates/*/*.mdb, sorted.
 std::vector<std::filesystem::path> fixtureDatabases();
 // A fixture by its path under the fixtures folder, or an empty path when it is absent.
