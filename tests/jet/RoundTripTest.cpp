@@ -126,7 +126,7 @@ struct Trip {
     const char* table;
     int first, again;
     std::size_t againBatch; // index entries gathered before they are written, second fill
-    bool deleteRun;         // keys 1000 to 2000 through a query; else every third
+    bool deleteRun;         // keys 1000 to 2000 through a query; else every third, 30 at a time
 };
 
 class RoundTrip : public ::testing::TestWithParam<Trip> {
