@@ -1,4 +1,4 @@
-// Number and text forms shared by every part of the program.
+// Number and text forms the whole program shares.
 #include "base/Numbers.h"
 
 #include "base/Cp1252.h"

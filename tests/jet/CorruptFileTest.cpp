@@ -46,6 +46,11 @@ std::size_t at(const Bytes& f, std::uint32_t page) {
     return static_cast<std::size_t>(page) * (f[0x14] == 0 ? 2048 : 4096);
 }
 
+template <class T>
+void put(Bytes& b, std::size_t at, T value) {
+    coding::putLE<T>(b, at, value);
+}
+
 // A built host template, made once.
 const fs::path& built() {
     static testsupport::TempDir tmp;
@@ -124,32 +129,26 @@ std::vector<Damage> damages() {
          "not a table definition"},
         {"RowOffsetPastThePage",
          [](Bytes& b, F f) {
-             coding::putLE<std::uint16_t>(b, at(b, f.data) + kJet4Format.dataRowTable, 0x1FFF);
+             put<std::uint16_t>(b, at(b, f.data) + kJet4Format.dataRowTable, 0x1FFF);
          },
          "outside the page"},
-        {"TableDefinitionChainPastEnd",
-         [](Bytes& b, F f) { coding::putLE<std::uint32_t>(b, at(b, f.tdef) + 4, 0x00FFFFFF); },
+        {"TableDefinitionChainPastEnd", [](Bytes& b, F f) { put(b, at(b, f.tdef) + 4, 0xFFFFFFu); },
          "past the end"},
-        {"TableDefinitionChainLoops",
-         [](Bytes& b, F f) { coding::putLE<std::uint32_t>(b, at(b, f.tdef) + 4, f.tdef); },
+        {"TableDefinitionChainLoops", [](Bytes& b, F f) { put(b, at(b, f.tdef) + 4, f.tdef); },
          "loops"},
         {"UsageMapPastEnd",
          [](Bytes& b, F f) {
              const std::size_t po = at(b, f.usage.page);
              RowSpan s = rowSpan(kJet4Format, coding::Bytes(b).subspan(po, 4096), f.usage.row, "");
              // Inline map: move its start page far past the end of the file.
-             coding::putLE<std::uint32_t>(b, po + s.start + 1, 100000);
+             put(b, po + s.start + 1, 100000u);
          },
          "past the end"},
         {"UsageMapPointerOutsideFile",
-         [](Bytes& b, F f) {
-             coding::putLE<std::uint32_t>(b, at(b, f.tdef) + kJet4Format.tdefUsedPages, 5000u << 8);
-         },
+         [](Bytes& b, F f) { put(b, at(b, f.tdef) + kJet4Format.tdefUsedPages, 5000u << 8); },
          "outside the file"},
         {"ColumnCountZero",
-         [](Bytes& b, F f) {
-             coding::putLE<std::uint16_t>(b, at(b, f.tdef) + kJet4Format.tdefNumCols, 0);
-         },
+         [](Bytes& b, F f) { put<std::uint16_t>(b, at(b, f.tdef) + kJet4Format.tdefNumCols, 0); },
          "column count"},
     };
 }

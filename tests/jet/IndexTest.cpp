@@ -1,16 +1,13 @@
 // Index keys and pages: the General sort table and text keys against the reference files recorded
 // from Access-checked data, the fixed-width keys by the order they must produce and the bytes
 // Access writes; pages encoded, decoded and read in place, damaged ones refused naming the page;
-// and every index page, tree and key in the Access-made fixtures against what the engine makes.
+// and every index page in the Access-made fixtures against what the engine makes of it.
 #include "JetTest.h"
 #include "jet/Error.h"
 #include "jet/GeneralSort.h"
 #include "jet/IndexKey.h"
-#include "jet/IndexLayout.h"
 #include "jet/IndexPage.h"
-#include "jet/IndexSupport.h"
 #include "jet/IndexTree.h"
-#include "jet/Table.h"
 
 #include <algorithm>
 #include <cctype>
@@ -25,9 +22,9 @@ namespace {
 
 // The rows of a reference file, split at tabs; none when the file is absent.
 std::vector<std::vector<std::string>> referenceRows(const char* name) {
-    const auto p = jettest::fixtures() / "reference" / name;
-    return std::filesystem::exists(p) ? jettest::tsv(testsupport::readFile(p))
-                                      : std::vector<std::vector<std::string>>{};
+    const auto p = jettest::fixture(std::string("reference/") + name);
+    return p.empty() ? std::vector<std::vector<std::string>>{}
+                     : jettest::tsv(testsupport::readFile(p));
 }
 
 std::string hex(const Bytes& b) {
@@ -49,11 +46,16 @@ std::string unescape(const std::string& s) {
     return out;
 }
 
-// Our code in the sort code file's form: class letter, then comma-separated hex, each byte string
-// in lower case here and padded to whole bytes (the file writes capitals without a leading 0).
+// Our code in the sort code file's form: class letter, then comma-separated hex byte strings in
+// capitals without a leading 0.
 std::string describe(const SortCode& c) {
+    auto piece = [](const Bytes& b) {
+        std::string s = hex(b);
+        std::transform(s.begin(), s.end(), s.begin(), ::toupper);
+        return s.substr(s.size() > 1 && s[0] == '0' ? 1 : 0);
+    };
     const std::string inl =
-        hex(Bytes(c.inlineBytes.begin(), c.inlineBytes.begin() + c.inlineCount));
+        piece(Bytes(c.inlineBytes.begin(), c.inlineBytes.begin() + c.inlineCount));
     switch (c.kind) {
     case SortClass::Unmapped:
         return "(unmapped)";
@@ -62,24 +64,11 @@ std::string describe(const SortCode& c) {
     case SortClass::Simple:
         return "S" + inl;
     case SortClass::International:
-        return "I" + inl + "," + hex({c.accent});
+        return "I" + inl + "," + piece({c.accent});
     case SortClass::Unprintable:
-        return "U" + hex({c.unprintable});
+        return "U" + piece({c.unprintable});
     }
     return "?";
-}
-
-std::string normalise(const std::string& code) {
-    std::string out = code.substr(0, 1);
-    for (std::size_t from = 1; from < code.size();) {
-        const auto comma = std::min(code.find(',', from), code.size());
-        std::string part = code.substr(from, comma - from);
-        for (char& c : part)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        out += (part.size() % 2 ? "0" : "") + part + (comma < code.size() ? "," : "");
-        from = comma + 1;
-    }
-    return out;
 }
 
 Bytes key(ColumnType t, const Bytes& raw, bool ascending) {
@@ -110,55 +99,15 @@ std::vector<Bytes> les(std::initializer_list<T> values) {
 }
 
 // A Decimal as the row holds it: sign byte, then the magnitude's four 32-bit words from the
-// most significant, each little-endian.
-Bytes decimal(bool negative, std::uint64_t high, std::uint64_t low) {
+// most significant, each little-endian; `high` is the second word, `low` the last.
+Bytes decimal(bool negative, std::uint32_t high, std::uint32_t low) {
     Bytes b(17, 0);
     b[0] = negative ? 0x80 : 0x00;
-    const std::uint32_t words[4] = {
-        static_cast<std::uint32_t>(high >> 32), static_cast<std::uint32_t>(high),
-        static_cast<std::uint32_t>(low >> 32), static_cast<std::uint32_t>(low)};
-    for (int w = 0; w < 4; ++w)
-        for (int k = 0; k < 4; ++k)
-            b[1 + w * 4 + k] = static_cast<std::uint8_t>(words[w] >> (8 * k));
-    return b;
-}
-
-// The index pages of one Access-made file, decoded.
-struct FixturePages {
-    std::filesystem::path path;
-    std::string name;
-    JetVersion version;
-    std::size_t pageSize;
-    std::string bytes;
-    std::map<std::uint32_t, IndexPage> pages;
-
-    std::span<const std::uint8_t> page(std::size_t n) const {
-        return {reinterpret_cast<const std::uint8_t*>(bytes.data()) + n * pageSize, pageSize};
+    for (int k = 0; k < 4; ++k) {
+        b[5 + k] = static_cast<std::uint8_t>(high >> (8 * k));
+        b[13 + k] = static_cast<std::uint8_t>(low >> (8 * k));
     }
-    std::string where(std::size_t n) const { return name + ", page " + std::to_string(n); }
-};
-
-// Every fixture's index pages, read once.
-const std::vector<FixturePages>& fixturePages() {
-    static const std::vector<FixturePages> all = [] {
-        std::vector<FixturePages> out;
-        for (const auto& path : jettest::fixtureDatabases()) {
-            const bool jet3 = path.filename().string().find("V1997") != std::string::npos;
-            FixturePages f{path,
-                           path.filename().string(),
-                           jet3 ? JetVersion::Jet3 : JetVersion::Jet4,
-                           jet3 ? 2048u : 4096u,
-                           testsupport::readFile(path),
-                           {}};
-            for (std::size_t n = 1; n < f.bytes.size() / f.pageSize; ++n)
-                if (auto t = f.page(n)[0]; t == kIndexLeafPage || t == kIndexIntermediatePage)
-                    f.pages[static_cast<std::uint32_t>(n)] =
-                        decodeIndexPage(f.page(n), f.where(n), f.version);
-            out.push_back(std::move(f));
-        }
-        return out;
-    }();
-    return all;
+    return b;
 }
 
 // Offset past the last entry, from the entry bitmap.
@@ -169,10 +118,6 @@ std::size_t usedBytes(std::span<const std::uint8_t> page, const Format& F) {
                 if (m & (1 << bit))
                     return i * 8 + static_cast<std::size_t>(bit);
     return 0;
-}
-
-bool entryBefore(const IndexPageEntry& a, const IndexPageEntry& b) {
-    return std::tie(a.key, a.dataPage, a.dataRow) < std::tie(b.key, b.dataPage, b.dataRow);
 }
 
 IndexPageEntry entry(Bytes key, std::uint32_t page, std::uint8_t row, std::uint32_t child = 0) {
@@ -216,7 +161,7 @@ TEST(IndexKeyTest, SortCodesAndTextKeysMatchTheReference) {
     for (const auto& r : codes) {
         ASSERT_EQ(r.size(), 2u);
         auto c = static_cast<char16_t>(std::stoi(r[0].substr(2), nullptr, 16));
-        EXPECT_EQ(describe(generalSortCode(c)), normalise(r[1])) << r[0];
+        EXPECT_EQ(describe(generalSortCode(c)), r[1]) << r[0];
     }
     EXPECT_EQ(codes.size(), 256u + 27);
     int wrong = 0;
@@ -241,10 +186,9 @@ TEST(IndexKeyTest, WhatHasNoKeyIsRefused) {
     for (char16_t c : {u'\u0100', u'\u0141', u'\u0416', u'\u4E2D', char16_t(0xD800), u'\uFFFF'})
         EXPECT_EQ(generalSortCode(c).kind, SortClass::Unmapped) << static_cast<int>(c);
     Bytes out;
-    EXPECT_THROW(appendTextKey(u"Gda\u0144sk", true, out), Error);
-    EXPECT_THROW(textKeyBody(u"\U0001F600", false), Error);
-    EXPECT_THAT(jettest::errorOf([] { textKeyBody(u"\u0416", true); }),
-                ::testing::HasSubstr("U+0416"));
+    EXPECT_THROW(appendTextKey(u"\U0001F600", false, out), Error);
+    EXPECT_THAT(jettest::errorOf([&] { appendTextKey(u"Gda\u0144sk \u0416", true, out); }),
+                ::testing::HasSubstr("U+0144"));
     const std::pair<ColumnType, std::size_t> cases[] = {
         {ColumnType::Long, 2},    {ColumnType::Long, 8},  {ColumnType::Int, 4},
         {ColumnType::Double, 4},  {ColumnType::Guid, 17}, {ColumnType::Numeric, 16},
@@ -287,94 +231,88 @@ TEST(IndexKeyTest, KeyBytesForKnownValues) {
         EXPECT_EQ(hex(got), want);
 }
 
-// Each row: a type and its values in ascending order, as the row stores them, and the order their
-// descending keys sort in (indexes into the values; the reverse when none). Nulls come before
-// every value going up and after every value going down.
-struct OrderCase {
-    const char* name;
-    ColumnType type;
-    std::vector<Bytes> up;
-    std::vector<std::size_t> down = {};
-};
-
-class FixedKeyOrderTest : public ::testing::TestWithParam<OrderCase> {};
-
-TEST_P(FixedKeyOrderTest, KeysFollowValueOrderBothWays) {
-    const OrderCase& c = GetParam();
-    std::vector<std::size_t> down = c.down;
-    if (down.empty())
-        for (std::size_t i = c.up.size(); i-- > 0;)
-            down.push_back(i);
-    EXPECT_LT(nullKey(true), key(c.type, c.up.front(), true));
-    EXPECT_GT(nullKey(false), key(c.type, c.up[down.back()], false));
-    for (std::size_t i = 0; i + 1 < c.up.size(); ++i) {
-        EXPECT_LT(key(c.type, c.up[i], true), key(c.type, c.up[i + 1], true)) << i;
-        EXPECT_LT(key(c.type, c.up[down[i]], false), key(c.type, c.up[down[i + 1]], false)) << i;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    IndexKeys, FixedKeyOrderTest,
-    ::testing::Values(
-        OrderCase{"Byte", ColumnType::Byte, {{0}, {1}, {0x7F}, {0x80}, {0xFF}}},
-        OrderCase{"Int", ColumnType::Int,
-                  les<std::int16_t>({-32768, -256, -1, 0, 1, 255, 256, 32767})},
-        OrderCase{"Long", ColumnType::Long,
-                  les<std::int32_t>({INT32_MIN, -65536, -1, 0, 19, 4813, 16777216, INT32_MAX})},
-        OrderCase{"Money", ColumnType::Money,
-                  les<std::int64_t>({INT64_MIN, -10000, 0, 1, 1LL << 40, INT64_MAX})},
-        OrderCase{"Single", ColumnType::Float,
-                  les<float>({-1e30f, -2.5f, -1e-30f, 0.0f, 1e-30f, 0.5f, 2.5f, 1e30f})},
-        OrderCase{"Double", ColumnType::Double,
-                  les<double>({-1e300, -1.0, -1e-300, 0.0, 1e-300, 1.0, 1.5, 1e300})},
-        OrderCase{"Date", ColumnType::DateTime,
-                  les<double>({-657434.0, -1.25, 0.0, 0.5, 29931.0, 2958465.99})},
-        OrderCase{"YesNo", ColumnType::Boolean, {{1}, {0}}},
-        OrderCase{"Guid",
-                  ColumnType::Guid,
-                  {Bytes(16, 0),
-                   {0x00, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, // first group LE
-                   {0x01, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                   {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                   {0xFF, 0xFF, 0xFF, 0xFF, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                   {0xFF, 0xFF, 0xFF, 0xFF, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}}},
+// Each type's values in ascending order, as the row stores them, and the order their descending
+// keys sort in (indexes into the values; the reverse when none). Nulls come before every value
+// going up and after every value going down.
+TEST(IndexKeyTest, FixedKeysFollowValueOrderBothWays) {
+    const struct {
+        ColumnType type;
+        std::vector<Bytes> up;
+        std::vector<std::size_t> down = {};
+    } cases[] = {
+        {ColumnType::Byte, {{0}, {1}, {0x7F}, {0x80}, {0xFF}}},
+        {ColumnType::Int, les<std::int16_t>({-32768, -256, -1, 0, 1, 255, 256, 32767})},
+        {ColumnType::Long,
+         les<std::int32_t>({INT32_MIN, -65536, -1, 0, 19, 4813, 16777216, INT32_MAX})},
+        {ColumnType::Money, les<std::int64_t>({INT64_MIN, -10000, 0, 1, 1LL << 40, INT64_MAX})},
+        {ColumnType::Float, les<float>({-1e30f, -2.5f, -1e-30f, 0.0f, 1e-30f, 0.5f, 2.5f, 1e30f})},
+        {ColumnType::Double, les<double>({-1e300, -1.0, -1e-300, 0.0, 1e-300, 1.0, 1.5, 1e300})},
+        {ColumnType::DateTime, les<double>({-657434.0, -1.25, 0.0, 0.5, 29931.0, 2958465.99})},
+        {ColumnType::Boolean, {{1}, {0}}},
+        {ColumnType::Guid,
+         {Bytes(16, 0),
+          {0x00, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, // first group LE
+          {0x01, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+          {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+          {0xFF, 0xFF, 0xFF, 0xFF, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+          {0xFF, 0xFF, 0xFF, 0xFF, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}}},
         // Descending reverses each sign's values, but Jet 4 keeps all negatives before all
         // positives (a known Access 2000-2003 quirk that files written by Access depend on).
-        OrderCase{"Decimal",
-                  ColumnType::Numeric,
-                  {decimal(true, 1, 0), decimal(true, 0, 500), decimal(true, 0, 1),
-                   decimal(false, 0, 0), decimal(false, 0, 1), decimal(false, 0, 1u << 31),
-                   decimal(false, 2, 0)},
-                  {2, 1, 0, 6, 5, 4, 3}}),
-    [](const auto& info) { return std::string(info.param.name); });
+        {ColumnType::Numeric,
+         {decimal(true, 1, 0), decimal(true, 0, 500), decimal(true, 0, 1), decimal(false, 0, 0),
+          decimal(false, 0, 1), decimal(false, 0, 1u << 31), decimal(false, 2, 0)},
+         {2, 1, 0, 6, 5, 4, 3}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.type));
+        std::vector<std::size_t> down = c.down;
+        for (std::size_t i = c.up.size(); down.size() < c.up.size();)
+            down.push_back(--i);
+        EXPECT_LT(nullKey(true), key(c.type, c.up.front(), true));
+        EXPECT_GT(nullKey(false), key(c.type, c.up[down.back()], false));
+        for (std::size_t i = 0; i + 1 < c.up.size(); ++i) {
+            EXPECT_LT(key(c.type, c.up[i], true), key(c.type, c.up[i + 1], true)) << i;
+            EXPECT_LT(key(c.type, c.up[down[i]], false), key(c.type, c.up[down[i + 1]], false))
+                << i;
+        }
+    }
+}
 
 // --- what Access stored ---
 
 // Every index page of every fixture decodes (in order, each key behind a column flag, each row
-// pointer inside the file) and Jet 4 pages encode back to Access's bytes. Every index of the Jet 4
-// files, read as a tree, is sound by IndexTree::verify (order, levels, links, each separator its
-// child's last entry with tails followed down), each page names the table as its owner, and each
-// row's key is the one Access stored for it.
-TEST(IndexAccessTest, PagesTreesAndKeysAreAccesss) {
+// pointer inside the file) and Jet 4 pages encode back to Access's bytes. (Their trees, and each
+// row's key against the one Access stored, are `check`'s in FixtureReadTest.)
+TEST(IndexAccessTest, PagesAreAccesss) {
+    if (jettest::fixtureDatabases().empty())
+        GTEST_SKIP() << "fixtures not present";
     std::size_t pages = 0, entries = 0, compressed = 0, intermediate = 0, jet3 = 0;
-    std::map<ColumnType, std::size_t> verified; // keys compared, per column type
-    std::size_t indexes = 0, descending = 0, nulls = 0;
-    for (const FixturePages& f : fixturePages()) {
-        const Format& F = formatFor(f.version);
-        for (const auto& [n, p] : f.pages) {
-            SCOPED_TRACE(f.where(n));
-            const std::size_t used = usedBytes(f.page(n), F);
+    for (const auto& path : jettest::fixtureDatabases()) {
+        const bool isJet3 = path.filename().string().find("V1997") != std::string::npos;
+        const Format& F = isJet3 ? kJet3Format : kJet4Format;
+        const std::string file = testsupport::readFile(path);
+        for (std::size_t n = 1; n < file.size() / F.pageSize; ++n) {
+            const std::span<const std::uint8_t> page(
+                reinterpret_cast<const std::uint8_t*>(file.data()) + n * F.pageSize, F.pageSize);
+            if (page[0] != kIndexLeafPage && page[0] != kIndexIntermediatePage)
+                continue;
+            const std::string where = path.filename().string() + ", page " + std::to_string(n);
+            SCOPED_TRACE(where);
+            const IndexPage p = decodeIndexPage(page, where, F.version);
+            const std::size_t used = usedBytes(page, F);
             EXPECT_EQ(p.freeSpace, F.indexEntryCapacity() - used);
-            EXPECT_GE(p.owner, 2u);
-            for (std::size_t i = 0; i + 1 < p.entries.size(); ++i)
-                EXPECT_TRUE(entryBefore(p.entries[i], p.entries[i + 1])) << "entry " << i;
+            for (std::size_t i = 0; i + 1 < p.entries.size(); ++i) {
+                const auto &a = p.entries[i], &b = p.entries[i + 1];
+                EXPECT_LT(std::tie(a.key, a.dataPage, a.dataRow),
+                          std::tie(b.key, b.dataPage, b.dataRow))
+                    << "entry " << i;
+            }
             for (const auto& e : p.entries) {
                 ASSERT_FALSE(e.key.empty());
                 EXPECT_TRUE(e.key[0] == 0x7F || e.key[0] == 0x80 || e.key[0] == 0x00 ||
                             e.key[0] == 0xFF);
-                EXPECT_LT(e.dataPage, f.bytes.size() / f.pageSize);
+                EXPECT_LT(e.dataPage, file.size() / F.pageSize);
             }
-            if (f.version == JetVersion::Jet3) {
+            if (isJet3) {
                 jet3 += p.entries.size();
                 continue;
             }
@@ -382,7 +320,7 @@ TEST(IndexAccessTest, PagesTreesAndKeysAreAccesss) {
             // whatever the page held before, we leave zeros.
             const Bytes again = encode(p);
             const auto end = static_cast<long>(F.indexFirstEntry + used);
-            EXPECT_TRUE(std::equal(again.begin(), again.begin() + end, f.page(n).begin()))
+            EXPECT_TRUE(std::equal(again.begin(), again.begin() + end, page.begin()))
                 << "re-encoded page differs from Access's";
             EXPECT_TRUE(std::all_of(again.begin() + end, again.end(), [](auto b) { return !b; }));
             ++pages;
@@ -390,82 +328,13 @@ TEST(IndexAccessTest, PagesTreesAndKeysAreAccesss) {
             compressed += p.prefixLength > 0;
             intermediate += !p.leaf;
         }
-        if (f.version == JetVersion::Jet3)
-            continue;
-        auto db = Database::OpenDatabase(f.path, OpenMode::ReadOnly);
-        for (const CatalogEntry& ce : db.Catalog()) {
-            Table& t = db.GetTable(ce.name);
-            const TableDef& d = t.def();
-            auto rows = t.scan();
-            std::vector<std::vector<Value>> values;
-            for (const RowRef& r : rows)
-                values.push_back(t.read(r));
-            for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
-                const RealIndex& ri = d.realIndexes[i];
-                FileIndexPages tp(t, i);
-                SCOPED_TRACE(tp.where());
-                IndexTree tree(tp, tp.root(), tp.where());
-                EXPECT_EQ(tree.verify(), std::vector<std::string>{});
-                for (std::uint32_t n : treePages(tp))
-                    EXPECT_EQ(StoredIndexPage(t, i, n)->owner(), d.page) << "page " << n;
-                std::vector<std::size_t> at; // the index's columns in the rows
-                for (const auto& ic : ri.columns) {
-                    const ColumnDef* c = d.columnByNumber(ic.columnNumber);
-                    if (c && (c->type == ColumnType::Text || c->type == ColumnType::Memo ||
-                              hasFixedKey(c->type)))
-                        at.push_back(static_cast<std::size_t>(c - d.columns.data()));
-                }
-                if (at.empty() || at.size() != ri.columns.size())
-                    continue;
-                // Keys Access stored, by the row they stand for; all in key order.
-                const std::vector<IndexEntry> got = tree.entries();
-                for (std::size_t k = 0; k + 1 < got.size(); ++k)
-                    ASSERT_TRUE(entryLess(got[k], got[k + 1])) << "entry " << k;
-                std::map<RowId, Bytes> stored;
-                for (const auto& e : got)
-                    stored[e.row] = e.key;
-                std::size_t expected = 0;
-                for (std::size_t r = 0; r < rows.size(); ++r) {
-                    const bool allNull = std::all_of(
-                        at.begin(), at.end(), [&](std::size_t c) { return isNull(values[r][c]); });
-                    if (allNull && (ri.flags & RealIndex::kIgnoreNullsFlag))
-                        continue;
-                    ++expected;
-                    auto it = stored.find(rows[r].id);
-                    ASSERT_NE(it, stored.end())
-                        << "no entry for row " << rows[r].id.page << ":" << rows[r].id.row;
-                    Bytes mine;
-                    try {
-                        mine = indexKey(d, i, values[r]);
-                    } catch (const Error&) {
-                        continue; // text outside Windows-1252: refused, nothing to compare
-                    }
-                    ASSERT_EQ(hex(mine), hex(it->second))
-                        << "row " << rows[r].id.page << ":" << rows[r].id.row;
-                    nulls += allNull;
-                    for (std::size_t c : at)
-                        ++verified[d.columns[c].type];
-                }
-                EXPECT_EQ(got.size(), expected);
-                ++indexes;
-                for (const auto& ic : ri.columns)
-                    descending += !ic.ascending && !got.empty();
-            }
-        }
     }
-    if (fixturePages().empty())
-        GTEST_SKIP() << "fixtures not present";
     // The fixtures hold a two-level index with a compressed full leaf (compIndexTestV2000).
     EXPECT_GT(pages, 100u);
     EXPECT_GT(entries, 2000u);
     EXPECT_GE(compressed, 1u);
     EXPECT_GE(intermediate, 1u);
     EXPECT_GT(jet3, 100u);
-    EXPECT_GT(indexes, 20u);
-    EXPECT_GT(verified[ColumnType::Text], 100u);
-    EXPECT_GT(verified[ColumnType::Long], 500u);
-    EXPECT_GT(descending, 0u);
-    EXPECT_GT(nulls, 0u);
 }
 
 // --- synthetic pages ---
@@ -479,18 +348,11 @@ struct Shape {
 
 class IndexPageShapeTest : public ::testing::TestWithParam<Shape> {};
 
-// Each shape encodes when it fits and decodes to what was encoded; the view finds every entry in
+// Each shape encodes when it fits and decodes to what was encoded; the view finds every key in
 // place, the shared prefix apart from each entry's own bytes.
 TEST_P(IndexPageShapeTest, RoundTripsAndIsReadInPlace) {
     const Shape& c = GetParam();
-    IndexPage p;
-    p.leaf = c.leaf;
-    p.owner = 0x01020304;
-    p.prevPage = 77;
-    p.nextPage = 78;
-    p.tailPage = c.leaf ? 0 : 99;
-    p.entries = c.entries;
-    EXPECT_EQ(indexEntriesFit(c.leaf, c.entries), c.prefix >= 0);
+    IndexPage p{c.leaf, 0x01020304, 77, 78, c.leaf ? 0u : 99u, 0, c.entries};
     if (c.prefix < 0) {
         Bytes out(4096);
         EXPECT_THROW(encodeIndexPage(p, out), Error);
@@ -498,26 +360,18 @@ TEST_P(IndexPageShapeTest, RoundTripsAndIsReadInPlace) {
     }
     const Bytes bytes = encode(p);
     const IndexPage back = decodeIndexPage(bytes, "test page");
-    EXPECT_EQ(back.leaf, c.leaf);
-    EXPECT_EQ(std::tie(back.owner, back.prevPage, back.nextPage, back.tailPage),
-              std::tie(p.owner, p.prevPage, p.nextPage, p.tailPage));
+    EXPECT_EQ(std::tie(back.leaf, back.owner, back.prevPage, back.nextPage, back.tailPage),
+              std::tie(p.leaf, p.owner, p.prevPage, p.nextPage, p.tailPage));
     EXPECT_EQ(back.entries, c.entries);
     EXPECT_EQ(back.prefixLength, c.prefix);
     EXPECT_EQ(back.freeSpace, kJet4Format.indexEntryCapacity() - usedBytes(bytes, kJet4Format));
-
     const IndexPageView v(bytes, kJet4Format);
-    ASSERT_EQ(v.count(), c.entries.size());
     for (std::size_t k = 0; k < v.count(); ++k) {
-        const IndexPageEntry& e = c.entries[k];
-        EXPECT_EQ(v.key(k), e.key) << k;
-        EXPECT_EQ(v.row(k), (RowId{e.dataPage, e.dataRow})) << k;
-        if (!c.leaf) {
-            EXPECT_EQ(v.child(k), e.childPage) << k;
-        }
-        EXPECT_EQ(v.compare(e.key, k), 0) << k;
+        const Bytes& key = c.entries[k].key;
+        EXPECT_EQ(v.compare(key, k), 0) << k;
         const auto first = std::find_if(c.entries.begin(), c.entries.end(),
-                                        [&](const auto& o) { return o.key == e.key; });
-        EXPECT_EQ(v.lowerBound(e.key), static_cast<std::size_t>(first - c.entries.begin())) << k;
+                                        [&](const auto& o) { return o.key == key; });
+        EXPECT_EQ(v.lowerBound(key), static_cast<std::size_t>(first - c.entries.begin())) << k;
     }
     if (!c.leaf) {
         EXPECT_EQ(v.lastChild(), 99u) << "the tail";
@@ -584,16 +438,11 @@ INSTANTIATE_TEST_SUITE_P(
 // What cannot be written is refused; a single child is an entry, not a tail, and a tail that
 // loops or is missing is an error.
 TEST(IndexPageTest, WritesAndTailsAtTheEdges) {
-    IndexPage p;
-    Bytes out(4096);
-    p.entries = {entry({0x7F, 1}, 0x1000000, 0)}; // page beyond 3 bytes
-    EXPECT_THROW(encodeIndexPage(p, out), Error);
-    p.entries = longKeys(3);
-    Bytes small(2048);
-    EXPECT_THROW(encodeIndexPage(p, small), Error);
     // Out of order entries cannot share the prefix computed from the first and last.
+    IndexPage p;
     p.entries = longKeys(500);
     p.entries[10].key = {0x7F};
+    Bytes out(4096);
     EXPECT_THROW(encodeIndexPage(p, out), Error);
     IndexNode big;
     for (auto& e : longKeys(700))
@@ -631,13 +480,14 @@ TEST(IndexPageTest, WritesAndTailsAtTheEdges) {
 
 // --- damaged pages ---
 
+// Each damage is refused naming the page and what is wrong; random damage, mostly to the header
+// and bitmap where one byte changes the whole decode, is refused or read, never a crash.
 TEST(IndexPageDamageTest, IsAnErrorNamingThePage) {
     const struct {
         const char* name;
         std::function<void(Bytes&)> apply;
         const char* says; // found in the message
     } cases[] = {
-        {"wrong size", [](Bytes& b) { b.pop_back(); }, "bytes, not 4095"},
         {"data page type", [](Bytes& b) { b[0] = 0x01; }, "not an index page"},
         {"bitmap past the end", [](Bytes& b) { b[0x1E0 - 1] = 0x80; }, "past the page"},
         {"prefix longer than the entry", [](Bytes& b) { b[24] = 10; }, "prefix"},
@@ -659,35 +509,20 @@ TEST(IndexPageDamageTest, IsAnErrorNamingThePage) {
         SCOPED_TRACE(c.name);
         Bytes b = encode(p);
         c.apply(b);
-        try {
-            decodeIndexPage(b, "f.mdb, page 9");
-            ADD_FAILURE() << "decoded a damaged page";
-        } catch (const Error& e) {
-            std::string m = e.what();
-            EXPECT_EQ(m.rfind("f.mdb, page 9: ", 0), 0u) << m;
-            EXPECT_NE(m.find(c.says), std::string::npos) << m;
-        }
+        EXPECT_THAT(jettest::errorOf([&] { decodeIndexPage(b, "f.mdb, page 9"); }),
+                    ::testing::AllOf(::testing::StartsWith("f.mdb, page 9: "),
+                                     ::testing::HasSubstr(c.says)));
     }
-}
-
-TEST(IndexPageDamageTest, RandomDamageNeverCrashes) {
-    std::vector<Bytes> samples;
-    for (const FixturePages& f : fixturePages())
-        for (const auto& [n, p] : f.pages)
-            if (f.version == JetVersion::Jet4 && !p.entries.empty() && samples.size() < 40)
-                samples.emplace_back(f.page(n).begin(), f.page(n).end());
-    IndexPage fallback;
-    fallback.entries = longKeys(500);
-    samples.push_back(encode(fallback));
+    // Leaves plain and compressed, and an intermediate page with a tail.
+    IndexPage full{true, 7, 0, 0, 0, 0, longKeys(500)};
+    IndexPage upper{false, 7, 0, 0, 99, 0, withChildren(longKeys(300))};
+    const std::vector<Bytes> samples{encode(p), encode(full), encode(upper)};
     std::mt19937 rng(1234);
     std::size_t errors = 0;
     for (int round = 0; round < 3000; ++round) {
         Bytes b = samples[rng() % samples.size()];
-        for (int h = 0, hits = 1 + static_cast<int>(rng() % 6); h < hits; ++h) {
-            // Mostly the header and bitmap, where one byte changes the whole decode.
-            std::size_t at = rng() % 4 ? rng() % 0x1E0 : rng() % b.size();
-            b[at] = static_cast<std::uint8_t>(rng());
-        }
+        for (int h = 0, hits = 1 + static_cast<int>(rng() % 6); h < hits; ++h)
+            b[rng() % 4 ? rng() % 0x1E0 : rng() % b.size()] = static_cast<std::uint8_t>(rng());
         try {
             for (const auto& e : decodeIndexPage(b, "fuzz").entries)
                 ASSERT_LE(e.key.size(), 4096u);

@@ -14,15 +14,11 @@ using jet::Value;
 
 namespace jettest {
 
-fs::path fixtures() {
-    return fs::path(TARNFIELD_FIXTURES_DIR);
-}
-
 std::vector<fs::path> fixtureDatabases() {
     std::vector<fs::path> out;
     std::error_code ec;
     for (const char* sub : {"access-made", "templates"}) {
-        for (auto it = fs::recursive_directory_iterator(fixtures() / sub, ec);
+        for (auto it = fs::recursive_directory_iterator(testsupport::fixturesDir() / sub, ec);
              !ec && it != fs::end(it); it.increment(ec)) {
             auto ext = it->path().extension().string();
             std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
@@ -35,12 +31,12 @@ std::vector<fs::path> fixtureDatabases() {
 }
 
 fs::path fixture(const std::string& relative) {
-    const fs::path p = fixtures() / relative;
-    return fs::exists(p) ? p : fs::path();
+    const fs::path dir = testsupport::fixturesDir();
+    return !dir.empty() && fs::exists(dir / relative) ? dir / relative : fs::path();
 }
 
-fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from, const char* name) {
-    const fs::path to = tmp / name;
+fs::path writableCopy(const testsupport::TempDir& tmp, const fs::path& from) {
+    const fs::path to = tmp / "copy.mdb";
     fs::copy_file(from, to, fs::copy_options::overwrite_existing);
     fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
     return to;
@@ -53,11 +49,6 @@ jet::Database withTable(const fs::path& file, const jet::NewTable& table) {
     return db;
 }
 
-jet::Database fromSchema(const fs::path& file, const char* schemaName) {
-    return jet::createFromSchemaSql(
-        file, testsupport::readFile(fs::path(TARNFIELD_SCHEMAS_DIR) / schemaName));
-}
-
 void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows) {
     auto rs = db.OpenRecordset(table);
     for (const auto& row : rows) {
@@ -68,8 +59,18 @@ void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows)
     }
 }
 
-void writeHostTemplate(const fs::path& file) {
-    auto db = fromSchema(file, "BRANDMDB.sql");
+std::string sourceName(const ::testing::TestParamInfo<Source>& info) {
+    return info.param == Source::Access ? "AccessMade" : "Built";
+}
+
+fs::path hostTemplate(const testsupport::TempDir& tmp, Source source) {
+    if (source == Source::Access) {
+        const fs::path from = fixture("templates/jet4/BRANDMDB.MDB");
+        return from.empty() ? from : writableCopy(tmp, from);
+    }
+    const fs::path file = tmp / "built.mdb";
+    auto db = jet::createFromSchemaSql(
+        file, testsupport::readFile(fs::path(TARNFIELD_SCHEMAS_DIR) / "BRANDMDB.sql"));
     const char16_t* last[] = {u"Abbott", u"Nakamura", u"O'Neil", u"Zelinski", u"Garcia"};
     std::vector<Row> people;
     for (int i = 1; i <= 5; ++i)
@@ -90,34 +91,7 @@ void writeHostTemplate(const fs::path& file) {
              {{"Title", std::u16string(u"Termination notice")}, {"Active", false}},
              {{"Title", std::u16string(u"Premium reminder")}, {"Active", true}}});
     db.Close();
-}
-
-std::string sourceName(const ::testing::TestParamInfo<Source>& info) {
-    return info.param == Source::Access ? "AccessMade" : "Built";
-}
-
-fs::path hostTemplate(const testsupport::TempDir& tmp, Source source) {
-    if (source == Source::Built) {
-        writeHostTemplate(tmp / "built.mdb");
-        return tmp / "built.mdb";
-    }
-    const fs::path from = fixture("templates/jet4/BRANDMDB.MDB");
-    return from.empty() ? from : writableCopy(tmp, from);
-}
-
-jet::NewTable everyType() {
-    using T = jet::ColumnType;
-    jet::NewTable t;
-    t.name = u"Every Type";
-    t.columns = {{u"ID", T::Long, 0, true}, {u"Name", T::Text, 40}, {u"Notes", T::Memo},
-                 {u"Small", T::Byte},       {u"Count", T::Int},     {u"Big", T::Long},
-                 {u"Ratio", T::Float},      {u"Value", T::Double},  {u"Price", T::Money},
-                 {u"When", T::DateTime},    {u"Flag", T::Boolean},  {u"Code", T::Text, 1}};
-    t.indexes = {{u"PrimaryKey", {{u"ID"}}, true},
-                 {u"ByName", {{u"Name", false}, {u"Big"}}, false, true},
-                 {u"ByWhen", {{u"When"}, {u"Price", false}, {u"Code"}}},
-                 {u"ByCount", {{u"Count"}}}};
-    return t;
+    return file;
 }
 
 std::string exportOf(jet::Database& db, std::u16string_view table) {

@@ -1,6 +1,6 @@
 // What the engine's tests share: the Access-made fixtures (when they are beside the repository),
-// databases the engine builds itself from the repository's schemas, and the comparison with
-// mdbtools' mdb-export as an independent reader.
+// databases the engine builds itself from the repository's schemas, and mdbtools' mdb-export as an
+// independent reader.
 #pragma once
 
 #include "jet/Create.h"
@@ -17,7 +17,6 @@
 
 namespace jettest {
 
-std::filesystem::path fixtures();
 // Every fixture database: access-made/*.mdb and templates/*/*.mdb, sorted.
 std::vector<std::filesystem::path> fixtureDatabases();
 // A fixture by its path under the fixtures folder, or an empty path when it is absent.
@@ -28,10 +27,8 @@ std::filesystem::path fixture(const std::string& relative);
     if (var.empty())                                                                               \
     GTEST_SKIP() << "fixture absent: " << (relative)
 
-// A writable copy of `from` in tmp.
 std::filesystem::path writableCopy(const testsupport::TempDir& tmp,
-                                   const std::filesystem::path& from,
-                                   const char* name = "copy.mdb");
+                                   const std::filesystem::path& from);
 
 // The message of the jet::Error that `f` throws, or "no error".
 template <class F>
@@ -48,25 +45,14 @@ std::string errorOf(F&& f) {
 jet::Database withTable(const std::filesystem::path& file, const jet::NewTable& table);
 
 using Row = std::vector<std::pair<const char*, jet::Value>>;
-
-// A new database with the tables of one of data/schemas' files and no rows, left open.
-jet::Database fromSchema(const std::filesystem::path& file, const char* schemaName);
 void addRows(jet::Database& db, const char* table, const std::vector<Row>& rows);
 
-// The host template with the rows of the Access-made one that the tests rely on: employees 1 to
-// 5, one company, and three letters (1 to 3, the first long enough for a page of its own).
-void writeHostTemplate(const std::filesystem::path& file);
-
-// Which database a test works on: a copy of the one Access made, or the same built here.
+// Which host template (BRANDMDB) a test works on: a copy of the one Access made, or the same built
+// here with the rows the tests rely on (employees 1 to 5, one company, three letters, the first
+// long enough for a page of its own). Empty when the Access-made one is absent.
 enum class Source { Access, Built };
 std::string sourceName(const ::testing::TestParamInfo<Source>& info);
-// A writable copy of that kind of host template (BRANDMDB) in tmp; empty when the Access-made
-// one is absent.
 std::filesystem::path hostTemplate(const testsupport::TempDir& tmp, Source source);
-
-// A table of every column type the engine creates, with unique, descending and
-// several-column indexes.
-jet::NewTable everyType();
 
 // Our export of a table: header line, then the rows in scan order.
 std::string exportOf(jet::Database& db, std::u16string_view table);

@@ -1,16 +1,15 @@
-// The write half: conversions on assignment (under any C locale), the mistakes a caller can
-// make, long values, unique keys, locking, growth and index upkeep, on copies of the host
-// template Access made (when the fixtures are there) and of the one the engine builds.
+// The write half beside the round trips: conversions on assignment (under any C locale), the
+// mistakes a caller can make, locking, growth past an inline usage map and past the file size
+// limit, and `check` itself, on copies of the host template Access made (when the fixtures are
+// there) and of the one the engine builds.
 #include "jet/Write.h"
 
 #include "JetTest.h"
-#include "base/Coding.h"
 #include "jet/Check.h"
 #include "jet/Error.h"
 #include "jet/Export.h"
-#include "jet/IndexLayout.h"
 #include "jet/IndexSupport.h"
-#include "jet/UsageMap.h"
+#include "jet/PageFile.h"
 
 #include <clocale>
 
@@ -93,7 +92,7 @@ void expectConversionsAsAccessDoes() {
         {"Other", "data", u"{0123}"s, "error:not a GUID"},
         {"Other", "data", u"{01234567-89ab-CDEF-0123-456789ABCDEX}"s, "error:not a GUID"}};
     testsupport::TempDir tmp;
-    auto db = jettest::fromSchema(tmp / "t.mdb", "BRANDMDB.sql");
+    auto db = Database::OpenDatabase(jettest::hostTemplate(tmp, Source::Built));
     createTable(db, {u"Other",
                      {{u"data", ColumnType::Guid},
                       {u"Value", ColumnType::Double},
@@ -148,26 +147,6 @@ protected:
         file = jettest::hostTemplate(tmp, GetParam());
         if (file.empty())
             GTEST_SKIP() << "fixture absent";
-        auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
-        ASSERT_EQ(checkDatabase(db), std::vector<std::string>{}) << "the template itself is sound";
-    }
-
-    // Adds employees with these IDs and random names; the number of rows after.
-    long addEmployees(Database& db, std::initializer_list<std::int32_t> ids) {
-        auto rs = db.OpenRecordset("Active_Employees");
-        for (std::int32_t id : ids) {
-            rs.AddNew();
-            rs["Employee_ID"] = id;
-            rs["Last_Name"] = u"Smith";
-            rs.Update();
-        }
-        return rs.RecordCount();
-    }
-
-    void expectSound(long employees) {
-        auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
-        EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
-        EXPECT_EQ(db.OpenRecordset("Active_Employees").RecordCount(), employees);
     }
 
     testsupport::TempDir tmp;
@@ -177,9 +156,13 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Jet, OnTemplate, ::testing::Values(Source::Access, Source::Built),
                          jettest::sourceName);
 
-// One writer at a time, readers beside it; a closed database is refused.
+// One writer at a time, which another open sees; readers beside it take no lock. A closed
+// database is refused.
 TEST_P(OnTemplate, MistakesAreErrorsThatChangeNothing) {
+    EXPECT_FALSE(lockedByAnother(tmp / "missing.mdb"));
+    EXPECT_FALSE(lockedByAnother(file)) << "readers take no lock";
     auto db = Database::OpenDatabase(file);
+    EXPECT_TRUE(lockedByAnother(file));
     EXPECT_THAT(jettest::errorOf([&] { Database::OpenDatabase(file); }), HasSubstr("in use"));
     EXPECT_NO_THROW(Database::OpenDatabase(file, OpenMode::ReadOnly));
     auto rs = db.OpenRecordset("Company_Information");
@@ -192,95 +175,19 @@ TEST_P(OnTemplate, MistakesAreErrorsThatChangeNothing) {
                 AllOf(HasSubstr("Company_Name"), HasSubstr("200 characters")));
     rs.CancelUpdate();
     EXPECT_EQ(rs.RecordCount(), 1);
-    // Texts outside Windows-1252 are refused in an indexed column only.
+    // Texts outside Windows-1252 are refused in an indexed column (the round trips store them in
+    // others).
     auto people = db.OpenRecordset("Active_Employees");
     people.AddNew();
     people["Employee_ID"] = 77;
     people["Last_Name"] = u"Мир";
     EXPECT_THROW(people.Update(), Error);
-    people.CancelUpdate();
-    people.AddNew();
-    people["Employee_ID"] = 78;
-    people["Department"] = u"Мир"; // not indexed: stored as it is
-    people.Update();
     db.Close();
+    EXPECT_FALSE(lockedByAnother(file));
     EXPECT_THROW(db.OpenRecordset("Rates"), Error);
-    expectSound(6);
-}
-
-// Live rows on long value pages ("LVAL" where data pages name their table).
-std::size_t liveLongValueRows(Database& db) {
-    PageFile& f = db.File();
-    std::size_t n = 0;
-    for (std::uint32_t p = 1; p < f.pageCount(); ++p) {
-        auto v = f.page(p)->view();
-        if (v[0] != 0x01 || coding::getU32(v, 4) != 0x4C41564C)
-            continue;
-        for (std::uint16_t r = 0; r < coding::getU16(v, kJet4Format.dataRowCount); ++r)
-            if (!(coding::getU16(v, kJet4Format.dataRowTable + 2 * r) & kRowDeleted))
-                ++n;
-    }
-    return n;
-}
-
-// Long values through every storage form: inline, one row on a long value page, and a chain
-// over several pages, in a table with a primary key.
-TEST_P(OnTemplate, MemoValuesOfEverySizeReadBack) {
-    const std::size_t sizes[] = {0, 1, 200, 300, 4000, 5000, 20000, 70000};
-    auto body = [](std::size_t n) {
-        std::u16string s(n, u' ');
-        for (std::size_t i = 0; i < n; ++i)
-            s[i] = static_cast<char16_t>(i % 7 == 6 ? u'Ж' : u'a' + i % 26);
-        return s;
-    };
-    auto db = Database::OpenDatabase(file);
-    const std::size_t lvalRowsBefore = liveLongValueRows(db);
-    const std::uint32_t pagesBefore = db.File().pageCount();
-    {
-        auto rs = db.OpenRecordset("Letter_Templates");
-        for (std::size_t n : sizes) {
-            rs.AddNew();
-            rs["Title"] = utf16("size " + std::to_string(n));
-            rs["Body"] = body(n);
-            rs["Active"] = true;
-            rs.Update();
-        }
-        db.Close();
-    }
-    db = Database::OpenDatabase(file);
+    db = Database::OpenDatabase(file, OpenMode::ReadOnly);
     EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
-    EXPECT_GE(liveLongValueRows(db), lvalRowsBefore + 6) << "long memos live on their own pages";
-    // Long value pages are the memo column's, on its own map, as Access keeps them.
-    Table& t = db.GetTable(u"Letter_Templates");
-    ASSERT_EQ(t.def().longValueMaps.size(), 1u);
-    const auto owned = t.ownedPages();
-    const auto column =
-        UsageMap::read(db.File(), t.def().longValueMaps[0].usedPages, "Body").pages();
-    std::size_t lvalPages = 0;
-    for (std::uint32_t p = pagesBefore; p < db.File().pageCount(); ++p) {
-        if (coding::getU32(db.File().page(p)->view(), 4) != 0x4C41564C)
-            continue;
-        ++lvalPages;
-        EXPECT_EQ(std::count(owned.begin(), owned.end(), p), 0) << "page " << p;
-        EXPECT_EQ(std::count(column.begin(), column.end(), p), 1) << "page " << p;
-    }
-    EXPECT_GT(lvalPages, 3u);
-    auto rs = db.OpenRecordset("Letter_Templates");
-    std::int32_t id = 4; // after the template's three letters
-    for (std::size_t n : sizes) {
-        ASSERT_TRUE(rs.FindFirst(utf16("[Title]='size " + std::to_string(n) + "'"))) << n;
-        EXPECT_EQ(std::get<std::u16string>(rs["Body"].value()), body(n)) << n;
-        EXPECT_EQ(std::get<std::int32_t>(rs["Letter_ID"].value()), id++) << "autonumber";
-    }
-    // mdbtools reads the same memo texts (this also covers the chained long values).
-    jettest::expectMdbExportAgrees(file, "Letter_Templates",
-                                   jettest::exportOf(db, u"Letter_Templates"), false);
-    // Deleting the rows gives their long value rows back.
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
-        if (utf8(std::get<std::u16string>(rs["Title"].value())).rfind("size ", 0) == 0)
-            rs.Delete();
-    EXPECT_EQ(liveLongValueRows(db), lvalRowsBefore);
-    EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+    EXPECT_EQ(db.OpenRecordset("Active_Employees").RecordCount(), 5);
 }
 
 // An inline map covers 512 pages from its start: enough rows to pass that make the engine switch
@@ -306,40 +213,35 @@ TEST_P(OnTemplate, ATableGrowsPastTheReachOfItsInlineUsageMap) {
     EXPECT_EQ(db.OpenRecordset("Company_Information").RecordCount(), 100000);
 }
 
-// A duplicate key is refused while its twin is only gathered, once it is on the pages, and
-// anywhere in a tree of several levels; an autonumber given a taken value too.
-TEST_P(OnTemplate, UniqueKeysAreRefusedWhereverTheirTwinIs) {
+// The engine grows no file past what Access opens, and says so naming the file.
+TEST(JetWrite, TheFileStopsAtTheLimitWithItsOwnError) {
+    EXPECT_EQ(kAccessFileLimit, 2147483648u);
+    testsupport::TempDir tmp;
+    const auto file = tmp / "grow.mdb";
+    jettest::withTable(file, {u"Rows", {{u"Text", ColumnType::Text, 255}}, {}}).Close();
+    const auto limit = fs::file_size(file) + 6 * 4096;
+    setFileSizeLimit(limit);
+    struct Restore {
+        ~Restore() { setFileSizeLimit(kAccessFileLimit); }
+    } restore;
     auto db = Database::OpenDatabase(file);
-    auto letters = db.OpenRecordset("Letter_Templates");
-    letters.MoveFirst();
-    const Value taken = letters["Letter_ID"].value();
-    letters.AddNew();
-    letters["Letter_ID"] = taken;
-    letters["Title"] = u"Copy";
-    EXPECT_THAT(jettest::errorOf([&] { letters.Update(); }),
-                AllOf(HasSubstr("index 'PrimaryKey'"), HasSubstr("unique")));
-    letters.CancelUpdate();
-    EXPECT_EQ(letters.RecordCount(), 3);
-    Table& t = db.GetTable(u"Active_Employees");
-    addEmployees(db, {5000});
-    EXPECT_THROW(addEmployees(db, {5000}), Error) << "gathered";
-    flushIndexes(t);
-    EXPECT_THAT(jettest::errorOf([&] { addEmployees(db, {5000}); }), HasSubstr("'PrimaryKey'"));
-    t.pendingLimit = 300;
-    auto rs = db.OpenRecordset("Active_Employees");
-    for (std::int32_t id = 6; id < 4006; ++id) {
-        rs.AddNew();
-        rs["Employee_ID"] = id;
-        rs["Last_Name"] = utf16("Name " + std::to_string(id * 7919 % 4000));
-        rs.Update();
+    auto rs = db.OpenRecordset("Rows");
+    int added = 0;
+    std::string error;
+    try {
+        for (; added < 100000; ++added) {
+            rs.AddNew();
+            rs["Text"] = std::u16string(200, u'a');
+            rs.Update();
+        }
+    } catch (const FileSizeLimit& e) {
+        error = e.what();
     }
-    flushIndexes(t);
-    // The template's own rows hold 1 to 5.
-    for (std::int32_t id : {1, 3, 5, 6, 7, 2000, 3999, 4005, 3001, 1234, 5000})
-        EXPECT_THROW(addEmployees(db, {id}), Error) << id;
-    EXPECT_EQ(addEmployees(db, {4006, 90000, -3}), 4009);
+    EXPECT_THAT(error, HasSubstr("grow.mdb: the database would grow past " + std::to_string(limit) +
+                                 " bytes"));
+    EXPECT_GT(added, 0);
     db.Close();
-    expectSound(4009);
+    EXPECT_LE(fs::file_size(file), limit);
 }
 
 // `check` finds a row whose index entries were taken out behind the engine's back.
@@ -355,64 +257,6 @@ TEST_P(OnTemplate, CheckFindsAMissingIndexEntry) {
     auto problems = checkDatabase(db);
     ASSERT_FALSE(problems.empty());
     EXPECT_THAT(problems.front(), HasSubstr("holds 2 entries for 3 rows"));
-}
-
-// A key written into a leaf that equals the last key of the untouched leaf before it is no new
-// distinct key: the table definition's count of distinct keys stays as it was, and stays again
-// when that row goes.
-TEST(IndexDistinctKeys, ADuplicateOfTheKeyBeforeALeafIsNotCountedAgain) {
-    testsupport::TempDir tmp;
-    const fs::path file = tmp / "distinct.mdb";
-    createDatabase(file);
-    auto db = Database::OpenDatabase(file);
-    createTable(db, {u"T",
-                     {{u"ID", ColumnType::Long}, {u"Name", ColumnType::Text, 40}},
-                     {{u"ByName", {{u"Name"}}}}});
-    auto name = [](int n) {
-        std::string s = std::to_string(n);
-        return utf16("Name " + std::string(6 - s.size(), '0') + s);
-    };
-    std::vector<jettest::Row> rows;
-    for (int n = 0; n < 3000; ++n)
-        rows.push_back({{"ID", n}, {"Name", name(n)}});
-    jettest::addRows(db, "T", rows);
-    Table& t = db.GetTable(u"T");
-    flushIndexes(t);
-    ASSERT_EQ(t.def().realIndexes[0].rowCount, 3000u);
-
-    // The last key of the second leaf, as the level above lists it.
-    FileIndexPages pages(t, 0);
-    std::vector<IndexEntry> leaves;
-    std::vector<std::uint32_t> upper;
-    ASSERT_TRUE(leafLevel(pages, leaves, upper)) << "the tree needs several leaves";
-    ASSERT_GE(leaves.size(), 3u);
-    const std::vector<std::uint8_t> boundary = leaves[1].key;
-    int duplicate = -1;
-    for (int n = 0; n < 3000 && duplicate < 0; ++n)
-        if (indexKey(t.def(), 0, {Value(n), Value(name(n))}) == boundary)
-            duplicate = n;
-    ASSERT_GE(duplicate, 0);
-
-    jettest::addRows(
-        db, "T",
-        {{{"ID", 9000},
-          {"Name",
-           name(duplicate)}}}); // a later row: it sorts after the boundary, into the next leaf
-    flushIndexes(t);
-    EXPECT_EQ(t.def().realIndexes[0].rowCount, 3000u);
-
-    // A few removals go through the tree one by one: the duplicate's row leaves its key counted,
-    // a row with a key of its own takes the key with it.
-    for (int id : {9000, duplicate + 1}) {
-        auto rs = db.OpenRecordset("SELECT * FROM T WHERE ID=" + std::to_string(id));
-        rs.MoveFirst();
-        rs.Delete();
-    }
-    flushIndexes(t);
-    EXPECT_EQ(t.def().realIndexes[0].rowCount, 2999u);
-    db.Close();
-    auto again = Database::OpenDatabase(file, OpenMode::ReadOnly);
-    EXPECT_EQ(checkDatabase(again), std::vector<std::string>{});
 }
 
 } // namespace
