@@ -268,17 +268,13 @@ TEST_F(MainMenuTest, TheToggleAlternatesItsCaptionAndThePagesAreCentredAgainAfte
 
 TEST_F(MainMenuTest, TheAboutBoxShowsTitleAndVersionAndExitClosesAll) {
     auto& w = startMainMenu();
-    QString caption, version, title;
+    QString shown; // caption, version and title
     whenOpens<app::frmAbout>([&](app::frmAbout& about) {
-        caption = about.windowTitle();
-        version = about.lblVersion->text();
-        title = about.lblTitle->text();
+        shown = about.windowTitle() + "|" + about.lblVersion->text() + "|" + about.lblTitle->text();
         QTest::mouseClick(about.cmdOK, Qt::LeftButton);
     });
     w.mnuVersion->trigger();
-    EXPECT_EQ(caption, "About Tarnfield");
-    EXPECT_EQ(version, "Version 2.0.1");
-    EXPECT_EQ(title, "Tarnfield");
+    EXPECT_EQ(shown, "About Tarnfield|Version 2.0.1|Tarnfield");
     EXPECT_FALSE(context.windows.isLoaded<app::frmAbout>());
     EXPECT_EQ(app::versionLabel({2, 0, 12}), "Version 2.0.12");
 

@@ -45,6 +45,20 @@ protected:
         return context.windows.get<frmTab>();
     }
 
+    // Picks a format in the chooser that opens after the type dialog and presses its OK; what it
+    // offered is kept.
+    void thenChooseFormat(const QString& name) {
+        QTimer::singleShot(50, [this, name] {
+            auto* chooser = context.windows.find<formats::frmGetFormat>();
+            ASSERT_NE(chooser, nullptr);
+            for (int i = 0; i < chooser->cboFormat->count(); ++i)
+                offered << chooser->cboFormat->itemText(i);
+            chooser->cboFormat->setCurrentIndex(chooser->cboFormat->findText(name));
+            QTest::mouseClick(chooser->cmdOk, Qt::LeftButton);
+        });
+    }
+    QStringList offered;
+
     // Picks an entry in the modal dialog that opens next and presses its OK.
     template <typename Dialog>
     void answerDialog(const QString& entry) {
@@ -199,19 +213,9 @@ TEST_F(FormatWindowsTest, StartUpChecksTheSingleAccountAndTheTemplate) {
               "Creating Active Employee Import File from a Tab Deliminated file");
 }
 
-TEST_F(FormatWindowsTest, ASavedFormatIsEditedWithoutSave) {
-    context.session.ChosenFields = {"", "Last Name   ", "  State  ", "Date of Birth"};
-    auto& tab = editor(session::mode::kEmployee, session::source::kSavedFormat);
-    EXPECT_EQ(tab.labels(), (QStringList{"Last Name", "  State", "Date of Birth"}));
-    EXPECT_FALSE(tab.cmdSave->isEnabled());
-    tab.lstField->setCurrentRow(1);
-    tab.cmdRemove_Click();
-    EXPECT_EQ(tab.lstField->count(), 2) << "optional labels of a saved format stay removable";
-}
-
 TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFormats) {
     FormatStore store(host.withSlash());
-    store.Append("Qualifiers A", "QUALIFIER", {"Last Name", "Gender (M/F)"});
+    store.Append("Qualifiers A", "QUALIFIER", {"Last Name", "  State", "Gender (M/F)"});
     auto& w = mainWindow();
 
     w.mnuFileCreateEmployee->trigger();
@@ -222,7 +226,6 @@ TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFor
     EXPECT_EQ(context.session.ModeCode, session::mode::kEmployee);
     context.windows.unload<frmTab>();
 
-    QStringList offered;
     whenOpens<formats::frmGetFormat>([&](formats::frmGetFormat& chooser) {
         for (int i = 0; i < chooser.cboFormat->count(); ++i)
             offered << chooser.cboFormat->itemText(i);
@@ -237,9 +240,14 @@ TEST_F(FormatWindowsTest, CreateCommandsGoThroughTheChooserOnlyWhenTheTypeHasFor
     w.mnuFileCreateQualifier->trigger();
     tab = context.windows.find<frmTab>();
     ASSERT_NE(tab, nullptr);
-    EXPECT_EQ(tab->labels(), (QStringList{"Last Name", "Gender (M/F)"}));
+    EXPECT_EQ(tab->labels(), (QStringList{"Last Name", "  State", "Gender (M/F)"}));
     EXPECT_EQ(context.session.FormatSource, session::source::kSavedFormat);
     EXPECT_EQ(tab->windowTitle(), "Create a Qualified Beneficiary Import Database");
+    // A saved format is edited without Save; its optional labels stay removable.
+    EXPECT_FALSE(tab->cmdSave->isEnabled());
+    tab->lstField->setCurrentRow(1);
+    tab->cmdRemove_Click();
+    EXPECT_EQ(tab->labels(), (QStringList{"Last Name", "Gender (M/F)"}));
 }
 
 TEST_F(FormatWindowsTest, DeletionsByTypeAndByNameRemoveEverySuchRecord) {
@@ -252,14 +260,9 @@ TEST_F(FormatWindowsTest, DeletionsByTypeAndByNameRemoveEverySuchRecord) {
     ASSERT_NE(deleteButton, nullptr);
 
     answerDialog<formats::Dialog1>("COBRA Qualifier");
-    QTimer::singleShot(50, [&] {
-        auto* chooser = context.windows.find<formats::frmGetFormat>();
-        ASSERT_NE(chooser, nullptr);
-        EXPECT_EQ(chooser->cboFormat->itemText(0), "Shared") << "no new-format entry here";
-        chooser->cboFormat->setCurrentIndex(0);
-        QTest::mouseClick(chooser->cmdOk, Qt::LeftButton);
-    });
+    thenChooseFormat("Shared");
     deleteButton->trigger();
+    EXPECT_EQ(offered, (QStringList{"Shared", "Other"})) << "no new-format entry here";
     EXPECT_THAT(store.AllNames(), ElementsAre("Other"));
     EXPECT_TRUE(ui.messages().empty()) << "the chooser deletes without a confirmation";
 
@@ -350,12 +353,7 @@ TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerificati
     context.windows.unload<frmTab>();
 
     answerDialog<formats::Dialog1>("COBRA Qualifier");
-    QTimer::singleShot(50, [&] {
-        auto* chooser = context.windows.find<formats::frmGetFormat>();
-        ASSERT_NE(chooser, nullptr);
-        chooser->cboFormat->setCurrentIndex(chooser->cboFormat->findText("Saved from New"));
-        QTest::mouseClick(chooser->cmdOk, Qt::LeftButton);
-    });
+    thenChooseFormat("Saved from New");
     w.Toolbar1->findChild<QAction*>("Open")->trigger();
     EXPECT_EQ(context.session.ToolbarOp, session::toolbar::kOpen);
     auto* verification = context.windows.find<wizard::frmStepTwo>();
