@@ -132,7 +132,6 @@ TEST_F(BackupWindowsTest, TheCalendarShowsTodaysMonthInTheUsersLanguageWithBacku
     w.Monthup_Click();
     EXPECT_EQ(w.MonthYearLabel->text(), "January 2027");
     EXPECT_TRUE(redDays(w).empty());
-
     // Leap years count, and navigation stops at the ends of the year list.
     w.YearList->setCurrentIndex(2000 - 1999);
     w.MonthList->setCurrentIndex(1);
@@ -177,33 +176,30 @@ TEST_F(BackupWindowsTest, NextShowsTheChosenBackupsDetails) {
     EXPECT_FALSE(context.windows.isLoaded<frmRestoreData>());
 }
 
-TEST_F(BackupWindowsTest, TheStartWindowNeedsTheCatalogueAndAChoice) {
+TEST_F(BackupWindowsTest, TheStartWindowNeedsAChoiceAndTheCatalogueAndTheGroupsAreTheCompanies) {
+    testsupport::writeFile(host / "ACCOUNT.DAT",
+                           testsupport::accountRecord("", "Acme") + std::string(60, ' '));
+    auto& group = context.windows.get<backup::frmCreatBackup>();
+    EXPECT_EQ(context.session.AccountCount, 1) << "whole records only";
+    ASSERT_EQ(group.cboCompanyName->count(), 2);
+    EXPECT_EQ(group.cboCompanyName->itemText(1), "Complete Backup");
+    group.cmdNext_Click();
+    EXPECT_EQ(ui.messages().back().title, "Application Error");
+    group.cboCompanyName->setCurrentIndex(1);
+    group.cmdNext_Click();
+    EXPECT_EQ(context.session.BackupGroup, "Complete Backup");
+    EXPECT_EQ(ui.messages().back().icon, platform::Icon::Information);
+
+    ui.clearTranscript();
     auto& start = context.windows.get<backup::frmStartBackup>();
     EXPECT_TRUE(start.cmdNext->isEnabled());
     start.cmdNext_Click();
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0].text, "You need to select an option before you can continue.");
     context.windows.unload<backup::frmStartBackup>();
-
     fs::remove(host / "sysrestore.mdb");
-    auto& missing = context.windows.get<backup::frmStartBackup>();
-    EXPECT_FALSE(missing.cmdNext->isEnabled());
+    EXPECT_FALSE(context.windows.get<backup::frmStartBackup>().cmdNext->isEnabled());
     EXPECT_EQ(ui.messages().back().title, "Missing File");
-}
-
-TEST_F(BackupWindowsTest, TheGroupChoiceListsTheCompaniesAndCompleteBackup) {
-    testsupport::writeFile(host / "ACCOUNT.DAT",
-                           testsupport::accountRecord("", "Acme") + std::string(60, ' '));
-    auto& w = context.windows.get<backup::frmCreatBackup>();
-    EXPECT_EQ(context.session.AccountCount, 1) << "whole records only";
-    ASSERT_EQ(w.cboCompanyName->count(), 2);
-    EXPECT_EQ(w.cboCompanyName->itemText(1), "Complete Backup");
-    w.cmdNext_Click();
-    EXPECT_EQ(ui.messages().back().title, "Application Error");
-    w.cboCompanyName->setCurrentIndex(1);
-    w.cmdNext_Click();
-    EXPECT_EQ(context.session.BackupGroup, "Complete Backup");
-    EXPECT_EQ(ui.messages().back().icon, platform::Icon::Information);
 }
 
 } // namespace

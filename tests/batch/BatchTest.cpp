@@ -42,6 +42,7 @@ protected:
         return testsupport::run(quote(TARNFIELD_BATCH_TOOL) + " --app-dir " + quote(host.string()) +
                                 " " + args);
     }
+
     // The demo's saved format for Acme, its header line skipped.
     testsupport::Outcome payroll(const fs::path& out, const fs::path& tab,
                                  const std::string& flags = "") {
@@ -169,7 +170,6 @@ TEST_F(BatchTest, FailuresSayWhyWithTheirExitCodesAndChangeNoFile) {
     EXPECT_EQ(readFile(host / "BRANDMDB.MDB"), templateBytes) << "the template never changes";
     EXPECT_EQ(readFile(tab), tabBytes);
     EXPECT_EQ(readFile(host / "Account.dat"), accounts);
-
     // Extra columns are removed on request.
     auto r = batch(format + "--fix-extra-fields " + file("employees-extra-columns.txt"));
     ASSERT_EQ(r.status, 0) << r.err;

@@ -13,11 +13,11 @@
 
 using formats::defaultFieldList;
 namespace fs = std::filesystem;
-using testsupport::TempDir;
 using formats::FormatStore;
 using formats::isOptionalLabel;
 using testing::ElementsAre;
 using testsupport::readFile;
+using testsupport::TempDir;
 using testsupport::writeFile;
 using Names = std::vector<std::string>;
 
@@ -142,7 +142,6 @@ TEST_F(FormatStoreTest, ReadsAStoreWrittenFromTheLayout) {
         << "blank positions are skipped";
     EXPECT_FALSE(store.LoadFormat("EMPLOYEE", "payroll"));
     EXPECT_FALSE(store.LoadFormat("RETIREE", "Payroll"));
-
     // Of two records of the type and name, the last wins.
     writeFile(file(), rawFormat("F", "EMPLOYEE", {"Last Name"}) +
                           rawFormat("F", "QUALIFIER", {"Other type"}) +
@@ -191,7 +190,6 @@ TEST_F(FormatStoreTest, ACrashBeforeTheReplacementLeavesTheOldStoreWhole) {
 
     EXPECT_THROW(store.DeleteByNameIgnoringCase("b"), Crash);
     EXPECT_EQ(readFile(file()), before);
-
     // A leftover replacement, longer than the store, never comes back.
     const auto ghost = rawFormat("Ghost", "EMPLOYEE", {"x"});
     writeFile(dir / "TempFormats.Dat", ghost + ghost + ghost);

@@ -123,7 +123,6 @@ TEST_F(FormatWindowsTest, UpDownAndRemoveActOnAHighlightedFieldAndFollowTheirRul
     tab.lstField->setCurrentRow(43);
     tab.cmdRemove_Click();
     EXPECT_EQ(tab.lstField->currentRow(), 42) << "removing the last label selects the one above";
-
     // The only label left, once removed, leaves nothing current for a later click to act on.
     tab.lstField->clear();
     tab.lstField->addItem(QStringLiteral("  Middle Initial"));
@@ -169,7 +168,6 @@ TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndNextAsksOnlyForAnUnsavedLis
     EXPECT_FALSE(tab.isVisible());
     EXPECT_TRUE(context.windows.isLoaded<frmTab>());
     context.windows.unload<frmTab>();
-
     // A new list: Next offers to save it and keeps the same editor, list unchanged.
     auto& retiree = editor(session::mode::kRetiree);
     retiree.show();
@@ -180,7 +178,6 @@ TEST_F(FormatWindowsTest, SaveStoresTheTrimmedNameAndNextAsksOnlyForAnUnsavedLis
     EXPECT_FALSE(retiree.isVisible());
     EXPECT_EQ(&context.windows.get<frmTab>(), &retiree);
     EXPECT_EQ(retiree.lstField->count(), 47);
-
     // Saving an empty list closes the editor.
     retiree.lstField->clear();
     retiree.cmdSave_Click();
@@ -341,7 +338,6 @@ TEST_F(FormatWindowsTest, ToolbarNewEditsTheStructureOnlyAndOpenGoesToVerificati
     ui.queueInput("Saved from New");
     tab->cmdSave_Click();
     EXPECT_FALSE(context.windows.isLoaded<frmTab>()) << "a structure-only save closes the editor";
-
     // Open for a type with formats of other types only: the editor, with no chooser or message.
     ui.clearTranscript();
     answerDialog<formats::Dialog1>("New Hire");

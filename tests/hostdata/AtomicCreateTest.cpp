@@ -92,7 +92,6 @@ TEST_F(AtomicCreateTest, ADatabaseOpenForWritingElsewhereIsNotReplaced) {
         EXPECT_NE(lastMessage().find((dir / "open.mdb").string() + " is open in another program"),
                   std::string::npos)
             << lastMessage();
-
         // Opened after the database was begun: the finish refuses, and says so.
         held.Close();
         auto made = make(dir / "open.mdb");

@@ -35,6 +35,7 @@ struct HostFolder {
     testsupport::TempDir dir;
     HostFolders folders;
     ScriptedInteraction ui;
+
     // What the last make or create gave.
     std::shared_ptr<jet::Database> database;
     std::int64_t planCount = 0;
@@ -69,6 +70,7 @@ struct HostFolder {
             bytes += testsupport::encoded(p);
         testsupport::writeFile(dir / "ACME" / "insplan.dat", bytes);
     }
+
     // As the wizard does it: the previous database closed first, since its file may be replaced.
     bool make(const std::string& path) {
         CloseImportDatabase(database);
@@ -78,6 +80,7 @@ struct HostFolder {
         CloseImportDatabase(database);
         return keep(CreateImportDatabase(folders, ui));
     }
+
     // Finished at once and opened again under its name, where the tests read it.
     bool keep(std::optional<ImportDatabaseMade> made) {
         if (made && !FinishImportDatabase(*made, ui, "no record"))
@@ -145,6 +148,7 @@ Plan makePlan(std::int16_t insurer, std::int16_t t, std::int16_t p, bool blankFi
         plan.rates[i] = rate(kRates[i]);
         plan.oldRates[i] = rate(kOldRates[i]);
     }
+
     // Entry 0 is never written; the list ends at the first blank name (entry 4 here).
     const std::vector<std::string> names = {"Entry zero", "Employee Only",  kName35, kName40,
                                             "",           "After the blank"};
@@ -245,6 +249,7 @@ void transfersEveryTierCode() {
         for (auto& r : expectedRates(insurer, kCodes[i]))
             rateRows.push_back(r);
     }
+
     // Blank entry 1 in both lists: no Rates row at all, though entry 2 holds a name.
     plans.push_back(makePlan<Plan>(99, 4, 4, true));
     planRows.push_back(expectedPlanRow(99, {4, 4}));
@@ -361,7 +366,7 @@ TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
         EXPECT_EQ(e.text, "Brandmoor-ImportFile1.mdb");
         EXPECT_EQ(e.detail, host.folders.appDir.substr(0, host.folders.appDir.size() - 1));
     }
-    EXPECT_EQ(kinds,
+    ASSERT_EQ(kinds,
               (std::vector<std::string>{"dialog", "Invalid File Name", "dialog",
                                         "Invalid File Name", "dialog", "Invalid File Name",
                                         "dialog", "Replace Current File With New One?", "dialog"}));
@@ -377,7 +382,6 @@ TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
     EXPECT_EQ(testsupport::readFile(host.templateFile), templateBytes);
     EXPECT_FALSE(fs::exists(host.dir / "Other" / "brandmdb.mdb"));
     EXPECT_FALSE(host.ui.busy());
-
     // Nor is the template opened as the import database by any path.
     std::string link = host.folders.appDir + "Link.mdb";
     EXPECT_FALSE(OpenImportDatabase(host.folders.appDir, host.ui, link));

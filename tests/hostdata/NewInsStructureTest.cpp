@@ -67,7 +67,6 @@ TEST(HostData, ReadsTheCompanyRecordFieldByFieldAndWaitsForTheHostsWriteLock) {
     EXPECT_FLOAT_EQ(c.cobraAdminFee, 2.5f);
     EXPECT_FLOAT_EQ(c.disabledAdminFee, 4.25f);
     EXPECT_EQ(encoded(c), r.bytes);
-
     // A blank record written from the layout: blank texts, zero numbers.
     Raw blank(556);
     blank.num(500, 0.0f).num(504, 0.0f).num<std::int32_t>(508, 0);
@@ -134,7 +133,6 @@ TEST(HostData, ReadsEveryFieldOfACurrentLayoutPlan) {
     auto again = InsurancePlanRecord::decode(p.encode());
     EXPECT_EQ(again.oldNamedRates[60].rate, 10000);
     EXPECT_EQ(again.header.phone, h.phone);
-
     // A trailing partial record is not counted; an empty file clears the record.
     testsupport::writeFile(dir / "INSPLAN.DAT", currentPlan(1, "x").bytes + "partial");
     ReadInsurancePlan(dir.withSlash(), 0, planCount, p);

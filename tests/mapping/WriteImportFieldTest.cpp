@@ -106,23 +106,6 @@ TEST(WriteImportField, ADependantFieldBeforeTheNamesStillGetsTheRecordsKeys) {
     EXPECT_EQ(r.db.person.rows[1].count("Spouse_Name"), 0u);
 }
 
-TEST(WriteImportField, FieldNameBecomesTheColumnAndUnknownLabelsOnlyLoseTheirQuotes) {
-    Record r(1);
-    r.db.person.addNew();
-    std::vector<std::string> values{"", "\"DE\"", "\"K\"", "\"x\""};
-    std::string state = "  State", middle = "  Middle Initial", other = "Nickname";
-    mapping::WriteImportField(r.state, state, values, 1, r.db.rows);
-    mapping::WriteImportField(r.state, middle, values, 2, r.db.rows);
-    mapping::WriteImportField(r.state, other, values, 3, r.db.rows);
-    EXPECT_EQ(state, "  State");
-    EXPECT_EQ(values[1], "DE");
-    EXPECT_EQ(middle, "Middle_Initial");
-    EXPECT_EQ(other, "Nickname");
-    EXPECT_EQ(values[3], "x");
-    EXPECT_EQ(r.db.person.pending.size(), 1u);
-    EXPECT_FALSE(r.state.PlanRowAdded || r.state.DependantRowAdded);
-}
-
 TEST(WriteImportField, CityJoinReadsStateAndZipAsTheyStand) {
     const std::vector<std::string> labels{"  State", "City (or City, State Zip)", "  Zip Code"};
     Record r(1);

@@ -71,7 +71,6 @@ TEST(Ansi, ConvertsThroughTheCodePageAndEveryByteRoundTrips) {
     EXPECT_EQ(ansi::fromUtf8(ansi::toUtf8(bytes)), bytes);
     EXPECT_EQ(ansi::toUtf8("Tarnfield\xA9\x80"), "Tarnfield\u00A9\u20AC");
     EXPECT_EQ(ansi::toUtf16("\x92"), u"\u2019");
-
     // What the code page cannot hold becomes question marks.
     EXPECT_EQ(ansi::fromUtf16(u"a\u4E2Db"), "a?b");
     EXPECT_EQ(ansi::fromUtf16(u"\U0001F600"), "?"); // one character, one mark
@@ -131,7 +130,6 @@ TEST(HostPath, FindsNamesInAnyLetterCaseAndKeepsWhatDoesNotExistAsWritten) {
     // Windows-1252 names reach the file system.
     EXPECT_TRUE(hostpath::isFile(base + "CAF\xC9.TXT"));
     EXPECT_EQ(hostpath::fromNative(fs::path(u8"Caf\u00e9")), "Caf\xE9");
-
     // What does not exist keeps its spelling, so that it can be created.
     auto p = hostpath::resolve(base + "restore\\New Folder\\Name.DAT");
     EXPECT_TRUE(samePath(p, dir / "Restore" / "New Folder" / "Name.DAT", sensitive));

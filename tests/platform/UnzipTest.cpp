@@ -34,7 +34,6 @@ TEST(Unzip, ExtractsEveryItemAndNamesTheFirstFileButNeverWritesOverAReadOnlyFile
     EXPECT_EQ(readFile(dir / "out" / "Brandmoor.exe"), "program");
     EXPECT_EQ(readFile(dir / "out" / "docs" / "readme.txt"), "read me");
     EXPECT_FALSE(fs::exists(dir / "out" / "Brandmoor.exe.unzipping"));
-
     // A read-only target gives 28 and keeps its content.
     makeArchive(dir / "a.zip", {{"locked.dat", "new"}});
     writeFile(dir / "out" / "locked.dat", "old");

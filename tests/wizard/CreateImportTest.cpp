@@ -138,7 +138,6 @@ TEST_F(CreateImportTest, ACancelOrAMissingFileKeepsTheWindowForAnotherCreate) {
     EXPECT_EQ(context.session.ModeCode, session::mode::kEmployee);
     EXPECT_TRUE(four.isVisible());
     EXPECT_TRUE(ui.messages().empty());
-
     // The file gone since verification: only the missing-file message, no log.
     std::filesystem::remove(host / "staff.txt");
     ui.queueFile(host.withSlash() + "Import3.mdb");

@@ -56,7 +56,6 @@ TEST_F(ImportRunTest, AHeaderLineIsSkippedAndRecordsAreNumberedFromTheNextLine) 
     EXPECT_EQ(log(), std::string(kHeading) +
                          "1)  In record #2, the date field called 'Date of Birth' had an invalid "
                          "date (soon).  This record will not be entered.\n\n");
-
     // Read with "Record #1", the header is a record whose mandatory date is bad.
     MemoryImport again;
     wizard::RunImport(input(bornFirst, "Born\tName\tMI\r\n1/1/70\tA\t\r\nsoon\tB\t\r\n"),
@@ -147,7 +146,6 @@ TEST_F(ImportRunTest, FieldsAndRecordsLostToTheLineEndsAreLogged) {
                          "line feed.\n\n" // blanks alone lose nothing (record #3)
                          "2)  Record #4 was not imported because the last line of the file has no "
                          "line end.\n\n");
-
     // A header line is no record: neither its line end nor a lone header line is reported.
     run(input(labels, "Last\tMI\tFirst\nAmes\tQ\tAnn\n", false));
     EXPECT_EQ(log(), std::string(kHeading) +

@@ -91,7 +91,6 @@ TEST_F(StepTwoTest, AGoodFilePassesEveryCheckWithPausesBetweenAndPreviousGoesBac
     EXPECT_EQ(context.session.RecordText[2], "Smith, 1/5/1970, , M\r\n");
     ASSERT_TRUE(context.windows.isLoaded<wizard::frmTab>()) << "the structure came from the editor";
     EXPECT_FALSE(context.windows.find<wizard::frmTab>()->isVisible());
-
     // Previous shows the editor again; Cancel ends the wizard.
     w.cmdPrevious_Click();
     EXPECT_FALSE(context.windows.isLoaded<frmStepTwo>());
