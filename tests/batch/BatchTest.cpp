@@ -198,9 +198,7 @@ TEST_F(BatchTest, LineEndsAndCharacterSetsAreCorrectedOnlyOnRequest) {
     const auto in = host / "in.txt", out = host / "out.mdb";
     for (const auto& c : std::vector<Case>{
              {"LF alone", replaced(good, "\r\n", "\n"), "--fix-line-ends", good},
-             {"no last line end", good.substr(0, good.size() - 2), "--fix-line-ends", good},
              {"UTF-16", testsupport::utf16File(utf8Text), "--convert-text", accented},
-             {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8Text, "--convert-text", accented},
              {"UTF-8 with LF alone", replaced(utf8Text, "\r\n", "\n"),
               "--convert-text --fix-line-ends", accented},
          }) {

@@ -114,7 +114,6 @@ TEST_F(ImportRunTest, LineEndsAndShortLines) {
     const std::vector<std::string> labels{"Last Name", "  Middle Initial", "First Name"};
     for (const auto& c : std::vector<Case>{
              {"bare LF: the last field is never stored", "A\tB\tC\nD\tE\tF\n", {"A|B|", "D|E|"}},
-             {"a last line without a line end is not imported", "A\tB\tC\r\nD\tE\tF", {"A|B|C"}},
              {"a short line does not repeat the previous values",
               "A\tB\tC\r\nD\r\n",
               {"A|B|C", "||"}},
