@@ -1,22 +1,17 @@
-# The core's tests that need no third-party library and no Linux tool: test_core runs them on
-# Linux, and the Windows cross-build runs them as test_portable under Wine.
+# The core's tests that need no third-party library and no Linux tool. test_core runs them on
+# Linux, and under Wine in the Windows cross-build.
 set(TARNFIELD_PORTABLE_TESTS
     support/TempDir.cpp
     support/SampleDatabases.cpp
     support/Command.cpp
-    platform/HostPathTest.cpp
-    platform/RecordFileTest.cpp
-    platform/DatesTest.cpp
+    platform/PlatformTest.cpp
     mapping/WriteImportFieldTest.cpp
     wizard/ImportRunTest.cpp
-    wizard/TabVerifierTest.cpp
-    wizard/TextFormTest.cpp
+    wizard/TabFileTest.cpp
     hostdata/NewInsStructureTest.cpp
     hostdata/ImportDatabaseTest.cpp
     hostdata/AtomicCreateTest.cpp
-    formats/StoreCrashTest.cpp
-    backup/BackupCatalogueTest.cpp
-    formats/FieldCatalogueTest.cpp
+    formats/FormatStoreTest.cpp
     app/AppDirTest.cpp
     tools/CleanUpTest.cpp
     restore/RestorePointsTest.cpp

@@ -27,7 +27,6 @@ TEST(AppDir, TheProgramIsWhereItWasStartedOrWherePathFoundIt) {
               (dir / "host").string() + sep);
     EXPECT_EQ(app::programFolder("tarnfield", "", "/fallback"),
               fs::path("/fallback").make_preferred().string() + sep);
-
     // A link in the host folder counts as being there.
     fs::remove(dir / "host" / "tarnfield");
     std::error_code ec;

@@ -115,7 +115,6 @@ TEST_F(MainMenuTest, FirstRunInAnEmptyFolderWarnsOverTheShownWindowAndALaterRunD
               "the Brandmoor.exe.  It is recommended you use the Tarnfield.exe in the same "
               "folder where the Brandmoor.exe resides.");
     EXPECT_EQ(w.InsTab->currentIndex(), 0);
-
     // The next start: a store with a format shows the delete item, accounts silence the warning.
     ui.clearTranscript();
     formats::FormatStore(host.withSlash()).Append("Weekly", "QUALIFIER", {"Last Name"});
@@ -211,7 +210,6 @@ TEST_F(MainMenuTest, TheToolbarHasSevenButtonsWithKeysAndTips) {
                               "structure,Unzip a file,Clean up your account folders,Get Help");
     EXPECT_EQ(actions[3]->objectName(), "btnSep1");
     EXPECT_EQ(actions[6]->objectName(), "btnSep2");
-
     // Help opens the page shipped with the program; when nothing opens it, a message says where
     // it is.
     for (int shellResult : {42, 31}) {
@@ -268,20 +266,15 @@ TEST_F(MainMenuTest, TheToggleAlternatesItsCaptionAndThePagesAreCentredAgainAfte
 
 TEST_F(MainMenuTest, TheAboutBoxShowsTitleAndVersionAndExitClosesAll) {
     auto& w = startMainMenu();
-    QString caption, version, title;
+    QString shown; // caption, version and title
     whenOpens<app::frmAbout>([&](app::frmAbout& about) {
-        caption = about.windowTitle();
-        version = about.lblVersion->text();
-        title = about.lblTitle->text();
+        shown = about.windowTitle() + "|" + about.lblVersion->text() + "|" + about.lblTitle->text();
         QTest::mouseClick(about.cmdOK, Qt::LeftButton);
     });
     w.mnuVersion->trigger();
-    EXPECT_EQ(caption, "About Tarnfield");
-    EXPECT_EQ(version, "Version 2.0.1");
-    EXPECT_EQ(title, "Tarnfield");
+    EXPECT_EQ(shown, "About Tarnfield|Version 2.0.1|Tarnfield");
     EXPECT_FALSE(context.windows.isLoaded<app::frmAbout>());
     EXPECT_EQ(app::versionLabel({2, 0, 12}), "Version 2.0.12");
-
     // Exit closes every window and ends the program.
     context.windows.get<app::frmAbout>().show();
     w.mnuFileExit->trigger();

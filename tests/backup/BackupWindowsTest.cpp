@@ -1,10 +1,16 @@
+// The windows that put data back: the restore of the files an import replaced, and the backup
+// windows with their calendar of backups.
+#include "app/frmMainMenu.h"
 #include "backup/frmCreatBackup.h"
 #include "backup/frmRestoreData.h"
 #include "backup/frmRestoreData2.h"
 #include "backup/frmStartBackup.h"
+#include "restore/frmRestore.h"
 #include "support/SampleDatabases.h"
 #include "support/WindowTest.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -14,8 +20,69 @@
 
 namespace fs = std::filesystem;
 using backup::frmRestoreData;
+using restore::frmRestore;
 
 namespace {
+
+class RestoreWindowTest : public testsupport::WindowTest {
+protected:
+    void SetUp() override {
+        testsupport::writeAccounts(host / "Account.dat", {{"ACME\\", ""}});
+        fs::create_directories(host / "ACME");
+    }
+};
+
+TEST_F(RestoreWindowTest, TheRestoreCommandPutsTheChosenPointBack) {
+    fs::create_directories(host / "ACME" / "Restore");
+    testsupport::writeFile(host / "ACME" / "Restore" / "newhire01-15-2026 at 10-30-05.dat", "old");
+    testsupport::writeFile(host / "ACME" / "Newhire.dat", "new");
+    auto& main = startMainMenu();
+    ui.clearTranscript();
+
+    ui.queueAnswer(platform::Answer::Yes);
+    whenOpens<frmRestore>([&](frmRestore& w) {
+        EXPECT_FALSE(w.cboRestorePoint->isEnabled());
+        EXPECT_FALSE(w.cmdRestore->isEnabled());
+        EXPECT_TRUE(w.chkCompany->isChecked());
+        w.cboType->setCurrentIndex(0);
+        w.cboType_Click();
+        ASSERT_EQ(w.cboRestorePoint->count(), 1);
+        EXPECT_EQ(w.cboRestorePoint->itemText(0), "Restore Point - 01-15-2026 at 10:30:05");
+        w.cboRestorePoint->setCurrentIndex(0);
+        w.cboRestorePoint_Click();
+        EXPECT_TRUE(w.cmdRestore->isEnabled());
+        w.cmdRestore_Click();
+    });
+    main.mnuFileRestore->trigger();
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "ACME\\");
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Restore Data to the earlier date now?",
+                                                  "Procedure Completed"}));
+    EXPECT_EQ(testsupport::readFile(host / "ACME" / "Newhire.dat"), "old");
+    EXPECT_EQ(context.session.ModeCode, session::mode::kNone);
+    EXPECT_FALSE(context.windows.isLoaded<frmRestore>());
+}
+
+TEST_F(RestoreWindowTest, AnAccountWithoutRestoreFilesIsToldSo) {
+    context.session.AccountDir = host.withSlash() + "ACME\\";
+    auto& w = context.windows.get<frmRestore>();
+    w.cboType->setCurrentIndex(2);
+    w.cboType_Click();
+    EXPECT_EQ(titles(), std::vector<std::string>{"No Restore Files Available"});
+    fs::create_directories(host / "ACME" / "Restore");
+    w.cboType_Click();
+    EXPECT_EQ(titles().size(), 2u) << "an empty folder says the same";
+    w.cmdRestore_Click();
+    EXPECT_EQ(titles().back(), "Missing Information");
+
+    ui.clearTranscript();
+    testsupport::writeFile(host / "ACME" / "Restore" / "PARTICIP01-15-2026 at 10-30-05.dat", "old");
+    w.cboType_Click();
+    w.cboRestorePoint->setCurrentIndex(0);
+    ui.queueAnswer(platform::Answer::No);
+    w.cmdRestore_Click();
+    EXPECT_FALSE(fs::exists(host / "ACME" / "Particip.dat")) << "No changes nothing";
+    EXPECT_FALSE(context.windows.isLoaded<frmRestore>());
+}
 
 class BackupWindowsTest : public testsupport::WindowTest {
 protected:
@@ -65,7 +132,6 @@ TEST_F(BackupWindowsTest, TheCalendarShowsTodaysMonthInTheUsersLanguageWithBacku
     w.Monthup_Click();
     EXPECT_EQ(w.MonthYearLabel->text(), "January 2027");
     EXPECT_TRUE(redDays(w).empty());
-
     // Leap years count, and navigation stops at the ends of the year list.
     w.YearList->setCurrentIndex(2000 - 1999);
     w.MonthList->setCurrentIndex(1);
@@ -110,33 +176,30 @@ TEST_F(BackupWindowsTest, NextShowsTheChosenBackupsDetails) {
     EXPECT_FALSE(context.windows.isLoaded<frmRestoreData>());
 }
 
-TEST_F(BackupWindowsTest, TheStartWindowNeedsTheCatalogueAndAChoice) {
+TEST_F(BackupWindowsTest, TheStartWindowNeedsAChoiceAndTheCatalogueAndTheGroupsAreTheCompanies) {
+    testsupport::writeFile(host / "ACCOUNT.DAT",
+                           testsupport::accountRecord("", "Acme") + std::string(60, ' '));
+    auto& group = context.windows.get<backup::frmCreatBackup>();
+    EXPECT_EQ(context.session.AccountCount, 1) << "whole records only";
+    ASSERT_EQ(group.cboCompanyName->count(), 2);
+    EXPECT_EQ(group.cboCompanyName->itemText(1), "Complete Backup");
+    group.cmdNext_Click();
+    EXPECT_EQ(ui.messages().back().title, "Application Error");
+    group.cboCompanyName->setCurrentIndex(1);
+    group.cmdNext_Click();
+    EXPECT_EQ(context.session.BackupGroup, "Complete Backup");
+    EXPECT_EQ(ui.messages().back().icon, platform::Icon::Information);
+
+    ui.clearTranscript();
     auto& start = context.windows.get<backup::frmStartBackup>();
     EXPECT_TRUE(start.cmdNext->isEnabled());
     start.cmdNext_Click();
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0].text, "You need to select an option before you can continue.");
     context.windows.unload<backup::frmStartBackup>();
-
     fs::remove(host / "sysrestore.mdb");
-    auto& missing = context.windows.get<backup::frmStartBackup>();
-    EXPECT_FALSE(missing.cmdNext->isEnabled());
+    EXPECT_FALSE(context.windows.get<backup::frmStartBackup>().cmdNext->isEnabled());
     EXPECT_EQ(ui.messages().back().title, "Missing File");
-}
-
-TEST_F(BackupWindowsTest, TheGroupChoiceListsTheCompaniesAndCompleteBackup) {
-    testsupport::writeFile(host / "ACCOUNT.DAT",
-                           testsupport::accountRecord("", "Acme") + std::string(60, ' '));
-    auto& w = context.windows.get<backup::frmCreatBackup>();
-    EXPECT_EQ(context.session.AccountCount, 1) << "whole records only";
-    ASSERT_EQ(w.cboCompanyName->count(), 2);
-    EXPECT_EQ(w.cboCompanyName->itemText(1), "Complete Backup");
-    w.cmdNext_Click();
-    EXPECT_EQ(ui.messages().back().title, "Application Error");
-    w.cboCompanyName->setCurrentIndex(1);
-    w.cmdNext_Click();
-    EXPECT_EQ(context.session.BackupGroup, "Complete Backup");
-    EXPECT_EQ(ui.messages().back().icon, platform::Icon::Information);
 }
 
 } // namespace

@@ -1,33 +1,29 @@
-// tarnfield-batch end to end on the demo host folder and its template; the databases it writes
-// are read back by mdbtools, an Access reader that is not ours.
+// tarnfield-batch end to end on the demo host folder and its template. The databases it writes
+// are read back by mdbtools, an Access reader that is not ours, and no run destroys a file: not
+// the one it imports, not the host's, and not the old database when the new one is killed
+// part-way or meets a full disk.
 #include "support/Command.h"
 #include "support/TempDir.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sys/wait.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 
-using testsupport::Outcome;
 using testsupport::quote;
+using testsupport::readFile;
 
-// A row of rows (header excluded) holding part; rows come in table-scan order.
+// A row (header excluded) holding part; rows come in table-scan order.
 bool anyRow(const std::vector<std::string>& rows, const std::string& part) {
     for (std::size_t i = 1; i < rows.size(); ++i)
         if (rows[i].find(part) != std::string::npos)
             return true;
     return false;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        out.push_back(l);
-    return out;
 }
 
 class BatchTest : public testing::Test {
@@ -39,13 +35,20 @@ protected:
         ASSERT_EQ(
             testsupport::run(quote(TARNFIELD_DEMO_HOST_TOOL) + " " + quote(host.string())).status,
             0);
-        ASSERT_TRUE(std::filesystem::exists(host / "BRANDMDB.MDB"));
 #endif
     }
 
-    Outcome batch(const std::string& args) {
+    testsupport::Outcome batch(const std::string& args) {
         return testsupport::run(quote(TARNFIELD_BATCH_TOOL) + " --app-dir " + quote(host.string()) +
                                 " " + args);
+    }
+
+    // The demo's saved format for Acme, its header line skipped.
+    testsupport::Outcome payroll(const fs::path& out, const fs::path& tab,
+                                 const std::string& flags = "") {
+        return batch(flags + " " + kAcme +
+                     "--format 'Acme payroll export' --first-record 2 --out " +
+                     quote(out.string()) + " " + quote(tab.string()));
     }
     std::string file(const char* name) {
         return quote((host / name).string());
@@ -53,36 +56,28 @@ protected:
 
     // Rows of a table as mdb-export writes them, TAB-separated, header first.
     std::vector<std::string> exportRows(const std::string& table) {
-        if (!testsupport::haveMdbTools())
-            return {};
-        return lines(testsupport::mdbExport(host / "out.mdb", table, true));
+        std::vector<std::string> out;
+        std::istringstream in(testsupport::mdbExport(host / "out.mdb", table, true));
+        for (std::string l; std::getline(in, l);)
+            out.push_back(l);
+        return out;
+    }
+
+    // A TAB file of the demo's header and n good records.
+    fs::path manyRecords(int n) {
+        std::string text = readFile(host / "employees-good.txt");
+        text = text.substr(0, text.find('\n') + 1);
+        for (int i = 0; i < n; ++i)
+            text += "Abbott\tRuth\tK\t10 Harbor Road\t\tDover\tDE\t19901\tF\t123456001\t"
+                    "1/11/1970\t3/1/2001\t4/1/2001\t\r\n";
+        testsupport::writeFile(host / "many.txt", text);
+        return host / "many.txt";
     }
 
     testsupport::TempDir dir;
-    std::filesystem::path host = dir / "host";
-    const std::string acme = "--account 'Acme Manufacturing' --type EMPLOYEE ";
+    fs::path host = dir / "host";
+    const std::string kAcme = "--account 'Acme Manufacturing' --type EMPLOYEE ";
 };
-
-TEST_F(BatchTest, ASavedFormatImportsTheGoodFile) {
-    auto r = batch(acme + "--format 'Acme payroll export' --first-record 2 --out " +
-                   file("out.mdb") + " " + file("employees-good.txt"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "3 records written, 0 records rejected, log " +
-                         (host / "ImportLog.doc").string() + "\n");
-    EXPECT_EQ(testsupport::readFile(host / "ImportLog.doc"),
-              "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG\n" + std::string(40, '-') +
-                  "\n\nThe system did not detect any errors with the creation of the import "
-                  "file.");
-    if (!testsupport::haveMdbTools())
-        GTEST_SKIP() << "mdbtools not installed";
-    auto rows = exportRows("Active_Employees");
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0].substr(0, 32), "Employee_ID\tLast_Name\tFirst_Name");
-    EXPECT_TRUE(anyRow(rows, "2\tO'Neil\tSiobhan\t\t30 Harbor Road\tApt 2\tDover, DE  19901\tF\t"
-                             "123-45-6003\t03/13/1970\t06/15/2010\t07/01/2010\t07/01/2010"))
-        << rows[2];
-    EXPECT_EQ(exportRows("Qualifier_Information").size(), 1u) << "emptied, header only";
-}
 
 TEST_F(BatchTest, EveryDefaultFieldOfAQualifierReachesItsTable) {
     std::string tab;
@@ -126,36 +121,44 @@ TEST_F(BatchTest, EveryDefaultFieldOfAQualifierReachesItsTable) {
         << dependants[2];
 }
 
-TEST_F(BatchTest, FailuresSayWhyWithTheirExitCodesAndExtraColumnsGoOnRequest) {
+TEST_F(BatchTest, FailuresSayWhyWithTheirExitCodesAndChangeNoFile) {
     struct Case {
         const char* name;
         std::string args;
         int exitCode;
-        const char* err;
+        std::string err;
     };
     const std::string out = " --out " + file("out.mdb") + " ";
-    const std::string templateBytes = testsupport::readFile(host / "BRANDMDB.MDB");
+    const std::string format = kAcme + "--format 'Acme payroll export'" + out;
+    const auto tab = host / "employees-good.txt";
+    const std::string tabBytes = readFile(tab), accounts = readFile(host / "Account.dat");
+    const std::string templateBytes = readFile(host / "BRANDMDB.MDB");
+    fs::create_directory(host / "folder.txt");
     for (const auto& c : std::vector<Case>{
-             {"no TAB", acme + out + file("employees-commas.txt"), 2,
+             {"no TAB", kAcme + out + file("employees-commas.txt"), 2,
               "Incorrect File Format: Your import file did not separate fields with a TAB "
               "character"},
-             {"bad dates",
-              acme + "--format 'Acme payroll export'" + out + file("employees-bad-dates.txt"), 2,
+             {"bad dates", format + file("employees-bad-dates.txt"), 2,
               "Invalid Dates in Import File: Upon reviewing the first record and second record, "
               "the system has determined the file has invalid dates in the following fields:  "
               " Date of Birth."},
-             {"extra columns",
-              acme + "--format 'Acme payroll export'" + out + file("employees-extra-columns.txt"),
-              2, "Remove extra fields?: Your import file shows it has 17 fields"},
+             {"extra columns", format + file("employees-extra-columns.txt"), 2,
+              "Remove extra fields?: Your import file shows it has 17 fields"},
+             {"a folder to import", format + file("folder.txt"), 2, "is a folder, not a TAB file"},
              {"several accounts", "--type EMPLOYEE" + out + file("employees-good.txt"), 1,
               "name one with --account"},
-             {"the template's name",
-              acme + "--format 'Acme payroll export' --out " + file("brandmdb.mdb") + " " +
-                  file("employees-good.txt"),
-              1, "Invalid File Name: You may not call the database Import file the same"},
-             {"unknown format", acme + "--format Nothing" + out + file("employees-good.txt"), 1,
+             {"unknown format", kAcme + "--format Nothing" + out + file("employees-good.txt"), 1,
               "no saved format named 'Nothing'"},
              {"no type", out + file("employees-good.txt"), 64, "usage:"},
+             // The imported file and the host's own files are never the database.
+             {"the imported file",
+              kAcme + "--format 'Acme payroll export' --out " + file("employees-good.txt") + " " +
+                  file("employees-good.txt"),
+              1, tab.string()},
+             {"the account list",
+              kAcme + "--format 'Acme payroll export' --out " + file("Account.dat") + " " +
+                  file("employees-good.txt"),
+              1, (host / "Account.dat").string()},
          }) {
         SCOPED_TRACE(c.name);
         auto r = batch(c.args);
@@ -163,20 +166,19 @@ TEST_F(BatchTest, FailuresSayWhyWithTheirExitCodesAndExtraColumnsGoOnRequest) {
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
-    EXPECT_FALSE(std::filesystem::exists(host / "out.mdb"));
-    EXPECT_EQ(testsupport::readFile(host / "BRANDMDB.MDB"), templateBytes)
-        << "the template never changes";
-
+    EXPECT_FALSE(fs::exists(host / "out.mdb"));
+    EXPECT_EQ(readFile(host / "BRANDMDB.MDB"), templateBytes) << "the template never changes";
+    EXPECT_EQ(readFile(tab), tabBytes);
+    EXPECT_EQ(readFile(host / "Account.dat"), accounts);
     // Extra columns are removed on request.
-    auto r = batch(acme + "--format 'Acme payroll export' --fix-extra-fields" + out +
-                   file("employees-extra-columns.txt"));
+    auto r = batch(format + "--fix-extra-fields " + file("employees-extra-columns.txt"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 37), "2 records written, 0 records rejected");
-    EXPECT_TRUE(std::filesystem::exists(host / "employees-extra-columns_Revised.txt"));
+    EXPECT_TRUE(fs::exists(host / "employees-extra-columns_Revised.txt"));
 }
 
 TEST_F(BatchTest, LineEndsAndCharacterSetsAreCorrectedOnlyOnRequest) {
-    const std::string good = testsupport::readFile(host / "employees-good.txt");
+    const std::string good = readFile(host / "employees-good.txt");
     auto replaced = [](std::string text, const std::string& from, const std::string& to) {
         for (auto at = text.find(from); at != std::string::npos;
              at = text.find(from, at + to.size()))
@@ -193,24 +195,20 @@ TEST_F(BatchTest, LineEndsAndCharacterSetsAreCorrectedOnlyOnRequest) {
         std::string flags;
         const std::string& copy;
     };
-    const std::string format =
-        acme + "--format 'Acme payroll export' --first-record 2 --out " + file("out.mdb") + " ";
+    const auto in = host / "in.txt", out = host / "out.mdb";
     for (const auto& c : std::vector<Case>{
              {"LF alone", replaced(good, "\r\n", "\n"), "--fix-line-ends", good},
-             {"no last line end", good.substr(0, good.size() - 2), "--fix-line-ends", good},
              {"UTF-16", testsupport::utf16File(utf8Text), "--convert-text", accented},
-             {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8Text, "--convert-text", accented},
              {"UTF-8 with LF alone", replaced(utf8Text, "\r\n", "\n"),
               "--convert-text --fix-line-ends", accented},
          }) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove(host / "in_Revised.txt");
-        testsupport::writeFile(host / "in.txt", c.bytes);
-        auto r = batch(format + file("in.txt"));
+        fs::remove(host / "in_Revised.txt");
+        testsupport::writeFile(in, c.bytes);
+        auto r = payroll(out, in);
         EXPECT_EQ(r.status, 2) << r.err;
-        EXPECT_NE(
-            r.err.find("Correct Import File?: Your import file " + (host / "in.txt").string()),
-            std::string::npos)
+        EXPECT_NE(r.err.find("Correct Import File?: Your import file " + in.string()),
+                  std::string::npos)
             << r.err;
         EXPECT_NE(r.err.find("tarnfield-batch: " +
                              replaced(c.flags, "--convert-text --", "--convert-text with --") +
@@ -218,25 +216,79 @@ TEST_F(BatchTest, LineEndsAndCharacterSetsAreCorrectedOnlyOnRequest) {
                   std::string::npos)
             << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
-        EXPECT_FALSE(std::filesystem::exists(host / "in_Revised.txt"));
+        EXPECT_FALSE(fs::exists(host / "in_Revised.txt"));
 
-        r = batch(c.flags + " " + format + file("in.txt"));
+        r = payroll(out, in, c.flags);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out.substr(0, 37), "3 records written, 0 records rejected");
-        EXPECT_EQ(testsupport::readFile(host / "in_Revised.txt"), c.copy);
+        EXPECT_EQ(readFile(host / "in_Revised.txt"), c.copy);
     }
 
     // NUL characters are refused whatever the options.
     std::string nul = good;
     nul.insert(good.find("Siobhan"), 1, '\0');
-    testsupport::writeFile(host / "in.txt", nul);
-    auto r = batch("--fix-line-ends --convert-text " + format + file("in.txt"));
+    testsupport::writeFile(in, nul);
+    auto r = payroll(out, in, "--fix-line-ends --convert-text");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("NUL Characters in Import File: Your import file " +
-                         (host / "in.txt").string() +
+    EXPECT_NE(r.err.find("NUL Characters in Import File: Your import file " + in.string() +
                          " holds NUL characters (character code 0), the first on line 3."),
               std::string::npos)
         << r.err;
+}
+
+TEST_F(BatchTest, ASavedFormatImportsTheGoodFileAndAKilledRunLeavesThatDatabase) {
+    auto r = payroll(host / "out.mdb", host / "employees-good.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 records written, 0 records rejected, log " +
+                         (host / "ImportLog.doc").string() + "\n");
+    EXPECT_EQ(readFile(host / "ImportLog.doc"),
+              "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG\n" + std::string(40, '-') +
+                  "\n\nThe system did not detect any errors with the creation of the import "
+                  "file.");
+    if (testsupport::haveMdbTools()) {
+        auto rows = exportRows("Active_Employees");
+        ASSERT_EQ(rows.size(), 4u);
+        EXPECT_EQ(rows[0].substr(0, 32), "Employee_ID\tLast_Name\tFirst_Name");
+        EXPECT_TRUE(anyRow(rows, "2\tO'Neil\tSiobhan\t\t30 Harbor Road\tApt 2\tDover, DE  19901\t"
+                                 "F\t123-45-6003\t03/13/1970\t06/15/2010\t07/01/2010\t07/01/2010"))
+            << rows[2];
+    }
+
+    const auto before = readFile(host / "out.mdb");
+    const auto tab = manyRecords(50);
+    setenv("TARNFIELD_CRASH_AT", "record:20", 1);
+    auto killed = payroll(host / "out.mdb", tab);
+    unsetenv("TARNFIELD_CRASH_AT");
+    EXPECT_EQ(killed.status, 128 + 9) << "not killed: " << killed.err;
+    EXPECT_EQ(readFile(host / "out.mdb"), before);
+    EXPECT_EQ(testsupport::partialFiles(host).size(), 1u)
+        << "the killed run's partial file, by its name";
+
+    r = payroll(host / "out.mdb", tab);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("50 records written"), std::string::npos) << r.out;
+    EXPECT_TRUE(testsupport::partialFiles(host).empty());
+}
+
+TEST_F(BatchTest, AFullDiskLeavesTheOldDatabaseAndSaysNoneWasMade) {
+    // A small file system of its own: mounting one needs root.
+    const auto disk = dir / "disk";
+    fs::create_directories(disk);
+    const auto size = "size=" + std::to_string(2 * fs::file_size(host / "BRANDMDB.MDB") + 65536);
+    if (::geteuid() != 0 || ::mount("tmpfs", disk.c_str(), "tmpfs", 0, size.c_str()) != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    fs::copy_file(host / "BRANDMDB.MDB", disk / "out.mdb");
+    const auto before = readFile(disk / "out.mdb");
+
+    auto r = payroll(disk / "out.mdb", manyRecords(20000));
+    const auto after = readFile(disk / "out.mdb");
+    const auto partial = testsupport::partialFiles(disk);
+    ::umount(disk.c_str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No import database was made"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("record #"), std::string::npos) << r.err;
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(partial.empty());
 }
 
 } // namespace

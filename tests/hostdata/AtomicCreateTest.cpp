@@ -1,11 +1,12 @@
 // The import database is made whole or not at all, and never in the place of a file the run or
-// the host still needs: the windows and tarnfield-batch both go through MakeImportDatabase and
-// RunImportInto, so these tests hold for both.
+// the host still needs; the records reach the template's tables. The windows and tarnfield-batch
+// both go through MakeImportDatabase and RunImportInto, so these tests hold for both.
 #include "hostdata/ImportDatabase.h"
 #include "jet/Database.h"
 #include "jet/PageFile.h"
 #include "platform/ScriptedInteraction.h"
 #include "sample/SampleDatabases.h"
+#include "support/Rows.h"
 #include "support/TempDir.h"
 #include "wizard/ImportRun.h"
 #include "wizard/TabVerifier.h"
@@ -17,6 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using hostdata::ImportDatabaseMade;
+using testsupport::columns;
 
 class AtomicCreateTest : public testing::Test {
 protected:
@@ -34,23 +36,16 @@ protected:
     std::optional<ImportDatabaseMade> make(const fs::path& target) {
         return hostdata::MakeImportDatabase(host(), ui, target.string());
     }
-    wizard::ImportRunInput input() const {
+    wizard::ImportRunInput input(std::vector<std::string> labels = {"Last Name", "First Name"},
+                                 int mode = 1, bool firstLineIsRecord = true) const {
         wizard::ImportRunInput in;
-        in.ModeCode = 1;
+        in.ModeCode = mode;
         in.AppDir = dir.withSlash();
         in.TabPath = (dir / "import.txt").string();
-        in.labels = {"Last Name", "First Name"};
-        in.DateFlags = wizard::initialDateFlags(in.labels);
-        in.firstLineIsRecord = true;
+        in.DateFlags = wizard::initialDateFlags(labels);
+        in.labels = std::move(labels);
+        in.firstLineIsRecord = firstLineIsRecord;
         return in;
-    }
-    // Names in the folder that belong to no test set-up: what a run left behind.
-    std::vector<std::string> leftovers() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir.path()))
-            if (e.path().filename().string().find("tarnfield-partial") != std::string::npos)
-                out.push_back(e.path().filename().string());
-        return out;
     }
     std::string lastMessage() const {
         auto m = ui.messages();
@@ -85,7 +80,7 @@ TEST_F(AtomicCreateTest, FilesTheRunOrTheHostNeedsAreRefusedAndLeftAlone) {
     EXPECT_EQ(testsupport::readFile(dir / "Formats.Dat"), "formats");
     EXPECT_EQ(testsupport::readFile(dir / "ACME" / "other.mdb"), "account file");
     EXPECT_TRUE(fs::is_directory(dir / "folder.mdb"));
-    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(testsupport::partialFiles(dir.path()).empty());
 }
 
 TEST_F(AtomicCreateTest, ADatabaseOpenForWritingElsewhereIsNotReplaced) {
@@ -97,7 +92,6 @@ TEST_F(AtomicCreateTest, ADatabaseOpenForWritingElsewhereIsNotReplaced) {
         EXPECT_NE(lastMessage().find((dir / "open.mdb").string() + " is open in another program"),
                   std::string::npos)
             << lastMessage();
-
         // Opened after the database was begun: the finish refuses, and says so.
         held.Close();
         auto made = make(dir / "open.mdb");
@@ -109,22 +103,48 @@ TEST_F(AtomicCreateTest, ADatabaseOpenForWritingElsewhereIsNotReplaced) {
         held.Close();
     }
     EXPECT_EQ(testsupport::readFile(dir / "open.mdb"), before);
-    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(testsupport::partialFiles(dir.path()).empty());
 }
 
-TEST_F(AtomicCreateTest, TheTargetChangesOnlyWhenTheRunHasFinished) {
+TEST_F(AtomicCreateTest, TheRecordsReachTheTablesAndTheTargetChangesOnlyWhenTheRunHasFinished) {
+    testsupport::writeFile(dir / "import.txt", "Last\tFirst\tSSN\tQE\tMed\tFSA\tKid\r\n"
+                                               "Smith\tAnn\t123456789\t1/5/2007\tBlue\t12.5\tBo\r\n"
+                                               "Jones\tAl\t987654321\t@\t\tabc\t\r\n"
+                                               "\tNo\t111111111\t1/1/2007\t\t\t\r\n");
     auto made = make(dir / "old.mdb");
     ASSERT_TRUE(made) << lastMessage();
     EXPECT_EQ(testsupport::readFile(dir / "old.mdb"), "the old database")
         << "nothing is replaced while the database is being made";
-    ASSERT_EQ(leftovers().size(), 1u);
+    ASSERT_EQ(testsupport::partialFiles(dir.path()).size(), 1u);
 
-    auto r = wizard::RunImportInto(input(), *made, ui);
-    EXPECT_EQ(r.outcome, wizard::RunOutcome::Completed) << lastMessage();
-    EXPECT_TRUE(leftovers().empty());
-    auto db = jet::Database::OpenDatabase(dir / "old.mdb", jet::OpenMode::ReadOnly);
-    EXPECT_EQ(db.OpenRecordset("Active_Employees").RecordCount(), 2);
-    db.Close();
+    auto r = wizard::RunImportInto(
+        input({"Last Name", "First Name", "Social Security Number", "COBRA Qualifying Event Date",
+               "  Medical Insurance Plan Name", "  Monthly Contribution towards Medical FSA",
+               "  Child #1 Name"},
+              3, false),
+        *made, ui);
+    EXPECT_EQ(r.outcome, wizard::RunOutcome::Completed) << r.stopCause;
+    EXPECT_EQ(r.recordsWritten, 2);
+    EXPECT_TRUE(testsupport::partialFiles(dir.path()).empty());
+    EXPECT_NE(testsupport::readFile(dir / "ImportLog.doc")
+                  .find("1)  In record #3, the mandatory field 'Last Name'"),
+              std::string::npos);
+
+    auto rows = [&](const char* table) {
+        return testsupport::sortedBy(testsupport::engineRows(dir / "old.mdb", table),
+                                     {"Employee_ID"});
+    };
+    auto people = rows("Qualifier_Information");
+    ASSERT_EQ(people.size(), 2u);
+    EXPECT_EQ(columns(people[1],
+                      {"Employee_ID", "Last_Name", "Social", "Qualifying_Event_Date", "File_Type"}),
+              "2|Jones|987-65-4321||Participant");
+    auto plans = rows("Member_Insurance_Plan");
+    ASSERT_EQ(plans.size(), 2u);
+    EXPECT_EQ(columns(plans[0], {"SOCIAL", "Medical_FSA_Premium"}), "123-45-6789|12.5000");
+    EXPECT_EQ(plans[1]["Medical_FSA_Premium"], "0.0000");
+    EXPECT_EQ(rows("Dependent_Information").size(), 2u);
+    EXPECT_TRUE(rows("Active_Employees").empty()) << "the template's rows are gone";
 }
 
 TEST_F(AtomicCreateTest, ARunWhoseDatabaseCannotTakeItsNameSaysSoInTheLog) {
@@ -143,41 +163,37 @@ TEST_F(AtomicCreateTest, ARunWhoseDatabaseCannotTakeItsNameSaysSoInTheLog) {
                        (dir / "open.mdb").string() + " is open in another program"),
               std::string::npos)
         << log;
-    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(testsupport::partialFiles(dir.path()).empty());
 }
 
-TEST_F(AtomicCreateTest, ARunThatDoesNotCompleteOrADiscardLeavesTheOldFile) {
-    auto made = make(dir / "old.mdb");
-    ASSERT_TRUE(made);
-    fs::remove(dir / "import.txt");
-    auto r = wizard::RunImportInto(input(), *made, ui);
-    EXPECT_EQ(r.outcome, wizard::RunOutcome::MissingFile);
-    EXPECT_EQ(testsupport::readFile(dir / "old.mdb"), "the old database");
-    EXPECT_TRUE(leftovers().empty());
-
-    auto again = make(dir / "new.mdb");
-    ASSERT_TRUE(again);
-    hostdata::DiscardImportDatabase(*again);
-    EXPECT_FALSE(fs::exists(dir / "new.mdb"));
-    EXPECT_TRUE(leftovers().empty());
-}
-
-TEST_F(AtomicCreateTest, PartialFilesOfDeadRunsGoAndAFailedCopyLeavesNothing) {
+TEST_F(AtomicCreateTest, NoUnfinishedDatabaseIsLeftBehindAndTheOldFileStays) {
+    // Partial files of dead runs for the same target go; another target's stay.
     const auto dead = dir / "old.mdb.999999999.tarnfield-partial";
+    const auto other = dir / "other.mdb.999999999.tarnfield-partial";
     testsupport::writeFile(dead, "half a database");
-    testsupport::writeFile(dir / "other.mdb.999999999.tarnfield-partial", "another target's");
+    testsupport::writeFile(other, "another target's");
     auto made = make(dir / "old.mdb");
     ASSERT_TRUE(made);
     EXPECT_FALSE(fs::exists(dead));
-    EXPECT_TRUE(fs::exists(dir / "other.mdb.999999999.tarnfield-partial"));
-    hostdata::DiscardImportDatabase(*made);
-    fs::remove(dir / "other.mdb.999999999.tarnfield-partial");
+    EXPECT_TRUE(fs::exists(other));
+    fs::remove(other);
 
-    fs::remove(dir / "BRANDMDB.MDB");
+    fs::remove(dir / "import.txt"); // a run that does not complete
+    EXPECT_EQ(wizard::RunImportInto(input(), *made, ui).outcome, wizard::RunOutcome::MissingFile);
+    EXPECT_EQ(testsupport::readFile(dir / "old.mdb"), "the old database");
+    EXPECT_TRUE(testsupport::partialFiles(dir.path()).empty());
+
+    auto again = make(dir / "new.mdb"); // a discard
+    ASSERT_TRUE(again);
+    hostdata::DiscardImportDatabase(*again);
+    EXPECT_FALSE(fs::exists(dir / "new.mdb"));
+    EXPECT_TRUE(testsupport::partialFiles(dir.path()).empty());
+
+    fs::remove(dir / "BRANDMDB.MDB"); // a copy that fails
     EXPECT_FALSE(make(dir / "new.mdb"));
     EXPECT_NE(lastMessage().find("could not be copied"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "new.mdb"));
-    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(testsupport::partialFiles(dir.path()).empty());
 }
 
 TEST_F(AtomicCreateTest, TheSizeLimitStopsTheRunWithNothingWritten) {
@@ -201,7 +217,7 @@ TEST_F(AtomicCreateTest, TheSizeLimitStopsTheRunWithNothingWritten) {
         << text;
     EXPECT_NE(text.find("nothing was written"), std::string::npos) << text;
     EXPECT_EQ(testsupport::readFile(dir / "old.mdb"), "the old database");
-    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(testsupport::partialFiles(dir.path()).empty());
 }
 
 } // namespace

@@ -8,17 +8,14 @@
 #include "platform/HostPath.h"
 #include "platform/ScriptedInteraction.h"
 #include "sample/SampleDatabases.h"
-#include "support/Command.h"
 #include "support/HostFiles.h"
+#include "support/Rows.h"
 #include "support/TempDir.h"
 
-#include <algorithm>
 #include <array>
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
-#include <map>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using namespace hostdata;
@@ -28,81 +25,17 @@ using Kind = platform::ScriptedInteraction::Kind;
 
 namespace {
 
-using Row = std::map<std::string, std::string>;
-
-// Values in one text form for both readers: Null empty, currency with four decimals.
-std::string shown(const jet::Value& v) {
-    if (const auto* t = std::get_if<std::u16string>(&v))
-        return jet::utf8(*t);
-    if (const auto* c = std::get_if<jet::Currency>(&v))
-        return jet::currencyText(*c);
-    if (const auto* f = std::get_if<float>(&v))
-        return jet::shortestText(*f);
-    if (const auto* i = std::get_if<std::int16_t>(&v))
-        return std::to_string(*i);
-    if (const auto* l = std::get_if<std::int32_t>(&v))
-        return std::to_string(*l);
-    if (const auto* b = std::get_if<bool>(&v))
-        return *b ? "true" : "false";
-    return isNull(v) ? "" : "?";
-}
-
-std::vector<Row> engineRows(const fs::path& file, const char* table) {
-    auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
-    auto rs = db.OpenRecordset(table);
-    std::vector<Row> rows;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        Row row;
-        for (const auto& c : rs.Definition().columns)
-            row[jet::utf8(c.name)] = shown(rs.GetValue(c.name));
-        rows.push_back(row);
-    }
-    db.Close();
-    return rows;
-}
-
-std::vector<Row> mdbExportRows(const fs::path& file, const char* table) {
-    auto split = [](const std::string& line) { // fields a trailing TAB leaves out are empty
-        std::vector<std::string> f;
-        std::stringstream in(line);
-        for (std::string field; std::getline(in, field, '\t');)
-            f.push_back(field);
-        return f;
-    };
-    std::stringstream in(testsupport::mdbExport(file, table, true));
-    std::string line;
-    std::getline(in, line);
-    const auto header = split(line);
-    std::vector<Row> rows;
-    while (std::getline(in, line)) {
-        auto f = split(line);
-        f.resize(header.size());
-        Row& row = rows.emplace_back();
-        for (std::size_t i = 0; i < header.size(); ++i)
-            row[header[i]] = f[i];
-    }
-    return rows;
-}
-
-// Rows keyed and sorted by the given columns, so table-scan order does not matter.
-std::vector<Row> sortedBy(std::vector<Row> rows, const std::vector<std::string>& key) {
-    auto keyOf = [&](const Row& r) {
-        std::vector<std::string> k;
-        for (const auto& column : key) // numbers right-aligned so they sort as numbers
-            k.push_back(std::string(12 - std::min<std::size_t>(12, r.at(column).size()), ' ') +
-                        r.at(column));
-        return k;
-    };
-    std::sort(rows.begin(), rows.end(),
-              [&](const Row& a, const Row& b) { return keyOf(a) < keyOf(b); });
-    return rows;
-}
+using testsupport::engineRows;
+using testsupport::mdbExportRows;
+using testsupport::Row;
+using testsupport::sortedBy;
 
 // A host folder: the template in the program folder, one account folder ACME.
 struct HostFolder {
     testsupport::TempDir dir;
     HostFolders folders;
     ScriptedInteraction ui;
+
     // What the last make or create gave.
     std::shared_ptr<jet::Database> database;
     std::int64_t planCount = 0;
@@ -137,6 +70,7 @@ struct HostFolder {
             bytes += testsupport::encoded(p);
         testsupport::writeFile(dir / "ACME" / "insplan.dat", bytes);
     }
+
     // As the wizard does it: the previous database closed first, since its file may be replaced.
     bool make(const std::string& path) {
         CloseImportDatabase(database);
@@ -146,6 +80,7 @@ struct HostFolder {
         CloseImportDatabase(database);
         return keep(CreateImportDatabase(folders, ui));
     }
+
     // Finished at once and opened again under its name, where the tests read it.
     bool keep(std::optional<ImportDatabaseMade> made) {
         if (made && !FinishImportDatabase(*made, ui, "no record"))
@@ -213,6 +148,7 @@ Plan makePlan(std::int16_t insurer, std::int16_t t, std::int16_t p, bool blankFi
         plan.rates[i] = rate(kRates[i]);
         plan.oldRates[i] = rate(kOldRates[i]);
     }
+
     // Entry 0 is never written; the list ends at the first blank name (entry 4 here).
     const std::vector<std::string> names = {"Entry zero", "Employee Only",  kName35, kName40,
                                             "",           "After the blank"};
@@ -313,6 +249,7 @@ void transfersEveryTierCode() {
         for (auto& r : expectedRates(insurer, kCodes[i]))
             rateRows.push_back(r);
     }
+
     // Blank entry 1 in both lists: no Rates row at all, though entry 2 holds a name.
     plans.push_back(makePlan<Plan>(99, 4, 4, true));
     planRows.push_back(expectedPlanRow(99, {4, 4}));
@@ -383,12 +320,10 @@ void emptiesTheEightTablesAndLeavesTheRestAndTheTemplateAlone(HostFolder::Templa
     EXPECT_EQ(messages[0].title, "Replace Current File With New One?");
 
     const fs::path file = host.dir / "New.mdb";
-    for (const char* table : kEmptied) {
-        auto rows = engineRows(file, table);
-        std::string name = table;
-        std::size_t expected = name == "Company_Information" || name == "Insurance_Companies";
-        EXPECT_EQ(rows.size(), expected) << table;
-    }
+    for (const std::string table : kEmptied) // the company and the plan written again
+        EXPECT_EQ(engineRows(file, table.c_str()).size(),
+                  std::size_t{table == "Company_Information" || table == "Insurance_Companies"})
+            << table;
     EXPECT_EQ(engineRows(file, "Company_Information")[0]["Company_Name"], "Acme Manufacturing");
     EXPECT_EQ(engineRows(file, "Insurance_Companies")[0]["Insurer_ID"], "5");
     EXPECT_EQ(engineRows(file, "Letter_Templates"), letters);
@@ -420,37 +355,33 @@ TEST(ImportDatabase, TheSaveDialogLoopsUntilCancelled) {
     host.ui.queueFile(std::nullopt); // cancel
     EXPECT_FALSE(host.create());
     EXPECT_FALSE(host.database);
-    std::vector<ScriptedInteraction::Entry> seen;
     std::vector<std::string> kinds;
     for (const auto& e : host.ui.transcript()) {
-        if (e.kind != Kind::SaveFile && e.kind != Kind::Message)
-            continue;
-        seen.push_back(e);
-        if (e.kind == Kind::SaveFile) {
-            kinds.push_back("dialog");
-            EXPECT_EQ(e.title, "Save Import File For Brandmoor");
-            EXPECT_EQ(e.text, "Brandmoor-ImportFile1.mdb");
-            EXPECT_EQ(e.detail, host.folders.appDir.substr(0, host.folders.appDir.size() - 1));
-        } else {
+        if (e.kind == Kind::Message)
             kinds.push_back(e.title);
-        }
+        if (e.kind != Kind::SaveFile)
+            continue;
+        kinds.push_back("dialog");
+        EXPECT_EQ(e.title, "Save Import File For Brandmoor");
+        EXPECT_EQ(e.text, "Brandmoor-ImportFile1.mdb");
+        EXPECT_EQ(e.detail, host.folders.appDir.substr(0, host.folders.appDir.size() - 1));
     }
-    EXPECT_EQ(kinds,
+    ASSERT_EQ(kinds,
               (std::vector<std::string>{"dialog", "Invalid File Name", "dialog",
                                         "Invalid File Name", "dialog", "Invalid File Name",
                                         "dialog", "Replace Current File With New One?", "dialog"}));
-    EXPECT_EQ(seen[1].icon, platform::Icon::Critical);
-    EXPECT_EQ(seen[1].text,
+    const auto messages = host.ui.messages();
+    EXPECT_EQ(messages[0].icon, platform::Icon::Critical);
+    EXPECT_EQ(messages[0].text,
               "You may not call the database Import file the same as the template.  This would "
               "distroy the template and the ability to create new import files.");
-    EXPECT_EQ(seen[7].icon, platform::Icon::None);
-    EXPECT_EQ(seen[7].buttons, platform::Buttons::YesNo);
-    EXPECT_EQ(seen[7].text, "This file already exists.  Do you wish to copy over it?");
+    EXPECT_EQ(messages[3].icon, platform::Icon::None);
+    EXPECT_EQ(messages[3].buttons, platform::Buttons::YesNo);
+    EXPECT_EQ(messages[3].text, "This file already exists.  Do you wish to copy over it?");
     EXPECT_EQ(testsupport::readFile(host.dir / "Existing.mdb"), "keep me");
     EXPECT_EQ(testsupport::readFile(host.templateFile), templateBytes);
     EXPECT_FALSE(fs::exists(host.dir / "Other" / "brandmdb.mdb"));
     EXPECT_FALSE(host.ui.busy());
-
     // Nor is the template opened as the import database by any path.
     std::string link = host.folders.appDir + "Link.mdb";
     EXPECT_FALSE(OpenImportDatabase(host.folders.appDir, host.ui, link));

@@ -2,9 +2,8 @@
 #pragma once
 
 #include "mapping/WriteImportField.h"
+#include "support/Rows.h"
 
-#include <initializer_list>
-#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -14,8 +13,6 @@ namespace testsupport {
 
 class MemoryRows : public mapping::RowSet {
 public:
-    using Row = std::map<std::string, std::string>;
-
     void addNew() override {
         if (adding)
             throw std::logic_error("AddNew twice");
@@ -24,8 +21,6 @@ public:
     }
     void setText(std::string_view column, const std::string& text) override {
         require();
-        if (refuse && *refuse == column)
-            throw std::runtime_error("column '" + std::string(column) + "' refuses the value");
         pending[std::string(column)] = text;
     }
     void setNumber(std::string_view column, std::int64_t value) override {
@@ -45,7 +40,6 @@ public:
     std::vector<Row> rows;
     Row pending;
     bool adding = false;
-    std::optional<std::string> refuse;       // a column whose assignment fails
     std::optional<std::size_t> failUpdateAt; // the row (from 1) whose update fails
 
 private:
@@ -54,18 +48,6 @@ private:
             throw std::logic_error("no AddNew");
     }
 };
-
-// The named columns of a row joined with '|'; a column never set is empty.
-inline std::string columns(const MemoryRows::Row& row, std::initializer_list<const char*> names) {
-    std::string out;
-    for (const char* name : names) {
-        if (name != *names.begin())
-            out += '|';
-        if (auto it = row.find(name); it != row.end())
-            out += it->second;
-    }
-    return out;
-}
 
 struct MemoryImport {
     MemoryRows person, dependant, plan;

@@ -1,10 +1,15 @@
+// What the host's data can go back to: the restore points an import leaves in an account's
+// folder, and the catalogue of backups the calendar shows.
 #include "restore/RestorePoints.h"
 
+#include "backup/BackupCatalogue.h"
+#include "support/SampleDatabases.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
+using backup::BackupCatalogue;
 using restore::ImportType;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -53,7 +58,6 @@ TEST_F(RestorePointsTest, ListsEachPointOfItsTypeWithItsOwnCompanions) {
     EXPECT_TRUE(restore::listRestorePoints(accountDir, ImportType::Retirees)->empty());
     EXPECT_FALSE(restore::listRestorePoints(host.withSlash() + "NONE\\", ImportType::Qualifiers));
     EXPECT_EQ(restore::captionFor("newhire"), "Restore Point - newhire at ::") << "short, no harm";
-
     // Retirees and participants share their files.
     writeFile(restoreDir() / ("particip" + kStampA), "participants");
     auto retirees = restore::listRestorePoints(accountDir, ImportType::Retirees);
@@ -100,6 +104,26 @@ TEST_F(RestorePointsTest, AFailedCopyNamesTheFileAndKeepsWhatWasRestored) {
     }
     EXPECT_EQ(readFile(host / "ACME" / "Qualifer.dat"), "old person");
     EXPECT_EQ(readFile(host / "ACME" / "Company.dat"), "new company") << "never half written";
+}
+
+// The days in red, the list of a day and the details are seen through the backup windows; here
+// what they do not show.
+TEST(BackupCatalogue, DetailsAreTrimmedAndTheCalendarStartsOnTheRightWeekday) {
+    testsupport::TempDir host;
+    testsupport::writeSampleCatalogue(host / "sysrestore.mdb");
+    BackupCatalogue catalogue(host.withSlash());
+    ASSERT_TRUE(catalogue.exists());
+    EXPECT_EQ(catalogue.backupsOfDay(12, 2026, backup::dayCaption(1)),
+              (std::vector<std::string>{"1 - 09:15:02 AM - Weekly backup",
+                                        "2 - 04:40:10 PM - Afternoon backup"}));
+    // Details are trimmed and joined by carriage returns.
+    EXPECT_EQ(catalogue.details(4),
+              "Name: Month end\rDate / Time: 11-28-2026 10:00:00 AM\r"
+              "Backup Location: D:\\Backups\\2026-11-28\\\rNotes: trimmed notes");
+    EXPECT_EQ(catalogue.details(99), "");
+    EXPECT_EQ(backup::weekdayOfFirst(2026, 8), 7); // a month starting on a Saturday
+    EXPECT_EQ(backup::weekdayOfFirst(2000, 2), 3);
+    EXPECT_EQ(backup::weekdayOfFirst(1999, 1), 6);
 }
 
 } // namespace

@@ -59,6 +59,14 @@ std::string readFile(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::vector<std::string> partialFiles(const fs::path& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().ends_with(".tarnfield-partial"))
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
 fs::path fixturesDir() {
     fs::path dir = TARNFIELD_FIXTURES_DIR;
     std::error_code ec;

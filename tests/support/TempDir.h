@@ -31,6 +31,9 @@ void writeFile(const std::filesystem::path& file, std::string_view bytes);
 void writeFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
 std::string readFile(const std::filesystem::path& file);
 
+// The partial files in folder that a write not yet finished, or killed, has left there.
+std::vector<std::string> partialFiles(const std::filesystem::path& folder);
+
 // A spreadsheet's "Unicode Text": UTF-16 bytes of UTF-8 text, after the byte-order mark.
 std::string utf16File(std::string_view utf8Text, bool bigEndian = false);
 

@@ -1,8 +1,9 @@
-// The wizard walked from the structure to Create: the database made, the records imported, the
-// message shown and the log opened.
-#include "jet/Database.h"
+// The wizard's last steps: the company the import goes to, the first record, and Create making
+// the database, importing the records, showing the message and opening the log.
+#include "app/frmMainMenu.h"
 #include "platform/HostPath.h"
 #include "sample/SampleDatabases.h"
+#include "support/Rows.h"
 #include "support/WindowTest.h"
 #include "wizard/ImportRun.h"
 #include "wizard/frmStepFour.h"
@@ -11,13 +12,16 @@
 #include "wizard/frmTab.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 using platform::Icon;
 using Kind = platform::ScriptedInteraction::Kind;
 using wizard::frmStepFour;
+using wizard::frmStepThree;
 using wizard::frmStepTwo;
 
 namespace {
@@ -40,7 +44,7 @@ protected:
                           "  Child #1 Name"};
     }
 
-    // Structure, verification and the one-account step to the first-record window.
+    // Structure and verification; with one account, Next leads straight to the first record.
     frmStepFour& walkToStepFour(const std::string& tab) {
         testsupport::writeFile(host / "staff.txt", tab);
         context.windows.get<wizard::frmTab>();
@@ -50,10 +54,16 @@ protected:
         two.cmdVerify_Click();
         EXPECT_TRUE(two.cmdNext->isEnabled()) << "the file verifies";
         two.cmdNext_Click();
+        EXPECT_EQ(context.session.AccountCount, 1);
+        EXPECT_FALSE(context.windows.isLoaded<frmStepThree>());
         auto* four = context.windows.find<frmStepFour>();
         EXPECT_NE(four, nullptr);
+        EXPECT_TRUE(four->isVisible());
         ui.clearTranscript();
         return *four;
+    }
+    void accounts(std::initializer_list<std::pair<std::string, std::string>> list) {
+        testsupport::writeAccounts(host / "Account.dat", list);
     }
 };
 
@@ -64,7 +74,9 @@ const char* kStaff = "Name\tFirst\tSSN\tBorn\tKid\r\n"
 
 TEST_F(CreateImportTest, CreateMakesTheDatabaseImportsAndOpensTheLog) {
     auto& four = walkToStepFour(kStaff);
+    EXPECT_FALSE(four.cmdCreate->isEnabled()) << "until the first record is chosen";
     four.optTwo->click();
+    EXPECT_TRUE(four.cmdCreate->isEnabled());
     const std::string out = host.withSlash() + "Import1.mdb";
     ui.queueFile(out);
     four.cmdCreate->click();
@@ -101,22 +113,22 @@ TEST_F(CreateImportTest, CreateMakesTheDatabaseImportsAndOpensTheLog) {
               "ACTIVE EMPLOYEE IMPORT FILE CREATION LOG\n" + std::string(40, '-') +
                   "\n\n1)  In record #2, the mandatory field 'Last Name' was not entered.  This "
                   "record will not be imported.\n\n");
-    auto db = jet::Database::OpenDatabase(host / "Import1.mdb", jet::OpenMode::ReadOnly);
-    auto people = db.OpenRecordset("Active_Employees");
-    EXPECT_EQ(people.RecordCount(), 2);
-    ASSERT_TRUE(people.FindFirst("[Employee_ID]=2"));
-    EXPECT_EQ(std::get<std::u16string>(people.GetValue(u"Last_Name")), u"Jones");
-    EXPECT_EQ(std::get<std::u16string>(people.GetValue(u"EmployeeDOB")), u"03/03/1973");
-    EXPECT_EQ(db.OpenRecordset("Dependent_Information").RecordCount(), 2);
-    EXPECT_EQ(db.OpenRecordset("Qualifier_Information").RecordCount(), 0);
-    db.Close();
+    auto people = testsupport::sortedBy(
+        testsupport::engineRows(host / "Import1.mdb", "Active_Employees"), {"Employee_ID"});
+    ASSERT_EQ(people.size(), 2u);
+    EXPECT_EQ(testsupport::columns(people[1], {"Employee_ID", "Last_Name", "EmployeeDOB"}),
+              "2|Jones|03/03/1973");
 }
 
-TEST_F(CreateImportTest, TheFirstTwoLinesAreShownWithTabsAsCommasAndAnEmptySecondLineAsNothing) {
-    auto& four = walkToStepFour("Name\tFirst\tSSN\tBorn\tKid\r\n\r\n");
-    // The line ends stay in the texts, as read, and show as nothing.
+TEST_F(CreateImportTest, TheFirstTwoLinesAreShownWithTabsAsCommasAndPreviousGoesBack) {
+    auto& four = walkToStepFour("  Name\tFirst\tSSN\tBorn\tKid\r\n\r\n");
+    // Blanks before the text go; the line ends stay in the texts, as read, and show as nothing.
     EXPECT_EQ(four.lblrecord1->text(), "Name, First, SSN, Born, Kid\r\n");
     EXPECT_EQ(four.lblrecord2->text(), "\r\n");
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "ACME\\");
+    four.cmdPrevious_Click();
+    EXPECT_FALSE(four.isVisible());
+    EXPECT_TRUE(context.windows.find<frmStepTwo>()->isVisible());
 }
 
 TEST_F(CreateImportTest, ACancelOrAMissingFileKeepsTheWindowForAnotherCreate) {
@@ -126,7 +138,6 @@ TEST_F(CreateImportTest, ACancelOrAMissingFileKeepsTheWindowForAnotherCreate) {
     EXPECT_EQ(context.session.ModeCode, session::mode::kEmployee);
     EXPECT_TRUE(four.isVisible());
     EXPECT_TRUE(ui.messages().empty());
-
     // The file gone since verification: only the missing-file message, no log.
     std::filesystem::remove(host / "staff.txt");
     ui.queueFile(host.withSlash() + "Import3.mdb");
@@ -147,6 +158,86 @@ TEST_F(CreateImportTest, ACancelOrAMissingFileKeepsTheWindowForAnotherCreate) {
                   .find("1)  In record #1, the date field called 'Date of Birth' had an invalid "
                         "date (Born)."),
               std::string::npos);
+}
+
+TEST_F(CreateImportTest, TheFirstAccountOfAChosenNameIsUsed) {
+    accounts({{"ONE\\", "Twin Co"}, {"TWO\\", "Twin Co"}, {"OTHER\\", "Other"}});
+    auto& three = context.windows.get<frmStepThree>();
+    EXPECT_EQ(context.session.AccountCount, 3);
+    ASSERT_EQ(three.cboCompany->count(), 3);
+    three.show();
+    QTest::keyClick(&three, Qt::Key_Return); // Enter is Next
+    ASSERT_EQ(titles(), std::vector<std::string>{"Missing Information"});
+    EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Critical) << "Next's message, not Previous";
+    EXPECT_FALSE(context.windows.isLoaded<frmStepFour>());
+
+    three.cboCompany->setCurrentIndex(1);
+    three.cmdNext_Click();
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "ONE\\");
+    ASSERT_TRUE(context.windows.isLoaded<frmStepFour>());
+    context.windows.find<frmStepFour>()->cmdPrevious_Click();
+    EXPECT_TRUE(three.isVisible()) << "back to the company choice, which is kept";
+    EXPECT_EQ(three.cboCompany->currentIndex(), 1);
+
+    context.windows.find<frmStepFour>()->cmdCancel_Click();
+    EXPECT_FALSE(context.windows.isLoaded<frmStepThree>());
+    EXPECT_FALSE(context.windows.isLoaded<frmStepFour>());
+}
+
+TEST_F(CreateImportTest, TheRestoreFlowChoosesOnlyTheAccount) {
+    accounts({{"ACME\\", "Acme"}, {"HARBOR\\", "Harbor"}});
+    context.session.ModeCode = session::mode::kRestore;
+    auto& three = context.windows.get<frmStepThree>();
+    EXPECT_EQ(three.windowTitle(), "Restore Date to the point prior to Import");
+    EXPECT_TRUE(three.cmdNext->isHidden());
+    EXPECT_EQ(three.cmdPrevious->text(), "&Ok");
+    EXPECT_EQ(three.cmdCancel->x(), static_cast<int>(0.6 * three.width()));
+    EXPECT_EQ(three.cmdPrevious->x(), static_cast<int>(0.2 * three.width()));
+
+    three.cmdPrevious_Click();
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Information);
+    EXPECT_TRUE(context.windows.isLoaded<frmStepThree>());
+    three.cboCompany->setCurrentIndex(1);
+    three.show();
+    QTest::keyClick(&three, Qt::Key_Return); // Enter is OK here
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "HARBOR\\");
+    EXPECT_FALSE(context.windows.isLoaded<frmStepThree>());
+    EXPECT_EQ(context.session.ModeCode, session::mode::kRestore);
+
+    context.windows.get<frmStepThree>().cmdCancel_Click();
+    EXPECT_EQ(context.session.ModeCode, session::mode::kCancelled);
+}
+
+TEST_F(CreateImportTest, RestoreDuringAnImportUsesItsOwnFormAndLeavesTheWizardAsItWas) {
+    accounts({{"ACME\\", "Acme"}, {"HARBOR\\", "Harbor"}});
+    auto& menu = startMainMenu();
+    context.session.ModeCode = session::mode::kQualifier;
+    context.session.AccountDir = host.withSlash() + "HARBOR\\";
+    auto& wizardChooser = context.windows.get<frmStepThree>();
+    wizardChooser.cboCompany->setCurrentIndex(1);
+    wizardChooser.show();
+
+    bool restoreForm = false;
+    whenOpens<frmStepThree>([&](frmStepThree& chooser) {
+        restoreForm = chooser.cmdNext->isHidden() && chooser.cboCompany->currentIndex() == -1;
+        chooser.cboCompany->setCurrentIndex(0);
+        testsupport::whenModalOpens([&] { // the restore window: leave it
+            if (auto* restore = QApplication::activeModalWidget())
+                restore->close();
+        });
+        chooser.cmdPrevious_Click(); // "&Ok"
+    });
+    menu.mnuFileRestore_Click();
+    EXPECT_TRUE(restoreForm) << "the restore form, not the wizard's";
+    EXPECT_FALSE(context.windows.isLoaded<frmStepFour>());
+    EXPECT_EQ(context.session.ModeCode, session::mode::kQualifier);
+    EXPECT_EQ(context.session.AccountDir, host.withSlash() + "HARBOR\\");
+    auto* back = context.windows.find<frmStepThree>();
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(back->isVisible());
+    EXPECT_FALSE(back->cmdNext->isHidden());
+    EXPECT_EQ(back->cboCompany->currentIndex(), 1);
 }
 
 } // namespace

@@ -1,9 +1,13 @@
-#include "formats/FieldCatalogue.h"
-
+// The field catalogue each file type starts from, and the store of saved formats: its records
+// byte for byte as the host's programs lay them out, and a writer killed at any step leaving the
+// old store or the new one, never a torn record.
 #include "formats/FormatStore.h"
+
+#include "formats/FieldCatalogue.h"
+#include "support/Command.h"
 #include "support/TempDir.h"
 
-#include <algorithm>
+#include <cstdlib>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,7 +16,10 @@ namespace fs = std::filesystem;
 using formats::FormatStore;
 using formats::isOptionalLabel;
 using testing::ElementsAre;
+using testsupport::readFile;
 using testsupport::TempDir;
+using testsupport::writeFile;
+using Names = std::vector<std::string>;
 
 namespace {
 
@@ -46,36 +53,24 @@ TEST(FieldCatalogue, EachTypeListsItsLabelsInOrder) {
         int code;
         std::vector<std::string> block; // between the head and the tail
         bool fsa;                       // the FSA contribution last
-        std::size_t length;
-        std::ptrdiff_t mandatory;
     };
     for (const auto& c : {
-             Case{1, {"  Date COBRA General Notice Provided"}, false, 45, 9},
-             Case{2, {"Date Benefits Will be Terminated", "Qualifying Event Reason"}, true, 47, 11},
+             Case{1, {"  Date COBRA General Notice Provided"}, false},
+             Case{2, {"Date Benefits Will be Terminated", "Qualifying Event Reason"}, true},
              Case{3,
                   {"COBRA Qualifying Event Date", "Qualifying Event Reason",
                    "Premium Paid Through Date"},
-                  true,
-                  48,
-                  12},
-             Case{4, {"Date Employee became a Retiree", "Premium Paid Through Date"}, true, 47, 11},
-             Case{0, {}, false, 44, 9},
-             Case{22, {}, false, 44, 9},
+                  true},
+             Case{4, {"Date Employee became a Retiree", "Premium Paid Through Date"}, true},
+             Case{0, {}, false},
+             Case{22, {}, false},
          }) {
         auto expected = kHead;
         expected.insert(expected.end(), c.block.begin(), c.block.end());
         expected.insert(expected.end(), kTail.begin(), kTail.end());
         if (c.fsa)
             expected.emplace_back("  Monthly Contribution towards Medical FSA");
-        const auto list = defaultFieldList(c.code);
-        EXPECT_EQ(list, expected) << c.code;
-        EXPECT_EQ(list.size(), c.length) << c.code;
-        EXPECT_EQ(std::count_if(list.begin(), list.end(),
-                                [](const std::string& l) { return !isOptionalLabel(l); }),
-                  c.mandatory)
-            << c.code;
-        for (const auto& label : list)
-            EXPECT_LE(label.size(), 50u) << label; // a saved format keeps 50 characters
+        EXPECT_EQ(defaultFieldList(c.code), expected) << c.code;
     }
 }
 
@@ -120,12 +115,8 @@ protected:
     fs::path file() const { return dir / "Formats.Dat"; }
 };
 
-TEST_F(FormatStoreTest, AMissingStoreIsCreatedEmptyAndDeletingTheOnlyRecordEmptiesIt) {
-    EXPECT_EQ(store.Count(), 0);
-    EXPECT_TRUE(fs::exists(file()));
-    EXPECT_EQ(fs::file_size(file()), 0u);
-    EXPECT_FALSE(store.HasType("EMPLOYEE"));
-
+// A missing store created empty is seen as the main window starts.
+TEST_F(FormatStoreTest, DeletingTheOnlyRecordEmptiesTheStore) {
     store.Append("Only", "RETIREE", {"Last Name"});
     store.DeleteByName("Only");
     ASSERT_TRUE(fs::exists(file()));
@@ -134,50 +125,39 @@ TEST_F(FormatStoreTest, AMissingStoreIsCreatedEmptyAndDeletingTheOnlyRecordEmpti
 }
 
 TEST_F(FormatStoreTest, ReadsAStoreWrittenFromTheLayout) {
-    testsupport::writeFile(file(), rawFormat("Payroll", "EMPLOYEE", {"Last Name", "  State"}) +
-                                       rawFormat("  Other  ", "RETIREE", {}) +
-                                       rawFormat("Payroll", "QUALIFIER", {"Gender (M/F)"}));
+    writeFile(file(), rawFormat("Payroll", "EMPLOYEE", {"Last Name", "", "", "  State"}) +
+                          rawFormat("  Other  ", "RETIREE", {}) +
+                          rawFormat("Payroll", "QUALIFIER", {"Gender (M/F)"}));
     EXPECT_EQ(store.Count(), 3);
     EXPECT_THAT(store.AllNames(), ElementsAre("Payroll", "Other", "Payroll"));
     EXPECT_THAT(store.NamesOfType("EMPLOYEE"), ElementsAre("Payroll"));
     EXPECT_TRUE(store.HasType("RETIREE"));
     EXPECT_FALSE(store.HasType("retiree")) << "type comparisons are exact";
-    auto loaded = store.LoadFormat("EMPLOYEE", "Payroll");
-    ASSERT_TRUE(loaded);
-    EXPECT_THAT(loaded->chosenFields, ElementsAre("", "Last Name", "  State"));
+    EXPECT_THAT(store.LoadFormat("EMPLOYEE", "Payroll")->chosenFields,
+                ElementsAre("", "Last Name", "  State"))
+        << "blank positions are skipped";
+    EXPECT_FALSE(store.LoadFormat("EMPLOYEE", "payroll"));
+    EXPECT_FALSE(store.LoadFormat("RETIREE", "Payroll"));
+    // Of two records of the type and name, the last wins.
+    writeFile(file(), rawFormat("F", "EMPLOYEE", {"Last Name"}) +
+                          rawFormat("F", "QUALIFIER", {"Other type"}) +
+                          rawFormat("F", "EMPLOYEE", {"Gender (M/F)"}));
+    EXPECT_THAT(store.LoadFormat("EMPLOYEE", "F")->chosenFields, ElementsAre("", "Gender (M/F)"));
 }
 
 TEST_F(FormatStoreTest, AppendWritesTheRecordByteForByte) {
     store.Append("  Weekly  ", " EMPLOYEE ", {"Last Name   ", "  Middle Initial", "   "});
-    EXPECT_EQ(testsupport::readFile(file()),
-              rawFormat("Weekly", "EMPLOYEE", {"Last Name", "  Middle Initial"}));
+    EXPECT_EQ(readFile(file()), rawFormat("Weekly", "EMPLOYEE", {"Last Name", "  Middle Initial"}));
     store.Append(std::string(51, 'n') + "x", "QUALIFIER", {});
     EXPECT_EQ(store.Count(), 2);
     EXPECT_EQ(store.AllNames()[1], std::string(50, 'n'));
 }
 
-TEST_F(FormatStoreTest, LoadSkipsBlankPositionsAndTheLastMatchWins) {
-    testsupport::writeFile(file(),
-                           rawFormat("F", "EMPLOYEE", {"Last Name", "", "", "Date of Birth"}) +
-                               rawFormat("F", "QUALIFIER", {"Other type"}) +
-                               rawFormat("F", "EMPLOYEE", {"Gender (M/F)"}));
-    auto loaded = store.LoadFormat("EMPLOYEE", "F");
-    ASSERT_TRUE(loaded);
-    EXPECT_THAT(loaded->chosenFields, ElementsAre("", "Gender (M/F)"));
-
-    testsupport::writeFile(file(),
-                           rawFormat("F", "EMPLOYEE", {"Last Name", "", "", "Date of Birth"}));
-    EXPECT_THAT(store.LoadFormat("EMPLOYEE", "F")->chosenFields,
-                ElementsAre("", "Last Name", "Date of Birth"));
-    EXPECT_FALSE(store.LoadFormat("EMPLOYEE", "f"));
-    EXPECT_FALSE(store.LoadFormat("RETIREE", "F"));
-}
-
 TEST_F(FormatStoreTest, DeletionsDropTheNameInEveryTypeWithTheirOwnCaseRules) {
     auto fill = [&] {
-        testsupport::writeFile(file(), rawFormat("Same", "EMPLOYEE", {"a"}) +
-                                           rawFormat("Keep", "EMPLOYEE", {"b"}) +
-                                           rawFormat("Same", "QUALIFIER", {"c"}));
+        writeFile(file(), rawFormat("Same", "EMPLOYEE", {"a"}) +
+                              rawFormat("Keep", "EMPLOYEE", {"b"}) +
+                              rawFormat("Same", "QUALIFIER", {"c"}));
     };
     fill();
     store.DeleteByName("SAME");
@@ -188,7 +168,7 @@ TEST_F(FormatStoreTest, DeletionsDropTheNameInEveryTypeWithTheirOwnCaseRules) {
     fill();
     store.DeleteByNameIgnoringCase("  SAME ");
     EXPECT_THAT(store.AllNames(), ElementsAre("Keep"));
-    EXPECT_EQ(testsupport::readFile(file()), rawFormat("Keep", "EMPLOYEE", {"b"}));
+    EXPECT_EQ(readFile(file()), rawFormat("Keep", "EMPLOYEE", {"b"}));
     EXPECT_FALSE(fs::exists(dir / "Formats2.Dat"));
     EXPECT_FALSE(fs::exists(dir / "TempFormats.Dat"));
 }
@@ -196,21 +176,19 @@ TEST_F(FormatStoreTest, DeletionsDropTheNameInEveryTypeWithTheirOwnCaseRules) {
 TEST_F(FormatStoreTest, ACrashBeforeTheReplacementLeavesTheOldStoreWhole) {
     store.Append("A", "EMPLOYEE", {"Last Name"});
     store.Append("B", "EMPLOYEE", {"First Name"});
-    const auto before = testsupport::readFile(file());
+    const auto before = readFile(file());
     struct Crash {};
     store.beforeReplace = [] { throw Crash{}; };
     EXPECT_THROW(store.DeleteByName("A"), Crash);
-    EXPECT_EQ(testsupport::readFile(file()), before);
+    EXPECT_EQ(readFile(file()), before);
     // The replacement was complete when the crash came.
-    EXPECT_EQ(testsupport::readFile(dir / "TempFormats.Dat"),
-              rawFormat("B", "EMPLOYEE", {"First Name"}));
+    EXPECT_EQ(readFile(dir / "TempFormats.Dat"), rawFormat("B", "EMPLOYEE", {"First Name"}));
 
     EXPECT_THROW(store.DeleteByNameIgnoringCase("b"), Crash);
-    EXPECT_EQ(testsupport::readFile(file()), before);
-
+    EXPECT_EQ(readFile(file()), before);
     // A leftover replacement, longer than the store, never comes back.
     const auto ghost = rawFormat("Ghost", "EMPLOYEE", {"x"});
-    testsupport::writeFile(dir / "TempFormats.Dat", ghost + ghost + ghost);
+    writeFile(dir / "TempFormats.Dat", ghost + ghost + ghost);
     store.beforeReplace = nullptr;
     store.DeleteByName("nothing by this name");
     EXPECT_THAT(store.AllNames(), ElementsAre("A", "B"));
@@ -219,10 +197,89 @@ TEST_F(FormatStoreTest, ACrashBeforeTheReplacementLeavesTheOldStoreWhole) {
 }
 
 TEST_F(FormatStoreTest, TheStoreIsFoundInAnyLetterCase) {
-    testsupport::writeFile(dir / "FORMATS.DAT", rawFormat("Upper", "EMPLOYEE", {"x"}));
+    writeFile(dir / "FORMATS.DAT", rawFormat("Upper", "EMPLOYEE", {"x"}));
     EXPECT_EQ(store.Count(), 1);
     // No second store beside it (on a file system that ignores case, it is the same file).
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+void setCrashPoint(const std::string& value) {
+#ifdef _WIN32
+    _putenv_s("TARNFIELD_CRASH_AT", value.c_str());
+#else
+    if (value.empty())
+        unsetenv("TARNFIELD_CRASH_AT");
+    else
+        setenv("TARNFIELD_CRASH_AT", value.c_str(), 1);
+#endif
+}
+
+// The writer, changing the store in folder.
+testsupport::Outcome runWriter(const TempDir& folder, const std::string& args) {
+    std::string command = testsupport::quote(TARNFIELD_STORE_WRITER) + " " +
+                          testsupport::quote(folder.path().string()) + " " + args;
+#ifdef _WIN32
+    // cmd takes off the first and the last quote of a line that holds more than two.
+    command = "\"" + command + "\"";
+#endif
+    return testsupport::run(command);
+}
+
+struct Change {
+    const char* op;
+    const char* name;
+    Names after;
+};
+
+TEST(StoreCrash, AWriterKilledAtAnyStepLeavesTheOldStoreOrTheNewOne) {
+    const Names before{"Keep", "Gone"};
+    for (const auto& change :
+         {Change{"append", "New", {"Keep", "Gone", "New"}}, Change{"delete", "Gone", {"Keep"}}}) {
+        for (int step = 1; step <= 4; ++step) {
+            SCOPED_TRACE(std::string(change.op) + " killed at step " + std::to_string(step));
+            TempDir dir;
+            formats::FormatStore store(dir.withSlash());
+            for (const auto& name : before)
+                store.Append(name, "EMPLOYEE", {"Last Name"});
+
+            setCrashPoint("store:" + std::to_string(step));
+            auto r = runWriter(dir, std::string(change.op) + " " + change.name);
+            setCrashPoint("");
+            EXPECT_NE(r.status, 0) << "the writer was not stopped";
+
+            EXPECT_EQ(fs::file_size(dir / formats::kStoreFile) % formats::FormatRecord::kLength,
+                      0u);
+            EXPECT_EQ(store.AllNames(), step < 4 ? before : change.after);
+        }
+    }
+}
+
+TEST(StoreCrash, AKilledAppendsPartialFileIsClearedByTheNextAppend) {
+    TempDir dir;
+    formats::FormatStore store(dir.withSlash());
+    store.Append("Keep", "EMPLOYEE", {"Last Name"});
+    setCrashPoint("store:3");
+    EXPECT_NE(runWriter(dir, "append New").status, 0);
+    setCrashPoint("");
+    store.Append("Next", "EMPLOYEE", {"Last Name"});
+    EXPECT_EQ(store.AllNames(), (Names{"Keep", "Next"}));
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename(), formats::kStoreFile);
+}
+
+TEST(StoreCrash, AReadOnlyStoreServesEveryReader) {
+    TempDir dir;
+    formats::FormatStore store(dir.withSlash());
+    store.Append("Payroll", "EMPLOYEE", {"Last Name", "First Name"});
+    fs::permissions(dir / formats::kStoreFile,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(store.Count(), 1);
+    EXPECT_EQ(store.NamesOfType("EMPLOYEE"), (Names{"Payroll"}));
+    auto loaded = store.LoadFormat("EMPLOYEE", "Payroll");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->chosenFields, (Names{"", "Last Name", "First Name"}));
+    fs::permissions(dir / formats::kStoreFile, fs::perms::owner_write, fs::perm_options::add);
 }
 
 } // namespace
