@@ -270,6 +270,29 @@ TEST_F(BatchTest, ASavedFormatImportsTheGoodFileAndAKilledRunLeavesThatDatabase)
     EXPECT_TRUE(testsupport::partialFiles(host).empty());
 }
 
+TEST_F(BatchTest, AWorkbookOrCsvFileIsImportedThroughItsTabCopy) {
+    // The demo's TAB file as a CSV file, every field quoted: its TAB copy is that file again.
+    const std::string tab = readFile(host / "employees-good.txt");
+    std::string csv = "\"";
+    for (char c : tab)
+        csv += c == '\t' ? "\",\"" : c == '\r' ? "\"\r" : c == '\n' ? "\n\"" : std::string(1, c);
+    csv.pop_back();
+    testsupport::writeFile(host / "employees.csv", csv);
+    auto r = payroll(host / "out.mdb", host / "employees.csv");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("3 records written"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("employees_Tab.txt"), std::string::npos) << "the copy is named: " << r.err;
+    EXPECT_EQ(readFile(host / "employees_Tab.txt"), tab);
+
+    // A sheet the workbook does not have: said, and nothing imported.
+    fs::copy_file(TARNFIELD_SHEETS_DATA "/clients.xlsx", host / "clients.xlsx");
+    r = payroll(host / "none.mdb", host / "clients.xlsx", "--sheet Nope");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("has no sheet called 'Nope'"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(host / "none.mdb"));
+    EXPECT_FALSE(fs::exists(host / "clients_Tab.txt"));
+}
+
 TEST_F(BatchTest, AFullDiskLeavesTheOldDatabaseAndSaysNoneWasMade) {
     // A small file system of its own: mounting one needs root.
     const auto disk = dir / "disk";
