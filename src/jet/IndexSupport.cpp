@@ -8,22 +8,21 @@
 #include "jet/PageFile.h"
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
 #include <iterator>
 #include <optional>
 #include <span>
-#include <string_view>
 
 namespace jet {
 namespace {
 
 constexpr std::size_t kMaxHops = 1u << 22;
 
+std::atomic<std::size_t> gBudget{std::size_t(16) << 20};
+
 IndexTree treeOf(FileIndexPages& pages) {
     return IndexTree(pages, pages.root(), pages.where());
-}
-
-std::string_view bytesView(const std::vector<std::uint8_t>& key) {
-    return {reinterpret_cast<const char*>(key.data()), key.size()};
 }
 
 // Entries gathered for the table's indexes, of one kind: `&PendingIndex::added` or `::removed`.
@@ -32,6 +31,15 @@ std::size_t gathered(const Table& t, std::vector<IndexEntry> PendingIndex::*kind
     for (const PendingIndex& p : t.pendingIndexes)
         n += (p.*kind).size();
     return n;
+}
+
+bool additionsGathered(const Table& t) {
+    return t.runs || gathered(t, &PendingIndex::added) > 0;
+}
+
+// Memory an entry takes while gathered: the entry, its key on the heap, and the heap's own.
+std::size_t entryBytes(const IndexEntry& e) {
+    return sizeof(IndexEntry) + e.key.capacity() + 16;
 }
 
 PendingIndex& pendingFor(Table& t, std::size_t i) {
@@ -101,7 +109,57 @@ bool pagesMayHold(Table& t, std::size_t i, const std::vector<std::uint8_t>& key)
                                 p.highestKey->begin(), p.highestKey->end(), key.begin(), key.end());
 }
 
+// Whether a key like `key` (hash `hash`) is among the entries gathered for index i.
+bool gatheredHolds(Table& t, std::size_t i, const std::vector<std::uint8_t>& key,
+                   std::uint64_t hash) {
+    PendingIndex& p = pendingFor(t, i);
+    if (!p.hashes.mayHold(hash))
+        return false;
+    for (const IndexEntry& e : p.added)
+        if (e.key == key)
+            return true;
+    return t.runs && t.runs->holds(i, key);
+}
+
+bool treeEmpty(Table& t, std::size_t i) {
+    const StoredIndexPage p(t, i, t.def().realIndexes[i].firstPage);
+    return p->leaf() && p->count() == 0;
+}
+
+// Sets the gathered additions aside, sorted, in the table's runs.
+void spill(Table& t) {
+    if (!t.runs) {
+        const std::filesystem::path db = t.file().path();
+        auto name = db.filename();
+        name += ".index" + std::to_string(t.def().page) + ".tmp";
+        t.runs = std::make_shared<IndexRuns>(db.parent_path() / name, t.def().realIndexes.size());
+    }
+    for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
+        std::vector<IndexEntry>& added = t.pendingIndexes[i].added;
+        if (added.empty())
+            continue;
+        t.runs->spill(i, added, sortedOrder(added));
+        std::vector<IndexEntry>().swap(added);
+    }
+    t.gatheredBytes = 0;
+}
+
+std::size_t gatherMemory(const Table& t) {
+    std::size_t n = t.gatheredBytes;
+    for (const PendingIndex& p : t.pendingIndexes)
+        n += p.hashes.bytes();
+    return n;
+}
+
 } // namespace
+
+void setIndexGatherBudget(std::size_t bytes) {
+    gBudget = bytes;
+}
+
+std::size_t indexGatherBudget() {
+    return gBudget;
+}
 
 // --- gathering ---
 
@@ -130,8 +188,7 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
         // Access lets a unique index hold several keys with a Null in them.
         if (!ri.unique() || anyNull || !key)
             continue;
-        const auto& gathered = pendingFor(t, i).keys;
-        if (gathered.count(bytesView(*key)) ||
+        if (gatheredHolds(t, i, *key, KeyHashes::of(*key)) ||
             (pagesMayHold(t, i, *key) && treeHoldsKey(t, i, *key)))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
@@ -143,20 +200,35 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
     if (gathered(t, &PendingIndex::removed) > 0)
         flushIndexes(t);
     const TableDef& d = t.def();
+    if (!additionsGathered(t)) {
+        // Indexes that hold nothing yet (a table made or emptied) are built afresh at the end.
+        t.freshBuild = t.file().format().jet4() && !d.realIndexes.empty();
+        for (std::size_t i = 0; i < d.realIndexes.size() && t.freshBuild; ++i)
+            t.freshBuild = treeEmpty(t, i);
+    }
     for (std::size_t i = 0; i < keys.size(); ++i) {
         auto& key = keys[i];
         if (!key)
             continue;
         PendingIndex& p = pendingFor(t, i);
+        if (d.realIndexes[i].unique())
+            p.hashes.insert(KeyHashes::of(*key));
         p.added.push_back(IndexEntry{std::move(*key), at, 0});
-        if (d.realIndexes[i].unique()) {
-            if (p.keys.empty()) // room for what the table gathers before writing, at once
-                p.keys.reserve(t.pendingLimit / d.realIndexes.size());
-            p.keys.insert(bytesView(p.added.back().key));
-        }
+        t.gatheredBytes += entryBytes(p.added.back());
         p.changed = true;
     }
-    if (gathered(t, &PendingIndex::added) >= t.pendingLimit)
+    const bool overBudget = gatherMemory(t) > gBudget;
+    if (t.freshBuild) {
+        // The key hashes stay in memory: they leave the entries less room, but never less than
+        // a quarter of the budget, so that runs do not get short.
+        if (overBudget && t.gatheredBytes > gBudget / 4)
+            spill(t);
+        return;
+    }
+    // Each write passes over the leaves that receive entries, nearly all of a large index with
+    // keys in no order: so the more entries the pages hold, the more are gathered first.
+    const std::size_t onPages = static_cast<std::size_t>(d.rowCount) * d.realIndexes.size();
+    if (overBudget || gathered(t, &PendingIndex::added) >= std::max(t.pendingLimit, onPages / 2))
         flushIndexes(t);
 }
 
@@ -170,7 +242,7 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     const TableDef& d = t.def();
     // Gathered entries are written first: removals are gathered apart from them.
-    if (gathered(t, &PendingIndex::added) > 0)
+    if (additionsGathered(t))
         flushIndexes(t);
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
         auto key = indexedKey(d, i, row);
@@ -348,9 +420,46 @@ void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) 
     distinct = countDistinctKeys(pages);
 }
 
+// Builds each changed index afresh over its gathered entries (the runs set aside merged with
+// those in memory): its leaves written in order as they fill, the levels above laid out once.
+void buildGathered(Table& t) {
+    for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
+        PendingIndex& p = t.pendingIndexes[i];
+        if (!p.changed)
+            continue;
+        FileIndexPages pages(t, i);
+        LeafStream out(pages);
+        sortEntries(p.added);
+        if (t.runs && t.runs->runs(i) > 0) {
+            t.runs->merge(i, std::move(p.added), [&](IndexEntry&& e) { out.add(std::move(e)); });
+        } else {
+            for (IndexEntry& e : p.added)
+                out.add(std::move(e));
+        }
+        t.mutableDef().realIndexes[i].rowCount = out.finish();
+        writeDistinctKeys(t, i);
+        p = PendingIndex{};
+    }
+}
+
 } // namespace
 
 void flushIndexes(Table& t) {
+    if (t.freshBuild) {
+        // Whatever happens, what was gathered goes, and the runs' file with it.
+        struct Done {
+            Table& t;
+            ~Done() {
+                t.pendingIndexes.clear();
+                t.runs.reset();
+                t.freshBuild = false;
+                t.gatheredBytes = 0;
+            }
+        } done{t};
+        buildGathered(t);
+        return;
+    }
+    t.gatheredBytes = 0;
     for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
         PendingIndex& p = t.pendingIndexes[i];
         if (!p.changed)

@@ -65,6 +65,7 @@ public:
     const Format& format() const { return *format_; }
     const DatabaseHeader& header() const { return header_; }
     const std::string& name() const { return name_; }
+    const std::filesystem::path& path() const { return path_; }
     bool writable() const { return mode_ == OpenMode::ReadWrite; }
     std::uint32_t pageCount() const { return pageCount_; }
     std::uint32_t pageSize() const { return format_->pageSize; }
@@ -93,6 +94,7 @@ private:
     void writeBack(Page& p);
     void readHeader();
 
+    std::filesystem::path path_;
     std::string name_;
     OpenMode mode_;
     int fd_ = -1;
@@ -100,6 +102,7 @@ private:
     DatabaseHeader header_;
     std::uint32_t pageCount_ = 0;
     std::size_t capacity_;
+    static constexpr std::size_t kLargestCache = 2048; // pages
     std::uint64_t limit_;
     std::list<MutablePageRef> lru_; // front: most recently used
     std::unordered_map<std::uint32_t, std::list<MutablePageRef>::iterator> map_;
