@@ -192,15 +192,13 @@ void IndexRuns::append(const std::vector<IndexEntry>& entries,
     written();
 }
 
-bool IndexRuns::holds(std::size_t index, std::span<const std::uint8_t> key) {
+void IndexRuns::each(std::size_t index, const std::function<void(const IndexEntry&)>& out) {
     IndexEntry e;
     for (const Segment& s : segments_[index]) {
         Reader r(file_, s);
         while (r.next(e))
-            if (std::equal(e.key.begin(), e.key.end(), key.begin(), key.end()))
-                return true;
+            out(e);
     }
-    return false;
 }
 
 void IndexRuns::mergeSegments(const std::vector<Segment>& from, std::vector<IndexEntry>&& memory,

@@ -43,8 +43,8 @@ public:
     void spill(std::size_t index, const std::vector<IndexEntry>& entries,
                const std::vector<std::uint32_t>& order);
     std::size_t runs(std::size_t index) const { return segments_[index].size(); }
-    // Whether a run of index i has an entry with exactly `key`: a pass over its runs.
-    bool holds(std::size_t index, std::span<const std::uint8_t> key);
+    // Hands `out` every entry of index i's runs, run after run.
+    void each(std::size_t index, const std::function<void(const IndexEntry&)>& out);
     // Hands `out` every entry of index i's runs and of `memory` (sorted), in order.
     void merge(std::size_t index, std::vector<IndexEntry>&& memory,
                const std::function<void(IndexEntry&&)>& out);

@@ -109,21 +109,63 @@ bool pagesMayHold(Table& t, std::size_t i, const std::vector<std::uint8_t>& key)
                                 p.highestKey->begin(), p.highestKey->end(), key.begin(), key.end());
 }
 
-// Whether a key like `key` (hash `hash`) is among the entries gathered for index i.
-bool gatheredHolds(Table& t, std::size_t i, const std::vector<std::uint8_t>& key,
-                   std::uint64_t hash) {
+bool above(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>& last) {
+    return std::lexicographical_compare(last.begin(), last.end(), key.begin(), key.end());
+}
+
+// The hashes of every key gathered for index i, once its keys stop coming in order.
+void startHashing(Table& t, std::size_t i) {
     PendingIndex& p = pendingFor(t, i);
-    if (!p.hashes.mayHold(hash))
+    p.hashed = true;
+    for (const IndexEntry& e : p.added)
+        p.hashes.insert(KeyHashes::of(e.key));
+    if (t.runs)
+        t.runs->each(i, [&](const IndexEntry& e) { p.hashes.insert(KeyHashes::of(e.key)); });
+}
+
+// Whether an entry with `key` is among those gathered for index i (a unique one).
+bool gatheredHolds(Table& t, std::size_t i, const std::vector<std::uint8_t>& key) {
+    PendingIndex& p = pendingFor(t, i);
+    if (!p.hashed) {
+        if (p.added.empty() && !t.runs)
+            return false;
+        if (above(key, p.lastGathered))
+            return false;
+        startHashing(t, i);
+    }
+    if (!p.hashes.mayHold(KeyHashes::of(key)))
         return false;
     for (const IndexEntry& e : p.added)
         if (e.key == key)
             return true;
-    return t.runs && t.runs->holds(i, key);
+    bool found = false;
+    if (t.runs)
+        t.runs->each(i, [&](const IndexEntry& e) { found = found || e.key == key; });
+    return found;
+}
+
+// Notes a key gathered for a unique index.
+void noteGathered(Table& t, std::size_t i, const std::vector<std::uint8_t>& key) {
+    PendingIndex& p = pendingFor(t, i);
+    if (!p.hashed && (p.lastGathered.empty() || above(key, p.lastGathered))) {
+        p.lastGathered = key;
+        return;
+    }
+    if (!p.hashed)
+        startHashing(t, i);
+    p.hashes.insert(KeyHashes::of(key));
 }
 
 bool treeEmpty(Table& t, std::size_t i) {
     const StoredIndexPage p(t, i, t.def().realIndexes[i].firstPage);
     return p->leaf() && p->count() == 0;
+}
+
+// What the table holds gathered, and the file's count with it.
+void setGathered(Table& t, std::size_t bytes) {
+    std::size_t& all = t.file().gatheredIndexBytes;
+    all = all - std::min(all, t.gatheredBytes) + bytes;
+    t.gatheredBytes = bytes;
 }
 
 // Sets the gathered additions aside, sorted, in the table's runs.
@@ -141,11 +183,12 @@ void spill(Table& t) {
         t.runs->spill(i, added, sortedOrder(added));
         std::vector<IndexEntry>().swap(added);
     }
-    t.gatheredBytes = 0;
+    setGathered(t, 0);
 }
 
-std::size_t gatherMemory(const Table& t) {
-    std::size_t n = t.gatheredBytes;
+// What the file's tables hold gathered, with this table's key hashes.
+std::size_t gatherMemory(Table& t) {
+    std::size_t n = t.file().gatheredIndexBytes;
     for (const PendingIndex& p : t.pendingIndexes)
         n += p.hashes.bytes();
     return n;
@@ -188,8 +231,7 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
         // Access lets a unique index hold several keys with a Null in them.
         if (!ri.unique() || anyNull || !key)
             continue;
-        if (gatheredHolds(t, i, *key, KeyHashes::of(*key)) ||
-            (pagesMayHold(t, i, *key) && treeHoldsKey(t, i, *key)))
+        if (gatheredHolds(t, i, *key) || (pagesMayHold(t, i, *key) && treeHoldsKey(t, i, *key)))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
     return keys;
@@ -212,16 +254,16 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
             continue;
         PendingIndex& p = pendingFor(t, i);
         if (d.realIndexes[i].unique())
-            p.hashes.insert(KeyHashes::of(*key));
+            noteGathered(t, i, *key);
         p.added.push_back(IndexEntry{std::move(*key), at, 0});
-        t.gatheredBytes += entryBytes(p.added.back());
+        setGathered(t, t.gatheredBytes + entryBytes(p.added.back()));
         p.changed = true;
     }
-    const bool overBudget = gatherMemory(t) > gBudget;
+    // The budget is the file's: a table over it holding an eighth of it gives its entries up.
+    // (Key hashes stay in memory and leave the entries less room, but runs do not get short.)
+    const bool overBudget = gatherMemory(t) > gBudget && t.gatheredBytes > gBudget / 8;
     if (t.freshBuild) {
-        // The key hashes stay in memory: they leave the entries less room, but never less than
-        // a quarter of the budget, so that runs do not get short.
-        if (overBudget && t.gatheredBytes > gBudget / 4)
+        if (overBudget)
             spill(t);
         return;
     }
@@ -453,13 +495,13 @@ void flushIndexes(Table& t) {
                 t.pendingIndexes.clear();
                 t.runs.reset();
                 t.freshBuild = false;
-                t.gatheredBytes = 0;
+                setGathered(t, 0);
             }
         } done{t};
         buildGathered(t);
         return;
     }
-    t.gatheredBytes = 0;
+    setGathered(t, 0);
     for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
         PendingIndex& p = t.pendingIndexes[i];
         if (!p.changed)

@@ -81,6 +81,10 @@ public:
     void flush();
     void close();
 
+    // Bytes of index entries the tables of this file hold gathered in memory (IndexSupport's):
+    // their budget is one for the whole file.
+    std::size_t gatheredIndexBytes = 0;
+
     // Counters for tests and benchmarks.
     std::size_t cachedPages() const { return map_.size(); }
     std::size_t reads() const { return reads_; }

@@ -22,13 +22,17 @@ class PageFile;
 
 // Entries added to one index since its pages were last written (see IndexSupport.h): in the
 // order they came, sorted when written (or set aside in the table's runs); the hashes of a
-// unique index's keys also kept, for the check of each new row.
+// unique index's keys also kept, for the check of each new row, unless they come in order.
 static_assert(std::is_nothrow_move_constructible_v<IndexEntry>,
               "growing the list must move the entries' keys, not copy them");
 struct PendingIndex {
     std::vector<IndexEntry> added;
     std::vector<IndexEntry> removed; // never gathered together with `added`
+    // A unique index's keys gathered in rising order need no hashes: a key above the last is
+    // new. The first that is not starts the hashes, of every key gathered.
     KeyHashes hashes;
+    bool hashed = false;
+    std::vector<std::uint8_t> lastGathered;
     bool changed = false; // the index differs from its pages' last rebuild
     // No key on the pages is above this (empty: the pages hold none; none: not known). Deletes
     // keep it true; writing the gathered entries forgets it.

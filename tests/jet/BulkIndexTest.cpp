@@ -226,6 +226,9 @@ TEST_F(BulkIndex, DuplicatesAreRefusedWhereverTheirTwinWaits) {
     EXPECT_THAT(twin(5, u"999"), HasSubstr("'PrimaryKey'"));
     EXPECT_THAT(twin(2998, u"998"), HasSubstr("'PrimaryKey'"));
     EXPECT_EQ(twin(90002, u"997"), "no error");
+    // A key below those gathered so far, new, then its twin.
+    EXPECT_EQ(twin(-1, u"996"), "no error");
+    EXPECT_THAT(twin(-1, u"995"), HasSubstr("'PrimaryKey'"));
     {
         auto rs = db.OpenRecordset("People");
         rs.AddNew();
@@ -233,7 +236,7 @@ TEST_F(BulkIndex, DuplicatesAreRefusedWhereverTheirTwinWaits) {
         rs.Update();
     }
     db.Close();
-    EXPECT_EQ(indexesOf(file).entries[0].size(), 3002u);
+    EXPECT_EQ(indexesOf(file).entries[0].size(), 3003u);
 
     // The same twin refused by a tree that holds it says the same.
     auto again = Database::OpenDatabase(file);
