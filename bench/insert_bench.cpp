@@ -3,12 +3,14 @@
 // Each column gets generated values of its type (texts of random letters up to the column's
 // width, a unique ascending number for a primary key), so every index sees varied keys. For
 // each row count it prints rows per second (the engine's time only: the values are made
-// beforehand) and the process's peak memory; then the time to delete them all again.
+// beforehand) and the process's peak memory; then the time to delete them all again. With
+// INSERT_BENCH_KEEP=DIR, a copy of each filled file is left in DIR for checking.
 #include "jet/Database.h"
 #include "jet/Error.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -115,6 +117,10 @@ int main(int argc, char** argv) {
                         argv[2], rows, took, static_cast<double>(rows) / took, indexes,
                         peakKiB() / 1024.0, static_cast<double>(fs::file_size(copy)) / 1048576.0);
             std::fflush(stdout);
+            if (const char* keep = std::getenv("INSERT_BENCH_KEEP"))
+                fs::copy_file(copy,
+                              fs::path(keep) / ("insert_bench_" + std::to_string(rows) + ".mdb"),
+                              fs::copy_options::overwrite_existing);
 
             // And emptied again, row by row, as the import empties the template's tables.
             start = std::chrono::steady_clock::now();

@@ -23,10 +23,8 @@ std::size_t capacityOf(FileIndexPages& pages) {
 
 // Entries carry their keys on the heap, so they are ordered through small items holding each
 // key's first eight bytes (zero-padded, which keeps the order) and looked at in full only when
-// those tie. Keys gathered in order stay as they are.
-void sortEntries(std::vector<IndexEntry>& entries) {
-    if (std::is_sorted(entries.begin(), entries.end(), entryLess))
-        return;
+// those tie.
+std::vector<std::uint32_t> sortedOrder(const std::vector<IndexEntry>& entries) {
     struct Item {
         std::uint64_t prefix;
         std::uint32_t at;
@@ -44,10 +42,20 @@ void sortEntries(std::vector<IndexEntry>& entries) {
             return a.prefix < b.prefix;
         return entryLess(entries[a.at], entries[b.at]);
     });
+    std::vector<std::uint32_t> order(items.size());
+    for (std::size_t k = 0; k < items.size(); ++k)
+        order[k] = items[k].at;
+    return order;
+}
+
+// Keys gathered in order stay as they are.
+void sortEntries(std::vector<IndexEntry>& entries) {
+    if (std::is_sorted(entries.begin(), entries.end(), entryLess))
+        return;
     std::vector<IndexEntry> sorted;
     sorted.reserve(entries.size());
-    for (const Item& item : items)
-        sorted.push_back(std::move(entries[item.at]));
+    for (std::uint32_t at : sortedOrder(entries))
+        sorted.push_back(std::move(entries[at]));
     entries = std::move(sorted);
 }
 
@@ -195,6 +203,88 @@ void rebuildTree(FileIndexPages& pages, std::vector<IndexEntry>&& entries) {
     std::reverse(spare.begin(), spare.end());
     layOutLevels(pages, pages.root(), packNodes(std::move(entries), true, capacity), spare,
                  capacity);
+}
+
+LeafStream::LeafStream(FileIndexPages& pages) : pages_(pages), capacity_(capacityOf(pages)) {
+    spare_ = treePages(pages);
+    spare_.erase(spare_.begin()); // the root
+    std::reverse(spare_.begin(), spare_.end());
+}
+
+void LeafStream::add(IndexEntry&& e) {
+    if (any_) {
+        if (entryLess(e, last_) || (e.key == last_.key && e.row == last_.row)) {
+            if (e.key == last_.key && e.row == last_.row)
+                throw Error(pages_.where() + ": the row at page " + std::to_string(e.row.page) +
+                            ", row " + std::to_string(e.row.row) + " is indexed twice");
+            throw Error(pages_.where() + ": entries handed over out of order");
+        }
+        distinct_ += e.key != last_.key;
+    } else {
+        distinct_ = 1;
+    }
+    any_ = true;
+    last_.key.assign(e.key.begin(), e.key.end());
+    last_.row = e.row;
+    buffered_ += e.key.size() + indexEntryTrailer(true);
+    buffer_.push_back(std::move(e));
+    // Enough for a few dozen pages: packed together so they are spread as a whole tree's are.
+    if (buffered_ > 32 * capacity_)
+        pack(false);
+}
+
+void LeafStream::pack(bool last) {
+    if (buffer_.empty() && (holding_ || !last))
+        return; // an empty tree alone has an (empty) leaf
+    std::vector<IndexNode> nodes = packNodes(std::move(buffer_), true, capacity_);
+    buffer_.clear();
+    buffered_ = 0;
+    if (!last) {
+        // The last node may still take entries to come.
+        buffer_ = std::move(nodes.back().entries);
+        nodes.pop_back();
+        for (const IndexEntry& e : buffer_)
+            buffered_ += e.key.size() + indexEntryTrailer(true);
+    }
+    for (IndexNode& n : nodes)
+        emit(std::move(n));
+}
+
+void LeafStream::emit(IndexNode&& node) {
+    auto take = [&] {
+        if (spare_.empty())
+            return pages_.allocate();
+        std::uint32_t p = spare_.back();
+        spare_.pop_back();
+        return p;
+    };
+    if (holding_) {
+        if (heldPage_ == 0)
+            heldPage_ = take();
+        const std::uint32_t page = take();
+        std::vector<IndexNode> one{std::move(held_)};
+        storeLinked(pages_, one, {heldPage_}, prevPage_, page, above_);
+        prevPage_ = heldPage_;
+        heldPage_ = page;
+    }
+    held_ = std::move(node);
+    holding_ = true;
+}
+
+std::uint32_t LeafStream::finish() {
+    pack(true);
+    if (heldPage_ == 0) {
+        // One leaf in all: the root itself.
+        std::vector<IndexNode> root;
+        root.push_back(std::move(held_));
+        layOutLevels(pages_, pages_.root(), std::move(root), spare_, capacity_);
+        return any_ ? distinct_ : 0;
+    }
+    std::vector<IndexNode> one{std::move(held_)};
+    storeLinked(pages_, one, {heldPage_}, prevPage_, 0, above_);
+    layOutLevels(pages_, pages_.root(), packNodes(std::move(above_), false, capacity_), spare_,
+                 capacity_);
+    return distinct_;
 }
 
 void rewriteLeaves(FileIndexPages& pages, std::vector<IndexEntry>& changes,

@@ -18,6 +18,8 @@ namespace jet {
 
 // Sorts entries as entryLess orders them.
 void sortEntries(std::vector<IndexEntry>& entries);
+// Where each entry goes in that order: the position of the first, the second, ...
+std::vector<std::uint32_t> sortedOrder(const std::vector<IndexEntry>& entries);
 
 // The entries of a page and gathered ones (both in order), in order.
 template <typename It>
@@ -61,6 +63,35 @@ bool leafLevel(FileIndexPages& pages, std::vector<IndexEntry>& leaves,
 
 // Lays the tree out afresh over `entries` (in order), reusing the old tree's pages.
 void rebuildTree(FileIndexPages& pages, std::vector<IndexEntry>&& entries);
+
+// Lays a fresh tree out over entries handed over in order, too many to hold at once: full leaves
+// are written as they fill, left to right, and the levels above laid out once at the end. The
+// old tree's pages other than the root are given back.
+class LeafStream {
+public:
+    explicit LeafStream(FileIndexPages& pages);
+    // Refuses an entry out of order, or a row indexed twice.
+    void add(IndexEntry&& e);
+    // Writes the rest and the levels above; returns the count of distinct keys.
+    std::uint32_t finish();
+
+private:
+    void pack(bool last);
+    void emit(IndexNode&& node);
+    FileIndexPages& pages_;
+    std::size_t capacity_;
+    std::vector<std::uint32_t> spare_;
+    std::vector<IndexEntry> buffer_;
+    std::size_t buffered_ = 0;      // bytes of the buffered entries, as packNodes reckons them
+    std::vector<IndexEntry> above_; // the leaves' entries for the level above
+    IndexNode held_;                // the last leaf, not yet written: its next is not known
+    bool holding_ = false;
+    std::uint32_t heldPage_ = 0; // 0: not given a page yet (it may turn out to be the root)
+    std::uint32_t prevPage_ = 0;
+    std::uint32_t distinct_ = 0;
+    bool any_ = false;
+    IndexEntry last_;
+};
 
 // One leaf that changes, for rewriteLeaves: its separator in the level above, its neighbours'
 // pages (0: none), and the run of changes that falls in it.

@@ -8,22 +8,21 @@
 #include "jet/PageFile.h"
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
 #include <iterator>
 #include <optional>
 #include <span>
-#include <string_view>
 
 namespace jet {
 namespace {
 
 constexpr std::size_t kMaxHops = 1u << 22;
 
+std::atomic<std::size_t> gBudget{std::size_t(16) << 20};
+
 IndexTree treeOf(FileIndexPages& pages) {
     return IndexTree(pages, pages.root(), pages.where());
-}
-
-std::string_view bytesView(const std::vector<std::uint8_t>& key) {
-    return {reinterpret_cast<const char*>(key.data()), key.size()};
 }
 
 // Entries gathered for the table's indexes, of one kind: `&PendingIndex::added` or `::removed`.
@@ -32,6 +31,15 @@ std::size_t gathered(const Table& t, std::vector<IndexEntry> PendingIndex::*kind
     for (const PendingIndex& p : t.pendingIndexes)
         n += (p.*kind).size();
     return n;
+}
+
+bool additionsGathered(const Table& t) {
+    return t.runs || gathered(t, &PendingIndex::added) > 0;
+}
+
+// Memory an entry takes while gathered: the entry, its key on the heap, and the heap's own.
+std::size_t entryBytes(const IndexEntry& e) {
+    return sizeof(IndexEntry) + e.key.capacity() + 16;
 }
 
 PendingIndex& pendingFor(Table& t, std::size_t i) {
@@ -101,7 +109,100 @@ bool pagesMayHold(Table& t, std::size_t i, const std::vector<std::uint8_t>& key)
                                 p.highestKey->begin(), p.highestKey->end(), key.begin(), key.end());
 }
 
+bool above(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>& last) {
+    return std::lexicographical_compare(last.begin(), last.end(), key.begin(), key.end());
+}
+
+// The hashes of every key gathered for index i, once its keys stop coming in order.
+void startHashing(Table& t, std::size_t i) {
+    PendingIndex& p = pendingFor(t, i);
+    p.hashed = true;
+    for (const IndexEntry& e : p.added)
+        p.hashes.insert(KeyHashes::of(e.key));
+    if (t.runs)
+        t.runs->each(i, [&](const IndexEntry& e) { p.hashes.insert(KeyHashes::of(e.key)); });
+}
+
+// Whether an entry with `key` is among those gathered for index i (a unique one).
+bool gatheredHolds(Table& t, std::size_t i, const std::vector<std::uint8_t>& key) {
+    PendingIndex& p = pendingFor(t, i);
+    if (!p.hashed) {
+        if (p.added.empty() && !t.runs)
+            return false;
+        if (above(key, p.lastGathered))
+            return false;
+        startHashing(t, i);
+    }
+    if (!p.hashes.mayHold(KeyHashes::of(key)))
+        return false;
+    for (const IndexEntry& e : p.added)
+        if (e.key == key)
+            return true;
+    bool found = false;
+    if (t.runs)
+        t.runs->each(i, [&](const IndexEntry& e) { found = found || e.key == key; });
+    return found;
+}
+
+// Notes a key gathered for a unique index.
+void noteGathered(Table& t, std::size_t i, const std::vector<std::uint8_t>& key) {
+    PendingIndex& p = pendingFor(t, i);
+    if (!p.hashed && (p.lastGathered.empty() || above(key, p.lastGathered))) {
+        p.lastGathered = key;
+        return;
+    }
+    if (!p.hashed)
+        startHashing(t, i);
+    p.hashes.insert(KeyHashes::of(key));
+}
+
+bool treeEmpty(Table& t, std::size_t i) {
+    const StoredIndexPage p(t, i, t.def().realIndexes[i].firstPage);
+    return p->leaf() && p->count() == 0;
+}
+
+// What the table holds gathered, and the file's count with it.
+void setGathered(Table& t, std::size_t bytes) {
+    std::size_t& all = t.file().gatheredIndexBytes;
+    all = all - std::min(all, t.gatheredBytes) + bytes;
+    t.gatheredBytes = bytes;
+}
+
+// Sets the gathered additions aside, sorted, in the table's runs.
+void spill(Table& t) {
+    if (!t.runs) {
+        const std::filesystem::path db = t.file().path();
+        auto name = db.filename();
+        name += ".index" + std::to_string(t.def().page) + ".tmp";
+        t.runs = std::make_shared<IndexRuns>(db.parent_path() / name, t.def().realIndexes.size());
+    }
+    for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
+        std::vector<IndexEntry>& added = t.pendingIndexes[i].added;
+        if (added.empty())
+            continue;
+        t.runs->spill(i, added, sortedOrder(added));
+        std::vector<IndexEntry>().swap(added);
+    }
+    setGathered(t, 0);
+}
+
+// What the file's tables hold gathered, with this table's key hashes.
+std::size_t gatherMemory(Table& t) {
+    std::size_t n = t.file().gatheredIndexBytes;
+    for (const PendingIndex& p : t.pendingIndexes)
+        n += p.hashes.bytes();
+    return n;
+}
+
 } // namespace
+
+void setIndexGatherBudget(std::size_t bytes) {
+    gBudget = bytes;
+}
+
+std::size_t indexGatherBudget() {
+    return gBudget;
+}
 
 // --- gathering ---
 
@@ -130,9 +231,7 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
         // Access lets a unique index hold several keys with a Null in them.
         if (!ri.unique() || anyNull || !key)
             continue;
-        const auto& gathered = pendingFor(t, i).keys;
-        if (gathered.count(bytesView(*key)) ||
-            (pagesMayHold(t, i, *key) && treeHoldsKey(t, i, *key)))
+        if (gatheredHolds(t, i, *key) || (pagesMayHold(t, i, *key) && treeHoldsKey(t, i, *key)))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
     return keys;
@@ -143,20 +242,35 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
     if (gathered(t, &PendingIndex::removed) > 0)
         flushIndexes(t);
     const TableDef& d = t.def();
+    if (!additionsGathered(t)) {
+        // Indexes that hold nothing yet (a table made or emptied) are built afresh at the end.
+        t.freshBuild = t.file().format().jet4() && !d.realIndexes.empty();
+        for (std::size_t i = 0; i < d.realIndexes.size() && t.freshBuild; ++i)
+            t.freshBuild = treeEmpty(t, i);
+    }
     for (std::size_t i = 0; i < keys.size(); ++i) {
         auto& key = keys[i];
         if (!key)
             continue;
         PendingIndex& p = pendingFor(t, i);
+        if (d.realIndexes[i].unique())
+            noteGathered(t, i, *key);
         p.added.push_back(IndexEntry{std::move(*key), at, 0});
-        if (d.realIndexes[i].unique()) {
-            if (p.keys.empty()) // room for what the table gathers before writing, at once
-                p.keys.reserve(t.pendingLimit / d.realIndexes.size());
-            p.keys.insert(bytesView(p.added.back().key));
-        }
+        setGathered(t, t.gatheredBytes + entryBytes(p.added.back()));
         p.changed = true;
     }
-    if (gathered(t, &PendingIndex::added) >= t.pendingLimit)
+    // The budget is the file's: a table over it holding an eighth of it gives its entries up.
+    // (Key hashes stay in memory and leave the entries less room, but runs do not get short.)
+    const bool overBudget = gatherMemory(t) > gBudget && t.gatheredBytes > gBudget / 8;
+    if (t.freshBuild) {
+        if (overBudget)
+            spill(t);
+        return;
+    }
+    // Each write passes over the leaves that receive entries, nearly all of a large index with
+    // keys in no order: so the more entries the pages hold, the more are gathered first.
+    const std::size_t onPages = static_cast<std::size_t>(d.rowCount) * d.realIndexes.size();
+    if (overBudget || gathered(t, &PendingIndex::added) >= std::max(t.pendingLimit, onPages / 2))
         flushIndexes(t);
 }
 
@@ -170,7 +284,7 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     const TableDef& d = t.def();
     // Gathered entries are written first: removals are gathered apart from them.
-    if (gathered(t, &PendingIndex::added) > 0)
+    if (additionsGathered(t))
         flushIndexes(t);
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
         auto key = indexedKey(d, i, row);
@@ -348,9 +462,46 @@ void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) 
     distinct = countDistinctKeys(pages);
 }
 
+// Builds each changed index afresh over its gathered entries (the runs set aside merged with
+// those in memory): its leaves written in order as they fill, the levels above laid out once.
+void buildGathered(Table& t) {
+    for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
+        PendingIndex& p = t.pendingIndexes[i];
+        if (!p.changed)
+            continue;
+        FileIndexPages pages(t, i);
+        LeafStream out(pages);
+        sortEntries(p.added);
+        if (t.runs && t.runs->runs(i) > 0) {
+            t.runs->merge(i, std::move(p.added), [&](IndexEntry&& e) { out.add(std::move(e)); });
+        } else {
+            for (IndexEntry& e : p.added)
+                out.add(std::move(e));
+        }
+        t.mutableDef().realIndexes[i].rowCount = out.finish();
+        writeDistinctKeys(t, i);
+        p = PendingIndex{};
+    }
+}
+
 } // namespace
 
 void flushIndexes(Table& t) {
+    if (t.freshBuild) {
+        // Whatever happens, what was gathered goes, and the runs' file with it.
+        struct Done {
+            Table& t;
+            ~Done() {
+                t.pendingIndexes.clear();
+                t.runs.reset();
+                t.freshBuild = false;
+                setGathered(t, 0);
+            }
+        } done{t};
+        buildGathered(t);
+        return;
+    }
+    setGathered(t, 0);
     for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
         PendingIndex& p = t.pendingIndexes[i];
         if (!p.changed)

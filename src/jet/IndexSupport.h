@@ -5,12 +5,14 @@
 // a deleted one, makes Access report the database as corrupt.
 //
 // Inserts and deletes are gathered per index (Table::pendingIndexes), never both at once, and
-// written by flushIndexes. Gathered inserts are merged into the leaves that receive them, the
-// levels above laid out afresh; gathered deletes, when there are many, take one pass over the
-// entries and a fresh layout of the tree, its pages filled as Access's compaction fills them; a
-// few go down the tree one by one. Appending or emptying a table then costs a pass over each
-// index instead of a descent, a decode and a rewrite per row. What is gathered is bounded; the
-// database flushes it before it closes.
+// written by flushIndexes. Inserts into indexes that were empty when gathering began are written
+// once, the whole tree laid out from the sorted entries; what outgrows the memory budget is set
+// aside in sorted runs and merged back then. Other gathered inserts are merged into the leaves
+// that receive them, the levels above laid out afresh; gathered deletes, when there are many, take
+// one pass over the entries and a fresh layout of the tree, its pages filled as Access's compaction
+// fills them; a few go down the tree one by one. Appending or emptying a table then costs a pass
+// over each index instead of a descent, a decode and a rewrite per row. What is gathered is
+// bounded; the database flushes it before it closes.
 //
 // The keys themselves come from IndexRowKeys.h, the pages from IndexFilePages.h, and the layout
 // of a tree over its pages from IndexLayout.h.
@@ -32,6 +34,11 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row);
 void addToIndexes(Table& t, RowId at, IndexKeys&& keys);
 void addToIndexes(Table& t, RowId at, const std::vector<Value>& row);
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row);
+
+// Memory the entries gathered for a table may take before they are written (or, for indexes
+// built afresh, set aside sorted in a temporary file beside the database). Tests lower it.
+void setIndexGatherBudget(std::size_t bytes);
+std::size_t indexGatherBudget();
 
 // Writes the gathered inserts or deletes to the index pages, and each changed index's count of
 // distinct keys to the table definition.

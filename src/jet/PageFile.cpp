@@ -193,8 +193,8 @@ void scrambleHeader(std::span<std::uint8_t> area) {
 }
 
 PageFile::PageFile(const std::filesystem::path& path, OpenMode mode, std::size_t cachePages)
-    : name_(path.filename().string()), mode_(mode), capacity_(cachePages < 8 ? 8 : cachePages),
-      limit_(sizeLimit()) {
+    : path_(path), name_(path.filename().string()), mode_(mode),
+      capacity_(cachePages < 8 ? 8 : cachePages), limit_(sizeLimit()) {
     fd_ = openFile(path, mode == OpenMode::ReadWrite);
     if (fd_ < 0)
         throw Error(name_ + ": cannot open: " + systemError());
@@ -354,11 +354,12 @@ MutablePageRef PageFile::appendPage() {
     auto p = std::make_shared<Page>();
     p->number = pageCount_;
     p->bytes.assign(format_->pageSize, 0);
-    p->dirty = true;
-    // Written at once so the file size always matches pageCount_.
-    writeBack(*p);
+    // Written once, when it leaves the cache or the file is flushed: a page is always filled in
+    // right after it is appended, and writing it zeroed first would write it twice.
     p->dirty = true;
     ++pageCount_;
+    // A growing file gets a larger cache, up to a bound: what is written is read back.
+    capacity_ = std::max(capacity_, std::min<std::size_t>(pageCount_ / 8, kLargestCache));
     lru_.push_front(p);
     map_[p->number] = lru_.begin();
     evict();

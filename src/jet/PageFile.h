@@ -65,6 +65,7 @@ public:
     const Format& format() const { return *format_; }
     const DatabaseHeader& header() const { return header_; }
     const std::string& name() const { return name_; }
+    const std::filesystem::path& path() const { return path_; }
     bool writable() const { return mode_ == OpenMode::ReadWrite; }
     std::uint32_t pageCount() const { return pageCount_; }
     std::uint32_t pageSize() const { return format_->pageSize; }
@@ -80,6 +81,10 @@ public:
     void flush();
     void close();
 
+    // Bytes of index entries the tables of this file hold gathered in memory (IndexSupport's):
+    // their budget is one for the whole file.
+    std::size_t gatheredIndexBytes = 0;
+
     // Counters for tests and benchmarks.
     std::size_t cachedPages() const { return map_.size(); }
     std::size_t reads() const { return reads_; }
@@ -93,6 +98,7 @@ private:
     void writeBack(Page& p);
     void readHeader();
 
+    std::filesystem::path path_;
     std::string name_;
     OpenMode mode_;
     int fd_ = -1;
@@ -100,6 +106,7 @@ private:
     DatabaseHeader header_;
     std::uint32_t pageCount_ = 0;
     std::size_t capacity_;
+    static constexpr std::size_t kLargestCache = 2048; // pages
     std::uint64_t limit_;
     std::list<MutablePageRef> lru_; // front: most recently used
     std::unordered_map<std::uint32_t, std::list<MutablePageRef>::iterator> map_;

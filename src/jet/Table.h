@@ -2,17 +2,18 @@
 #pragma once
 
 #include "jet/Format.h"
+#include "jet/IndexBuild.h"
 #include "jet/IndexTree.h"
 #include "jet/TableDef.h"
 #include "jet/Value.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <unordered_set>
 #include <vector>
 
 namespace jet {
@@ -20,15 +21,18 @@ namespace jet {
 class PageFile;
 
 // Entries added to one index since its pages were last written (see IndexSupport.h): in the
-// order they came, sorted when written; the keys of a unique index also in a hash set, for
-// the check of each new row. The set views the entries' own key bytes, which stay where they
-// are while the entries move about (a vector's move keeps its buffer).
+// order they came, sorted when written (or set aside in the table's runs); the hashes of a
+// unique index's keys also kept, for the check of each new row, unless they come in order.
 static_assert(std::is_nothrow_move_constructible_v<IndexEntry>,
               "growing the list must move the entries' keys, not copy them");
 struct PendingIndex {
     std::vector<IndexEntry> added;
     std::vector<IndexEntry> removed; // never gathered together with `added`
-    std::unordered_set<std::string_view> keys;
+    // A unique index's keys gathered in rising order need no hashes: a key above the last is
+    // new. The first that is not starts the hashes, of every key gathered.
+    KeyHashes hashes;
+    bool hashed = false;
+    std::vector<std::uint8_t> lastGathered;
     bool changed = false; // the index differs from its pages' last rebuild
     // No key on the pages is above this (empty: the pages hold none; none: not known). Deletes
     // keep it true; writing the gathered entries forgets it.
@@ -65,7 +69,14 @@ public:
 
     // Index entries not yet on the index pages, one slot per real index; IndexSupport's.
     std::vector<PendingIndex> pendingIndexes;
-    std::size_t pendingLimit = 120000; // entries (or removals) gathered before they are written
+    // Entries (or removals) gathered before they are written, at the least; more when the
+    // indexes are larger.
+    std::size_t pendingLimit = 120000;
+    // The indexes were empty when gathering began: they are built afresh from what is gathered,
+    // once, when it is written. What outgrows the memory budget waits in `runs`.
+    bool freshBuild = false;
+    std::size_t gatheredBytes = 0;
+    std::shared_ptr<IndexRuns> runs;
     // Pages the last row and each column's last long value went to (0: none yet); Write's.
     std::uint32_t rowHint = 0;
     std::map<std::uint16_t, std::uint32_t> longValueHints;

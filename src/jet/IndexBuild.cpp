@@ -1,0 +1,262 @@
+#include "jet/IndexBuild.h"
+
+#include "jet/Error.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <system_error>
+
+namespace jet {
+
+// --- key hashes ---
+
+namespace {
+
+std::uint64_t mix(std::uint64_t h) {
+    h ^= h >> 30;
+    h *= 0xbf58476d1ce4e5b9ull;
+    h ^= h >> 27;
+    h *= 0x94d049bb133111ebull;
+    return h ^ (h >> 31);
+}
+
+} // namespace
+
+std::uint64_t KeyHashes::of(std::span<const std::uint8_t> key) {
+    std::uint64_t h = 0x9e3779b97f4a7c15ull ^ key.size();
+    std::size_t at = 0;
+    for (; at + 8 <= key.size(); at += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, key.data() + at, 8);
+        h = mix(h ^ w);
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t k = at; k < key.size(); ++k)
+        tail = (tail << 8) | key[k];
+    h = mix(h ^ tail ^ (std::uint64_t(key.size() - at) << 56));
+    return h == 0 ? 1 : h;
+}
+
+bool KeyHashes::mayHold(std::uint64_t hash) const {
+    if (slots_.empty())
+        return false;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        if (slots_[at] == hash)
+            return true;
+        if (slots_[at] == 0)
+            return false;
+    }
+}
+
+void KeyHashes::insert(std::uint64_t hash) {
+    // At most half full, so probes stay short and an empty slot always ends one.
+    if ((count_ + 1) * 2 > slots_.size()) {
+        std::vector<std::uint64_t> old(std::max<std::size_t>(1024, slots_.size() * 2), 0);
+        old.swap(slots_);
+        count_ = 0;
+        for (std::uint64_t h : old)
+            if (h != 0)
+                insert(h);
+    }
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        if (slots_[at] == hash)
+            return;
+        if (slots_[at] == 0) {
+            slots_[at] = hash;
+            ++count_;
+            return;
+        }
+    }
+}
+
+// --- runs ---
+//
+// Each entry in a run: key length (2 bytes), the key, the row's page (4) and slot (2), little
+// endian.
+
+namespace {
+
+constexpr std::size_t kReadBuffer = 1 << 16;
+
+void putLE(std::vector<char>& out, std::uint64_t v, int bytes) {
+    for (int b = 0; b < bytes; ++b)
+        out.push_back(static_cast<char>((v >> (8 * b)) & 0xFF));
+}
+
+} // namespace
+
+class IndexRuns::Reader {
+public:
+    Reader(const std::filesystem::path& file, Segment s)
+        : in_(file, std::ios::binary), left_(s.count) {
+        in_.seekg(static_cast<std::streamoff>(s.offset));
+        if (!in_)
+            throw Error(file.string() + ": cannot read the index runs back");
+        where_ = file.string();
+    }
+
+    // The next entry of the run into `e`; false at its end.
+    bool next(IndexEntry& e) {
+        if (left_ == 0)
+            return false;
+        --left_;
+        std::uint8_t head[2];
+        take(head, 2);
+        e.key.resize(static_cast<std::size_t>(head[0] | (head[1] << 8)));
+        take(e.key.data(), e.key.size());
+        std::uint8_t row[6];
+        take(row, 6);
+        e.row.page = static_cast<std::uint32_t>(row[0] | (row[1] << 8) | (row[2] << 16) |
+                                                (std::uint32_t(row[3]) << 24));
+        e.row.row = static_cast<std::uint16_t>(row[4] | (row[5] << 8));
+        e.child = 0;
+        return true;
+    }
+
+private:
+    void take(std::uint8_t* to, std::size_t n) {
+        while (n > 0) {
+            if (at_ == buf_.size()) {
+                buf_.resize(kReadBuffer);
+                in_.read(reinterpret_cast<char*>(buf_.data()), kReadBuffer);
+                buf_.resize(static_cast<std::size_t>(in_.gcount()));
+                in_.clear();
+                at_ = 0;
+                if (buf_.empty())
+                    throw Error(where_ + ": the index runs end early");
+            }
+            const std::size_t k = std::min(n, buf_.size() - at_);
+            std::memcpy(to, buf_.data() + at_, k);
+            at_ += k;
+            to += k;
+            n -= k;
+        }
+    }
+
+    std::ifstream in_;
+    std::string where_;
+    std::uint64_t left_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t at_ = 0;
+};
+
+IndexRuns::IndexRuns(std::filesystem::path file, std::size_t indexes)
+    : file_(std::move(file)), segments_(indexes) {
+    out_.open(file_, std::ios::binary | std::ios::out | std::ios::trunc);
+    if (!out_)
+        throw Error(file_.string() + ": cannot make a temporary file for the index entries");
+}
+
+IndexRuns::~IndexRuns() {
+    out_.close();
+    std::error_code ec;
+    std::filesystem::remove(file_, ec);
+}
+
+void IndexRuns::written() {
+    out_.flush();
+    if (!out_)
+        throw Error(file_.string() + ": cannot write the index entries (is the disk full?)");
+}
+
+void IndexRuns::spill(std::size_t index, const std::vector<IndexEntry>& entries,
+                      const std::vector<std::uint32_t>& order) {
+    Segment s{end_, order.size()};
+    append(entries, order);
+    segments_[index].push_back(s);
+}
+
+void IndexRuns::append(const std::vector<IndexEntry>& entries,
+                       const std::vector<std::uint32_t>& order) {
+    std::vector<char> buf;
+    buf.reserve(kReadBuffer + 512);
+    for (std::uint32_t at : order) {
+        const IndexEntry& e = entries[at];
+        if (e.key.size() > std::numeric_limits<std::uint16_t>::max())
+            throw Error(file_.string() + ": an index key too long to set aside");
+        putLE(buf, e.key.size(), 2);
+        buf.insert(buf.end(), e.key.begin(), e.key.end());
+        putLE(buf, e.row.page, 4);
+        putLE(buf, e.row.row, 2);
+        if (buf.size() >= kReadBuffer) {
+            out_.write(buf.data(), static_cast<std::streamsize>(buf.size()));
+            end_ += buf.size();
+            buf.clear();
+        }
+    }
+    out_.write(buf.data(), static_cast<std::streamsize>(buf.size()));
+    end_ += buf.size();
+    written();
+}
+
+void IndexRuns::each(std::size_t index, const std::function<void(const IndexEntry&)>& out) {
+    IndexEntry e;
+    for (const Segment& s : segments_[index]) {
+        Reader r(file_, s);
+        while (r.next(e))
+            out(e);
+    }
+}
+
+void IndexRuns::mergeSegments(const std::vector<Segment>& from, std::vector<IndexEntry>&& memory,
+                              const std::function<void(IndexEntry&&)>& out) {
+    // Few runs: the smallest head is found by looking at each.
+    std::vector<Reader> readers;
+    std::vector<IndexEntry> heads;
+    std::vector<bool> live;
+    for (const Segment& s : from) {
+        readers.emplace_back(file_, s);
+        heads.emplace_back();
+        live.push_back(readers.back().next(heads.back()));
+    }
+    auto mem = memory.begin();
+    for (;;) {
+        std::size_t best = readers.size();
+        for (std::size_t k = 0; k < readers.size(); ++k)
+            if (live[k] && (best == readers.size() || entryLess(heads[k], heads[best])))
+                best = k;
+        if (mem != memory.end() && (best == readers.size() || entryLess(*mem, heads[best]))) {
+            out(std::move(*mem++));
+            continue;
+        }
+        if (best == readers.size())
+            return;
+        out(std::move(heads[best]));
+        live[best] = readers[best].next(heads[best]);
+    }
+}
+
+void IndexRuns::merge(std::size_t index, std::vector<IndexEntry>&& memory,
+                      const std::function<void(IndexEntry&&)>& out) {
+    // Runs beyond what is read at once are first merged into longer ones, a group at a time.
+    constexpr std::size_t kOpenAtOnce = 32;
+    std::vector<Segment>& runs = segments_[index];
+    while (runs.size() > kOpenAtOnce) {
+        const std::vector<Segment> group(runs.begin(), runs.begin() + kOpenAtOnce);
+        Segment merged{end_, 0};
+        std::vector<IndexEntry> batch;
+        std::vector<std::uint32_t> order;
+        auto write = [&] {
+            order.resize(batch.size());
+            for (std::size_t k = 0; k < order.size(); ++k)
+                order[k] = static_cast<std::uint32_t>(k);
+            append(batch, order);
+            merged.count += batch.size();
+            batch.clear();
+        };
+        mergeSegments(group, {}, [&](IndexEntry&& e) {
+            batch.push_back(std::move(e));
+            if (batch.size() == 4096)
+                write();
+        });
+        write();
+        runs.erase(runs.begin(), runs.begin() + kOpenAtOnce);
+        runs.push_back(merged);
+    }
+    mergeSegments(runs, std::move(memory), out);
+}
+
+} // namespace jet
