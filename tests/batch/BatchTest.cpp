@@ -284,6 +284,17 @@ TEST_F(BatchTest, AWorkbookOrCsvFileIsImportedThroughItsTabCopy) {
     EXPECT_NE(r.err.find("employees_Tab.txt"), std::string::npos) << "the copy is named: " << r.err;
     EXPECT_EQ(readFile(host / "employees_Tab.txt"), tab);
 
+    // The same file saved as workbooks by a spreadsheet program gives the same rows.
+    if (testsupport::haveMdbTools()) {
+        const auto fromTab = exportRows("Active_Employees");
+        for (const char* book : {"employees.xlsx", "employees.ods"}) {
+            fs::copy_file(fs::path(TARNFIELD_SHEETS_DATA) / book, host / book);
+            r = payroll(host / "out.mdb", host / book);
+            ASSERT_EQ(r.status, 0) << book << ": " << r.err;
+            EXPECT_EQ(exportRows("Active_Employees"), fromTab) << book;
+        }
+    }
+
     // A sheet the workbook does not have: said, and nothing imported.
     fs::copy_file(TARNFIELD_SHEETS_DATA "/clients.xlsx", host / "clients.xlsx");
     r = payroll(host / "none.mdb", host / "clients.xlsx", "--sheet Nope");
