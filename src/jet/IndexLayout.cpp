@@ -19,6 +19,15 @@ std::size_t capacityOf(FileIndexPages& pages) {
     return pages.table().file().format().indexEntryCapacity();
 }
 
+// A page given back earlier when there is one, else a new one.
+std::uint32_t takePage(IndexPages& pages, std::vector<std::uint32_t>& spare) {
+    if (spare.empty())
+        return pages.allocate();
+    const std::uint32_t p = spare.back();
+    spare.pop_back();
+    return p;
+}
+
 } // namespace
 
 // Entries carry their keys on the heap, so they are ordered through small items holding each
@@ -124,13 +133,7 @@ void storeLinked(IndexPages& pages, std::vector<IndexNode>& nodes,
 
 void layOutLevels(IndexPages& pages, std::uint32_t root, std::vector<IndexNode>&& nodes,
                   std::vector<std::uint32_t>& spare, std::size_t capacity) {
-    auto take = [&] {
-        if (spare.empty())
-            return pages.allocate();
-        std::uint32_t p = spare.back();
-        spare.pop_back();
-        return p;
-    };
+    auto take = [&] { return takePage(pages, spare); };
     while (nodes.size() > 1) {
         std::vector<std::uint32_t> at(nodes.size());
         for (auto& p : at)
@@ -251,13 +254,7 @@ void LeafStream::pack(bool last) {
 }
 
 void LeafStream::emit(IndexNode&& node) {
-    auto take = [&] {
-        if (spare_.empty())
-            return pages_.allocate();
-        std::uint32_t p = spare_.back();
-        spare_.pop_back();
-        return p;
-    };
+    auto take = [&] { return takePage(pages_, spare_); };
     if (holding_) {
         if (heldPage_ == 0)
             heldPage_ = take();

@@ -30,13 +30,7 @@ std::optional<std::string> ScriptedInteraction::inputBox(const std::string& titl
                                                          const std::string& prompt,
                                                          const std::string& initial) {
     transcript_.push_back({Kind::Input, title, prompt, Icon::None, Buttons::OkCancel, initial});
-    if (inputs_.empty()) {
-        ++unscripted_;
-        return std::nullopt;
-    }
-    auto answer = inputs_.front();
-    inputs_.pop_front();
-    return answer;
+    return next(inputs_);
 }
 
 std::optional<std::string> ScriptedInteraction::chooseItem(const std::string& title,
@@ -46,12 +40,17 @@ std::optional<std::string> ScriptedInteraction::chooseItem(const std::string& ti
     for (const auto& item : items)
         listed += item + "\n";
     transcript_.push_back({Kind::Choice, title, prompt, Icon::None, Buttons::OkCancel, listed});
-    if (inputs_.empty()) {
+    return next(inputs_);
+}
+
+std::optional<std::string>
+ScriptedInteraction::next(std::deque<std::optional<std::string>>& queue) {
+    if (queue.empty()) {
         ++unscripted_;
         return std::nullopt;
     }
-    auto answer = inputs_.front();
-    inputs_.pop_front();
+    auto answer = queue.front();
+    queue.pop_front();
     return answer;
 }
 
@@ -59,13 +58,7 @@ std::optional<std::string> ScriptedInteraction::nextFile(Kind kind,
                                                          const FileDialogRequest& request) {
     transcript_.push_back({kind, request.title, request.proposedName, Icon::None, Buttons::OkCancel,
                            request.initialDir, request.filter});
-    if (files_.empty()) {
-        ++unscripted_;
-        return std::nullopt;
-    }
-    auto answer = files_.front();
-    files_.pop_front();
-    return answer;
+    return next(files_);
 }
 
 std::optional<std::string> ScriptedInteraction::openFile(const FileDialogRequest& request) {

@@ -72,6 +72,8 @@ public:
 
 private:
     std::optional<std::string> nextFile(Kind kind, const FileDialogRequest& request);
+    // The next scripted text of a queue; an empty queue counts as cancelled.
+    std::optional<std::string> next(std::deque<std::optional<std::string>>& queue);
 
     std::deque<Answer> answers_;
     std::deque<std::optional<std::string>> inputs_;

@@ -6,10 +6,10 @@
 #include "jet/PageFile.h"
 #include "platform/ScriptedInteraction.h"
 #include "sample/SampleDatabases.h"
+#include "support/ImportInput.h"
 #include "support/Rows.h"
 #include "support/TempDir.h"
 #include "wizard/ImportRun.h"
-#include "wizard/TabVerifier.h"
 
 #include <gtest/gtest.h>
 
@@ -38,14 +38,7 @@ protected:
     }
     wizard::ImportRunInput input(std::vector<std::string> labels = {"Last Name", "First Name"},
                                  int mode = 1, bool firstLineIsRecord = true) const {
-        wizard::ImportRunInput in;
-        in.ModeCode = mode;
-        in.AppDir = dir.withSlash();
-        in.TabPath = (dir / "import.txt").string();
-        in.DateFlags = wizard::initialDateFlags(labels);
-        in.labels = std::move(labels);
-        in.firstLineIsRecord = firstLineIsRecord;
-        return in;
+        return testsupport::importInput(dir, std::move(labels), mode, firstLineIsRecord);
     }
     std::string lastMessage() const {
         auto m = ui.messages();

@@ -2,8 +2,8 @@
 
 #include "mapping/MemoryRows.h"
 #include "platform/ScriptedInteraction.h"
+#include "support/ImportInput.h"
 #include "support/TempDir.h"
-#include "wizard/TabVerifier.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +22,7 @@ protected:
     ImportRunInput input(std::vector<std::string> labels, std::string_view tab,
                          bool firstLineIsRecord = true, int mode = 2) {
         testsupport::writeFile(dir / "import.txt", tab);
-        ImportRunInput in;
-        in.ModeCode = mode;
-        in.AppDir = dir.withSlash();
-        in.TabPath = (dir / "import.txt").string();
-        in.DateFlags = wizard::initialDateFlags(labels);
-        in.labels = std::move(labels);
-        in.firstLineIsRecord = firstLineIsRecord;
-        return in;
+        return testsupport::importInput(dir, std::move(labels), mode, firstLineIsRecord);
     }
 
     wizard::ImportRunResult run(const ImportRunInput& in) {
