@@ -218,10 +218,6 @@ void setCrashPoint(const std::string& value) {
 testsupport::Outcome runWriter(const TempDir& folder, const std::string& args) {
     std::string command = testsupport::quote(TARNFIELD_STORE_WRITER) + " " +
                           testsupport::quote(folder.path().string()) + " " + args;
-#ifdef _WIN32
-    // cmd takes off the first and the last quote of a line that holds more than two.
-    command = "\"" + command + "\"";
-#endif
     return testsupport::run(command);
 }
 

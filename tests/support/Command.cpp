@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -13,16 +15,61 @@
 namespace testsupport {
 
 #ifdef _WIN32
-// Windows (the cross-built tests under Wine): standard output only; mdbtools is not there.
+// Windows (the cross-built tests under Wine): the program is started directly, without cmd,
+// whose quote rules and occasional failures to start a program made tests flaky. The only
+// redirection the tests use, a trailing "2>&1", joins standard error to standard output;
+// otherwise it goes to a file read back afterwards. mdbtools is not there.
 Outcome run(const std::string& commandLine) {
     Outcome r;
-    if (FILE* p = ::_popen(commandLine.c_str(), "rb")) {
+    std::string line = commandLine;
+    const std::string joinErr = " 2>&1";
+    const bool joined =
+        line.size() >= joinErr.size() && line.ends_with(joinErr);
+    if (joined)
+        line.resize(line.size() - joinErr.size());
+
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE readOut = nullptr, writeOut = nullptr;
+    if (!::CreatePipe(&readOut, &writeOut, &inherit, 0))
+        return r;
+    ::SetHandleInformation(readOut, HANDLE_FLAG_INHERIT, 0);
+    char errName[MAX_PATH] = {};
+    char tempDir[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, tempDir);
+    ::GetTempFileNameA(tempDir, "tfe", 0, errName);
+    HANDLE errFile = joined ? writeOut
+                            : ::CreateFileA(errName, GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA start{};
+    start.cb = sizeof(start);
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = writeOut;
+    start.hStdError = errFile;
+    PROCESS_INFORMATION process{};
+    const bool started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
+                                          nullptr, nullptr, &start, &process);
+    ::CloseHandle(writeOut);
+    if (!joined)
+        ::CloseHandle(errFile);
+    if (started) {
         std::array<char, 65536> buf{};
-        std::size_t n;
-        while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        DWORD n = 0;
+        while (::ReadFile(readOut, buf.data(), static_cast<DWORD>(buf.size()), &n, nullptr) &&
+               n > 0)
             r.out.append(buf.data(), n);
-        r.status = ::_pclose(p);
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        ::GetExitCodeProcess(process.hProcess, &code);
+        r.status = static_cast<int>(code);
+        ::CloseHandle(process.hProcess);
+        ::CloseHandle(process.hThread);
     }
+    ::CloseHandle(readOut);
+    std::ifstream err(errName, std::ios::binary);
+    r.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+    err.close();
+    ::DeleteFileA(errName);
     return r;
 }
 
