@@ -6,8 +6,9 @@
 //
 // It runs the wizard's checks with the answers given, makes the import database, imports the
 // TAB file and writes ImportLog.doc into the program folder. Messages the windows would show go
-// to standard error. Exit codes: 0 imported; 1 the host folder, the database or the run failed;
-// 2 the TAB file failed verification; 64 wrong arguments.
+// to standard error, and so does a progress line when it is a terminal. Ctrl+C stops the import
+// as the progress window's Cancel does. Exit codes: 0 imported; 1 the host folder, the database
+// or the run failed; 2 the TAB file failed verification; 64 wrong arguments; 130 cancelled.
 #include "formats/FieldCatalogue.h"
 #include "formats/FormatStore.h"
 #include "hostdata/AccountList.h"
@@ -22,6 +23,8 @@
 #include "wizard/TextForm.h"
 #include "wizard/WorkbookCopy.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,9 +33,62 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
-constexpr int kImported = 0, kFailed = 1, kNotVerified = 2, kUsage = 64;
+constexpr int kImported = 0, kFailed = 1, kNotVerified = 2, kUsage = 64, kCancelled = 130;
+
+volatile std::sig_atomic_t interrupted = 0;
+
+// The first Ctrl+C asks the import to stop at the next record; a second one ends the program
+// at once, as it would without this handler.
+extern "C" void onInterrupt(int) {
+    interrupted = 1;
+    std::signal(SIGINT, SIG_DFL);
+}
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return ::_isatty(::_fileno(stderr)) != 0;
+#else
+    return ::isatty(::fileno(stderr)) != 0;
+#endif
+}
+
+// Records done of the total on one line of a terminal, a few times a second; Ctrl+C cancels.
+class ConsoleProgress : public platform::Progress {
+public:
+    ConsoleProgress(std::string text, std::int64_t total)
+        : text_(std::move(text)), total_(total), shown_(stderrIsTerminal()) {}
+    ~ConsoleProgress() override {
+        if (drawn_)
+            std::fputc('\n', stderr);
+    }
+
+    bool advance(std::int64_t done) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (shown_ && (now - last_ >= std::chrono::milliseconds(200) || done == total_)) {
+            last_ = now;
+            drawn_ = true;
+            std::fprintf(stderr, "\r%s %lld of %lld records", text_.c_str(),
+                         static_cast<long long>(done), static_cast<long long>(total_));
+            std::fflush(stderr);
+        }
+        return interrupted == 0;
+    }
+
+private:
+    std::string text_;
+    std::int64_t total_;
+    bool shown_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point last_{};
+};
 
 const char* kUsageText =
     "usage: tarnfield-batch --app-dir DIR --type EMPLOYEE|QUALIFIER|PARTICIPANT|RETIREE\n"
@@ -45,7 +101,8 @@ const char* kUsageText =
     "  TABFILE may be a workbook (.xlsx, .ods) or a .csv file: its TAB copy FILE_Tab.txt is\n"
     "  written beside it (an earlier copy replaced) and imported; --sheet names the workbook's\n"
     "  sheet (default: the first)\n"
-    "exit codes: 0 imported, 1 failed, 2 the TAB file did not verify, 64 wrong arguments\n";
+    "exit codes: 0 imported, 1 failed, 2 the TAB file did not verify, 64 wrong arguments,\n"
+    "  130 cancelled by Ctrl+C (no database made)\n";
 
 // Every message goes to standard error; questions are answered No and dialogs cancelled, so
 // nothing waits for a person.
@@ -73,6 +130,10 @@ public:
         return std::nullopt;
     }
     void pause(int) override {}
+    std::unique_ptr<platform::Progress> showProgress(const std::string&, const std::string& text,
+                                                     std::int64_t total) override {
+        return std::make_unique<ConsoleProgress>(ansi::toUtf8(text), total);
+    }
     void setBusy(bool) override {}
     int shellOpen(const std::string&, const std::string&, const std::string&) override {
         return platform::shell::kSuccess; // the log is not opened
@@ -351,6 +412,12 @@ int run(const Options& o) {
     if (!made)
         return kFailed;
     auto result = wizard::RunImportInto(in, *made, ui);
+    if (result.outcome == wizard::RunOutcome::Cancelled) {
+        std::fprintf(stderr, "Cancelled after %lld records; no import database was made, log %s\n",
+                     static_cast<long long>(result.recordsRead),
+                     ansi::toUtf8(result.logPath).c_str());
+        return kCancelled;
+    }
     if (result.outcome != wizard::RunOutcome::Completed)
         return kFailed;
     std::printf("%lld records written, %lld records rejected, log %s\n",
@@ -372,6 +439,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsageText, stderr);
         return kUsage;
     }
+    std::signal(SIGINT, onInterrupt);
     try {
         return run(*options);
     } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
@@ -14,7 +15,6 @@
 #endif
 #include <windows.h>
 #else
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -138,7 +138,14 @@ std::error_code replace(const fs::path& from, const fs::path& to) {
 
 void crashPoint(std::string_view where, std::int64_t step) {
     const char* wanted = std::getenv("TARNFIELD_CRASH_AT");
-    if (!wanted || std::string(wanted) != std::string(where) + ":" + std::to_string(step))
+    if (!wanted)
+        return;
+    const std::string here = std::string(where) + ":" + std::to_string(step);
+    if (std::string(wanted) == here + ":interrupt") {
+        std::raise(SIGINT);
+        return;
+    }
+    if (std::string(wanted) != here)
         return;
 #ifdef _WIN32
     TerminateProcess(GetCurrentProcess(), 9);

@@ -5,6 +5,8 @@
 // All texts are Windows-1252, like the rest of the program's strings.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +42,14 @@ constexpr int kNoAssociation = 31;
 constexpr int kSuccess = 42;
 } // namespace shell
 
+// A long task's window of progress, open while the object lives.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // Shows `done` of the total; false once the user has asked to stop the task.
+    virtual bool advance(std::int64_t done) = 0;
+};
+
 class UserInteraction {
 public:
     virtual ~UserInteraction() = default;
@@ -62,6 +72,11 @@ public:
 
     // Waits while the windows keep painting and answering.
     virtual void pause(int milliseconds) = 0;
+
+    // Opens a window showing a task's progress towards `total` steps, with a way to cancel it.
+    // The windows keep painting while the task advances it.
+    virtual std::unique_ptr<Progress> showProgress(const std::string& title,
+                                                   const std::string& text, std::int64_t total) = 0;
 
     // The hourglass pointer on or off.
     virtual void setBusy(bool busy) = 0;

@@ -1,5 +1,7 @@
 #include "platform/ScriptedInteraction.h"
 
+#include <utility>
+
 namespace platform {
 
 std::vector<ScriptedInteraction::Entry> ScriptedInteraction::messages() const {
@@ -71,6 +73,28 @@ std::optional<std::string> ScriptedInteraction::saveFile(const FileDialogRequest
 
 std::optional<std::string> ScriptedInteraction::chooseFolder(const FileDialogRequest& request) {
     return nextFile(Kind::Folder, request);
+}
+
+std::unique_ptr<Progress> ScriptedInteraction::showProgress(const std::string& title,
+                                                            const std::string& text,
+                                                            std::int64_t total) {
+    class Scripted : public Progress {
+    public:
+        Scripted(std::int64_t& done, std::optional<std::int64_t> cancelAt)
+            : done_(done), cancelAt_(cancelAt) {}
+        bool advance(std::int64_t done) override {
+            done_ = done;
+            return !cancelAt_ || done < *cancelAt_;
+        }
+
+    private:
+        std::int64_t& done_;
+        std::optional<std::int64_t> cancelAt_;
+    };
+    transcript_.push_back(
+        {Kind::Progress, title, text, Icon::None, Buttons::Ok, std::to_string(total)});
+    progressDone_ = 0;
+    return std::make_unique<Scripted>(progressDone_, std::exchange(cancelAt_, std::nullopt));
 }
 
 void ScriptedInteraction::pause(int milliseconds) {

@@ -23,7 +23,8 @@ public:
         Busy,
         Shell,
         Program,
-        ViewText
+        ViewText,
+        Progress
     };
 
     struct Entry {
@@ -43,6 +44,8 @@ public:
     void queueFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
     void queueShellResult(int code) { shellResults_.push_back(code); }
     void setProgramsStart(bool start) { programsStart_ = start; }
+    // The next progress window is cancelled when its task reaches `done` steps.
+    void cancelProgressAt(std::int64_t done) { cancelAt_ = done; }
 
     // Called after a message box is recorded and before it returns, as if the user looked at
     // the screen while the box was up.
@@ -52,6 +55,8 @@ public:
     std::vector<Entry> messages() const;
     int unscriptedAnswers() const { return unscripted_; }
     bool busy() const { return busy_; }
+    // The steps the last progress window showed as done.
+    std::int64_t progressDone() const { return progressDone_; }
     void clearTranscript() { transcript_.clear(); }
 
     Answer message(const MessageBoxRequest& request) override;
@@ -64,6 +69,9 @@ public:
     std::optional<std::string> saveFile(const FileDialogRequest& request) override;
     std::optional<std::string> chooseFolder(const FileDialogRequest& request) override;
     void pause(int milliseconds) override;
+    // The transcript's detail holds the total.
+    std::unique_ptr<Progress> showProgress(const std::string& title, const std::string& text,
+                                           std::int64_t total) override;
     void setBusy(bool busy) override;
     int shellOpen(const std::string& document, const std::string& parameters,
                   const std::string& operation) override;
@@ -83,6 +91,8 @@ private:
     std::vector<Entry> transcript_;
     int unscripted_ = 0;
     bool busy_ = false;
+    std::optional<std::int64_t> cancelAt_;
+    std::int64_t progressDone_ = 0;
 };
 
 } // namespace platform

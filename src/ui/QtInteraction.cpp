@@ -7,14 +7,18 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #ifdef _WIN32
 // windows.h first: shellapi.h builds on its types.
@@ -192,6 +196,62 @@ void QtInteraction::pause(int milliseconds) {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+namespace {
+
+// A modal progress window. Events are handled a few times a second, so that the windows keep
+// painting and Cancel can be clicked, without slowing a task that advances often.
+class ProgressWindow : public platform::Progress {
+public:
+    ProgressWindow(QWidget* parent, const std::string& title, const std::string& text,
+                   std::int64_t total)
+        : dialog_(parent), text_(toQt(text)), total_(std::max<std::int64_t>(total, 1)) {
+        dialog_.setWindowTitle(toQt(title));
+        dialog_.setWindowModality(Qt::ApplicationModal);
+        dialog_.setCancelButtonText(QStringLiteral("&Cancel"));
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setMinimumDuration(300);
+        dialog_.setRange(0, kSteps);
+        dialog_.setMinimumWidth(360);
+        show(0);
+        clock_.start();
+    }
+
+    bool advance(std::int64_t done) override {
+        if (clock_.elapsed() >= 50 || done >= total_) {
+            show(done);
+            clock_.restart();
+        }
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    // The bar counts in fixed steps, as the totals may be beyond its range.
+    static constexpr int kSteps = 1000;
+
+    void show(std::int64_t done) {
+        const QLocale locale;
+        dialog_.setLabelText(
+            text_ + QStringLiteral("\n\n") +
+            QStringLiteral("%1 of %2")
+                .arg(locale.toString(qlonglong(done)), locale.toString(qlonglong(total_))));
+        dialog_.setValue(static_cast<int>(std::min(done, total_) * kSteps / total_));
+        QCoreApplication::processEvents();
+    }
+
+    QProgressDialog dialog_;
+    QString text_;
+    std::int64_t total_;
+    QElapsedTimer clock_;
+};
+
+} // namespace
+
+std::unique_ptr<platform::Progress>
+QtInteraction::showProgress(const std::string& title, const std::string& text, std::int64_t total) {
+    return std::make_unique<ProgressWindow>(parentWidget(), title, text, total);
 }
 
 void QtInteraction::setBusy(bool busy) {

@@ -28,6 +28,8 @@ public:
     std::optional<std::string> saveFile(const platform::FileDialogRequest& request) override;
     std::optional<std::string> chooseFolder(const platform::FileDialogRequest& request) override;
     void pause(int milliseconds) override;
+    std::unique_ptr<platform::Progress>
+    showProgress(const std::string& title, const std::string& text, std::int64_t total) override;
     void setBusy(bool busy) override;
     int shellOpen(const std::string& document, const std::string& parameters,
                   const std::string& operation) override;

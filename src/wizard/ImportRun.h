@@ -12,9 +12,6 @@
 #include <string_view>
 #include <vector>
 
-namespace jet {
-class Database;
-}
 namespace hostdata {
 struct ImportDatabaseMade;
 }
@@ -36,6 +33,7 @@ enum class RunOutcome {
     Completed,
     MissingFile, // the TAB file is empty or missing; nothing was written, not even the log
     Stopped,     // the database refused a record, or could not be finished; the log was kept
+    Cancelled,   // the user cancelled the run in its progress window; the log says so
 };
 
 struct ImportRunResult {
@@ -57,19 +55,16 @@ std::string logHeading(int modeCode);
 inline constexpr const char* kNoErrorSentence =
     "The system did not detect any errors with the creation of the import file.";
 
-// The run over any three row sets. Shows the "Missing File" message and the message of a
-// stopped run itself; the result says how the run ended.
+// The run over any three row sets. Shows the "Missing File" message, a progress window that
+// can cancel the run, and the message of a stopped run itself; the result says how the run
+// ended.
 ImportRunResult RunImport(const ImportRunInput& input, mapping::ImportRows& rows,
-                          platform::UserInteraction& ui);
-
-// The run into the import database, on its person, dependant and plan tables. An error of the
-// engine while the tables are opened stops the run as a refused record does.
-ImportRunResult RunImport(const ImportRunInput& input, jet::Database& database,
                           platform::UserInteraction& ui);
 
 // The run into a database hostdata::MakeImportDatabase made, which takes its name only when
 // every record was read and written. A stopped run, or a database that cannot be finished,
-// leaves the named file as it was, after one message saying so.
+// leaves the named file as it was, after one message saying so; a cancelled one without a
+// message.
 ImportRunResult RunImportInto(const ImportRunInput& input, hostdata::ImportDatabaseMade& made,
                               platform::UserInteraction& ui);
 

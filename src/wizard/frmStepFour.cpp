@@ -5,21 +5,47 @@
 #include "platform/Ansi.h"
 #include "ui/AppContext.h"
 #include "ui/QtText.h"
+#include "wizard/ImportPreview.h"
 #include "wizard/ImportRun.h"
 #include "wizard/frmStepThree.h"
 #include "wizard/frmStepTwo.h"
 #include "wizard/frmTab.h"
 
+#include <QBrush>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 
 using ui::fromQt;
 using ui::toQt;
 
 namespace wizard {
+
+namespace {
+
+// What the run reads from the wizard: the structure list, the verified file and the
+// first-record choice, from the windows that hold them.
+ImportRunInput importInput(ui::AppContext& context, const frmStepFour& four) {
+    auto& s = context.session;
+    ImportRunInput in;
+    in.ModeCode = s.ModeCode;
+    in.AppDir = s.AppDir;
+    in.DateFlags = s.DateFlags;
+    in.firstLineIsRecord = four.optOne->isChecked();
+    if (auto* two = context.windows.find<frmStepTwo>())
+        in.TabPath = two->filePath();
+    if (auto* tab = context.windows.find<wizard::frmTab>())
+        for (const auto& label : tab->labels())
+            in.labels.push_back(fromQt(label));
+    return in;
+}
+
+} // namespace
 
 frmStepFour::frmStepFour(ui::AppContext& context)
     : QWidget(context.mainWindow, Qt::Window), context_(context) {
@@ -52,6 +78,14 @@ frmStepFour::frmStepFour(ui::AppContext& context)
     cmdCreate = new QPushButton(QStringLiteral("C&reate"));
     cmdCreate->setEnabled(false);
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
+    lblPreview = new QLabel;
+    lblPreview->setTextFormat(Qt::PlainText);
+    grdPreview = new QTableWidget;
+    grdPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdPreview->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdPreview->setWordWrap(false);
+    grdPreview->verticalHeader()->setDefaultSectionSize(grdPreview->fontMetrics().height() + 6);
+    grdPreview->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(instructions, 0, 0, 1, 4);
@@ -59,11 +93,15 @@ frmStepFour::frmStepFour(ui::AppContext& context)
     grid->addWidget(lblrecord1, 1, 1, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Record #2:")), 2, 0);
     grid->addWidget(lblrecord2, 2, 1, 1, 3);
+    // The choice first, then what it gives, in the order of the keyboard too.
     grid->addWidget(frame, 3, 0, 1, 4);
-    grid->addWidget(cmdPrevious, 4, 1);
-    grid->addWidget(cmdCreate, 4, 2);
-    grid->addWidget(cmdCancel, 4, 3);
-    resize(560, 320);
+    grid->addWidget(lblPreview, 4, 0, 1, 4);
+    grid->addWidget(grdPreview, 5, 0, 1, 4);
+    grid->addWidget(cmdPrevious, 6, 1);
+    grid->addWidget(cmdCreate, 6, 2);
+    grid->addWidget(cmdCancel, 6, 3);
+    grid->setRowStretch(5, 1);
+    resize(760, 560);
 
     connect(optOne, &QRadioButton::clicked, this, &frmStepFour::optOne_Click);
     connect(optTwo, &QRadioButton::clicked, this, &frmStepFour::optTwo_Click);
@@ -72,9 +110,14 @@ frmStepFour::frmStepFour(ui::AppContext& context)
     connect(cmdCreate, &QPushButton::clicked, this, &frmStepFour::cmdCreate_Click);
 }
 
+frmStepFour::~frmStepFour() {
+    stopCounting();
+}
+
 void frmStepFour::Form_Load() {
     lblrecord1->setText(toQt(ansi::trim(context_.session.RecordText[1])));
     lblrecord2->setText(toQt(ansi::trim(context_.session.RecordText[2])));
+    refreshPreview();
 }
 
 void frmStepFour::showEvent(QShowEvent* event) {
@@ -84,9 +127,11 @@ void frmStepFour::showEvent(QShowEvent* event) {
 
 void frmStepFour::optOne_Click() {
     cmdCreate->setEnabled(true);
+    refreshPreview();
 }
 void frmStepFour::optTwo_Click() {
     cmdCreate->setEnabled(true);
+    refreshPreview();
 }
 
 void frmStepFour::cmdPrevious_Click() {
@@ -105,26 +150,85 @@ void frmStepFour::cmdCancel_Click() {
     context_.windows.unload<wizard::frmTab>();
 }
 
-namespace {
+void frmStepFour::refreshPreview() {
+    stopCounting();
+    ++generation_;
+    grdPreview->clear();
+    grdPreview->setRowCount(0);
+    grdPreview->setColumnCount(0);
+    if (!optOne->isChecked() && !optTwo->isChecked()) {
+        lblPreview->setText(
+            QStringLiteral("Choose the first record to see what will be imported."));
+        return;
+    }
+    context_.guarded([&] {
+        const auto input = importInput(context_, *this);
+        QStringList headers;
+        for (const auto& label : input.labels)
+            headers << toQt(ansi::trim(label));
+        grdPreview->setColumnCount(static_cast<int>(headers.size()));
+        grdPreview->setHorizontalHeaderLabels(headers);
 
-// What the run reads from the wizard: the structure list, the verified file and the
-// first-record choice, from the windows that hold them.
-ImportRunInput importInput(ui::AppContext& context, const frmStepFour& four) {
-    auto& s = context.session;
-    ImportRunInput in;
-    in.ModeCode = s.ModeCode;
-    in.AppDir = s.AppDir;
-    in.DateFlags = s.DateFlags;
-    in.firstLineIsRecord = four.optOne->isChecked();
-    if (auto* two = context.windows.find<frmStepTwo>())
-        in.TabPath = two->filePath();
-    if (auto* tab = context.windows.find<wizard::frmTab>())
-        for (const auto& label : tab->labels())
-            in.labels.push_back(fromQt(label));
-    return in;
+        const auto records = PreviewRecords(input, kPreviewRecords);
+        grdPreview->setRowCount(static_cast<int>(records.size()));
+        const QBrush rejected(QColor(255, 214, 214)), dropped(QColor(255, 236, 179));
+        for (int row = 0; row < static_cast<int>(records.size()); ++row) {
+            const auto& r = records[static_cast<std::size_t>(row)];
+            const QString notes = toQt(r.notes);
+            auto* number = new QTableWidgetItem(QStringLiteral("#%1").arg(r.number));
+            number->setToolTip(notes);
+            grdPreview->setVerticalHeaderItem(row, number);
+            for (int column = 0; column < static_cast<int>(r.cells.size()); ++column) {
+                const auto k = static_cast<std::size_t>(column);
+                auto* cell = new QTableWidgetItem(toQt(r.cells[k]));
+                cell->setToolTip(notes);
+                if (r.rejected)
+                    cell->setBackground(rejected);
+                else if (r.droppedDates[k])
+                    cell->setBackground(dropped);
+                grdPreview->setItem(row, column, cell);
+            }
+        }
+        grdPreview->resizeColumnsToContents();
+
+        lblPreview->setText(QStringLiteral("Counting the records of the whole file..."));
+        auto stop = std::make_shared<std::atomic<bool>>(false);
+        stopCount_ = stop;
+        counter_ = std::thread([this, input, stop, generation = generation_] {
+            try {
+                if (auto counts = CountRecords(input, *stop))
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, generation, counts] {
+                            showCounts(generation, counts->imported, counts->rejected);
+                        },
+                        Qt::QueuedConnection);
+            } catch (...) {
+                // A file that cannot be read now is reported when the import reads it.
+            }
+        });
+    });
 }
 
-} // namespace
+void frmStepFour::stopCounting() {
+    if (stopCount_)
+        *stopCount_ = true;
+    if (counter_.joinable())
+        counter_.join();
+}
+
+void frmStepFour::showCounts(std::int64_t generation, std::int64_t imported,
+                             std::int64_t rejected) {
+    if (generation != generation_)
+        return;
+    const QLocale locale;
+    const auto records = imported + rejected;
+    lblPreview->setText(
+        QStringLiteral("%1 %2: %3 will be imported, %4 will be rejected")
+            .arg(locale.toString(qlonglong(records)),
+                 records == 1 ? QStringLiteral("record") : QStringLiteral("records"),
+                 locale.toString(qlonglong(imported)), locale.toString(qlonglong(rejected))));
+}
 
 void frmStepFour::cmdCreate_Click() {
     context_.guarded([&] {
@@ -143,7 +247,8 @@ void frmStepFour::cmdCreate_Click() {
         // file while it is open, and the host must be able to read it.
         auto result = RunImportInto(input, *made, ui);
         s.ImportDatabase.reset();
-        if (result.outcome == RunOutcome::MissingFile)
+        // A cancelled run leaves no database; the user asked for that and is told nothing more.
+        if (result.outcome == RunOutcome::MissingFile || result.outcome == RunOutcome::Cancelled)
             return;
         if (result.outcome == RunOutcome::Stopped) {
             if (result.logWritten)

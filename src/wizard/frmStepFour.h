@@ -1,12 +1,18 @@
 // The fourth step of the wizard: which line of the file is the first record; Create makes the
-// import database and runs the import.
+// import database and runs the import. Below the two lines, a preview shows the first records as
+// they will be stored and the whole file's count of imported and rejected records.
 #pragma once
 
 #include "ui/WindowRegistry.h"
 
 #include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
 
 class QLabel;
+class QTableWidget;
 class QPushButton;
 class QRadioButton;
 
@@ -20,6 +26,7 @@ class frmStepFour : public QWidget, public ui::Form {
     Q_OBJECT
 public:
     explicit frmStepFour(ui::AppContext& context);
+    ~frmStepFour() override;
     void Form_Load() override;
 
     QRadioButton* optOne;
@@ -29,6 +36,11 @@ public:
     QPushButton* cmdPrevious;
     QPushButton* cmdCreate;
     QPushButton* cmdCancel;
+    QLabel* lblPreview;       // the whole file's counts
+    QTableWidget* grdPreview; // the first records as they will be stored
+
+    // How many records the preview shows.
+    static constexpr int kPreviewRecords = 100;
 
 public slots:
     void optOne_Click();
@@ -42,7 +54,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void refreshPreview();
+    void stopCounting();
+    void showCounts(std::int64_t generation, std::int64_t imported, std::int64_t rejected);
+
     ui::AppContext& context_;
+    // The whole file is counted on a thread of its own, so the window answers meanwhile; a new
+    // count stops the one before, and only the latest generation's result is shown.
+    std::thread counter_;
+    std::shared_ptr<std::atomic<bool>> stopCount_;
+    std::int64_t generation_ = 0;
 };
 
 } // namespace wizard

@@ -270,6 +270,31 @@ TEST_F(BatchTest, ASavedFormatImportsTheGoodFileAndAKilledRunLeavesThatDatabase)
     EXPECT_TRUE(testsupport::partialFiles(host).empty());
 }
 
+TEST_F(BatchTest, CtrlCStopsTheImportAndLeavesEveryFileAsItWas) {
+    ASSERT_EQ(payroll(host / "out.mdb", host / "employees-good.txt").status, 0);
+    const auto before = readFile(host / "out.mdb");
+    const auto templateBefore = readFile(host / "BRANDMDB.MDB");
+    const auto tab = manyRecords(50);
+    // The middle of the file, and its last record, after which only the saving is left.
+    for (int at : {20, 50}) {
+        setenv("TARNFIELD_CRASH_AT", ("record:" + std::to_string(at) + ":interrupt").c_str(), 1);
+        auto r = payroll(host / "out.mdb", tab);
+        unsetenv("TARNFIELD_CRASH_AT");
+        EXPECT_EQ(r.status, 130) << r.err;
+        EXPECT_NE(r.err.find("Cancelled after " + std::to_string(at) +
+                             " records; no import database was made"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(readFile(host / "out.mdb"), before);
+        EXPECT_EQ(readFile(host / "BRANDMDB.MDB"), templateBefore);
+        EXPECT_TRUE(testsupport::partialFiles(host).empty());
+        const auto log = readFile(host / "ImportLog.doc");
+        EXPECT_TRUE(log.ends_with("The import was cancelled after " + std::to_string(at) +
+                                  " records.  No import database was made.\n\n"))
+            << log;
+    }
+}
+
 TEST_F(BatchTest, AWorkbookOrCsvFileIsImportedThroughItsTabCopy) {
     // The demo's TAB file as a CSV file, every field quoted: its TAB copy is that file again.
     const std::string tab = readFile(host / "employees-good.txt");

@@ -23,8 +23,7 @@ Outcome run(const std::string& commandLine) {
     Outcome r;
     std::string line = commandLine;
     const std::string joinErr = " 2>&1";
-    const bool joined =
-        line.size() >= joinErr.size() && line.ends_with(joinErr);
+    const bool joined = line.size() >= joinErr.size() && line.ends_with(joinErr);
     if (joined)
         line.resize(line.size() - joinErr.size());
 
@@ -47,8 +46,8 @@ Outcome run(const std::string& commandLine) {
     start.hStdOutput = writeOut;
     start.hStdError = errFile;
     PROCESS_INFORMATION process{};
-    const bool started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
-                                          nullptr, nullptr, &start, &process);
+    const bool started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                          nullptr, &start, &process);
     ::CloseHandle(writeOut);
     if (!joined)
         ::CloseHandle(errFile);

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
 
 using platform::Icon;
@@ -158,6 +159,71 @@ TEST_F(CreateImportTest, ACancelOrAMissingFileKeepsTheWindowForAnotherCreate) {
                   .find("1)  In record #1, the date field called 'Date of Birth' had an invalid "
                         "date (Born)."),
               std::string::npos);
+}
+
+TEST_F(CreateImportTest, ThePreviewShowsTheRecordsAsStoredAndCountsTheWholeFile) {
+    auto& four = walkToStepFour(kStaff);
+    EXPECT_EQ(four.grdPreview->rowCount(), 0) << "nothing until the first record is chosen";
+    four.optTwo->click();
+    auto* grid = four.grdPreview;
+    ASSERT_EQ(grid->columnCount(), 5);
+    EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Social Security Number");
+    ASSERT_EQ(grid->rowCount(), 3);
+    EXPECT_EQ(grid->verticalHeaderItem(0)->text(), "#1");
+    EXPECT_EQ(grid->item(0, 2)->text(), "123-45-6789");
+    EXPECT_EQ(grid->item(0, 3)->text(), "01/05/1970");
+    const QString reason = "In record #2, the mandatory field 'Last Name' was not entered.  This "
+                           "record will not be imported.";
+    EXPECT_EQ(grid->item(1, 1)->toolTip(), reason);
+    EXPECT_EQ(grid->verticalHeaderItem(1)->toolTip(), reason);
+    EXPECT_NE(grid->item(1, 1)->background(), grid->item(0, 1)->background())
+        << "a rejected record is marked";
+    QTRY_COMPARE(four.lblPreview->text(),
+                 QStringLiteral("3 records: 2 will be imported, 1 will be rejected"));
+
+    // Read from the header line on, the header is a record rejected for its date.
+    four.optOne->click();
+    ASSERT_EQ(grid->rowCount(), 4);
+    EXPECT_EQ(grid->item(0, 0)->text(), "Name");
+    EXPECT_NE(grid->item(0, 0)->toolTip().indexOf("invalid date (Born)"), -1);
+    QTRY_COMPARE(four.lblPreview->text(),
+                 QStringLiteral("4 records: 2 will be imported, 2 will be rejected"));
+    EXPECT_TRUE(ui.messages().empty());
+}
+
+TEST_F(CreateImportTest, CancelDuringCreateLeavesNoDatabaseAndTheTemplateAsItWas) {
+    std::string tab = "Name\tFirst\tSSN\tBorn\tKid\r\n";
+    for (int i = 0; i < 40; ++i)
+        tab += "Smith\tAnn\t123456789\t1/5/1970\tBo\r\n";
+    auto& four = walkToStepFour(tab);
+    four.optTwo->click();
+    const auto templateBefore = testsupport::readFile(host / "BRANDMDB.MDB");
+    testsupport::writeFile(host / "Import1.mdb", "an earlier import");
+    // At the start, in the middle, and after the last record.
+    for (int at : {0, 17, 40}) {
+        ui.clearTranscript();
+        ui.cancelProgressAt(at);
+        ui.queueAnswer(platform::Answer::Yes); // to replace the earlier import
+        ui.queueFile(host.withSlash() + "Import1.mdb");
+        four.cmdCreate->click();
+        EXPECT_TRUE(ui.messages().empty() ||
+                    ui.messages().back().title != "Import Database has been Created");
+        for (const auto& e : ui.transcript()) {
+            EXPECT_NE(e.kind, Kind::Shell) << "no log is opened";
+            if (e.kind == Kind::Progress) {
+                EXPECT_EQ(e.detail, "40") << "the records of the file, the header line not";
+            }
+        }
+        EXPECT_EQ(ui.progressDone(), at);
+        EXPECT_EQ(testsupport::readFile(host / "Import1.mdb"), "an earlier import");
+        EXPECT_EQ(testsupport::readFile(host / "BRANDMDB.MDB"), templateBefore);
+        EXPECT_TRUE(testsupport::partialFiles(host.path()).empty());
+        EXPECT_TRUE(testsupport::readFile(host / "ImportLog.doc")
+                        .ends_with("The import was cancelled after " + std::to_string(at) +
+                                   " records.  No import database was made.\n\n"));
+        EXPECT_TRUE(context.windows.isLoaded<frmStepFour>()) << "for another Create";
+        EXPECT_EQ(context.session.ImportDatabase, nullptr);
+    }
 }
 
 TEST_F(CreateImportTest, TheFirstAccountOfAChosenNameIsUsed) {

@@ -4,8 +4,10 @@
 #include "platform/ScriptedInteraction.h"
 #include "support/ImportInput.h"
 #include "support/TempDir.h"
+#include "wizard/ImportPreview.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
 
 using testsupport::MemoryImport;
 using wizard::ImportRunInput;
@@ -231,6 +233,89 @@ TEST_F(ImportRunTest, ARefusedRecordStopsTheRunAndTheLogSaysWhere) {
     EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Critical);
     EXPECT_NE(ui.messages()[0].text.find("record #3"), std::string::npos);
     EXPECT_NE(ui.messages()[0].text.find("disk full"), std::string::npos);
+}
+
+// The preview and the whole-file count are what the run then does: the same records stored
+// with the same texts, the same rejections and the same log entries.
+TEST_F(ImportRunTest, ThePreviewAndTheCountAgreeWithTheRun) {
+    const std::vector<std::string> labels{"Last Name",
+                                          "Gender (M/F)",
+                                          "Social Security Number",
+                                          "  Spouse's Date of Birth",
+                                          "City (or City, State Zip)",
+                                          "  State",
+                                          "  Zip Code",
+                                          "  Monthly Contribution towards Medical FSA",
+                                          "Date of Birth"};
+    const auto in = input(labels,
+                          "Name\tSex\tSSN\tSpouse born\tCity\tST\tZip\tFSA\tBorn\r\n"
+                          "Ames\tm\t123456789\tsoon\tDover\tDE\t19901\t12.5\t1/2/1970\r\n"
+                          "\tF\t\t\tX\t\t\t\t1/1/1970\r\n"
+                          "Bell\tF\t987654321\t2/2/1960\tYork\tPA\t17401\tabc\tbad\r\n"
+                          "Cole\tM\t111223333\t\tErie\r\n"
+                          "Dunn\tF\t222334444\t\tAkron\tOH\t44301\t1\t3/3/1980\n"
+                          "Eve\tF\t3",
+                          false);
+    const auto r = run(in);
+    const std::atomic<bool> keepGoing{false};
+    const auto counts = wizard::CountRecords(in, keepGoing);
+    ASSERT_TRUE(counts);
+    EXPECT_EQ(counts->imported, r.recordsWritten);
+    EXPECT_EQ(counts->rejected, r.recordsRejected);
+    EXPECT_EQ(r.recordsWritten + r.recordsRejected, 6);
+
+    const auto preview = wizard::PreviewRecords(in, 100);
+    ASSERT_EQ(preview.size(), 6u);
+    std::size_t stored = 0;
+    std::string notes;
+    for (const auto& p : preview) {
+        ASSERT_EQ(p.cells.size(), labels.size());
+        if (!p.notes.empty())
+            notes += (notes.empty() ? "" : "\n") + p.notes;
+        if (p.rejected)
+            continue;
+        ASSERT_LT(stored, db.person.rows.size());
+        for (std::size_t k = 0; k < labels.size(); ++k) {
+            const auto* entry = mapping::findMapping(labels[k]);
+            if (!entry)
+                continue;
+            auto& table = entry->target == mapping::Target::Plan        ? db.plan
+                          : entry->target == mapping::Target::Dependant ? db.dependant
+                                                                        : db.person;
+            EXPECT_EQ(p.cells[k], table.rows.at(stored)[entry->column])
+                << "record #" << p.number << ", " << labels[k];
+        }
+        ++stored;
+    }
+    EXPECT_EQ(stored, db.person.rows.size());
+
+    // The log's entries, their numbers taken off, are the records' notes in order.
+    std::string logged;
+    std::istringstream entries(log().substr(std::string(kHeading).size()));
+    for (std::string line; std::getline(entries, line);)
+        if (auto number = line.find(")  "); number != std::string::npos)
+            logged += (logged.empty() ? "" : "\n") + line.substr(number + 3);
+    EXPECT_EQ(notes, logged);
+
+    const auto& ames = preview[0];
+    EXPECT_EQ(ames.cells[1], "M");
+    EXPECT_EQ(ames.cells[2], "123-45-6789");
+    EXPECT_EQ(ames.cells[4], "Dover, DE  19901") << "State and Zip Code join the city";
+    EXPECT_EQ(ames.cells[5], "DE") << "a label the mapping does not write shows its value";
+    EXPECT_EQ(ames.cells[7], "12.50");
+    EXPECT_TRUE(ames.droppedDates[3]);
+    EXPECT_EQ(ames.cells[3], "");
+    EXPECT_EQ(std::count(ames.droppedDates.begin(), ames.droppedDates.end(), true), 1);
+    EXPECT_TRUE(preview[1].rejected);
+    EXPECT_EQ(preview[1].number, 2);
+    EXPECT_EQ(preview[1].cells[4], "X") << "a rejected record shows what was read";
+    EXPECT_TRUE(preview[5].rejected) << "the last line has no line end";
+
+    const auto firstTwo = wizard::PreviewRecords(in, 2);
+    ASSERT_EQ(firstTwo.size(), 2u);
+    EXPECT_EQ(firstTwo[1].notes, preview[1].notes);
+    const std::atomic<bool> stop{true};
+    EXPECT_FALSE(wizard::CountRecords(in, stop)) << "a stopped count gives no figures";
 }
 
 TEST(OpenDocument, ShellFailuresBecomeTheirMessagesAndWordPadIsUsedWhenThere) {

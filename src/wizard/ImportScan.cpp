@@ -1,0 +1,279 @@
+#include "wizard/ImportScan.h"
+
+#include "formats/FieldCatalogue.h"
+#include "jet/Error.h"
+#include "platform/Ansi.h"
+#include "platform/AtomicFile.h"
+#include "platform/Dates.h"
+#include "platform/HostPath.h"
+
+#include <exception>
+#include <fstream>
+
+namespace wizard {
+
+namespace {
+
+constexpr char kTab = 9, kLf = 10, kCr = 13;
+
+// The fixed person columns of the types other than Active Employees.
+void setFixedColumns(mapping::RowSet& person, int modeCode) {
+    using namespace session::mode;
+    const char* fileType = modeCode == kQualifier     ? "Qualifier"
+                           : modeCode == kParticipant ? "Participant"
+                           : modeCode == kRetiree     ? "Retiree"
+                                                      : nullptr;
+    if (!fileType)
+        return;
+    person.setText("COBRA_Accepted", modeCode == kQualifier ? "N" : "Y");
+    person.setText("Initial_Notification_Date", "Sent");
+    person.setText("Disabled(Y/N)", "N");
+    person.setText("Multiple_Qualifying_Event(Y/N)", "N");
+    person.setText("File_Type", fileType);
+}
+
+} // namespace
+
+std::string stopParagraph(std::int64_t record, const std::string& cause) {
+    return "The import stopped at record #" + std::to_string(record) +
+           " because the database refused it: " + cause +
+           "  This record and the records after it were not imported.\n\n";
+}
+
+ImportScan::ImportScan(const ImportRunInput& in, mapping::ImportRows& rows, RecordWatcher* watcher)
+    : in_(in), rows_(rows), watcher_(watcher), n_(in.labels.size()), values_(n_ + 1),
+      entries_(n_ + 1), fieldNames_(n_ + 1), columns_(n_ + 1), mandatory_(n_ + 1),
+      dateField_(n_ + 1), droppedDates_(n_ + 1) {
+    state_.ModeCode = in.ModeCode;
+    for (std::size_t i = 0; i < n_; ++i) {
+        const std::string& label = in.labels[i];
+        auto trimmed = ansi::trim(label);
+        if (trimmed == "State") {
+            state_.CityHoldsStateZip = 0;
+            state_.StateIndex = i + 1;
+        } else if (trimmed == "Zip Code") {
+            state_.CityHoldsStateZip = 0;
+            state_.ZipIndex = i + 1;
+        }
+        fieldNames_[i + 1] = std::string(ansi::trimRight(label));
+        entries_[i + 1] = mapping::findMapping(fieldNames_[i + 1]);
+        mandatory_[i + 1] = !formats::isOptionalLabel(label);
+        dateField_[i + 1] = i + 1 < in.DateFlags.size() && in.DateFlags[i + 1] == "Y";
+    }
+    log_ = logHeading(in.ModeCode) + "\n\n";
+    recordLogStart_ = log_.size();
+}
+
+bool ImportScan::feed(std::string_view chunk) {
+    std::size_t i = 0;
+    while (i < chunk.size()) {
+        // A run of ordinary characters joins the field in one piece.
+        std::size_t end = i;
+        while (end < chunk.size() && chunk[end] != kCr && chunk[end] != kTab && chunk[end] != kLf)
+            ++end;
+        if (end > i) {
+            if (line_ != 0 || in_.firstLineIsRecord)
+                text_.append(chunk.substr(i, end - i));
+            i = end;
+            afterCr_ = false;
+            continue;
+        }
+        if (!step(chunk[i]))
+            return false;
+        afterCr_ = chunk[i++] == kCr;
+    }
+    return true;
+}
+
+void ImportScan::feedFile(const std::function<bool(std::int64_t)>& keepGoing) {
+    std::ifstream file(hostpath::resolve(in_.TabPath), std::ios::binary);
+    std::vector<char> buffer(1 << 16);
+    std::int64_t read = 0;
+    while (file) {
+        if (keepGoing && !keepGoing(read)) {
+            ended_ = true;
+            break;
+        }
+        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        auto got = static_cast<std::size_t>(file.gcount());
+        if (got == 0 || !feed(std::string_view(buffer.data(), got)))
+            break;
+        read += static_cast<std::int64_t>(got);
+    }
+}
+
+ImportRunResult ImportScan::finish() {
+    result_.recordsRead = record_ - 1;
+    // A last line without a line end never reaches the database.
+    if (!ended_ && result_.outcome == RunOutcome::Completed &&
+        (line_ != 0 || in_.firstLineIsRecord) && (k_ > 0 || !text_.empty())) {
+        addEntry("Record #" + std::to_string(record_) +
+                 " was not imported because the last line of the file has no line end.");
+        endRecord(true);
+    }
+    return result_;
+}
+
+bool ImportScan::step(char c) {
+    const bool firstLine = line_ == 0;
+    if (firstLine && !in_.firstLineIsRecord) {
+        if (c == kLf)
+            endLine();
+        return true;
+    }
+    if (c == kCr) {
+        ++k_;
+        if (k_ == static_cast<std::int64_t>(n_)) {
+            values_[n_] = text_;
+            return true;
+        }
+        text_ += c;
+    } else if (c == kTab) {
+        ++k_;
+        if (k_ <= static_cast<std::int64_t>(n_)) {
+            check(static_cast<std::size_t>(k_), firstLine);
+            values_[static_cast<std::size_t>(k_)] = text_;
+        }
+        text_.clear();
+    } else {
+        text_ += c;
+    }
+    if (c == kLf) {
+        if (rejected_) {
+            rejected_ = false;
+            endRecord(true);
+        } else {
+            logLostField();
+            if (!writeRecord())
+                return false;
+            endRecord(false);
+        }
+        ++record_;
+        endLine();
+        if (ended_)
+            return false;
+    }
+    return true;
+}
+
+void ImportScan::endRecord(bool rejected) {
+    if (rejected)
+        ++result_.recordsRejected;
+    else
+        ++result_.recordsWritten;
+    if (watcher_) {
+        const ScannedRecord seen{record_,
+                                 rejected,
+                                 values_,
+                                 entries_,
+                                 columns_,
+                                 droppedDates_,
+                                 std::string_view(log_).substr(recordLogStart_)};
+        ended_ = !watcher_->seen(seen);
+    }
+    recordLogStart_ = log_.size();
+}
+
+void ImportScan::endLine() {
+    ++line_;
+    k_ = 0;
+    text_.clear();
+    // A short line must not carry the previous record's values into this one.
+    for (std::size_t i = 1; i <= n_; ++i) {
+        values_[i].clear();
+        droppedDates_[i] = false;
+    }
+}
+
+void ImportScan::check(std::size_t k, bool firstLine) {
+    const std::string& label = in_.labels[k - 1];
+    auto trimmed = ansi::trim(text_);
+    if (mandatory_[k] && trimmed.empty()) {
+        rejected_ = true;
+        logMandatory(label);
+    }
+    if (dateField_[k] && trimmed != "@" && !dates::isDate(text_) && (firstLine || !rejected_)) {
+        if (mandatory_[k]) {
+            rejected_ = true;
+            logDate(label, trimmed,
+                    firstLine ? ").  This record will not be entered into the import file."
+                              : ").  This record will not be entered.");
+        } else if (!trimmed.empty()) {
+            logDate(label, trimmed,
+                    ").  This record will be entered but no date will be imported for this "
+                    "field.");
+            text_.clear();
+            droppedDates_[k] = true;
+        }
+    }
+}
+
+void ImportScan::addEntry(const std::string& text) {
+    ++result_.entries;
+    log_ += std::to_string(result_.entries) + ")  " + text + "\n\n";
+}
+
+void ImportScan::logMandatory(const std::string& label) {
+    addEntry("In record #" + std::to_string(record_) + ", the mandatory field '" + label +
+             "' was not entered.  This record will not be imported.");
+}
+
+// The field being read when the line ended is stored only when it is the structure's last: a
+// line ended by LF alone, or a line with fewer fields than the structure, loses it.
+void ImportScan::logLostField() {
+    const bool lfAlone = !afterCr_;
+    // The CR ending the line has already counted the field; an LF alone has not.
+    const auto k = static_cast<std::size_t>(k_) + (lfAlone ? 1 : 0);
+    if (k == 0 || k > n_ || (!lfAlone && k == n_))
+        return;
+    const auto lost =
+        ansi::trim(std::string_view(text_).substr(0, text_.size() - (lfAlone ? 1 : 2)));
+    if (lost.empty())
+        return;
+    addEntry("In record #" + std::to_string(record_) + ", the field '" + in_.labels[k - 1] + "' (" +
+             std::string(lost) +
+             (lfAlone ? ") was not stored because its line ends with a line feed alone instead "
+                        "of a carriage return and line feed."
+                      : ") was not stored because its line has fewer fields than the file's "
+                        "structure."));
+}
+
+void ImportScan::logDate(const std::string& label, std::string_view value, const char* ending) {
+    addEntry("In record #" + std::to_string(record_) + ", the date field called '" + label +
+             "' had an invalid date (" + std::string(value) + ending);
+}
+
+bool ImportScan::writeRecord() {
+    try {
+        state_.PlanRowAdded = false;
+        state_.DependantRowAdded = false;
+        ++state_.EmployeeId;
+        rows_.person.addNew();
+        rows_.person.setNumber("Employee_ID", state_.EmployeeId);
+        setFixedColumns(rows_.person, in_.ModeCode);
+        for (std::size_t k = 1; k <= n_; ++k) {
+            columns_[k] = fieldNames_[k];
+            mapping::WriteImportField(state_, entries_[k], columns_[k], values_, k, rows_);
+        }
+        mapping::CommitRecord(state_, rows_);
+        atomicfile::crashPoint("record", record_);
+        return true;
+    } catch (const jet::FileSizeLimit& e) {
+        result_.sizeLimit = true;
+        return refuse(e.what());
+    } catch (const std::exception& e) {
+        return refuse(e.what());
+    }
+}
+
+bool ImportScan::refuse(const std::string& cause) {
+    for (auto* r : {&rows_.person, &rows_.plan, &rows_.dependant})
+        r->cancelUpdate();
+    result_.outcome = RunOutcome::Stopped;
+    result_.stopRecord = record_;
+    result_.stopCause = cause;
+    log_ += stopParagraph(record_, cause);
+    return false;
+}
+
+} // namespace wizard

@@ -1,0 +1,93 @@
+// The import run's reading of the TAB file: record by record, the mandatory fields and dates
+// are checked, each accepted record goes through the record mapping into three row sets, and
+// the creation log's entries are gathered. The run, its preview and its count share it, so
+// that they can never disagree.
+#pragma once
+
+#include "mapping/WriteImportField.h"
+#include "wizard/ImportRun.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wizard {
+
+// One record as the scan left it.
+struct ScannedRecord {
+    std::int64_t number = 0; // as the log counts, from the first record
+    bool rejected = false;
+    // Per label, 1-based: the values after the value rules (as read for a rejected record),
+    // the mapping entry (null for a label the mapping does not write) and the column it wrote,
+    // and whether an invalid date was left out.
+    const std::vector<std::string>& values;
+    const std::vector<const mapping::MappingEntry*>& entries;
+    const std::vector<std::string>& columns;
+    const std::vector<bool>& droppedDates;
+    std::string_view notes; // the log's entries for this record
+};
+
+// Sees every record the scan finishes; returns false to end the scan there.
+class RecordWatcher {
+public:
+    virtual ~RecordWatcher() = default;
+    virtual bool seen(const ScannedRecord& record) = 0;
+};
+
+class ImportScan {
+public:
+    ImportScan(const ImportRunInput& in, mapping::ImportRows& rows,
+               RecordWatcher* watcher = nullptr);
+
+    // Reads the next piece of the file; false once the run has stopped or the watcher ended it.
+    bool feed(std::string_view chunk);
+    // Reads the TAB file to its end, to the run's stop, or until keepGoing, asked before each
+    // piece with the bytes read so far, says no.
+    void feedFile(const std::function<bool(std::int64_t)>& keepGoing = {});
+    ImportRunResult finish();
+    const std::string& log() const { return log_; }
+    // The watcher or keepGoing ended the scan before the file's end.
+    bool ended() const { return ended_; }
+
+private:
+    bool step(char c);
+    void endLine();
+    void endRecord(bool rejected);
+    void check(std::size_t k, bool firstLine);
+    void addEntry(const std::string& text);
+    void logMandatory(const std::string& label);
+    void logLostField();
+    void logDate(const std::string& label, std::string_view value, const char* ending);
+    bool writeRecord();
+    bool refuse(const std::string& cause);
+
+    const ImportRunInput& in_;
+    mapping::ImportRows& rows_;
+    RecordWatcher* watcher_;
+    const std::size_t n_;
+    std::vector<std::string> values_; // FieldValues, index 0 unused
+    std::vector<const mapping::MappingEntry*> entries_;
+    std::vector<std::string> fieldNames_;
+    std::vector<std::string> columns_;
+    std::vector<bool> mandatory_;
+    std::vector<bool> dateField_;
+    std::vector<bool> droppedDates_;
+    mapping::RecordState state_;
+    ImportRunResult result_;
+    std::string log_;
+    std::size_t recordLogStart_ = 0; // where the current record's entries begin in the log
+    std::string text_;               // the field being read
+    std::int64_t line_ = 0;
+    std::int64_t record_ = 1;
+    std::int64_t k_ = 0;
+    bool rejected_ = false;
+    bool afterCr_ = false; // the character before the one being read was a CR
+    bool ended_ = false;
+};
+
+// The paragraph a stopped run's log ends with.
+std::string stopParagraph(std::int64_t record, const std::string& cause);
+
+} // namespace wizard
