@@ -12,6 +12,7 @@ set(TARNFIELD_PORTABLE_TESTS
     hostdata/ImportDatabaseTest.cpp
     hostdata/AtomicCreateTest.cpp
     formats/FormatStoreTest.cpp
+    formats/HeaderMatchTest.cpp
     app/AppDirTest.cpp
     tools/CleanUpTest.cpp
     restore/RestorePointsTest.cpp

@@ -97,6 +97,20 @@ has the old one open); the cause follows. No import database was made.</dd>
 </dl>
 )html";
 
+constexpr const char* kArrange = R"html(<h2>Arranging the fields from the file's headings</h2>
+<p>When the file's first line holds the headings of its columns, "Arrange from File..." in the
+structure editor saves moving the fields one by one. Choose the file (a TAB file, a workbook or
+a .csv file): each column is shown beside the field its heading names, with how sure that match
+is: "Exact" (the field's own name), "Common name" (such as SSN, DOB, Zip or Sex) or "Guess".
+Check the guesses and the columns marked in orange, which match no field or a field another
+column took, and choose the right field from the list where needed. A column left as
+"(column not imported)" keeps its place, so the other columns still line up, but nothing in it
+is imported. OK puts the fields in the file's order and leaves out the optional fields the file
+does not have; a required field no column was given is named first. Cancel leaves the list as
+it was. The arranged list is not saved until you save it; choose Record #2 as the first record
+later, since the first line is the headings.</p>
+)html";
+
 constexpr const char* kWorkbooks = R"html(<h2>Choosing a workbook directly</h2>
 <p>In Step 2, Browse also takes the client's workbook (.xlsx or .ods) or a comma-separated
 file (.csv), so that it need not first be saved as a TAB file in the spreadsheet program.
@@ -115,6 +129,7 @@ std::string helpPageHtml() {
                        "<title>Tarnfield Help</title></head><body>\n<h1>Tarnfield Help</h1>\n";
     html += "<h2>Import instructions</h2>\n" + block(instructionsText());
     html += "<h2>Step 1</h2>\n" + block(step1Text());
+    html += kArrange;
     html += "<h2>Step 2</h2>\n" + block(step2Text());
     html += "<h2>Step 3</h2>\n" + block(step3Text());
     html += kWorkbooks;

@@ -1,7 +1,8 @@
 // tarnfield-batch: the import wizard's work without its windows, for unattended use.
 //
 //   tarnfield-batch --app-dir DIR --type EMPLOYEE|QUALIFIER|PARTICIPANT|RETIREE
-//                   [--format NAME | --fields FILE] [--account COMPANY] [--first-record 1|2]
+//                   [--format NAME | --fields FILE | --arrange-from-header] [--account COMPANY]
+//                   [--first-record 1|2]
 //                   [--fix-extra-fields] [--fix-line-ends] [--convert-text] --out FILE.mdb TABFILE
 //
 // It runs the wizard's checks with the answers given, makes the import database, imports the
@@ -11,12 +12,14 @@
 // or the run failed; 2 the TAB file failed verification; 64 wrong arguments; 130 cancelled.
 #include "formats/FieldCatalogue.h"
 #include "formats/FormatStore.h"
+#include "formats/HeaderMatch.h"
 #include "hostdata/AccountList.h"
 #include "hostdata/ImportDatabase.h"
 #include "jet/Database.h"
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
 #include "session/ImportSession.h"
+#include "wizard/HeaderLine.h"
 #include "wizard/ImportRun.h"
 #include "wizard/RemoveExtraFields.h"
 #include "wizard/TabVerifier.h"
@@ -92,7 +95,8 @@ private:
 
 const char* kUsageText =
     "usage: tarnfield-batch --app-dir DIR --type EMPLOYEE|QUALIFIER|PARTICIPANT|RETIREE\n"
-    "                       [--format NAME | --fields FILE] [--account COMPANY]\n"
+    "                       [--format NAME | --fields FILE | --arrange-from-header]\n"
+    "                       [--account COMPANY]\n"
     "                       [--first-record 1|2] [--fix-extra-fields] [--fix-line-ends]\n"
     "                       [--convert-text] [--sheet NAME] --out FILE.mdb TABFILE\n"
     "  --fix-extra-fields, --fix-line-ends (lines ended by LF or CR alone, a last line without\n"
@@ -101,6 +105,8 @@ const char* kUsageText =
     "  TABFILE may be a workbook (.xlsx, .ods) or a .csv file: its TAB copy FILE_Tab.txt is\n"
     "  written beside it (an earlier copy replaced) and imported; --sheet names the workbook's\n"
     "  sheet (default: the first)\n"
+    "  --arrange-from-header: the structure is the fields the TAB file's header line names\n"
+    "  (the first record is then 2); a column that takes no field is refused\n"
     "exit codes: 0 imported, 1 failed, 2 the TAB file did not verify, 64 wrong arguments,\n"
     "  130 cancelled by Ctrl+C (no database made)\n";
 
@@ -165,6 +171,7 @@ struct Options {
     std::string appDir, type, format, fieldsFile, account, out, tabFile, sheet;
     int firstRecord = 1;
     bool fixExtraFields = false;
+    bool arrangeFromHeader = false;
     bool fixLineEnds = false;
     bool convertText = false;
 };
@@ -175,7 +182,7 @@ std::optional<Options> parse(int argc, char** argv) {
         {"--app-dir", &o.appDir},    {"--type", &o.type},       {"--format", &o.format},
         {"--fields", &o.fieldsFile}, {"--account", &o.account}, {"--out", &o.out},
         {"--sheet", &o.sheet}};
-    std::string firstRecord = "1";
+    std::string firstRecord;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--fix-extra-fields") {
@@ -184,6 +191,8 @@ std::optional<Options> parse(int argc, char** argv) {
             o.fixLineEnds = true;
         } else if (a == "--convert-text") {
             o.convertText = true;
+        } else if (a == "--arrange-from-header") {
+            o.arrangeFromHeader = true;
         } else if (a == "--first-record" && i + 1 < argc) {
             firstRecord = argv[++i];
         } else if (auto it = valued.find(a); it != valued.end() && i + 1 < argc) {
@@ -200,10 +209,20 @@ std::optional<Options> parse(int argc, char** argv) {
                    stderr);
         return std::nullopt;
     }
-    if (!o.format.empty() && !o.fieldsFile.empty()) {
-        std::fputs("tarnfield-batch: give --format or --fields, not both\n", stderr);
+    if (!o.format.empty() + !o.fieldsFile.empty() + o.arrangeFromHeader > 1) {
+        std::fputs("tarnfield-batch: give one of --format, --fields and --arrange-from-header\n",
+                   stderr);
         return std::nullopt;
     }
+    // The header line is no record.
+    if (o.arrangeFromHeader && firstRecord == "1") {
+        std::fputs("tarnfield-batch: --arrange-from-header reads the first line as the header; "
+                   "the first record is 2\n",
+                   stderr);
+        return std::nullopt;
+    }
+    if (firstRecord.empty())
+        firstRecord = o.arrangeFromHeader ? "2" : "1";
     if (firstRecord != "1" && firstRecord != "2") {
         std::fputs("tarnfield-batch: --first-record is 1 or 2\n", stderr);
         return std::nullopt;
@@ -217,9 +236,56 @@ int fail(const std::string& text) {
     return kFailed;
 }
 
-// The structure: a saved format, a list of labels, or the type's default list.
+// The structure the TAB file's header line names, as the editor's "Arrange from File" makes it,
+// or nothing when a column takes no field or a mandatory field has no column: unattended, no
+// one can say what they are.
+std::optional<std::vector<std::string>> arrangedFromHeader(const Options& o,
+                                                           const session::ImportSession& s) {
+    ConsoleInteraction ui;
+    const wizard::WorkbookChoice choice{o.sheet.empty() ? "" : programText(o.sheet.c_str()), false,
+                                        true};
+    const auto headings = wizard::fileHeadings(programPath(o.tabFile.c_str()), ui, choice);
+    if (!headings)
+        return std::nullopt;
+    std::vector<std::string> labels;
+    std::string refused, guessed;
+    const auto matches = formats::matchHeadings(*headings, s.ModeCode);
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+        const auto& m = matches[i];
+        const std::string column = "  column " + std::to_string(i + 1) + " \"" + m.heading + "\"";
+        if (m.label.empty())
+            refused += column + ": " + m.note + "\n";
+        else if (m.confidence == formats::MatchConfidence::Guess)
+            guessed += column + ": guessed as \"" + std::string(ansi::trim(m.label)) + "\"\n";
+        labels.push_back(m.label);
+    }
+    if (!guessed.empty())
+        std::fprintf(stderr, "tarnfield-batch: columns of the header line taken by a guess:\n%s",
+                     ansi::toUtf8(guessed).c_str());
+    if (!refused.empty()) {
+        std::fprintf(stderr, "tarnfield-batch: columns of the header line that take no field:\n%s",
+                     ansi::toUtf8(refused).c_str());
+        return std::nullopt;
+    }
+    if (const auto missing = formats::missingMandatory(labels, s.ModeCode); !missing.empty()) {
+        std::string list;
+        for (const auto& label : missing)
+            list += "\n  " + std::string(ansi::trim(label));
+        std::fprintf(stderr,
+                     "tarnfield-batch: no column of the header line holds the mandatory "
+                     "fields:%s\n",
+                     ansi::toUtf8(list).c_str());
+        return std::nullopt;
+    }
+    return labels;
+}
+
+// The structure: a saved format, a list of labels, the header line's fields, or the type's
+// default list.
 std::optional<std::vector<std::string>> structure(const Options& o,
                                                   const session::ImportSession& s) {
+    if (o.arrangeFromHeader)
+        return arrangedFromHeader(o, s);
     if (!o.format.empty()) {
         auto loaded = formats::FormatStore(s.AppDir).LoadFormat(s.FileTypeName,
                                                                 programText(o.format.c_str()));
@@ -388,7 +454,7 @@ int run(const Options& o) {
         return kFailed;
     auto labels = structure(o, s);
     if (!labels)
-        return kFailed;
+        return o.arrangeFromHeader ? kNotVerified : kFailed;
     // No one is there to ask: the first sheet unless named, an earlier copy replaced.
     const wizard::WorkbookChoice choice{o.sheet.empty() ? "" : programText(o.sheet.c_str()), false,
                                         true};

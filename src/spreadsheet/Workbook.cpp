@@ -179,6 +179,21 @@ private:
     TabWriter& writer_;
 };
 
+// Keeps the first row's cells and stops the reader at the first cell below it.
+class FirstRowSink : public detail::CellSink {
+public:
+    struct Done {};
+    void cell(std::int64_t row, std::int32_t column, std::string_view text) override {
+        if (row > 0)
+            throw Done{};
+        const auto at = static_cast<std::size_t>(column);
+        if (at >= fields.size())
+            fields.resize(at + 1);
+        fields[at] = tabField(text);
+    }
+    std::vector<std::string> fields;
+};
+
 std::int64_t copy(detail::Book& book, const std::string& sheet, const fs::path& partial) {
     UsedRange used;
     book.read(sheet, used);
@@ -230,6 +245,26 @@ SheetList listSheets(const fs::path& workbook) {
     if (list.names.empty() && list.error.empty())
         list.error = message(Problem(Trouble::NoVisibleSheet), workbook, {});
     return list;
+}
+
+FirstRow readFirstRow(const fs::path& source, const std::string& sheet) {
+    FirstRow result;
+    FirstRowSink sink;
+    try {
+        try {
+            openBook(source)->read(sheet, sink);
+        } catch (const FirstRowSink::Done&) {
+        }
+        result.fields = std::move(sink.fields);
+        result.ok = true;
+    } catch (const Problem& p) {
+        result.error = message(p, source, {});
+    } catch (const std::bad_alloc&) {
+        result.error = message(Problem(Trouble::TooLarge), source, {});
+    } catch (const std::exception& e) {
+        result.error = message(Problem(Trouble::Damaged, e.what()), source, {});
+    }
+    return result;
 }
 
 CopyResult writeTabCopy(const fs::path& source, const std::string& sheet, const fs::path& target) {

@@ -37,6 +37,17 @@ struct CopyResult {
                            // copy holds one empty line as a spreadsheet program writes it)
 };
 
+struct FirstRow {
+    bool ok = false;
+    std::string error;               // when not ok: one message naming the file
+    std::vector<std::string> fields; // Windows-1252, as the TAB copy's first line holds them, up
+                                     // to the last cell of the row that holds something
+};
+
+// The first row of the sheet (chosen as for writeTabCopy), read without the rows below it: the
+// column headings, where a workbook has them.
+FirstRow readFirstRow(const std::filesystem::path& source, const std::string& sheet);
+
 // Writes the sheet (empty: the first visible one; a CSV file's one sheet whatever the name) to
 // target, which is replaced whole or not at all: the copy is built under a passing name beside
 // target and renamed once complete.

@@ -11,8 +11,9 @@ namespace {
 
 constexpr const char* kNotReadTitle = "Spreadsheet Not Read";
 
-// The sheet to copy, as the workbook names it (UTF-8); the user sees and names sheets in the
-// program's Windows-1252.
+} // namespace
+
+// The user sees and names sheets in the program's Windows-1252, the workbook in UTF-8.
 std::optional<std::string> chooseSheet(const std::string& chosen, const WorkbookChoice& choice,
                                        platform::UserInteraction& ui) {
     const auto list = spreadsheet::listSheets(hostpath::resolve(chosen));
@@ -46,8 +47,6 @@ std::optional<std::string> chooseSheet(const std::string& chosen, const Workbook
                                 shown);
     return answer ? named(*answer) : std::nullopt;
 }
-
-} // namespace
 
 std::optional<std::string> tabFileFor(const std::string& chosen, platform::UserInteraction& ui,
                                       const WorkbookChoice& choice) {

@@ -21,6 +21,12 @@ struct WorkbookChoice {
     bool firstSheetUnasked = false; // true: several sheets and none named take the first
 };
 
+// The sheet of a workbook to read, as the workbook names it (UTF-8): the one the choice names,
+// the only one, or the one the user picks. Nullopt when there is none to read or the user
+// declined; a message said why.
+std::optional<std::string> chooseSheet(const std::string& chosen, const WorkbookChoice& choice,
+                                       platform::UserInteraction& ui);
+
 // The TAB file to go on with for the file the user chose (a host path): the file itself when it
 // is no workbook, else the copy written beside it, after the user was told its name. Nullopt
 // when the user declined a question or the copy could not be written; a message said why.

@@ -2,11 +2,14 @@
 
 #include "formats/FieldCatalogue.h"
 #include "formats/FormatStore.h"
+#include "formats/HeaderMatch.h"
 #include "hostdata/AccountList.h"
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
 #include "ui/AppContext.h"
 #include "ui/QtText.h"
+#include "wizard/HeaderLine.h"
+#include "wizard/frmArrange.h"
 #include "wizard/frmStepTwo.h"
 
 #include <QGridLayout>
@@ -15,6 +18,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
@@ -73,6 +77,9 @@ frmTab::frmTab(ui::AppContext& context)
     cmdDown = new QToolButton;
     cmdDown->setIcon(greenArrow(Qt::DownArrow));
     cmdDown->setToolTip(QStringLiteral("Move the selected field down"));
+    cmdArrange = new QPushButton(QStringLiteral("Arrange from &File..."));
+    cmdArrange->setToolTip(
+        QStringLiteral("Put the fields in the order of the columns a file's first line names"));
     cmdRemove = new QPushButton(QStringLiteral("&Remove Field"));
     cmdSave = new QPushButton(QStringLiteral("&Save Format"));
     cmdNext = new QPushButton(QStringLiteral("&Next"));
@@ -84,6 +91,7 @@ frmTab::frmTab(ui::AppContext& context)
     frame->addWidget(cmdUP, 1, 1);
     frame->addWidget(cmdDown, 2, 1);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdArrange);
     buttons->addWidget(cmdRemove);
     buttons->addWidget(cmdSave);
     buttons->addStretch(1);
@@ -93,10 +101,11 @@ frmTab::frmTab(ui::AppContext& context)
     layout->addWidget(Label1);
     layout->addWidget(Frame1, 1);
     layout->addLayout(buttons);
-    resize(560, 560);
+    resize(640, 560);
 
     connect(cmdUP, &QToolButton::clicked, this, &frmTab::cmdUP_Click);
     connect(cmdDown, &QToolButton::clicked, this, &frmTab::cmdDown_Click);
+    connect(cmdArrange, &QPushButton::clicked, this, &frmTab::cmdArrange_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmTab::cmdRemove_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmTab::cmdSave_Click);
     connect(cmdNext, &QPushButton::clicked, this, &frmTab::cmdNext_Click);
@@ -138,6 +147,7 @@ void frmTab::Form_Load() {
             "Brandmoor directory.  Once there, try again.\nValue= " +
                 s.AppDir);
         cmdSave->setEnabled(false);
+        cmdArrange->setEnabled(false);
         return;
     }
 
@@ -188,6 +198,39 @@ void frmTab::cmdDown_Click() {
         return;
     swapRows(i, i + 1);
     lstField->setCurrentRow(i + 1);
+}
+
+void frmTab::cmdArrange_Click() {
+    auto& s = context_.session;
+    const std::string start = s.LastTabFolder.empty() ? "C:\\" : s.LastTabFolder;
+    auto chosen = context_.ui.openFile({"Arrange from File", start, "", kImportFileFilter});
+    if (!chosen)
+        return;
+    const std::string picked(ansi::trim(*chosen));
+    // Step 2's Browse starts where the file was found: it is likely the one to import.
+    s.LastTabFolder = hostpath::folderOf(picked);
+    std::optional<std::vector<std::string>> headings;
+    if (!context_.guarded([&] { headings = fileHeadings(picked, context_.ui); }) || !headings)
+        return;
+
+    QPointer<frmArrange> dialog = &context_.windows.get<frmArrange>();
+    dialog->showColumns(picked, formats::matchHeadings(*headings, s.ModeCode), s.ModeCode);
+    const bool accepted = dialog->exec() == QDialog::Accepted && dialog;
+    const auto labels = accepted ? dialog->chosenLabels() : std::vector<std::string>();
+    context_.windows.unload<frmArrange>();
+    activateWindow();
+    if (!accepted)
+        return;
+
+    lstField->clear();
+    for (const auto& label : formats::arrangedList(labels))
+        lstField->addItem(toQt(label));
+    // The arranged list is saved nowhere yet: Save may keep it, and Next offers to. Editing a
+    // structure only (the toolbar's New) stays so.
+    if (s.FormatSource == session::source::kSavedFormat)
+        s.FormatSource = session::source::kCatalogue;
+    cmdSave->setEnabled(true);
+    lstField->setFocus();
 }
 
 void frmTab::cmdRemove_Click() {

@@ -35,6 +35,7 @@ public:
     QListWidget* lstField;
     QToolButton* cmdUP;
     QToolButton* cmdDown;
+    QPushButton* cmdArrange;
     QPushButton* cmdRemove;
     QPushButton* cmdSave;
     QPushButton* cmdNext;
@@ -43,6 +44,8 @@ public:
 public slots:
     void cmdUP_Click();
     void cmdDown_Click();
+    // Puts the list into the column order that a file's first line names.
+    void cmdArrange_Click();
     void cmdRemove_Click();
     void cmdSave_Click();
     void cmdNext_Click();

@@ -329,6 +329,56 @@ TEST_F(BatchTest, AWorkbookOrCsvFileIsImportedThroughItsTabCopy) {
     EXPECT_FALSE(fs::exists(host / "clients_Tab.txt"));
 }
 
+TEST_F(BatchTest, TheHeaderLineArrangesTheStructureItsSavedFormatHasOrNamesWhatItCannot) {
+    auto r = payroll(host / "out.mdb", host / "employees-good.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const bool mdbTools = testsupport::haveMdbTools();
+    const auto fromFormat = mdbTools ? exportRows("Active_Employees") : std::vector<std::string>();
+    const std::string arrange = kAcme + "--arrange-from-header --out " + file("out.mdb") + " ";
+    fs::copy_file(fs::path(TARNFIELD_SHEETS_DATA) / "employees.xlsx", host / "employees.xlsx");
+    for (const char* source : {"employees-good.txt", "employees.xlsx"}) {
+        fs::remove(host / "out.mdb");
+        r = batch(arrange + file(source));
+        ASSERT_EQ(r.status, 0) << source << ": " << r.err;
+        EXPECT_EQ(r.out.substr(0, 37), "3 records written, 0 records rejected") << source;
+        if (mdbTools) {
+            EXPECT_EQ(exportRows("Active_Employees"), fromFormat) << source;
+        }
+    }
+
+    struct Case {
+        const char* name;
+        std::string headings;
+        std::vector<std::string> said;
+    };
+    for (const auto& c : std::vector<Case>{
+             {"columns that take no field",
+              "Employee ID\tLast Name\tFirst Name\tAddress\tStreet Address\tCity\tGender\tSSN\t"
+              "DOB\tHire Date\tBenefits Start",
+              {"columns of the header line that take no field:\n"
+               "  column 1 \"Employee ID\": matches no field\n"
+               "  column 5 \"Street Address\": also matches \"Mailing Address\", given to column 4 "
+               "\"Address\"\n"}},
+             {"mandatory fields without a column",
+              "Last Name\tFirst Name\tAddress\tCity\tGender\tSSN\tDOB\tBenefits Start",
+              {"no column of the header line holds the mandatory fields:\n"
+               "  Employee's Hire Date\n"}},
+         }) {
+        SCOPED_TRACE(c.name);
+        testsupport::writeFile(host / "hr.txt", c.headings + "\r\nAbbott\tRuth\r\n");
+        r = batch(kAcme + "--arrange-from-header --out " + file("hr.mdb") + " " + file("hr.txt"));
+        EXPECT_EQ(r.status, 2);
+        for (const auto& part : c.said)
+            EXPECT_NE(r.err.find(part), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(host / "hr.mdb"));
+    }
+    // The header line is no record, and the structure comes from one place only.
+    for (const char* clash : {"--first-record 1", "--format 'Acme payroll export'"}) {
+        r = batch(arrange + clash + " " + file("employees-good.txt"));
+        EXPECT_EQ(r.status, 64) << clash;
+    }
+}
+
 TEST_F(BatchTest, AFullDiskLeavesTheOldDatabaseAndSaysNoneWasMade) {
     // A small file system of its own: mounting one needs root.
     const auto disk = dir / "disk";

@@ -19,6 +19,7 @@
 #include "tools/frmUnzip.h"
 #include "ui/QtInteraction.h"
 #include "ui/TextViewer.h"
+#include "wizard/frmArrange.h"
 #include "wizard/frmStepFour.h"
 #include "wizard/frmStepThree.h"
 #include "wizard/frmStepTwo.h"
@@ -105,10 +106,10 @@ TEST_F(WindowLayoutTest, EveryWindowShowsItsTextsWholeAndOnTheScreen) {
     for (auto& p : cutOff(*mainMenu))
         problems.push_back(p);
     expectReadable<app::frmAbout, formats::Dialog1, formats::frmGetFormat, wizard::frmTab,
-                   wizard::frmStepTwo, wizard::frmStepThree, wizard::frmStepFour,
-                   restore::frmRestore, tools::frmCleanUp, tools::frmUnzip, tools::Dialog,
-                   backup::frmStartBackup, backup::frmRestoreData, backup::frmRestoreData2,
-                   backup::frmCreatBackup>(problems);
+                   wizard::frmArrange, wizard::frmStepTwo, wizard::frmStepThree,
+                   wizard::frmStepFour, restore::frmRestore, tools::frmCleanUp, tools::frmUnzip,
+                   tools::Dialog, backup::frmStartBackup, backup::frmRestoreData,
+                   backup::frmRestoreData2, backup::frmCreatBackup>(problems);
     for (const auto& p : problems)
         ADD_FAILURE() << p;
 }
