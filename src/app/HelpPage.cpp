@@ -68,6 +68,17 @@ otherwise correct the dates (month/day/year).</dd>
 <dd>A spreadsheet column was too narrow and was saved as "#####". Widen the column in the
 spreadsheet and save the TAB file again.</dd>
 </dl>
+<h2>The first record, the preview and Create</h2>
+<p>Once you choose Record #1 or Record #2, the window shows the first 100 records as they will be
+stored: dates as month/day/year, social security numbers with their hyphens, the city joined
+with the state and zip code, each field cut to its length. A record the import will reject is
+shown in red; point at it to read the reason the creation log will give. A date the import will
+leave out is shown in yellow. Above the records, the whole file is counted: how many records
+will be imported and how many rejected. Large files take a moment to count; the window can be
+used meanwhile.</p>
+<p>While Create imports, a window shows how many records are done. Cancel there stops the
+import: no import database is made, an earlier database of the same name is kept as it was, and
+the creation log says after how many records the import was cancelled.</p>
 <h2>The creation log</h2>
 <p>After Create, the log <code>ImportLog.doc</code> in the program folder lists what the
 import could not take as it was:</p>
@@ -94,6 +105,8 @@ made.</dd>
 <dt>"Every record was read, but the import database could not be saved: ..."</dt>
 <dd>The import finished, but the database could not take its name (for example another program
 has the old one open); the cause follows. No import database was made.</dd>
+<dt>"The import was cancelled after N records.  No import database was made."</dt>
+<dd>Cancel was clicked while the import ran (or Ctrl+C pressed in tarnfield-batch).</dd>
 </dl>
 )html";
 

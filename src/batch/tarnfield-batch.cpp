@@ -78,7 +78,7 @@ public:
         if (shown_ && (now - last_ >= std::chrono::milliseconds(200) || done == total_)) {
             last_ = now;
             drawn_ = true;
-            std::fprintf(stderr, "\r%s %lld of %lld records", text_.c_str(),
+            std::fprintf(stderr, "\r%s: %lld of %lld records", text_.c_str(),
                          static_cast<long long>(done), static_cast<long long>(total_));
             std::fflush(stderr);
         }

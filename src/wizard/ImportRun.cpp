@@ -97,7 +97,7 @@ struct Scan {
 Scan scanInto(const ImportRunInput& in, mapping::ImportRows& rows, platform::UserInteraction& ui) {
     const auto name = in.TabPath.substr(in.TabPath.find_last_of("\\/") + 1);
     auto progress = ui.showProgress("Creating the Import Database",
-                                    "Importing the records of " + name + ".", countRecords(in));
+                                    "Importing the records of " + name, countRecords(in));
     ProgressWatcher watcher(*progress);
     ImportScan scan(in, rows, &watcher);
     const bool started = progress->advance(0);
