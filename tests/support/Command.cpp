@@ -16,9 +16,10 @@ namespace testsupport {
 
 #ifdef _WIN32
 // Windows (the cross-built tests under Wine): the program is started directly, without cmd,
-// whose quote rules and occasional failures to start a program made tests flaky. The only
-// redirection the tests use, a trailing "2>&1", joins standard error to standard output;
-// otherwise it goes to a file read back afterwards. mdbtools is not there.
+// whose quote rules and occasional failures to start a program made tests flaky. The two
+// redirections the tests use are done here: a trailing "2>&1" joins standard error to standard
+// output (otherwise it goes to a file read back afterwards), and "< FILE" at the end feeds a
+// file to standard input. mdbtools is not there.
 Outcome run(const std::string& commandLine) {
     Outcome r;
     std::string line = commandLine;
@@ -28,6 +29,15 @@ Outcome run(const std::string& commandLine) {
         line.resize(line.size() - joinErr.size());
 
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (const auto from = line.rfind(" < "); from != std::string::npos) {
+        std::string file = line.substr(from + 3);
+        if (file.size() >= 2 && file.front() == '"' && file.back() == '"')
+            file = file.substr(1, file.size() - 2);
+        line.resize(from);
+        input = ::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     HANDLE readOut = nullptr, writeOut = nullptr;
     if (!::CreatePipe(&readOut, &writeOut, &inherit, 0))
         return r;
@@ -42,7 +52,7 @@ Outcome run(const std::string& commandLine) {
     STARTUPINFOA start{};
     start.cb = sizeof(start);
     start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdInput = input;
     start.hStdOutput = writeOut;
     start.hStdError = errFile;
     PROCESS_INFORMATION process{};
@@ -51,6 +61,8 @@ Outcome run(const std::string& commandLine) {
     ::CloseHandle(writeOut);
     if (!joined)
         ::CloseHandle(errFile);
+    if (input != ::GetStdHandle(STD_INPUT_HANDLE) && input != INVALID_HANDLE_VALUE)
+        ::CloseHandle(input);
     if (started) {
         std::array<char, 65536> buf{};
         DWORD n = 0;
