@@ -84,6 +84,13 @@ public:
         }
         return interrupted == 0;
     }
+    void finishing(const std::string& text) override {
+        if (!shown_)
+            return;
+        std::fprintf(stderr, "\n%s", ansi::toUtf8(text).c_str());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
 
 private:
     std::string text_;

@@ -48,6 +48,8 @@ public:
     virtual ~Progress() = default;
     // Shows `done` of the total; false once the user has asked to stop the task.
     virtual bool advance(std::int64_t done) = 0;
+    // Says what the task does now, for a last step that is not counted and cannot be cancelled.
+    virtual void finishing(const std::string& text) = 0;
 };
 
 class UserInteraction {

@@ -80,21 +80,25 @@ std::unique_ptr<Progress> ScriptedInteraction::showProgress(const std::string& t
                                                             std::int64_t total) {
     class Scripted : public Progress {
     public:
-        Scripted(std::int64_t& done, std::optional<std::int64_t> cancelAt)
-            : done_(done), cancelAt_(cancelAt) {}
+        Scripted(std::int64_t& done, std::string& finishing, std::optional<std::int64_t> cancelAt)
+            : done_(done), finishing_(finishing), cancelAt_(cancelAt) {}
         bool advance(std::int64_t done) override {
             done_ = done;
             return !cancelAt_ || done < *cancelAt_;
         }
+        void finishing(const std::string& text) override { finishing_ = text; }
 
     private:
         std::int64_t& done_;
+        std::string& finishing_;
         std::optional<std::int64_t> cancelAt_;
     };
     transcript_.push_back(
         {Kind::Progress, title, text, Icon::None, Buttons::Ok, std::to_string(total)});
     progressDone_ = 0;
-    return std::make_unique<Scripted>(progressDone_, std::exchange(cancelAt_, std::nullopt));
+    progressFinishing_.clear();
+    return std::make_unique<Scripted>(progressDone_, progressFinishing_,
+                                      std::exchange(cancelAt_, std::nullopt));
 }
 
 void ScriptedInteraction::pause(int milliseconds) {

@@ -57,6 +57,8 @@ public:
     bool busy() const { return busy_; }
     // The steps the last progress window showed as done.
     std::int64_t progressDone() const { return progressDone_; }
+    // What the last progress window said of its last step; empty when it had none.
+    const std::string& progressFinishing() const { return progressFinishing_; }
     void clearTranscript() { transcript_.clear(); }
 
     Answer message(const MessageBoxRequest& request) override;
@@ -93,6 +95,7 @@ private:
     bool busy_ = false;
     std::optional<std::int64_t> cancelAt_;
     std::int64_t progressDone_ = 0;
+    std::string progressFinishing_;
 };
 
 } // namespace platform

@@ -227,6 +227,14 @@ public:
         return !dialog_.wasCanceled();
     }
 
+    void finishing(const std::string& text) override {
+        text_ = toQt(text);
+        dialog_.setCancelButton(nullptr);
+        dialog_.setLabelText(text_);
+        dialog_.setValue(kSteps);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
 private:
     // The bar counts in fixed steps, as the totals may be beyond its range.
     static constexpr int kSteps = 1000;
@@ -238,7 +246,10 @@ private:
             QStringLiteral("%1 of %2")
                 .arg(locale.toString(qlonglong(done)), locale.toString(qlonglong(total_))));
         dialog_.setValue(static_cast<int>(std::min(done, total_) * kSteps / total_));
-        QCoreApplication::processEvents();
+        // Until the window shows, nothing blocks the other windows' buttons: a second Create
+        // must not start inside the first.
+        QCoreApplication::processEvents(dialog_.isVisible() ? QEventLoop::AllEvents
+                                                            : QEventLoop::ExcludeUserInputEvents);
     }
 
     QProgressDialog dialog_;

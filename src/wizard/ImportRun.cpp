@@ -94,13 +94,18 @@ struct Scan {
     std::string log;
 };
 
-Scan scanInto(const ImportRunInput& in, mapping::ImportRows& rows, platform::UserInteraction& ui) {
+// The progress window of a run, open while the records are read and the database is saved.
+std::unique_ptr<platform::Progress> showProgress(const ImportRunInput& in,
+                                                 platform::UserInteraction& ui) {
     const auto name = in.TabPath.substr(in.TabPath.find_last_of("\\/") + 1);
-    auto progress = ui.showProgress("Creating the Import Database",
-                                    "Importing the records of " + name, countRecords(in));
-    ProgressWatcher watcher(*progress);
+    return ui.showProgress("Creating the Import Database", "Importing the records of " + name,
+                           countRecords(in));
+}
+
+Scan scanInto(const ImportRunInput& in, mapping::ImportRows& rows, platform::Progress& progress) {
+    ProgressWatcher watcher(progress);
     ImportScan scan(in, rows, &watcher);
-    const bool started = progress->advance(0);
+    const bool started = progress.advance(0);
     if (started)
         scan.feedFile();
     Scan done{scan.finish(), scan.log()};
@@ -120,8 +125,7 @@ Scan notStarted(const ImportRunInput& in, const std::string& openError) {
 }
 
 // The scan into the import database's three tables, closed again when it returns.
-Scan scanDatabase(const ImportRunInput& in, jet::Database& database,
-                  platform::UserInteraction& ui) {
+Scan scanDatabase(const ImportRunInput& in, jet::Database& database, platform::Progress& progress) {
     std::optional<hostdata::JetRowSet> person, dependant, plan;
     try {
         person.emplace(database.OpenRecordset(in.ModeCode == session::mode::kEmployee
@@ -133,7 +137,7 @@ Scan scanDatabase(const ImportRunInput& in, jet::Database& database,
         return notStarted(in, e.what());
     }
     mapping::ImportRows rows{*person, *dependant, *plan};
-    return scanInto(in, rows, ui);
+    return scanInto(in, rows, progress);
 }
 
 // Writes the log and reports a stopped run.
@@ -183,7 +187,12 @@ ImportRunResult RunImport(const ImportRunInput& input, mapping::ImportRows& rows
     if (missingTabFile(input, ui))
         return missingResult();
     ui.setBusy(true);
-    return conclude(input, scanInto(input, rows, ui), ui);
+    Scan scan;
+    {
+        auto progress = showProgress(input, ui);
+        scan = scanInto(input, rows, *progress);
+    }
+    return conclude(input, std::move(scan), ui);
 }
 
 ImportRunResult RunImportInto(const ImportRunInput& input, hostdata::ImportDatabaseMade& made,
@@ -193,9 +202,10 @@ ImportRunResult RunImportInto(const ImportRunInput& input, hostdata::ImportDatab
         return missingResult();
     }
     ui.setBusy(true);
+    auto progress = showProgress(input, ui);
     Scan scan;
     try {
-        scan = scanDatabase(input, *made.database, ui);
+        scan = scanDatabase(input, *made.database, *progress);
     } catch (...) {
         hostdata::DiscardImportDatabase(made);
         throw;
@@ -203,13 +213,17 @@ ImportRunResult RunImportInto(const ImportRunInput& input, hostdata::ImportDatab
     auto& result = scan.result;
     if (result.outcome != RunOutcome::Completed) {
         hostdata::DiscardImportDatabase(made);
+        progress.reset();
         return conclude(input, std::move(scan), ui);
     }
     // Saved before the log is written, so that the log tells how the run really ended.
     std::string cause;
     const std::string reached =
         "the end of the file (record #" + std::to_string(result.recordsRead) + ")";
-    if (!hostdata::FinishImportDatabase(made, ui, reached, &cause)) {
+    progress->finishing("Saving the import database");
+    const bool saved = hostdata::FinishImportDatabase(made, ui, reached, &cause);
+    progress.reset();
+    if (!saved) {
         result.outcome = RunOutcome::Stopped;
         result.stopRecord = result.recordsRead;
         result.stopCause = cause;

@@ -94,6 +94,8 @@ TEST_F(CreateImportTest, CreateMakesTheDatabaseImportsAndOpensTheLog) {
               "structure is incorrect (i.e. invalid dates in a date field) or mandatory "
               "information is missing.  We have created an import log.  Click the Ok button to "
               "review and print it.");
+    EXPECT_EQ(ui.progressDone(), 3) << "the progress window followed every record";
+    EXPECT_EQ(ui.progressFinishing(), "Saving the import database");
     ASSERT_FALSE(ui.transcript().empty());
     // WordPad opens the log where it is installed (Windows), the shell elsewhere.
     const auto log = host.withSlash() + "ImportLog.doc";
@@ -215,6 +217,7 @@ TEST_F(CreateImportTest, CancelDuringCreateLeavesNoDatabaseAndTheTemplateAsItWas
             }
         }
         EXPECT_EQ(ui.progressDone(), at);
+        EXPECT_EQ(ui.progressFinishing(), "") << "a cancelled run saves nothing";
         EXPECT_EQ(testsupport::readFile(host / "Import1.mdb"), "an earlier import");
         EXPECT_EQ(testsupport::readFile(host / "BRANDMDB.MDB"), templateBefore);
         EXPECT_TRUE(testsupport::partialFiles(host.path()).empty());
