@@ -253,7 +253,15 @@ bool ImportScan::writeRecord() {
         setFixedColumns(rows_.person, in_.ModeCode);
         for (std::size_t k = 1; k <= n_; ++k) {
             columns_[k] = fieldNames_[k];
+            // The date rules store nothing for what is no date, also where no check ran before
+            // (the last field of a line); "@" stands for no date on purpose.
+            const bool date = entries_[k] && (entries_[k]->rule == mapping::Rule::Date ||
+                                              entries_[k]->rule == mapping::Rule::RetirementDate);
+            const auto given = ansi::trim(values_[k]);
+            const bool dateGiven = date && !given.empty() && given != "@";
             mapping::WriteImportField(state_, entries_[k], columns_[k], values_, k, rows_);
+            if (dateGiven && values_[k].empty())
+                droppedDates_[k] = true;
         }
         mapping::CommitRecord(state_, rows_);
         atomicfile::crashPoint("record", record_);

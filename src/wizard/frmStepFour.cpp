@@ -182,10 +182,16 @@ void frmStepFour::refreshPreview() {
                 const auto k = static_cast<std::size_t>(column);
                 auto* cell = new QTableWidgetItem(toQt(r.cells[k]));
                 cell->setToolTip(notes);
-                if (r.rejected)
+                if (r.rejected) {
                     cell->setBackground(rejected);
-                else if (r.droppedDates[k])
+                } else if (r.droppedDates[k]) {
                     cell->setBackground(dropped);
+                    // Said of the cell itself: the last field of a line is stored unchecked, so
+                    // the log may say nothing of it.
+                    cell->setToolTip(
+                        QStringLiteral("This is not a date: the import leaves the field empty.") +
+                        (notes.isEmpty() ? QString() : QStringLiteral("\n\n") + notes));
+                }
                 grdPreview->setItem(row, column, cell);
             }
         }
@@ -260,7 +266,8 @@ void frmStepFour::cmdCreate_Click() {
             "Your Access database Import File has been created.  Next, enter the Brandmoor "
             "software and select the Import Data from Database option.  Find the file you just "
             "created and import it.  A report will notify you of the individuals imported into "
-            "the system.\n\nRemember, the system will not import employees if the data structure "
+            "the system.\n\nRemember, the system will not import employees if the data "
+            "structure "
             "is incorrect (i.e. invalid dates in a date field) or mandatory information is "
             "missing.  We have created an import log.  Click the Ok button to review and print "
             "it.");

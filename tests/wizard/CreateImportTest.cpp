@@ -193,6 +193,28 @@ TEST_F(CreateImportTest, ThePreviewShowsTheRecordsAsStoredAndCountsTheWholeFile)
     EXPECT_TRUE(ui.messages().empty());
 }
 
+// Checked and logged in the middle of a line, stored without a check at its end: the run leaves
+// out both dates, and the preview marks both.
+TEST_F(CreateImportTest, ADateThePreviewedRecordLosesIsMarkedInItsCell) {
+    context.session.ChosenFields.push_back("  Child #1 Date of Birth");
+    context.session.ChosenFields.push_back("  Child #2 Date of Birth");
+    auto& four = walkToStepFour("Smith\tAnn\t123456789\t1/5/1970\tBo\tsoon\tlater\r\n"
+                                "Jones\tAl\t987654321\t3/3/1973\tCy\t4/4/2004\t@\r\n");
+    four.optOne->click();
+    auto* grid = four.grdPreview;
+    ASSERT_EQ(grid->rowCount(), 2);
+    const auto plain = grid->item(1, 4)->background();
+    EXPECT_EQ(grid->item(0, 4)->background(), plain) << "the record itself is imported";
+    for (int column : {5, 6}) {
+        EXPECT_EQ(grid->item(0, column)->text(), "") << column;
+        EXPECT_NE(grid->item(0, column)->background(), plain) << column;
+    }
+    EXPECT_NE(grid->item(0, 5)->toolTip().indexOf("no date will be imported"), -1);
+    EXPECT_NE(grid->item(0, 6)->toolTip().indexOf("not a date"), -1);
+    EXPECT_EQ(grid->item(1, 5)->text(), "04/04/2004");
+    EXPECT_EQ(grid->item(1, 6)->background(), plain) << "\"@\" is no date on purpose";
+}
+
 TEST_F(CreateImportTest, CancelDuringCreateLeavesNoDatabaseAndTheTemplateAsItWas) {
     std::string tab = "Name\tFirst\tSSN\tBorn\tKid\r\n";
     for (int i = 0; i < 40; ++i)
