@@ -287,7 +287,7 @@ Found matchOne(std::string_view heading, const std::vector<Candidate>& candidate
     const Words words = wordsOf(heading);
     if (words.empty())
         return {nullptr, MatchConfidence::None, 0,
-                ansi::trim(heading).empty() ? "no heading" : "matches no field"};
+                ansi::trim(heading).empty() ? "no heading" : "no field has this name"};
     for (const auto& c : candidates)
         if (std::find(c.own.begin(), c.own.end(), words) != c.own.end())
             return {&c, MatchConfidence::Exact, 1, {}};
@@ -319,7 +319,7 @@ Found matchOne(std::string_view heading, const std::vector<Candidate>& candidate
                 "could be " + quoted(best.candidate->label) + " or " +
                     quoted(second.candidate->label)};
     if (!best.candidate)
-        best.note = "matches no field";
+        best.note = "no field has this name";
     return best;
 }
 

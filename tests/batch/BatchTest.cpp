@@ -356,7 +356,7 @@ TEST_F(BatchTest, TheHeaderLineArrangesTheStructureItsSavedFormatHasOrNamesWhatI
               "Employee ID\tLast Name\tFirst Name\tAddress\tStreet Address\tCity\tGender\tSSN\t"
               "DOB\tHire Date\tBenefits Start",
               {"columns of the header line that take no field:\n"
-               "  column 1 \"Employee ID\": matches no field\n"
+               "  column 1 \"Employee ID\": no field has this name\n"
                "  column 5 \"Street Address\": also matches \"Mailing Address\", given to column 4 "
                "\"Address\"\n"}},
              {"mandatory fields without a column",

@@ -153,7 +153,7 @@ TEST(HeaderMatch, SpellingsOfOneFieldAndHowSureEachIs) {
         EXPECT_EQ(m.confidence, c.confidence) << c.heading << " (type " << c.type << ")";
     }
     EXPECT_EQ(formats::matchHeadings({""}, 1)[0].note, "no heading");
-    EXPECT_EQ(formats::matchHeadings({"Pay Rate"}, 1)[0].note, "matches no field");
+    EXPECT_EQ(formats::matchHeadings({"Pay Rate"}, 1)[0].note, "no field has this name");
     EXPECT_THAT(formats::matchHeadings({"Coverage Level"}, 1)[0].note,
                 HasSubstr("could be \"Medical Ins. Coverage Type (Single, Family)\" or"));
 }

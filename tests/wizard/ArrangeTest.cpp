@@ -64,7 +64,7 @@ TEST_F(ArrangeTest, OkPutsTheChosenFieldsInTheFilesOrderAsAListNotYetSaved) {
              "Notice Provided\tBenefits Start\tAddress");
     whenOpens<frmArrange>([&](frmArrange& w) {
         ASSERT_EQ(w.cboField.size(), 12u);
-        EXPECT_EQ(match(w, 0), "No match: matches no field");
+        EXPECT_EQ(match(w, 0), "No match: no field has this name");
         EXPECT_EQ(match(w, 1), "Common name");
         EXPECT_EQ(match(w, 2), "Exact");
         EXPECT_EQ(match(w, 9), "Guess: check it");
