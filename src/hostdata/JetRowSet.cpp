@@ -21,6 +21,18 @@ void JetRowSet::setNumber(std::string_view column, std::int64_t value) {
 }
 
 std::size_t JetRowSet::index(std::string_view column) {
+    if (next_ < order_.size() && order_[next_].name == column)
+        return order_[next_++].column;
+    std::size_t at = lookUp(column);
+    if (next_ < order_.size())
+        order_[next_] = {std::string(column), at};
+    else
+        order_.push_back({std::string(column), at});
+    ++next_;
+    return at;
+}
+
+std::size_t JetRowSet::lookUp(std::string_view column) {
     auto it = known_.find(column);
     if (it != known_.end())
         return it->second;

@@ -22,8 +22,13 @@ std::vector<std::uint32_t> Table::ownedPages() {
 }
 
 std::vector<RowRef> Table::scan() {
-    const Format& f = file_.format();
     std::vector<RowRef> out;
+    eachRow([&](const RowRef& r) { out.push_back(r); });
+    return out;
+}
+
+void Table::eachRow(const std::function<void(const RowRef&)>& visit) {
+    const Format& f = file_.format();
     for (std::uint32_t p : ownedPages()) {
         auto page = file_.page(p);
         auto v = page->view();
@@ -43,10 +48,9 @@ std::vector<RowRef> Table::scan() {
                     throw Error(pw + ", row " + std::to_string(r) + ": overflow pointer too short");
                 ref.data = rowIdFromPointer(coding::getU32(v, s.start));
             }
-            out.push_back(ref);
+            visit(ref);
         }
     }
-    return out;
 }
 
 std::vector<Value> Table::read(const RowRef& r, const std::vector<bool>* wanted,
