@@ -2,12 +2,14 @@
 // children, five plans):
 //   batch_bench TARNFIELD_BATCH TEMPLATE.MDB [RECORDS...]      (default 10000 100000)
 // For each size: records per second, the batch's peak memory, and the time of a plain copy of
-// the finished database for comparison.
+// the finished database for comparison. With BATCH_BENCH_KEEP set, the host folder (with the
+// last TAB file and database) is left in the temporary folder for profiling by hand.
 #include "formats/FieldCatalogue.h"
 #include "sample/SampleDatabases.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -108,6 +110,7 @@ int main(int argc, char** argv) {
                     r.peakKb / 1024.0, fs::file_size(out) / 1048576.0, copy);
         std::fflush(stdout);
     }
-    fs::remove_all(host);
+    if (!std::getenv("BATCH_BENCH_KEEP"))
+        fs::remove_all(host);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "hostdata/JetRowSet.h"
 
+#include "base/Cp1252.h"
 #include "jet/Error.h"
 #include "platform/Ansi.h"
 
@@ -8,7 +9,11 @@
 namespace hostdata {
 
 void JetRowSet::setText(std::string_view column, const std::string& text) {
-    jet::Field(rs_, index(column)) = jet::Value(ansi::toUtf16(text));
+    // Converted into one buffer kept for the run: no string is made per field.
+    text_.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text_[i] = cp1252::toUnicode(static_cast<unsigned char>(text[i]));
+    jet::Field(rs_, index(column)) = std::u16string_view(text_);
 }
 
 void JetRowSet::setNumber(std::string_view column, std::int64_t value) {

@@ -49,6 +49,7 @@ private:
     };
     std::vector<Asked> order_;
     std::size_t next_ = 0;
+    std::u16string text_;
 };
 
 } // namespace hostdata

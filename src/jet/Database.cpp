@@ -416,7 +416,7 @@ Value Recordset::current(std::size_t column) const {
     Impl& m = *impl_;
     m.t();
     if (m.adding)
-        return m.pending[column];
+        return m.assigned[column] ? m.pending[column] : Value(Null{});
     if (m.deletedHere)
         throw Error("table '" + m.name() + "': the current row was deleted");
     // The row an Update just stored is read without the table's other rows.
@@ -436,6 +436,10 @@ Value Field::value() const {
 }
 Field& Field::operator=(Value&& v) {
     rs_->assign(column_, std::move(v));
+    return *this;
+}
+Field& Field::operator=(std::u16string_view text) {
+    rs_->assignText(column_, text);
     return *this;
 }
 
@@ -518,8 +522,12 @@ void Recordset::AddNew() {
     if (!t.file().writable())
         throw Error(t.file().name() + ": the database is open read-only");
     m.adding = true;
-    m.pending.assign(t.def().columns.size(), Null{});
-    m.assigned.assign(t.def().columns.size(), false);
+    // The last row's values stay, unassigned, so that their texts' room is used again; Update
+    // stores Null for every column not assigned since.
+    const std::size_t n = t.def().columns.size();
+    if (m.pending.size() != n)
+        m.pending.assign(n, Null{});
+    m.assigned.assign(n, false);
 }
 
 void Recordset::assign(std::size_t column, Value v) {
@@ -531,11 +539,29 @@ void Recordset::assign(std::size_t column, Value v) {
     m.assigned[column] = true;
 }
 
+void Recordset::assignText(std::size_t column, std::u16string_view text) {
+    Impl& m = *impl_;
+    Table& t = m.t();
+    if (!m.adding)
+        throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
+    if (!textFits(t, t.def().columns[column], text.size()))
+        return assign(column, Value(std::u16string(text)));
+    Value& slot = m.pending[column];
+    if (auto* s = std::get_if<std::u16string>(&slot))
+        s->assign(text);
+    else
+        slot = std::u16string(text);
+    m.assigned[column] = true;
+}
+
 void Recordset::Update() {
     Impl& m = *impl_;
     Table& t = m.t();
     if (!m.adding)
         throw Error("table '" + m.name() + "': Update without AddNew");
+    for (std::size_t i = 0; i < m.pending.size(); ++i)
+        if (!m.assigned[i] && !isNull(m.pending[i]))
+            m.pending[i] = Null{};
     RowRef r = insertRow(t, m.pending, m.assigned);
     m.adding = false;
     m.added.push(r.id);

@@ -292,9 +292,15 @@ void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
             continue;
         PendingIndex& p = pendingFor(t, i);
         p.removed.push_back(IndexEntry{std::move(*key), at, 0});
+        setGathered(t, t.gatheredBytes + entryBytes(p.removed.back()));
         p.changed = true;
     }
-    if (gathered(t, &PendingIndex::removed) >= t.pendingLimit)
+    // Each write of many removals passes over nearly every leaf when the keys come in no order
+    // (emptying a table in row order): as with additions, the larger the index, the more are
+    // gathered first, within the memory budget.
+    const std::size_t onPages = static_cast<std::size_t>(d.rowCount) * d.realIndexes.size();
+    if (gatherMemory(t) > gBudget ||
+        gathered(t, &PendingIndex::removed) >= std::max(t.pendingLimit, onPages / 2))
         flushIndexes(t);
 }
 
@@ -385,31 +391,37 @@ std::vector<IndexEntry> withoutRemoved(std::vector<IndexEntry>&& entries,
     return kept;
 }
 
-// The count of distinct keys, walking the leaves from the first: one page at a time.
-std::uint32_t countDistinctKeys(FileIndexPages& pages) {
-    IndexNode node = pages.load(pages.root());
-    for (std::size_t depth = 0; !node.leaf; ++depth) {
-        if (node.entries.empty() || depth > kMaxTreeDepth)
-            throw Error(pages.where() + ": an intermediate page without children");
-        node = pages.load(node.entries.front().child);
+// The count of distinct keys, walking the leaves from the first: one page at a time, read in
+// place (this follows every large removal, over the whole leaf level).
+std::uint32_t countDistinctKeys(Table& t, std::size_t i) {
+    std::uint32_t page = t.def().realIndexes[i].firstPage;
+    for (std::size_t depth = 0;; ++depth) {
+        const StoredIndexPage p(t, i, page);
+        if (p->leaf())
+            break;
+        if (p->count() == 0 && p->tailPage() == 0)
+            throw p.bad("an intermediate page without children");
+        if (depth > kMaxTreeDepth)
+            throw Error(indexWhere(t, i) + ": the index pages loop");
+        page = p->count() > 0 ? p->child(0) : p->tailPage();
     }
     std::uint32_t n = 0;
-    const std::vector<std::uint8_t>* last = nullptr;
-    std::vector<std::uint8_t> lastOfPage;
+    std::vector<std::uint8_t> last;
+    bool any = false;
     for (std::size_t hops = 0; hops < kMaxHops; ++hops) {
-        for (const IndexEntry& e : node.entries) {
-            n += !last || e.key != *last;
-            last = &e.key;
+        const StoredIndexPage p(t, i, page);
+        for (std::size_t k = 0; k < p->count(); ++k) {
+            if (any && p->compare(last, k) == 0)
+                continue;
+            ++n;
+            p->keyInto(k, last);
+            any = true;
         }
-        if (node.next == 0)
+        page = p->nextPage();
+        if (page == 0)
             return n;
-        if (last) {
-            lastOfPage = *last;
-            last = &lastOfPage;
-        }
-        node = pages.load(node.next);
     }
-    throw Error(pages.where() + ": the index pages loop");
+    throw Error(indexWhere(t, i) + ": the index pages loop");
 }
 
 // Takes gathered removals off the pages: a few one by one, down the tree; many leaf by leaf,
@@ -459,7 +471,7 @@ void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) 
                       sep.child = c.leaf.child;
                       out.push_back(std::move(sep));
                   });
-    distinct = countDistinctKeys(pages);
+    distinct = countDistinctKeys(t, i);
 }
 
 // Builds each changed index afresh over its gathered entries (the runs set aside merged with

@@ -12,8 +12,15 @@ namespace jet {
 Table::Table(PageFile& file, TableDef def) : file_(file), def_(std::move(def)) {}
 
 std::string Table::where(RowId at) const {
-    return file_.name() + ", table '" + utf8(def_.name) + "', page " + std::to_string(at.page) +
-           ", row " + std::to_string(at.row);
+    // Every row read names its place for the messages it might give: the table's part is made
+    // once.
+    if (wherePrefix_.empty())
+        wherePrefix_ = file_.name() + ", table '" + utf8(def_.name) + "', page ";
+    std::string w = wherePrefix_;
+    w += std::to_string(at.page);
+    w += ", row ";
+    w += std::to_string(at.row);
+    return w;
 }
 
 std::vector<std::uint32_t> Table::ownedPages() {
@@ -68,14 +75,15 @@ std::vector<Value> Table::read(const RowRef& r, const std::vector<bool>* wanted,
         auto v = page->view();
         if (v[0] != static_cast<std::uint8_t>(PageType::Data))
             throw Error(where(at) + ": not a data page (type " + std::to_string(v[0]) + ")");
-        RowSpan s = rowSpan(f, v, at.row, where(at), true);
+        const std::string w = where(at);
+        RowSpan s = rowSpan(f, v, at.row, w, true);
         if (s.overflow() && !s.deleted()) {
             if (s.end - s.start < 4)
-                throw Error(where(at) + ": overflow pointer too short");
+                throw Error(w + ": overflow pointer too short");
             at = rowIdFromPointer(coding::getU32(v, s.start));
             continue;
         }
-        return decodeRow(file_, def_, v.subspan(s.start, s.end - s.start), where(at), wanted,
+        return decodeRow(file_, def_, v.subspan(s.start, s.end - s.start), w, wanted,
                          longValueRows);
     }
 }

@@ -87,6 +87,7 @@ public:
 private:
     PageFile& file_;
     TableDef def_;
+    mutable std::string wherePrefix_;
 };
 
 } // namespace jet
