@@ -11,8 +11,10 @@ namespace hostdata {
 void JetRowSet::setText(std::string_view column, const std::string& text) {
     // Converted into one buffer kept for the run: no string is made per field.
     text_.resize(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-        text_[i] = cp1252::toUnicode(static_cast<unsigned char>(text[i]));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        text_[i] = c < 0x80 ? static_cast<char16_t>(c) : cp1252::toUnicode(c); // ASCII is itself
+    }
     jet::Field(rs_, index(column)) = std::u16string_view(text_);
 }
 
