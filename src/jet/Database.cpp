@@ -438,6 +438,12 @@ Field& Field::operator=(Value&& v) {
     rs_->assign(column_, std::move(v));
     return *this;
 }
+Field& Field::operator=(const Value& v) {
+    // A text is copied straight into the row being built, not into a copy of the value first.
+    if (const auto* text = std::get_if<std::u16string>(&v))
+        return *this = std::u16string_view(*text);
+    return *this = Value(v);
+}
 Field& Field::operator=(std::u16string_view text) {
     rs_->assignText(column_, text);
     return *this;

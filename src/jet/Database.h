@@ -43,7 +43,7 @@ public:
     Field(Recordset& rs, std::size_t column) : rs_(&rs), column_(column) {}
     Value value() const;
     operator Value() const { return value(); }
-    Field& operator=(const Value& v) { return *this = Value(v); }
+    Field& operator=(const Value& v);
     Field& operator=(Value&& v);
     Field& operator=(const Field& other) { return *this = other.value(); } // copies the value
     Field(const Field&) = default;
