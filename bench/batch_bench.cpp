@@ -3,7 +3,8 @@
 //   batch_bench TARNFIELD_BATCH TEMPLATE.MDB [RECORDS...]      (default 10000 100000)
 // For each size: records per second, the batch's peak memory, the time of a plain copy of the
 // finished database for comparison, and the time the first-record window's whole-file count of
-// imported and rejected records takes on the same file.
+// imported and rejected records takes on the same file. With BATCH_BENCH_KEEP set, the host
+// folder (with the last TAB file and database) is left in the temporary folder for profiling.
 #include "formats/FieldCatalogue.h"
 #include "sample/SampleDatabases.h"
 #include "wizard/ImportPreview.h"
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -128,6 +130,7 @@ int main(int argc, char** argv) {
                     countSeconds(host, tab));
         std::fflush(stdout);
     }
-    fs::remove_all(host);
+    if (!std::getenv("BATCH_BENCH_KEEP"))
+        fs::remove_all(host);
     return 0;
 }

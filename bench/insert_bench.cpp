@@ -4,7 +4,8 @@
 // width, a unique ascending number for a primary key), so every index sees varied keys. For
 // each row count it prints rows per second (the engine's time only: the values are made
 // beforehand) and the process's peak memory; then the time to delete them all again. With
-// INSERT_BENCH_KEEP=DIR, a copy of each filled file is left in DIR for checking.
+// INSERT_BENCH_KEEP=DIR, a copy of each filled file is left in DIR for checking; with
+// INSERT_BENCH_NO_DELETE set, the rows are not deleted (for profiling the inserts alone).
 #include "jet/Database.h"
 #include "jet/Error.h"
 
@@ -111,10 +112,11 @@ int main(int argc, char** argv) {
             auto start = std::chrono::steady_clock::now();
             rs.Close();
             db.Close();
-            took += seconds(start);
-            std::printf("%s: %ld rows in %.3f s (%.0f rows/s, %zu indexes), peak %.1f MB, file "
-                        "%.1f MB\n",
-                        argv[2], rows, took, static_cast<double>(rows) / took, indexes,
+            const double closing = seconds(start);
+            took += closing;
+            std::printf("%s: %ld rows in %.3f s (%.0f rows/s, %zu indexes; closing %.3f s), peak "
+                        "%.1f MB, file %.1f MB\n",
+                        argv[2], rows, took, static_cast<double>(rows) / took, indexes, closing,
                         peakKiB() / 1024.0, static_cast<double>(fs::file_size(copy)) / 1048576.0);
             std::fflush(stdout);
             if (const char* keep = std::getenv("INSERT_BENCH_KEEP"))
@@ -122,6 +124,8 @@ int main(int argc, char** argv) {
                               fs::path(keep) / ("insert_bench_" + std::to_string(rows) + ".mdb"),
                               fs::copy_options::overwrite_existing);
 
+            if (std::getenv("INSERT_BENCH_NO_DELETE"))
+                continue;
             // And emptied again, row by row, as the import empties the template's tables.
             start = std::chrono::steady_clock::now();
             auto again = jet::Database::OpenDatabase(copy);

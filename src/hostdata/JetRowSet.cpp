@@ -1,5 +1,6 @@
 #include "hostdata/JetRowSet.h"
 
+#include "base/Cp1252.h"
 #include "jet/Error.h"
 #include "platform/Ansi.h"
 
@@ -8,7 +9,13 @@
 namespace hostdata {
 
 void JetRowSet::setText(std::string_view column, const std::string& text) {
-    jet::Field(rs_, index(column)) = jet::Value(ansi::toUtf16(text));
+    // Converted into one buffer kept for the run: no string is made per field.
+    text_.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        text_[i] = c < 0x80 ? static_cast<char16_t>(c) : cp1252::toUnicode(c); // ASCII is itself
+    }
+    jet::Field(rs_, index(column)) = std::u16string_view(text_);
 }
 
 void JetRowSet::setNumber(std::string_view column, std::int64_t value) {
@@ -21,6 +28,18 @@ void JetRowSet::setNumber(std::string_view column, std::int64_t value) {
 }
 
 std::size_t JetRowSet::index(std::string_view column) {
+    if (next_ < order_.size() && order_[next_].name == column)
+        return order_[next_++].column;
+    std::size_t at = lookUp(column);
+    if (next_ < order_.size())
+        order_[next_] = {std::string(column), at};
+    else
+        order_.push_back({std::string(column), at});
+    ++next_;
+    return at;
+}
+
+std::size_t JetRowSet::lookUp(std::string_view column) {
     auto it = known_.find(column);
     if (it != known_.end())
         return it->second;

@@ -8,16 +8,21 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace hostdata {
 
-// Column positions are looked up once per name.
+// Column positions are looked up once per name. A record's columns come in the same order
+// every time, so the name expected next is tried before any lookup.
 class JetRowSet : public mapping::RowSet {
 public:
     explicit JetRowSet(jet::Recordset rs) : rs_(std::move(rs)) {}
     ~JetRowSet() override { rs_.Close(); }
 
-    void addNew() override { rs_.AddNew(); }
+    void addNew() override {
+        rs_.AddNew();
+        next_ = 0;
+    }
     void setText(std::string_view column, const std::string& text) override;
     void setNumber(std::string_view column, std::int64_t value) override;
     void update() override { rs_.Update(); }
@@ -26,6 +31,7 @@ public:
 
 private:
     std::size_t index(std::string_view column);
+    std::size_t lookUp(std::string_view column);
 
     // Looked up by the caller's view of the name, with no string made for it.
     struct NameHash {
@@ -36,6 +42,14 @@ private:
     };
     jet::Recordset rs_;
     std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> known_;
+    // The names asked for since the last addNew, in order, as the record before asked for them.
+    struct Asked {
+        std::string name;
+        std::size_t column;
+    };
+    std::vector<Asked> order_;
+    std::size_t next_ = 0;
+    std::u16string text_;
 };
 
 } // namespace hostdata

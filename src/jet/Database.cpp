@@ -6,6 +6,7 @@
 #include "jet/Query.h"
 #include "jet/Write.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <map>
@@ -171,18 +172,78 @@ void Database::Close() {
 
 // --- Recordset -------------------------------------------------------------------------
 
+// Rows a recordset stored, in the order stored, as runs of consecutive slots of a page: a bulk
+// append of a million rows keeps a few thousand runs, not a million row references.
+class AddedRows {
+public:
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    void push(RowId at) {
+        if (!runs_.empty()) {
+            Run& last = runs_.back();
+            if (last.page == at.page && last.firstRow + last.count == at.row &&
+                last.count < 0xFFFF) {
+                ++last.count;
+                ++count_;
+                return;
+            }
+        }
+        runs_.push_back({count_, at.page, at.row, 1});
+        ++count_;
+    }
+    RowId at(std::size_t i) const {
+        auto it = std::upper_bound(runs_.begin(), runs_.end(), i,
+                                   [](std::size_t n, const Run& r) { return n < r.start; });
+        const Run& r = *(it - 1);
+        return {r.page, static_cast<std::uint16_t>(r.firstRow + (i - r.start))};
+    }
+    // Whether a row is among those stored, for a scan that must not count them twice; after
+    // sortForLookup().
+    void sortForLookup() {
+        sorted_ = runs_;
+        std::sort(sorted_.begin(), sorted_.end(), [](const Run& a, const Run& b) {
+            return a.page != b.page ? a.page < b.page : a.firstRow < b.firstRow;
+        });
+    }
+    void releaseLookup() { std::vector<Run>().swap(sorted_); }
+    bool holds(RowId id) const {
+        auto it = std::upper_bound(sorted_.begin(), sorted_.end(), id, [](RowId x, const Run& r) {
+            return x.page != r.page ? x.page < r.page : x.row < r.firstRow;
+        });
+        if (it == sorted_.begin())
+            return false;
+        const Run& r = *(it - 1);
+        return r.page == id.page && id.row < r.firstRow + r.count;
+    }
+
+private:
+    struct Run {
+        std::size_t start; // position of the run's first row among all stored
+        std::uint32_t page;
+        std::uint16_t firstRow;
+        std::uint16_t count;
+    };
+    std::vector<Run> runs_;
+    std::vector<Run> sorted_;
+    std::size_t count_ = 0;
+};
+
 struct Recordset::Impl {
     std::shared_ptr<DatabaseState> db;
     Table* table = nullptr;
+    // The recordset's rows: those the table held (read at the first look at them, so that a
+    // recordset opened only to append never reads the table), then those stored through it.
     std::vector<RowRef> rows;
-    // Rows deleted through this recordset stay in `rows`, marked: taking them out would move
+    bool loaded = false;
+    AddedRows added;
+    // Rows deleted through this recordset stay in place, marked: taking them out would move
     // every row after them, once per delete.
     std::vector<bool> gone;
     std::size_t goneCount = 0;
     std::size_t pos = 0;
     bool deletedHere = false; // the current row was deleted
-    mutable std::vector<Value> cache;
-    mutable bool cached = false;
+    std::vector<Value> cache;
+    bool cached = false;
     bool adding = false;
     std::vector<Value> pending;
     std::vector<bool> assigned;
@@ -190,13 +251,43 @@ struct Recordset::Impl {
     bool noMatch = false;
     bool open = true;
 
+    std::size_t count() const { return rows.size() + added.size(); }
+    RowRef rowAt(std::size_t i) const {
+        if (i < rows.size())
+            return rows[i];
+        RowId id = added.at(i - rows.size());
+        return {id, id};
+    }
     bool isGone(std::size_t i) const { return i < gone.size() && gone[i]; }
-    // The first row at or after i that is not deleted (rows.size() when none is).
+    // The first row at or after i that is not deleted (count() when none is).
     std::size_t live(std::size_t i) const {
-        while (i < rows.size() && isGone(i))
+        while (i < count() && isGone(i))
             ++i;
         return i;
     }
+    // Reads the table's rows, once; the rows stored through this recordset stay after them,
+    // and the position and deletion marks move with them.
+    void load() {
+        if (loaded)
+            return;
+        loaded = true;
+        Table& t = *table;
+        added.sortForLookup();
+        t.eachRow([&](const RowRef& r) {
+            if (added.empty() || !(r.id == r.data) || !added.holds(r.id))
+                rows.push_back(r);
+        });
+        added.releaseLookup();
+        const std::size_t n = rows.size();
+        if (posInAdded)
+            pos += n;
+        posInAdded = false;
+        if (!gone.empty())
+            gone.insert(gone.begin(), n, false);
+    }
+    // Before the table's rows are read, the position counts among the rows stored here once an
+    // Update has set it; until then it is the table's first row.
+    bool posInAdded = false;
 
     Table& t() {
         if (!open)
@@ -231,31 +322,32 @@ Recordset Database::OpenRecordset(std::u16string_view source) {
     auto impl = std::make_unique<Recordset::Impl>();
     impl->db = s_;
     impl->table = &t;
+    if (q.where.empty())
+        return Recordset(std::move(impl));
     std::vector<bool> wanted(t.def().columns.size(), false);
     for (std::size_t c : cols)
         wanted[c] = true;
-    for (const RowRef& r : t.scan()) {
-        if (!q.where.empty()) {
-            auto v = t.read(r, &wanted);
-            bool ok = true;
-            for (std::size_t i = 0; i < q.where.size() && ok; ++i)
-                ok = matches(v[cols[i]], q.where[i].literal);
-            if (!ok)
-                continue;
-        }
+    t.eachRow([&](const RowRef& r) {
+        auto v = t.read(r, &wanted);
+        for (std::size_t i = 0; i < q.where.size(); ++i)
+            if (!matches(v[cols[i]], q.where[i].literal))
+                return;
         impl->rows.push_back(r);
-    }
+    });
+    impl->loaded = true;
     return Recordset(std::move(impl));
 }
 
 long Recordset::RecordCount() const {
     if (!impl_ || !impl_->open)
         throw Error("the recordset is closed");
-    return static_cast<long>(impl_->rows.size() - impl_->goneCount);
+    impl_->load();
+    return static_cast<long>(impl_->count() - impl_->goneCount);
 }
 
 void Recordset::MoveFirst() {
     impl_->t();
+    impl_->load();
     impl_->pos = impl_->live(0);
     impl_->cached = false;
     impl_->deletedHere = false;
@@ -263,7 +355,8 @@ void Recordset::MoveFirst() {
 
 void Recordset::MoveNext() {
     impl_->t();
-    if (!impl_->deletedHere && impl_->pos >= impl_->rows.size())
+    impl_->load();
+    if (!impl_->deletedHere && impl_->pos >= impl_->count())
         throw Error("table '" + impl_->name() + "': MoveNext past the end of the recordset");
     impl_->pos = impl_->live(impl_->pos + 1);
     impl_->deletedHere = false;
@@ -273,7 +366,8 @@ void Recordset::MoveNext() {
 bool Recordset::Eof() const {
     if (!impl_ || !impl_->open)
         throw Error("the recordset is closed");
-    return impl_->pos >= impl_->rows.size();
+    impl_->load();
+    return impl_->pos >= impl_->count();
 }
 
 bool Recordset::Bof() const {
@@ -322,13 +416,16 @@ Value Recordset::current(std::size_t column) const {
     Impl& m = *impl_;
     m.t();
     if (m.adding)
-        return m.pending[column];
+        return m.assigned[column] ? m.pending[column] : Value(Null{});
     if (m.deletedHere)
         throw Error("table '" + m.name() + "': the current row was deleted");
-    if (m.pos >= m.rows.size())
+    // The row an Update just stored is read without the table's other rows.
+    if (!m.posInAdded)
+        m.load();
+    if (m.pos >= m.count())
         throw Error("table '" + m.name() + "': no current row (at the end of the recordset)");
     if (!m.cached) {
-        m.cache = m.table->read(m.rows[m.pos]);
+        m.cache = m.table->read(m.rowAt(m.pos));
         m.cached = true;
     }
     return m.cache[column];
@@ -339,6 +436,16 @@ Value Field::value() const {
 }
 Field& Field::operator=(Value&& v) {
     rs_->assign(column_, std::move(v));
+    return *this;
+}
+Field& Field::operator=(const Value& v) {
+    // A text is copied straight into the row being built, not into a copy of the value first.
+    if (const auto* text = std::get_if<std::u16string>(&v))
+        return *this = std::u16string_view(*text);
+    return *this = Value(v);
+}
+Field& Field::operator=(std::u16string_view text) {
+    rs_->assignText(column_, text);
     return *this;
 }
 
@@ -362,8 +469,8 @@ bool findFrom(Recordset::Impl& m, std::size_t start, std::u16string_view criteri
                         utf8(criteria) + "')");
         cols.push_back(static_cast<std::size_t>(cd - t.def().columns.data()));
     }
-    for (std::size_t i = m.live(start); i < m.rows.size(); i = m.live(i + 1)) {
-        auto v = t.read(m.rows[i]);
+    for (std::size_t i = m.live(start); i < m.count(); i = m.live(i + 1)) {
+        auto v = t.read(m.rowAt(i));
         bool ok = true;
         for (std::size_t k = 0; k < conds.size() && ok; ++k)
             ok = matches(v[cols[k]], conds[k].literal);
@@ -382,10 +489,14 @@ bool findFrom(Recordset::Impl& m, std::size_t start, std::u16string_view criteri
 } // namespace
 
 bool Recordset::FindFirst(std::u16string_view criteria) {
+    impl_->t();
+    impl_->load();
     return findFrom(*impl_, 0, criteria);
 }
 
 bool Recordset::FindNext(std::u16string_view criteria) {
+    impl_->t();
+    impl_->load();
     return findFrom(*impl_, impl_->pos + 1, criteria);
 }
 
@@ -398,11 +509,13 @@ void Recordset::Delete() {
     Table& t = m.t();
     if (m.adding)
         throw Error("table '" + m.name() + "': Delete during AddNew (call Update or CancelUpdate)");
-    if (m.deletedHere || m.pos >= m.rows.size())
+    if (!m.posInAdded)
+        m.load();
+    if (m.deletedHere || m.pos >= m.count())
         throw Error("table '" + m.name() + "': no current row to delete");
-    deleteRow(t, m.rows[m.pos]);
-    if (m.gone.size() < m.rows.size())
-        m.gone.resize(m.rows.size(), false);
+    deleteRow(t, m.rowAt(m.pos));
+    if (m.gone.size() < m.count())
+        m.gone.resize(m.count(), false);
     m.gone[m.pos] = true;
     ++m.goneCount;
     m.deletedHere = true;
@@ -415,8 +528,12 @@ void Recordset::AddNew() {
     if (!t.file().writable())
         throw Error(t.file().name() + ": the database is open read-only");
     m.adding = true;
-    m.pending.assign(t.def().columns.size(), Null{});
-    m.assigned.assign(t.def().columns.size(), false);
+    // The last row's values stay, unassigned, so that their texts' room is used again; Update
+    // stores Null for every column not assigned since.
+    const std::size_t n = t.def().columns.size();
+    if (m.pending.size() != n)
+        m.pending.assign(n, Null{});
+    m.assigned.assign(n, false);
 }
 
 void Recordset::assign(std::size_t column, Value v) {
@@ -428,15 +545,34 @@ void Recordset::assign(std::size_t column, Value v) {
     m.assigned[column] = true;
 }
 
+void Recordset::assignText(std::size_t column, std::u16string_view text) {
+    Impl& m = *impl_;
+    Table& t = m.t();
+    if (!m.adding)
+        throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
+    if (!textFits(t, t.def().columns[column], text.size()))
+        return assign(column, Value(std::u16string(text)));
+    Value& slot = m.pending[column];
+    if (auto* s = std::get_if<std::u16string>(&slot))
+        s->assign(text);
+    else
+        slot = std::u16string(text);
+    m.assigned[column] = true;
+}
+
 void Recordset::Update() {
     Impl& m = *impl_;
     Table& t = m.t();
     if (!m.adding)
         throw Error("table '" + m.name() + "': Update without AddNew");
+    for (std::size_t i = 0; i < m.pending.size(); ++i)
+        if (!m.assigned[i] && !isNull(m.pending[i]))
+            m.pending[i] = Null{};
     RowRef r = insertRow(t, m.pending, m.assigned);
     m.adding = false;
-    m.rows.push_back(r);
-    m.pos = m.rows.size() - 1;
+    m.added.push(r.id);
+    m.pos = m.count() - 1;
+    m.posInAdded = !m.loaded;
     m.cached = false;
     m.deletedHere = false;
 }

@@ -43,12 +43,14 @@ public:
     Field(Recordset& rs, std::size_t column) : rs_(&rs), column_(column) {}
     Value value() const;
     operator Value() const { return value(); }
-    Field& operator=(const Value& v) { return *this = Value(v); }
+    Field& operator=(const Value& v);
     Field& operator=(Value&& v);
     Field& operator=(const Field& other) { return *this = other.value(); } // copies the value
     Field(const Field&) = default;
-    Field& operator=(const std::u16string& text) { return *this = Value(text); }
-    Field& operator=(std::u16string_view text) { return *this = Value(std::u16string(text)); }
+    Field& operator=(const std::u16string& text) { return *this = std::u16string_view(text); }
+    // Into the room the column's last text took, when it can: an import assigns texts to the
+    // same columns row after row.
+    Field& operator=(std::u16string_view text);
     Field& operator=(bool v) { return *this = Value(v); }
     Field& operator=(const char16_t* text) { return *this = Value(std::u16string(text)); }
     Field& operator=(int v) { return *this = Value(static_cast<std::int32_t>(v)); }
@@ -106,6 +108,7 @@ private:
     std::size_t columnIndex(std::u16string_view name) const;
     Value current(std::size_t column) const;
     void assign(std::size_t column, Value v);
+    void assignText(std::size_t column, std::u16string_view text);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -121,12 +121,19 @@ void exportTable(Database& db, std::u16string_view name, std::ostream& out) {
     for (std::size_t i = 0; i < cols.size(); ++i)
         out << (i ? "\t" : "") << escaped(cols[i].name);
     out << '\n';
-    for (const RowRef& r : t.scan()) {
+    // Row by row: a table of any size passes through in the memory of one row.
+    std::string line;
+    t.eachRow([&](const RowRef& r) {
         auto v = t.read(r);
-        for (std::size_t i = 0; i < v.size(); ++i)
-            out << (i ? "\t" : "") << exportText(v[i]);
-        out << '\n';
-    }
+        line.clear();
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            if (i)
+                line += '\t';
+            line += exportText(v[i]);
+        }
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    });
 }
 
 std::string tableSchema(const TableDef& t, bool jet4) {

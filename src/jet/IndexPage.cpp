@@ -241,6 +241,13 @@ std::vector<std::uint8_t> IndexPageView::key(std::size_t k) const {
     return key;
 }
 
+void IndexPageView::keyInto(std::size_t k, std::vector<std::uint8_t>& out) const {
+    auto shared = page_.subspan(format_->indexFirstEntry, prefix_);
+    auto rest = keyRest(k);
+    out.assign(shared.begin(), shared.end());
+    out.insert(out.end(), rest.begin(), rest.end());
+}
+
 int IndexPageView::compare(std::span<const std::uint8_t> key, std::size_t k) const {
     return compareKey(key, page_.subspan(format_->indexFirstEntry, prefix_), keyRest(k));
 }

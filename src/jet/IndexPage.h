@@ -98,6 +98,8 @@ public:
     std::size_t count() const { return count_; }
     // Entry k's key, whole.
     std::vector<std::uint8_t> key(std::size_t k) const;
+    // The same into `out`, whose room is used again.
+    void keyInto(std::size_t k, std::vector<std::uint8_t>& out) const;
     // Three-way comparison of `key` with entry k's key.
     int compare(std::span<const std::uint8_t> key, std::size_t k) const;
     // The first entry whose key is not below `key`; count() when there is none.

@@ -292,9 +292,15 @@ void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
             continue;
         PendingIndex& p = pendingFor(t, i);
         p.removed.push_back(IndexEntry{std::move(*key), at, 0});
+        setGathered(t, t.gatheredBytes + entryBytes(p.removed.back()));
         p.changed = true;
     }
-    if (gathered(t, &PendingIndex::removed) >= t.pendingLimit)
+    // Each write of many removals passes over nearly every leaf when the keys come in no order
+    // (emptying a table in row order): as with additions, the larger the index, the more are
+    // gathered first, within the memory budget.
+    const std::size_t onPages = static_cast<std::size_t>(d.rowCount) * d.realIndexes.size();
+    if (gatherMemory(t) > gBudget ||
+        gathered(t, &PendingIndex::removed) >= std::max(t.pendingLimit, onPages / 2))
         flushIndexes(t);
 }
 
@@ -385,31 +391,37 @@ std::vector<IndexEntry> withoutRemoved(std::vector<IndexEntry>&& entries,
     return kept;
 }
 
-// The count of distinct keys, walking the leaves from the first: one page at a time.
-std::uint32_t countDistinctKeys(FileIndexPages& pages) {
-    IndexNode node = pages.load(pages.root());
-    for (std::size_t depth = 0; !node.leaf; ++depth) {
-        if (node.entries.empty() || depth > kMaxTreeDepth)
-            throw Error(pages.where() + ": an intermediate page without children");
-        node = pages.load(node.entries.front().child);
+// The count of distinct keys, walking the leaves from the first: one page at a time, read in
+// place (this follows every large removal, over the whole leaf level).
+std::uint32_t countDistinctKeys(Table& t, std::size_t i) {
+    std::uint32_t page = t.def().realIndexes[i].firstPage;
+    for (std::size_t depth = 0;; ++depth) {
+        const StoredIndexPage p(t, i, page);
+        if (p->leaf())
+            break;
+        if (p->count() == 0 && p->tailPage() == 0)
+            throw p.bad("an intermediate page without children");
+        if (depth > kMaxTreeDepth)
+            throw Error(indexWhere(t, i) + ": the index pages loop");
+        page = p->count() > 0 ? p->child(0) : p->tailPage();
     }
     std::uint32_t n = 0;
-    const std::vector<std::uint8_t>* last = nullptr;
-    std::vector<std::uint8_t> lastOfPage;
+    std::vector<std::uint8_t> last;
+    bool any = false;
     for (std::size_t hops = 0; hops < kMaxHops; ++hops) {
-        for (const IndexEntry& e : node.entries) {
-            n += !last || e.key != *last;
-            last = &e.key;
+        const StoredIndexPage p(t, i, page);
+        for (std::size_t k = 0; k < p->count(); ++k) {
+            if (any && p->compare(last, k) == 0)
+                continue;
+            ++n;
+            p->keyInto(k, last);
+            any = true;
         }
-        if (node.next == 0)
+        page = p->nextPage();
+        if (page == 0)
             return n;
-        if (last) {
-            lastOfPage = *last;
-            last = &lastOfPage;
-        }
-        node = pages.load(node.next);
     }
-    throw Error(pages.where() + ": the index pages loop");
+    throw Error(indexWhere(t, i) + ": the index pages loop");
 }
 
 // Takes gathered removals off the pages: a few one by one, down the tree; many leaf by leaf,
@@ -459,7 +471,7 @@ void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) 
                       sep.child = c.leaf.child;
                       out.push_back(std::move(sep));
                   });
-    distinct = countDistinctKeys(pages);
+    distinct = countDistinctKeys(t, i);
 }
 
 // Builds each changed index afresh over its gathered entries (the runs set aside merged with
@@ -517,52 +529,94 @@ void flushIndexes(Table& t) {
 
 // --- checking ---
 
-std::vector<std::string> checkIndexes(Table& t) {
+namespace {
+
+// A multiset of entries in a few words: equal sets of (key, row) give equal prints whatever
+// their order, so the table's rows and an index's leaves are compared without holding either.
+struct EntryPrint {
+    std::uint64_t count = 0, sum = 0, mixed = 0;
+
+    void add(std::span<const std::uint8_t> key, RowId row) {
+        std::uint64_t h = 0xCBF29CE484222325ull;
+        for (std::uint8_t b : key)
+            h = (h ^ b) * 0x100000001B3ull;
+        h = (h ^ row.page) * 0x100000001B3ull;
+        h = (h ^ row.row) * 0x100000001B3ull;
+        ++count;
+        sum += finish(h);
+        mixed += finish(h ^ 0x9E3779B97F4A7C15ull) | 1;
+    }
+    static std::uint64_t finish(std::uint64_t h) {
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ull;
+        return h ^ (h >> 33);
+    }
+    friend bool operator==(const EntryPrint&, const EntryPrint&) = default;
+};
+
+// Where the index and the rows part, found the slow way: both sides in memory, for the one index
+// whose prints differ.
+std::string firstDifference(Table& t, std::size_t i, IndexTree& tree) {
+    const TableDef& d = t.def();
+    std::vector<IndexEntry> want;
+    t.eachRow([&](const RowRef& r) {
+        if (auto key = indexedKey(d, i, t.read(r)))
+            want.push_back({std::move(*key), r.id, 0});
+    });
+    sortEntries(want);
+    std::vector<IndexEntry> got;
+    tree.verify([&](const IndexEntry& e) { got.push_back(e); });
+    for (std::size_t k = 0; k < got.size() && k < want.size(); ++k)
+        if (got[k].key != want[k].key || !(got[k].row == want[k].row))
+            return indexWhere(t, i) + ": entry " + std::to_string(k) + " does not match row " +
+                   std::to_string(want[k].row.page) + ":" + std::to_string(want[k].row.row);
+    return indexWhere(t, i) + ": holds other entries than the table's rows";
+}
+
+} // namespace
+
+std::vector<std::string> checkIndexes(Table& t, std::size_t* rowsRead) {
     std::vector<std::string> problems;
     const TableDef& d = t.def();
-    if (d.realIndexes.empty() || !t.file().format().jet4())
-        return problems;
-    flushIndexes(t);
-    // Expected entries: every row's key, in order.
-    std::vector<std::vector<IndexEntry>> expected(d.realIndexes.size());
-    std::vector<std::string> unkeyable(d.realIndexes.size());
-    for (const RowRef& r : t.scan()) {
+    const bool indexed = !d.realIndexes.empty() && t.file().format().jet4();
+    if (indexed)
+        flushIndexes(t);
+    // Every row read once: its keys printed, in no order.
+    std::vector<EntryPrint> expected(indexed ? d.realIndexes.size() : 0);
+    std::vector<std::string> unkeyable(expected.size());
+    std::size_t rows = 0;
+    t.eachRow([&](const RowRef& r) {
+        ++rows;
         auto values = t.read(r);
-        for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
+        for (std::size_t i = 0; i < expected.size(); ++i) {
             try {
                 if (auto key = indexedKey(d, i, values))
-                    expected[i].push_back({std::move(*key), r.id, 0});
+                    expected[i].add(*key, r.id);
             } catch (const Error& e) {
                 // A key outside what this engine encodes (text beyond Windows-1252): the index
                 // can still be walked, but not compared row by row.
                 unkeyable[i] = e.what();
             }
         }
-    }
-    for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
+    });
+    if (rowsRead)
+        *rowsRead = rows;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
         try {
             FileIndexPages pages(t, i);
             IndexTree tree = treeOf(pages);
-            for (auto& p : tree.verify())
+            EntryPrint got;
+            for (auto& p : tree.verify([&](const IndexEntry& e) { got.add(e.key, e.row); }))
                 problems.push_back(std::move(p));
-            if (!unkeyable[i].empty())
+            if (!unkeyable[i].empty() || got == expected[i])
                 continue;
-            auto got = tree.entries();
-            auto& want = expected[i];
-            sortEntries(want);
-            if (got.size() != want.size()) {
-                problems.push_back(indexWhere(t, i) + ": holds " + std::to_string(got.size()) +
-                                   " entries for " + std::to_string(want.size()) + " rows");
-                continue;
-            }
-            for (std::size_t k = 0; k < got.size(); ++k) {
-                if (got[k].key != want[k].key || !(got[k].row == want[k].row)) {
-                    problems.push_back(indexWhere(t, i) + ": entry " + std::to_string(k) +
-                                       " does not match row " + std::to_string(want[k].row.page) +
-                                       ":" + std::to_string(want[k].row.row));
-                    break;
-                }
-            }
+            if (got.count != expected[i].count)
+                problems.push_back(indexWhere(t, i) + ": holds " + std::to_string(got.count) +
+                                   " entries for " + std::to_string(expected[i].count) + " rows");
+            else
+                problems.push_back(firstDifference(t, i, tree));
         } catch (const Error& e) {
             problems.push_back(e.what());
         }

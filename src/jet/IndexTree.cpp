@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <set>
+#include <unordered_set>
 
 namespace jet {
 
@@ -217,20 +219,28 @@ std::vector<IndexEntry> IndexTree::entries() {
     return out;
 }
 
-std::vector<std::string> IndexTree::verify() {
+std::vector<std::string> IndexTree::verify(const std::function<void(const IndexEntry&)>& visit) {
     std::vector<std::string> problems;
     int leafDepth = -1;
-    std::vector<std::uint32_t> leavesInTreeOrder;
-    std::set<std::uint32_t> visited;
-    // Depth-first walk checking separators against children.
+    std::unordered_set<std::uint32_t> visited;
+    // Depth first, children left to right, so that the leaves come in tree order; each page is
+    // read once, its parent's entry for it checked when it is.
     struct Frame {
         std::uint32_t page;
         int depth;
+        std::uint32_t parent;
+        std::optional<IndexEntry> separator; // the parent's entry for this page
     };
-    std::vector<Frame> stack{{root_, 0}};
-    std::vector<std::vector<std::uint32_t>> levels;
+    struct Linked {
+        std::uint32_t page, parent, prev, next;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({root_, 0, 0, std::nullopt});
+    std::vector<std::vector<Linked>> levels;
+    std::optional<IndexEntry> lastLeafEntry;
+    bool acrossLeavesInOrder = true;
     while (!stack.empty()) {
-        Frame f = stack.back();
+        Frame f = std::move(stack.back());
         stack.pop_back();
         if (!visited.insert(f.page).second) {
             problems.push_back(what_ + ": page " + std::to_string(f.page) + " is reached twice");
@@ -241,9 +251,13 @@ std::vector<std::string> IndexTree::verify() {
             break;
         }
         IndexNode n = pages_.load(f.page);
+        if (f.separator && (n.entries.empty() || !sameEntry(n.entries.back(), *f.separator)))
+            problems.push_back(what_ + ": the entry for child page " + std::to_string(f.page) +
+                               " on page " + std::to_string(f.parent) +
+                               " is not the child's last entry");
         if (levels.size() <= static_cast<std::size_t>(f.depth))
             levels.resize(f.depth + 1);
-        levels[f.depth].push_back(f.page);
+        levels[f.depth].push_back({f.page, f.parent, n.prev, n.next});
         if (!std::is_sorted(n.entries.begin(), n.entries.end(), entryLess))
             problems.push_back(what_ + ": entries of page " + std::to_string(f.page) +
                                " are out of order");
@@ -254,33 +268,42 @@ std::vector<std::string> IndexTree::verify() {
                 problems.push_back(what_ + ": leaf page " + std::to_string(f.page) +
                                    " is at depth " + std::to_string(f.depth) + ", others at " +
                                    std::to_string(leafDepth));
-            leavesInTreeOrder.push_back(f.page);
+            if (n.entries.empty())
+                continue;
+            if (lastLeafEntry && entryLess(n.entries.front(), *lastLeafEntry))
+                acrossLeavesInOrder = false;
+            if (visit)
+                for (const IndexEntry& e : n.entries)
+                    visit(e);
+            lastLeafEntry = std::move(n.entries.back());
             continue;
         }
-        for (auto it = n.entries.rbegin(); it != n.entries.rend(); ++it) {
-            IndexNode child = pages_.load(it->child);
-            if (child.entries.empty() || !sameEntry(child.entries.back(), *it))
-                problems.push_back(what_ + ": the entry for child page " +
-                                   std::to_string(it->child) + " on page " +
-                                   std::to_string(f.page) + " is not the child's last entry");
-            stack.push_back({it->child, f.depth + 1});
-        }
+        for (auto it = n.entries.rbegin(); it != n.entries.rend(); ++it)
+            stack.push_back({it->child, f.depth + 1, f.page, std::move(*it)});
     }
-    // Each level's pages are linked left to right in tree order.
-    for (const auto& level : levels) {
+    // Readers walk the leaves by their links, so the leaf level is one chain in tree order. The
+    // levels above are only ever walked down: a page there may also leave a link empty where its
+    // neighbour has another parent (files written elsewhere link only siblings), but a link it
+    // keeps must name its neighbour.
+    for (std::size_t d = 0; d < levels.size(); ++d) {
+        const auto& level = levels[d];
+        const bool leaves = static_cast<int>(d) == leafDepth;
         for (std::size_t i = 0; i < level.size(); ++i) {
-            IndexNode n = pages_.load(level[i]);
-            std::uint32_t wantPrev = i == 0 ? 0 : level[i - 1];
-            std::uint32_t wantNext = i + 1 == level.size() ? 0 : level[i + 1];
-            if (n.prev != wantPrev || n.next != wantNext)
-                problems.push_back(what_ + ": page " + std::to_string(level[i]) + " is linked to " +
+            const Linked& n = level[i];
+            const std::uint32_t wantPrev = i == 0 ? 0 : level[i - 1].page;
+            const std::uint32_t wantNext = i + 1 == level.size() ? 0 : level[i + 1].page;
+            auto fits = [&](std::uint32_t got, std::uint32_t want, std::size_t other) {
+                return got == want || (!leaves && got == 0 && level[other].parent != n.parent);
+            };
+            if (!fits(n.prev, wantPrev, i == 0 ? i : i - 1) ||
+                !fits(n.next, wantNext, i + 1 == level.size() ? i : i + 1))
+                problems.push_back(what_ + ": page " + std::to_string(n.page) + " is linked to " +
                                    std::to_string(n.prev) + "/" + std::to_string(n.next) +
                                    ", expected " + std::to_string(wantPrev) + "/" +
                                    std::to_string(wantNext));
         }
     }
-    auto all = entries();
-    if (!std::is_sorted(all.begin(), all.end(), entryLess))
+    if (!acrossLeavesInOrder)
         problems.push_back(what_ + ": entries across leaves are out of order");
     return problems;
 }

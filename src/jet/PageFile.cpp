@@ -320,16 +320,29 @@ MutablePageRef PageFile::load(std::uint32_t n) {
 }
 
 void PageFile::evict() {
-    // Pages still held by a caller stay: dropping them would let two copies of a page diverge.
-    auto it = lru_.end();
-    while (map_.size() > capacity_ && it != lru_.begin()) {
+    if (map_.size() <= capacity_)
+        return;
+    // Pages leave in groups, so that the changed ones among them go out in a few long writes
+    // rather than one write each. Pages still held by a caller stay: dropping them would let two
+    // copies of a page diverge.
+    const std::size_t keep = capacity_ - std::min<std::size_t>(capacity_ / 8, 64);
+    std::vector<std::list<MutablePageRef>::iterator> leaving;
+    std::vector<Page*> changed;
+    std::size_t left = map_.size();
+    for (auto it = lru_.end(); left > keep && it != lru_.begin();) {
         --it;
         if (it->use_count() > 1)
             continue;
+        leaving.push_back(it);
         if ((*it)->dirty)
-            writeBack(**it);
+            changed.push_back(it->get());
+        --left;
+    }
+    // Written before they leave: a failed write keeps them, still changed.
+    writeAll(changed);
+    for (auto it : leaving) {
         map_.erase((*it)->number);
-        it = lru_.erase(it);
+        lru_.erase(it);
     }
 }
 
@@ -373,12 +386,41 @@ void PageFile::writeBack(Page& p) {
     p.dirty = false;
 }
 
+void PageFile::writeAll(std::vector<Page*>& pages) {
+    std::sort(pages.begin(), pages.end(),
+              [](const Page* a, const Page* b) { return a->number < b->number; });
+    const std::size_t size = format_->pageSize;
+    std::vector<std::uint8_t> run;
+    for (std::size_t i = 0; i < pages.size();) {
+        // Neighbours in the file go in one write.
+        std::size_t j = i + 1;
+        while (j < pages.size() && j - i < 64 && pages[j]->number == pages[j - 1]->number + 1)
+            ++j;
+        if (j == i + 1) {
+            writeBack(*pages[i]);
+        } else {
+            run.resize((j - i) * size);
+            for (std::size_t k = i; k < j; ++k)
+                std::copy(pages[k]->bytes.begin(), pages[k]->bytes.end(),
+                          run.begin() + static_cast<std::ptrdiff_t>((k - i) * size));
+            if (!writeAt(fd_, run.data(), run.size(),
+                         static_cast<long long>(pages[i]->number) * static_cast<long long>(size)))
+                throw Error(where(pages[i]->number) + ": write failed: " + systemError());
+            for (std::size_t k = i; k < j; ++k)
+                pages[k]->dirty = false;
+        }
+        i = j;
+    }
+}
+
 void PageFile::flush() {
     if (fd_ < 0)
         return;
+    std::vector<Page*> changed;
     for (auto& p : lru_)
         if (p->dirty)
-            writeBack(*p);
+            changed.push_back(p.get());
+    writeAll(changed);
 #ifdef _WIN32
     if (mode_ == OpenMode::ReadWrite && _commit(fd_) != 0)
         throw Error(name_ + ": flush failed: " + systemError());

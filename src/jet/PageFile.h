@@ -96,6 +96,8 @@ private:
     MutablePageRef load(std::uint32_t n);
     void evict();
     void writeBack(Page& p);
+    // Writes the pages, those that are neighbours in the file together.
+    void writeAll(std::vector<Page*>& pages);
     void readHeader();
 
     std::filesystem::path path_;

@@ -63,7 +63,7 @@ Value variableValue(PageFile& file, const ColumnDef& c, coding::Bytes b, const s
     const bool jet4 = file.format().jet4();
     switch (c.type) {
     case ColumnType::Text:
-        return decodeText(b, jet4, where + ", column '" + utf8(c.name) + "'");
+        return decodeText(b, jet4, [&] { return where + ", column '" + utf8(c.name) + "'"; });
     case ColumnType::Binary:
     case ColumnType::SystemBinary:
         return Binary(b.begin(), b.end());

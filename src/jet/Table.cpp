@@ -12,8 +12,15 @@ namespace jet {
 Table::Table(PageFile& file, TableDef def) : file_(file), def_(std::move(def)) {}
 
 std::string Table::where(RowId at) const {
-    return file_.name() + ", table '" + utf8(def_.name) + "', page " + std::to_string(at.page) +
-           ", row " + std::to_string(at.row);
+    // Every row read names its place for the messages it might give: the table's part is made
+    // once.
+    if (wherePrefix_.empty())
+        wherePrefix_ = file_.name() + ", table '" + utf8(def_.name) + "', page ";
+    std::string w = wherePrefix_;
+    w += std::to_string(at.page);
+    w += ", row ";
+    w += std::to_string(at.row);
+    return w;
 }
 
 std::vector<std::uint32_t> Table::ownedPages() {
@@ -22,8 +29,13 @@ std::vector<std::uint32_t> Table::ownedPages() {
 }
 
 std::vector<RowRef> Table::scan() {
-    const Format& f = file_.format();
     std::vector<RowRef> out;
+    eachRow([&](const RowRef& r) { out.push_back(r); });
+    return out;
+}
+
+void Table::eachRow(const std::function<void(const RowRef&)>& visit) {
+    const Format& f = file_.format();
     for (std::uint32_t p : ownedPages()) {
         auto page = file_.page(p);
         auto v = page->view();
@@ -43,10 +55,9 @@ std::vector<RowRef> Table::scan() {
                     throw Error(pw + ", row " + std::to_string(r) + ": overflow pointer too short");
                 ref.data = rowIdFromPointer(coding::getU32(v, s.start));
             }
-            out.push_back(ref);
+            visit(ref);
         }
     }
-    return out;
 }
 
 std::vector<Value> Table::read(const RowRef& r, const std::vector<bool>* wanted,
@@ -64,14 +75,15 @@ std::vector<Value> Table::read(const RowRef& r, const std::vector<bool>* wanted,
         auto v = page->view();
         if (v[0] != static_cast<std::uint8_t>(PageType::Data))
             throw Error(where(at) + ": not a data page (type " + std::to_string(v[0]) + ")");
-        RowSpan s = rowSpan(f, v, at.row, where(at), true);
+        const std::string w = where(at);
+        RowSpan s = rowSpan(f, v, at.row, w, true);
         if (s.overflow() && !s.deleted()) {
             if (s.end - s.start < 4)
-                throw Error(where(at) + ": overflow pointer too short");
+                throw Error(w + ": overflow pointer too short");
             at = rowIdFromPointer(coding::getU32(v, s.start));
             continue;
         }
-        return decodeRow(file_, def_, v.subspan(s.start, s.end - s.start), where(at), wanted,
+        return decodeRow(file_, def_, v.subspan(s.start, s.end - s.start), w, wanted,
                          longValueRows);
     }
 }

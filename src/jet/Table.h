@@ -8,6 +8,7 @@
 #include "jet/Value.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -58,6 +59,8 @@ public:
     // Live rows in table-scan order: pages in usage-map order, slots in page order; deleted
     // slots and the targets of overflow pointers are skipped.
     std::vector<RowRef> scan();
+    // The same rows one at a time, none held: a walk over a large table takes no memory.
+    void eachRow(const std::function<void(const RowRef&)>& visit);
     // Pages the table owns according to its usage map.
     std::vector<std::uint32_t> ownedPages();
 
@@ -84,6 +87,7 @@ public:
 private:
     PageFile& file_;
     TableDef def_;
+    mutable std::string wherePrefix_;
 };
 
 } // namespace jet

@@ -9,6 +9,11 @@ namespace jet {
 // Compressed form: FF FE, then runs that alternate between one byte per character (the high
 // byte is zero) and two bytes per character, starting with one byte; a 00 byte switches.
 std::u16string decodeText(std::span<const std::uint8_t> b, bool jet4, const std::string& where) {
+    return decodeText(b, jet4, [&where] { return where; });
+}
+
+std::u16string decodeText(std::span<const std::uint8_t> b, bool jet4,
+                          const std::function<std::string()>& where) {
     std::u16string out;
     if (!jet4) {
         out.reserve(b.size());
@@ -17,6 +22,7 @@ std::u16string decodeText(std::span<const std::uint8_t> b, bool jet4, const std:
         return out;
     }
     if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+        out.reserve(b.size() - 2);
         bool compressed = true;
         for (std::size_t i = 2; i < b.size();) {
             if (b[i] == 0) {
@@ -26,7 +32,7 @@ std::u16string decodeText(std::span<const std::uint8_t> b, bool jet4, const std:
                 out += static_cast<char16_t>(b[i++]);
             } else {
                 if (i + 1 >= b.size())
-                    throw Error(where + ": compressed text ends inside a character");
+                    throw Error(where() + ": compressed text ends inside a character");
                 out += static_cast<char16_t>(b[i] | (b[i + 1] << 8));
                 i += 2;
             }
@@ -34,7 +40,7 @@ std::u16string decodeText(std::span<const std::uint8_t> b, bool jet4, const std:
         return out;
     }
     if (b.size() % 2 != 0)
-        throw Error(where + ": text of odd length " + std::to_string(b.size()) + " bytes");
+        throw Error(where() + ": text of odd length " + std::to_string(b.size()) + " bytes");
     out.reserve(b.size() / 2);
     for (std::size_t i = 0; i + 1 < b.size(); i += 2)
         out += static_cast<char16_t>(b[i] | (b[i + 1] << 8));

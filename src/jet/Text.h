@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +13,9 @@ namespace jet {
 
 // Throws jet::Error (with `where` in the message) for an odd-length UTF-16 value.
 std::u16string decodeText(std::span<const std::uint8_t> bytes, bool jet4, const std::string& where);
+// The same with the place made only for a message: rows are read by the million.
+std::u16string decodeText(std::span<const std::uint8_t> bytes, bool jet4,
+                          const std::function<std::string()>& where);
 
 // Jet 4: compressed when `compress` and the result is shorter, otherwise UTF-16LE.
 // Jet 3: 1252 bytes; characters outside the code page become '?'.

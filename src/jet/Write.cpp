@@ -134,16 +134,20 @@ bool toYesNo(const Table& t, const ColumnDef& c, const Value& v) {
     return *n != 0;
 }
 
+void checkWidth(Table& t, const ColumnDef& c, std::size_t length) {
+    if (c.type != ColumnType::Text)
+        return;
+    std::size_t width = t.file().format().jet4() ? c.length / 2u : c.length;
+    if (length > width)
+        mismatch(t, c,
+                 "text of " + std::to_string(length) + " characters is longer than the column's " +
+                     std::to_string(width));
+}
+
 std::u16string toText(Table& t, const ColumnDef& c, Value v) {
     auto* text = std::get_if<std::u16string>(&v);
     std::u16string s = text ? std::move(*text) : textOf(v);
-    if (c.type == ColumnType::Text) {
-        std::size_t width = t.file().format().jet4() ? c.length / 2u : c.length;
-        if (s.size() > width)
-            mismatch(t, c,
-                     "text of " + std::to_string(s.size()) +
-                         " characters is longer than the column's " + std::to_string(width));
-    }
+    checkWidth(t, c, s.size());
     return s;
 }
 
@@ -305,6 +309,13 @@ Binary toBinary(const Table& t, const ColumnDef& c, Value v) {
 }
 
 } // namespace
+
+bool textFits(Table& t, const ColumnDef& c, std::size_t length) {
+    if (c.type != ColumnType::Text && c.type != ColumnType::Memo)
+        return false;
+    checkWidth(t, c, length);
+    return true;
+}
 
 Value convertForColumn(Table& t, const ColumnDef& c, Value v) {
     if (c.type == ColumnType::Boolean)
@@ -527,16 +538,34 @@ void deleteRow(Table& t, const RowRef& r) {
         if (s.deleted())
             throw Error(t.where(r.id) + ": the row is already deleted");
     }
-    // Memo and OLE values stored on long value pages go with the row.
-    std::vector<bool> longColumns(t.def().columns.size(), false);
+    // Memo and OLE values stored on long value pages go with the row. One read lists their rows
+    // and gives the keys, unless an index needs a long value itself.
+    const TableDef& d = t.def();
+    std::vector<bool> longColumns(d.columns.size(), false);
+    bool longKeys = false;
     for (std::size_t i = 0; i < longColumns.size(); ++i)
-        longColumns[i] = t.def().columns[i].isLongValue();
-    if (!t.def().realIndexes.empty())
-        removeFromIndexes(t, r.id, t.read(r));
+        longColumns[i] = d.columns[i].isLongValue();
+    for (const RealIndex& ri : d.realIndexes)
+        for (const IndexColumn& ic : ri.columns)
+            longKeys = longKeys || longColumns[columnPosition(d, ic)];
     std::vector<RowId> gone{r.id};
     if (!(r.data == r.id))
         gone.push_back(r.data);
-    t.read(r, &longColumns, &gone);
+    if (longKeys) {
+        removeFromIndexes(t, r.id, t.read(r));
+        t.read(r, &longColumns, &gone);
+    } else {
+        // Only the key columns are decoded; the long values' rows are listed.
+        std::vector<bool> wanted(d.columns.size(), false);
+        for (const RealIndex& ri : d.realIndexes)
+            for (const IndexColumn& ic : ri.columns)
+                wanted[columnPosition(d, ic)] = true;
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            wanted[i] = wanted[i] || longColumns[i];
+        auto values = t.read(r, &wanted, &gone);
+        if (!d.realIndexes.empty())
+            removeFromIndexes(t, r.id, values);
+    }
     for (const RowId& at : gone) {
         auto page = f.writablePage(at.page);
         markDeleted(fmt, page->mut(), at.row);

@@ -14,6 +14,11 @@ namespace jet {
 // Throws jet::Error naming the column for text too long or a value that does not convert.
 Value convertForColumn(Table& table, const ColumnDef& column, Value v);
 
+// Whether a text of `length` characters, assigned to a text column, is kept as it is (no other
+// conversion applies); throws jet::Error naming the column for one too long. False for the
+// other types, whose texts go through convertForColumn.
+bool textFits(Table& table, const ColumnDef& column, std::size_t length);
+
 // Stores a new row. Unassigned columns are Null or their next autonumber. Returns its place.
 RowRef insertRow(Table& table, std::vector<Value>& values, const std::vector<bool>& assigned);
 

@@ -186,4 +186,59 @@ TEST(JetIndexTreeOps, VerifyFindsBrokenLinksSeparatorsAndOrder) {
         << "entries out of order";
 }
 
+// Which sibling links a tree may leave empty. Readers walk the leaves by their links, so the leaf
+// level must be one chain; the levels above are only walked down, and files written elsewhere link
+// a page there only to siblings under the same parent.
+TEST(JetIndexTreeOps, LinksAboveTheLeavesMayStopAtAParentsEdge) {
+    struct Cut {
+        const char* what;
+        int fromBottom;     // 0: the leaves, 1: the level above them, ...
+        bool acrossParents; // at a pair of neighbours with different parents, or the same one
+        bool wrongPage;     // the link names another page instead of none
+        bool sound;
+    };
+    const Cut cuts[] = {
+        {"no link between pages of different parents, above the leaves", 1, true, false, true},
+        {"no link between siblings above the leaves", 1, false, false, false},
+        {"no link between leaves of different parents", 0, true, false, false},
+        {"a link to the wrong page above the leaves", 1, true, true, false},
+    };
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(cut.what);
+        MemoryPages pages(50);
+        Model model;
+        for (std::uint16_t i = 0; i < 2000; ++i)
+            model.insert({{static_cast<std::uint8_t>(i / 40), static_cast<std::uint8_t>(i % 40)},
+                          RowId{9, i}});
+        layOut(pages, model);
+        // Each level's pages left to right, with their parents.
+        std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> levels{{{1, 0}}};
+        while (!pages.load(levels.back().front().first).leaf) {
+            std::vector<std::pair<std::uint32_t, std::uint32_t>> below;
+            for (auto [page, parent] : levels.back())
+                for (const IndexEntry& e : pages.load(page).entries)
+                    below.push_back({e.child, page});
+            levels.push_back(std::move(below));
+        }
+        ASSERT_GE(levels.size(), 4u) << "a level above the leaves must have several parents";
+        const auto& level = levels[levels.size() - 1 - static_cast<std::size_t>(cut.fromBottom)];
+        std::size_t at = 0;
+        while (at + 1 < level.size() &&
+               (level[at].second != level[at + 1].second) != cut.acrossParents)
+            ++at;
+        ASSERT_LT(at + 1, level.size());
+        IndexNode left = pages.load(level[at].first), right = pages.load(level[at + 1].first);
+        left.next = cut.wrongPage ? level[at].first : 0;
+        right.prev = 0;
+        pages.store(level[at].first, left);
+        pages.store(level[at + 1].first, right);
+
+        auto problems = IndexTree(pages, 1, "test index").verify();
+        if (cut.sound)
+            EXPECT_EQ(problems, std::vector<std::string>{});
+        else
+            EXPECT_FALSE(problems.empty());
+    }
+}
+
 } // namespace

@@ -127,6 +127,63 @@ TEST_F(JetRecordset, FindMoveAndDeleteWalkTheRows) {
     EXPECT_EQ(db->OpenRecordset("tblFileInformation").RecordCount(), 0);
 }
 
+// Rows stored through a recordset follow the table's rows in it, each once, whether or not the
+// table's rows were looked at before; the row just stored is current until the next move.
+TEST_F(JetRecordset, StoredRowsFollowTheTablesRowsOnce) {
+    struct Case {
+        const char* steps; // r: read the current row, a: add a row, d: delete the current row,
+                           // n: MoveNext, f: MoveFirst
+        std::vector<int> current; // fldAutoNum of each 'r', in order
+        std::vector<int> rows;    // then, from MoveFirst
+    };
+    const Case cases[] = {
+        {"rarar", {1, 7, 8}, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {"aadr", {-1}, {1, 2, 3, 4, 5, 6, 7}}, // -1: no current row to read
+        {"aan", {}, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {"adn", {}, {1, 2, 3, 4, 5, 6}},
+        {"fdnadar", {8}, {2, 3, 4, 5, 6, 8}},
+        {"nnrar", {3, 7}, {1, 2, 3, 4, 5, 6, 7}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.steps);
+        testsupport::TempDir dir;
+        auto copy = dir.path() / "copy.mdb";
+        fs::copy_file(file, copy);
+        auto fresh = Database::OpenDatabase(copy);
+        auto rs = fresh.OpenRecordset("tblFileInformation");
+        std::vector<int> current;
+        for (const char* p = c.steps; *p; ++p) {
+            switch (*p) {
+            case 'r':
+                try {
+                    current.push_back(std::get<std::int32_t>(rs["fldAutoNum"].value()));
+                } catch (const Error&) {
+                    current.push_back(-1);
+                }
+                break;
+            case 'a':
+                rs.AddNew();
+                rs["fldBackupName"] = u"added";
+                rs.Update();
+                break;
+            case 'd':
+                rs.Delete();
+                break;
+            case 'n':
+                rs.MoveNext();
+                break;
+            case 'f':
+                rs.MoveFirst();
+                break;
+            }
+        }
+        EXPECT_EQ(current, c.current);
+        EXPECT_EQ(rs.RecordCount(), static_cast<long>(c.rows.size()));
+        EXPECT_EQ(ids(rs), c.rows);
+        fresh.Close();
+    }
+}
+
 TEST(JetQuery, CriteriaParseAndMatchAsAccessCompares) {
     auto c = parseCriteria(u"[Name]='O''Neil' AND [Other]=-2.5");
     ASSERT_EQ(c.size(), 2u);

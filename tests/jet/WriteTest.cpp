@@ -244,19 +244,39 @@ TEST(JetWrite, TheFileStopsAtTheLimitWithItsOwnError) {
     EXPECT_LE(fs::file_size(file), limit);
 }
 
-// `check` finds a row whose index entries were taken out behind the engine's back.
-TEST_P(OnTemplate, CheckFindsAMissingIndexEntry) {
-    {
-        auto db = Database::OpenDatabase(file);
-        Table& t = db.GetTable(u"Letter_Templates");
-        const RowRef first = t.scan().front();
-        removeFromIndexes(t, first.id, t.read(first));
-        db.Close();
+// `check` finds index entries changed behind the engine's back: one missing, or one whose row
+// is another than the row it stands for.
+TEST_P(OnTemplate, CheckFindsIndexEntriesThatAreNotTheRows) {
+    struct Case {
+        const char* what;
+        bool otherRow; // the entry comes back, for another row
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"missing", false, "holds 2 entries for 3 rows"},
+        {"for another row", true, "does not match row"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path copy = tmp / (std::string("check-") + (c.otherRow ? "other" : "missing"));
+        fs::copy_file(file, copy);
+        {
+            auto db = Database::OpenDatabase(copy);
+            Table& t = db.GetTable(u"Letter_Templates");
+            const RowRef first = t.scan().front();
+            const auto values = t.read(first);
+            removeFromIndexes(t, first.id, values);
+            if (c.otherRow)
+                addToIndexes(t,
+                             RowId{first.id.page, static_cast<std::uint16_t>(first.id.row + 100)},
+                             values);
+            db.Close();
+        }
+        auto db = Database::OpenDatabase(copy, OpenMode::ReadOnly);
+        auto problems = checkDatabase(db);
+        ASSERT_FALSE(problems.empty());
+        EXPECT_THAT(problems.front(), HasSubstr(c.problem));
     }
-    auto db = Database::OpenDatabase(file, OpenMode::ReadOnly);
-    auto problems = checkDatabase(db);
-    ASSERT_FALSE(problems.empty());
-    EXPECT_THAT(problems.front(), HasSubstr("holds 2 entries for 3 rows"));
 }
 
 } // namespace

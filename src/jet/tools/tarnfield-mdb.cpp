@@ -98,9 +98,9 @@ int printSchema(const std::string& file, const char* table) {
 
 int exportRows(const std::string& file, const char* table) {
     auto db = jet::Database::OpenDatabase(file, jet::OpenMode::ReadOnly);
-    std::ostringstream out;
-    jet::exportTable(db, jet::utf16(table), out);
-    std::cout << out.str();
+    // Straight to the output as the rows are read: the table never sits in memory.
+    jet::exportTable(db, jet::utf16(table), std::cout);
+    std::cout.flush();
     return 0;
 }
 
@@ -177,6 +177,9 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
+    // Standard output is written through std::cout alone; unsynchronised it is buffered, which
+    // an export of a million rows needs.
+    std::ios::sync_with_stdio(false);
     if (argc < 3)
         return usage();
     std::string cmd = argv[1];
