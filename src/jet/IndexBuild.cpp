@@ -92,7 +92,7 @@ bool lessThan(std::span<const std::uint8_t> a, RowId ra, std::span<const std::ui
 void GatheredEntries::add(std::span<const std::uint8_t> key, RowId row) {
     if (key.size() > std::numeric_limits<std::uint16_t>::max())
         throw Error("an index key of " + std::to_string(key.size()) + " bytes, too long to gather");
-    while (keyBlock_ < keyBlocks_.size() && keyUsed_ + key.size() > keyBlocks_[keyBlock_].size) {
+    if (keyBlock_ < keyBlocks_.size() && keyUsed_ + key.size() > keyBlocks_[keyBlock_].size) {
         ++keyBlock_;
         keyUsed_ = 0;
     }
@@ -153,12 +153,6 @@ std::vector<std::uint32_t> GatheredEntries::sortedOrder() const {
     for (std::size_t k = 0; k < items.size(); ++k)
         order[k] = items[k].at;
     return order;
-}
-
-void GatheredEntries::clear() {
-    count_ = 0;
-    keyBlock_ = 0;
-    keyUsed_ = 0;
 }
 
 // --- runs ---

@@ -55,8 +55,6 @@ public:
     static std::size_t bytesFor(std::size_t keyBytes) { return sizeof(Record) + keyBytes; }
     // The positions of the entries in key order (entryLess's).
     std::vector<std::uint32_t> sortedOrder() const;
-    // Forgets every entry; the blocks are kept for the entries to come.
-    void clear();
 
 private:
     struct Record {

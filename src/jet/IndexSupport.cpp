@@ -189,7 +189,7 @@ void spill(Table& t) {
         if (added.empty())
             continue;
         t.runs->spill(i, added, added.sortedOrder());
-        added.clear(); // its blocks kept for the entries to come
+        added = GatheredEntries{}; // its blocks freed: the budget counts only what is held
     }
     setGathered(t, 0);
 }
