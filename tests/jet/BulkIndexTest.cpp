@@ -180,8 +180,9 @@ TEST_F(BulkIndex, AnEmptiedTableIsBuiltAfresh) {
     EXPECT_EQ(got.entries[3].size(), static_cast<std::size_t>(kRows));
 }
 
-// A budget of a few kilobytes sets the entries aside in many runs, merged back in order; their
-// file lies beside the database while it is needed and is gone afterwards.
+// A budget of a few kilobytes sets the entries aside in many runs (more than are read at once,
+// so some are first merged into longer ones), merged back in order; their file lies beside the
+// database while it is needed and is gone afterwards.
 TEST_F(BulkIndex, EntriesSetAsideInRunsComeBackInOrder) {
     const fs::path expected = fresh();
     const fs::path file = mergedDir / "runs.mdb";
@@ -191,7 +192,7 @@ TEST_F(BulkIndex, EntriesSetAsideInRunsComeBackInOrder) {
         Table& t = db.GetTable(u"People");
         addPeople(db, 0, kRows);
         ASSERT_TRUE(t.runs);
-        EXPECT_GE(t.runs->runs(0), 5u);
+        EXPECT_GT(t.runs->runs(0), 32u); // more than are merged at once
         EXPECT_EQ(t.runs->file().parent_path(), file.parent_path());
         EXPECT_TRUE(fs::exists(t.runs->file()));
         db.Close();
