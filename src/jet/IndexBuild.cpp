@@ -72,6 +72,89 @@ void KeyHashes::insert(std::uint64_t hash) {
     }
 }
 
+// --- gathered entries ---
+
+namespace {
+
+// entryLess, for a key and row held apart.
+bool lessThan(std::span<const std::uint8_t> a, RowId ra, std::span<const std::uint8_t> b,
+              RowId rb) {
+    const std::size_t n = std::min(a.size(), b.size());
+    if (const int c = n ? std::memcmp(a.data(), b.data(), n) : 0; c != 0)
+        return c < 0;
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return ra < rb;
+}
+
+} // namespace
+
+void GatheredEntries::add(std::span<const std::uint8_t> key, RowId row) {
+    if (key.size() > std::numeric_limits<std::uint16_t>::max())
+        throw Error("an index key of " + std::to_string(key.size()) + " bytes, too long to gather");
+    if (keyBlock_ < keyBlocks_.size() && keyUsed_ + key.size() > keyBlocks_[keyBlock_].size) {
+        ++keyBlock_;
+        keyUsed_ = 0;
+    }
+    if (keyBlock_ == keyBlocks_.size()) {
+        // Blocks grow from 4 KB to 1 MB, so that a table of a few rows takes little.
+        const std::size_t size =
+            std::max(key.size(), std::size_t(4096) << std::min<std::size_t>(keyBlock_, 8));
+        keyBlocks_.push_back({std::make_unique_for_overwrite<std::uint8_t[]>(size), size});
+    }
+    std::uint8_t* at = keyBlocks_[keyBlock_].bytes.get() + keyUsed_;
+    if (!key.empty())
+        std::memcpy(at, key.data(), key.size());
+    keyUsed_ += key.size();
+    if (count_ / kRecordBlock == records_.size())
+        records_.push_back(std::make_unique_for_overwrite<Record[]>(kRecordBlock));
+    records_[count_ / kRecordBlock][count_ % kRecordBlock] = {
+        at, row.page, row.row, static_cast<std::uint16_t>(key.size())};
+    ++count_;
+}
+
+void GatheredEntries::copyTo(std::size_t k, IndexEntry& e) const {
+    const auto bytes = key(k);
+    e.key.assign(bytes.begin(), bytes.end());
+    e.row = row(k);
+    e.child = 0;
+}
+
+// Ordered through small items holding each key's first eight bytes (zero-padded, which keeps
+// the order): the keys themselves are looked at only when those tie.
+std::vector<std::uint32_t> GatheredEntries::sortedOrder() const {
+    std::vector<std::uint32_t> order(count_);
+    // Keys gathered in order (a rising primary key) stay as they are.
+    bool inOrder = true;
+    for (std::size_t k = 1; k < count_ && inOrder; ++k)
+        inOrder = !lessThan(key(k), row(k), key(k - 1), row(k - 1));
+    if (inOrder) {
+        for (std::size_t k = 0; k < count_; ++k)
+            order[k] = static_cast<std::uint32_t>(k);
+        return order;
+    }
+    struct Item {
+        std::uint64_t prefix;
+        std::uint32_t at;
+    };
+    std::vector<Item> items(count_);
+    for (std::size_t k = 0; k < count_; ++k) {
+        const auto bytes = key(k);
+        std::uint64_t prefix = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            prefix = (prefix << 8) | (b < bytes.size() ? bytes[b] : 0u);
+        items[k] = {prefix, static_cast<std::uint32_t>(k)};
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        return lessThan(key(a.at), row(a.at), key(b.at), row(b.at));
+    });
+    for (std::size_t k = 0; k < items.size(); ++k)
+        order[k] = items[k].at;
+    return order;
+}
+
 // --- runs ---
 //
 // Each entry in a run: key length (2 bytes), the key, the row's page (4) and slot (2), little
@@ -143,6 +226,44 @@ private:
     std::size_t at_ = 0;
 };
 
+// Appends one run to the file.
+class IndexRuns::Writer {
+public:
+    explicit Writer(IndexRuns& runs) : runs_(runs), start_{runs.end_, 0} {
+        buf_.reserve(kReadBuffer + 512);
+    }
+
+    void put(std::span<const std::uint8_t> key, RowId row) {
+        if (key.size() > std::numeric_limits<std::uint16_t>::max())
+            throw Error(runs_.file_.string() + ": an index key too long to set aside");
+        putLE(buf_, key.size(), 2);
+        buf_.insert(buf_.end(), key.begin(), key.end());
+        putLE(buf_, row.page, 4);
+        putLE(buf_, row.row, 2);
+        ++start_.count;
+        if (buf_.size() >= kReadBuffer)
+            write();
+    }
+
+    // The run written.
+    Segment finish() {
+        write();
+        runs_.written();
+        return start_;
+    }
+
+private:
+    void write() {
+        runs_.out_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        runs_.end_ += buf_.size();
+        buf_.clear();
+    }
+
+    IndexRuns& runs_;
+    Segment start_;
+    std::vector<char> buf_;
+};
+
 IndexRuns::IndexRuns(std::filesystem::path file, std::size_t indexes)
     : file_(std::move(file)), segments_(indexes) {
     out_.open(file_, std::ios::binary | std::ios::out | std::ios::trunc);
@@ -162,34 +283,12 @@ void IndexRuns::written() {
         throw Error(file_.string() + ": cannot write the index entries (is the disk full?)");
 }
 
-void IndexRuns::spill(std::size_t index, const std::vector<IndexEntry>& entries,
+void IndexRuns::spill(std::size_t index, const GatheredEntries& entries,
                       const std::vector<std::uint32_t>& order) {
-    Segment s{end_, order.size()};
-    append(entries, order);
-    segments_[index].push_back(s);
-}
-
-void IndexRuns::append(const std::vector<IndexEntry>& entries,
-                       const std::vector<std::uint32_t>& order) {
-    std::vector<char> buf;
-    buf.reserve(kReadBuffer + 512);
-    for (std::uint32_t at : order) {
-        const IndexEntry& e = entries[at];
-        if (e.key.size() > std::numeric_limits<std::uint16_t>::max())
-            throw Error(file_.string() + ": an index key too long to set aside");
-        putLE(buf, e.key.size(), 2);
-        buf.insert(buf.end(), e.key.begin(), e.key.end());
-        putLE(buf, e.row.page, 4);
-        putLE(buf, e.row.row, 2);
-        if (buf.size() >= kReadBuffer) {
-            out_.write(buf.data(), static_cast<std::streamsize>(buf.size()));
-            end_ += buf.size();
-            buf.clear();
-        }
-    }
-    out_.write(buf.data(), static_cast<std::streamsize>(buf.size()));
-    end_ += buf.size();
-    written();
+    Writer w(*this);
+    for (std::uint32_t at : order)
+        w.put(entries.key(at), entries.row(at));
+    segments_[index].push_back(w.finish());
 }
 
 void IndexRuns::each(std::size_t index, const std::function<void(const IndexEntry&)>& out) {
@@ -201,7 +300,8 @@ void IndexRuns::each(std::size_t index, const std::function<void(const IndexEntr
     }
 }
 
-void IndexRuns::mergeSegments(const std::vector<Segment>& from, std::vector<IndexEntry>&& memory,
+void IndexRuns::mergeSegments(const std::vector<Segment>& from, const GatheredEntries* memory,
+                              const std::vector<std::uint32_t>& order,
                               const std::function<void(IndexEntry&&)>& out) {
     // The runs' heads in a heap, smallest on top: a million entries from a dozen runs take a
     // few comparisons each, not one per run.
@@ -216,11 +316,17 @@ void IndexRuns::mergeSegments(const std::vector<Segment>& from, std::vector<Inde
     }
     auto later = [&](std::size_t a, std::size_t b) { return entryLess(heads[b], heads[a]); };
     std::make_heap(heap.begin(), heap.end(), later);
-    auto mem = memory.begin();
+    auto mem = order.begin();
+    auto fromMemory = [&] {
+        IndexEntry e;
+        memory->copyTo(*mem++, e);
+        out(std::move(e));
+    };
     while (!heap.empty()) {
         const std::size_t best = heap.front();
-        if (mem != memory.end() && entryLess(*mem, heads[best])) {
-            out(std::move(*mem++));
+        if (mem != order.end() &&
+            lessThan(memory->key(*mem), memory->row(*mem), heads[best].key, heads[best].row)) {
+            fromMemory();
             continue;
         }
         std::pop_heap(heap.begin(), heap.end(), later);
@@ -230,38 +336,24 @@ void IndexRuns::mergeSegments(const std::vector<Segment>& from, std::vector<Inde
         else
             heap.pop_back();
     }
-    for (; mem != memory.end(); ++mem)
-        out(std::move(*mem));
+    while (mem != order.end())
+        fromMemory();
 }
 
-void IndexRuns::merge(std::size_t index, std::vector<IndexEntry>&& memory,
+void IndexRuns::merge(std::size_t index, const GatheredEntries& memory,
+                      const std::vector<std::uint32_t>& order,
                       const std::function<void(IndexEntry&&)>& out) {
     // Runs beyond what is read at once are first merged into longer ones, a group at a time.
     constexpr std::size_t kOpenAtOnce = 32;
     std::vector<Segment>& runs = segments_[index];
     while (runs.size() > kOpenAtOnce) {
         const std::vector<Segment> group(runs.begin(), runs.begin() + kOpenAtOnce);
-        Segment merged{end_, 0};
-        std::vector<IndexEntry> batch;
-        std::vector<std::uint32_t> order;
-        auto write = [&] {
-            order.resize(batch.size());
-            for (std::size_t k = 0; k < order.size(); ++k)
-                order[k] = static_cast<std::uint32_t>(k);
-            append(batch, order);
-            merged.count += batch.size();
-            batch.clear();
-        };
-        mergeSegments(group, {}, [&](IndexEntry&& e) {
-            batch.push_back(std::move(e));
-            if (batch.size() == 4096)
-                write();
-        });
-        write();
+        Writer w(*this);
+        mergeSegments(group, nullptr, {}, [&](IndexEntry&& e) { w.put(e.key, e.row); });
         runs.erase(runs.begin(), runs.begin() + kOpenAtOnce);
-        runs.push_back(merged);
+        runs.push_back(w.finish());
     }
-    mergeSegments(runs, std::move(memory), out);
+    mergeSegments(runs, &memory, order, out);
 }
 
 } // namespace jet

@@ -25,21 +25,29 @@ IndexTree treeOf(FileIndexPages& pages) {
     return IndexTree(pages, pages.root(), pages.where());
 }
 
-// Entries gathered for the table's indexes, of one kind: `&PendingIndex::added` or `::removed`.
-std::size_t gathered(const Table& t, std::vector<IndexEntry> PendingIndex::*kind) {
+// Additions (and removals) gathered for the table's indexes.
+std::size_t additions(const Table& t) {
     std::size_t n = 0;
     for (const PendingIndex& p : t.pendingIndexes)
-        n += (p.*kind).size();
+        n += p.added.size();
+    return n;
+}
+
+std::size_t removals(const Table& t) {
+    std::size_t n = 0;
+    for (const PendingIndex& p : t.pendingIndexes)
+        n += p.removed.size();
     return n;
 }
 
 bool additionsGathered(const Table& t) {
-    return t.runs || gathered(t, &PendingIndex::added) > 0;
+    return t.runs || additions(t) > 0;
 }
 
-// Memory an entry takes while gathered: the entry, its key on the heap, and the heap's own.
-std::size_t entryBytes(const IndexEntry& e) {
-    return sizeof(IndexEntry) + e.key.capacity() + 16;
+// Memory an entry with `key` takes while gathered as an IndexEntry: the entry, its key on the
+// heap, and the heap's own.
+std::size_t entryBytes(const std::vector<std::uint8_t>& key) {
+    return sizeof(IndexEntry) + key.capacity() + 16;
 }
 
 PendingIndex& pendingFor(Table& t, std::size_t i) {
@@ -117,8 +125,8 @@ bool above(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>
 void startHashing(Table& t, std::size_t i) {
     PendingIndex& p = pendingFor(t, i);
     p.hashed = true;
-    for (const IndexEntry& e : p.added)
-        p.hashes.insert(KeyHashes::of(e.key));
+    for (std::size_t k = 0; k < p.added.size(); ++k)
+        p.hashes.insert(KeyHashes::of(p.added.key(k)));
     if (t.runs)
         t.runs->each(i, [&](const IndexEntry& e) { p.hashes.insert(KeyHashes::of(e.key)); });
 }
@@ -135,8 +143,8 @@ bool gatheredHolds(Table& t, std::size_t i, const std::vector<std::uint8_t>& key
     }
     if (!p.hashes.mayHold(KeyHashes::of(key)))
         return false;
-    for (const IndexEntry& e : p.added)
-        if (e.key == key)
+    for (std::size_t k = 0; k < p.added.size(); ++k)
+        if (std::ranges::equal(p.added.key(k), key))
             return true;
     bool found = false;
     if (t.runs)
@@ -177,11 +185,11 @@ void spill(Table& t) {
         t.runs = std::make_shared<IndexRuns>(db.parent_path() / name, t.def().realIndexes.size());
     }
     for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
-        std::vector<IndexEntry>& added = t.pendingIndexes[i].added;
+        GatheredEntries& added = t.pendingIndexes[i].added;
         if (added.empty())
             continue;
-        t.runs->spill(i, added, sortedOrder(added));
-        std::vector<IndexEntry>().swap(added);
+        t.runs->spill(i, added, added.sortedOrder());
+        added = GatheredEntries{}; // its blocks freed: the budget counts only what is held
     }
     setGathered(t, 0);
 }
@@ -208,7 +216,7 @@ std::size_t indexGatherBudget() {
 
 IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
     // Removals gathered so far reach the pages first: the lookups below read them.
-    if (gathered(t, &PendingIndex::removed) > 0)
+    if (removals(t) > 0)
         flushIndexes(t);
     const TableDef& d = t.def();
     IndexKeys keys(d.realIndexes.size());
@@ -239,7 +247,7 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
 
 void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
     // Removals and additions are never gathered together.
-    if (gathered(t, &PendingIndex::removed) > 0)
+    if (removals(t) > 0)
         flushIndexes(t);
     const TableDef& d = t.def();
     if (!additionsGathered(t)) {
@@ -255,8 +263,11 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
         PendingIndex& p = pendingFor(t, i);
         if (d.realIndexes[i].unique())
             noteGathered(t, i, *key);
-        p.added.push_back(IndexEntry{std::move(*key), at, 0});
-        setGathered(t, t.gatheredBytes + entryBytes(p.added.back()));
+        p.added.add(*key, at);
+        // Entries written into the pages are first made IndexEntries; those built afresh are
+        // not, and are reckoned as they are held.
+        setGathered(t, t.gatheredBytes + (t.freshBuild ? GatheredEntries::bytesFor(key->size())
+                                                       : entryBytes(*key)));
         p.changed = true;
     }
     // The budget is the file's: a table over it holding an eighth of it gives its entries up.
@@ -270,7 +281,7 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
     // Each write passes over the leaves that receive entries, nearly all of a large index with
     // keys in no order: so the more entries the pages hold, the more are gathered first.
     const std::size_t onPages = static_cast<std::size_t>(d.rowCount) * d.realIndexes.size();
-    if (overBudget || gathered(t, &PendingIndex::added) >= std::max(t.pendingLimit, onPages / 2))
+    if (overBudget || additions(t) >= std::max(t.pendingLimit, onPages / 2))
         flushIndexes(t);
 }
 
@@ -291,16 +302,15 @@ void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {
         if (!key)
             continue;
         PendingIndex& p = pendingFor(t, i);
+        setGathered(t, t.gatheredBytes + entryBytes(*key));
         p.removed.push_back(IndexEntry{std::move(*key), at, 0});
-        setGathered(t, t.gatheredBytes + entryBytes(p.removed.back()));
         p.changed = true;
     }
     // Each write of many removals passes over nearly every leaf when the keys come in no order
     // (emptying a table in row order): as with additions, the larger the index, the more are
     // gathered first, within the memory budget.
     const std::size_t onPages = static_cast<std::size_t>(d.rowCount) * d.realIndexes.size();
-    if (gatherMemory(t) > gBudget ||
-        gathered(t, &PendingIndex::removed) >= std::max(t.pendingLimit, onPages / 2))
+    if (gatherMemory(t) > gBudget || removals(t) >= std::max(t.pendingLimit, onPages / 2))
         flushIndexes(t);
 }
 
@@ -347,9 +357,12 @@ std::int64_t mergeIntoLeaves(FileIndexPages& pages, std::vector<IndexEntry>&& ad
 
 // Writes gathered additions (sorted here): merged into the leaves they fall in, or, when the
 // root is the only leaf, the tree laid out afresh.
-void addGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& added) {
+void addGathered(Table& t, std::size_t i, const GatheredEntries& gathered) {
     std::uint32_t& distinct = t.mutableDef().realIndexes[i].rowCount;
-    sortEntries(added);
+    std::vector<IndexEntry> added(gathered.size());
+    const std::vector<std::uint32_t> order = gathered.sortedOrder();
+    for (std::size_t k = 0; k < order.size(); ++k)
+        gathered.copyTo(order[k], added[k]);
     auto dup = std::adjacent_find(
         added.begin(), added.end(),
         [](const IndexEntry& a, const IndexEntry& b) { return a.key == b.key && a.row == b.row; });
@@ -483,12 +496,15 @@ void buildGathered(Table& t) {
             continue;
         FileIndexPages pages(t, i);
         LeafStream out(pages);
-        sortEntries(p.added);
+        const std::vector<std::uint32_t> order = p.added.sortedOrder();
         if (t.runs && t.runs->runs(i) > 0) {
-            t.runs->merge(i, std::move(p.added), [&](IndexEntry&& e) { out.add(std::move(e)); });
+            t.runs->merge(i, p.added, order, [&](IndexEntry&& e) { out.add(std::move(e)); });
         } else {
-            for (IndexEntry& e : p.added)
+            IndexEntry e;
+            for (std::uint32_t at : order) {
+                p.added.copyTo(at, e);
                 out.add(std::move(e));
+            }
         }
         t.mutableDef().realIndexes[i].rowCount = out.finish();
         writeDistinctKeys(t, i);
@@ -521,7 +537,7 @@ void flushIndexes(Table& t) {
         if (!p.removed.empty())
             removeGathered(t, i, std::move(p.removed));
         if (!p.added.empty())
-            addGathered(t, i, std::move(p.added));
+            addGathered(t, i, p.added);
         writeDistinctKeys(t, i);
         p = PendingIndex{};
     }

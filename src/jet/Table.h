@@ -27,7 +27,7 @@ class PageFile;
 static_assert(std::is_nothrow_move_constructible_v<IndexEntry>,
               "growing the list must move the entries' keys, not copy them");
 struct PendingIndex {
-    std::vector<IndexEntry> added;
+    GatheredEntries added;
     std::vector<IndexEntry> removed; // never gathered together with `added`
     // A unique index's keys gathered in rising order need no hashes: a key above the last is
     // new. The first that is not starts the hashes, of every key gathered.
