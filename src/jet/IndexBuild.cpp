@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <numeric>
 #include <system_error>
 
 namespace jet {
@@ -120,39 +121,19 @@ void GatheredEntries::copyTo(std::size_t k, IndexEntry& e) const {
     e.child = 0;
 }
 
-// Ordered through small items holding each key's first eight bytes (zero-padded, which keeps
-// the order): the keys themselves are looked at only when those tie.
 std::vector<std::uint32_t> GatheredEntries::sortedOrder() const {
-    std::vector<std::uint32_t> order(count_);
     // Keys gathered in order (a rising primary key) stay as they are.
     bool inOrder = true;
     for (std::size_t k = 1; k < count_ && inOrder; ++k)
         inOrder = !lessThan(key(k), row(k), key(k - 1), row(k - 1));
     if (inOrder) {
-        for (std::size_t k = 0; k < count_; ++k)
-            order[k] = static_cast<std::uint32_t>(k);
+        std::vector<std::uint32_t> order(count_);
+        std::iota(order.begin(), order.end(), 0u);
         return order;
     }
-    struct Item {
-        std::uint64_t prefix;
-        std::uint32_t at;
-    };
-    std::vector<Item> items(count_);
-    for (std::size_t k = 0; k < count_; ++k) {
-        const auto bytes = key(k);
-        std::uint64_t prefix = 0;
-        for (std::size_t b = 0; b < 8; ++b)
-            prefix = (prefix << 8) | (b < bytes.size() ? bytes[b] : 0u);
-        items[k] = {prefix, static_cast<std::uint32_t>(k)};
-    }
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        return lessThan(key(a.at), row(a.at), key(b.at), row(b.at));
-    });
-    for (std::size_t k = 0; k < items.size(); ++k)
-        order[k] = items[k].at;
-    return order;
+    return prefixSortedOrder(
+        count_, [&](std::size_t k) { return key(k); },
+        [&](std::size_t a, std::size_t b) { return lessThan(key(a), row(a), key(b), row(b)); });
 }
 
 // --- runs ---

@@ -30,31 +30,10 @@ std::uint32_t takePage(IndexPages& pages, std::vector<std::uint32_t>& spare) {
 
 } // namespace
 
-// Entries carry their keys on the heap, so they are ordered through small items holding each
-// key's first eight bytes (zero-padded, which keeps the order) and looked at in full only when
-// those tie.
 std::vector<std::uint32_t> sortedOrder(const std::vector<IndexEntry>& entries) {
-    struct Item {
-        std::uint64_t prefix;
-        std::uint32_t at;
-    };
-    std::vector<Item> items(entries.size());
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        const auto& key = entries[k].key;
-        std::uint64_t prefix = 0;
-        for (std::size_t b = 0; b < 8; ++b)
-            prefix = (prefix << 8) | (b < key.size() ? key[b] : 0u);
-        items[k] = {prefix, static_cast<std::uint32_t>(k)};
-    }
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        return entryLess(entries[a.at], entries[b.at]);
-    });
-    std::vector<std::uint32_t> order(items.size());
-    for (std::size_t k = 0; k < items.size(); ++k)
-        order[k] = items[k].at;
-    return order;
+    return prefixSortedOrder(
+        entries.size(), [&](std::size_t k) { return std::span(entries[k].key); },
+        [&](std::size_t a, std::size_t b) { return entryLess(entries[a], entries[b]); });
 }
 
 // Keys gathered in order stay as they are.

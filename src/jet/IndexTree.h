@@ -9,6 +9,7 @@
 
 #include "jet/Format.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -30,6 +31,32 @@ struct IndexEntry {
 
 // Key bytes first, then the row.
 bool entryLess(const IndexEntry& a, const IndexEntry& b);
+
+// The order of `count` keys: where the first, the second, ... come from. Sorting moves small
+// items holding each key's first eight bytes (zero-padded, which keeps the order); `less(i, j)`
+// decides between keys i and j only when those tie.
+template <typename KeyAt, typename Less>
+std::vector<std::uint32_t> prefixSortedOrder(std::size_t count, KeyAt keyAt, Less less) {
+    struct Item {
+        std::uint64_t prefix;
+        std::uint32_t at;
+    };
+    std::vector<Item> items(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::span<const std::uint8_t> key = keyAt(k);
+        std::uint64_t prefix = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            prefix = (prefix << 8) | (b < key.size() ? key[b] : 0u);
+        items[k] = {prefix, static_cast<std::uint32_t>(k)};
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        return a.prefix != b.prefix ? a.prefix < b.prefix : less(a.at, b.at);
+    });
+    std::vector<std::uint32_t> order(count);
+    for (std::size_t k = 0; k < count; ++k)
+        order[k] = items[k].at;
+    return order;
+}
 
 struct IndexNode {
     bool leaf = true;
