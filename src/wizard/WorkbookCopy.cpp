@@ -14,6 +14,18 @@ constexpr const char* kNotReadTitle = "Spreadsheet Not Read";
 } // namespace
 
 // The user sees and names sheets in the program's Windows-1252, the workbook in UTF-8.
+std::optional<std::string> chooseImportFile(session::ImportSession& session,
+                                            platform::UserInteraction& ui,
+                                            const std::string& title) {
+    const std::string start = session.LastTabFolder.empty() ? "C:\\" : session.LastTabFolder;
+    auto chosen = ui.openFile({title, start, "", kImportFileFilter});
+    if (!chosen)
+        return std::nullopt;
+    std::string picked(ansi::trim(*chosen));
+    session.LastTabFolder = hostpath::folderOf(picked);
+    return picked;
+}
+
 std::optional<std::string> chooseSheet(const std::string& chosen, const WorkbookChoice& choice,
                                        platform::UserInteraction& ui) {
     const auto list = spreadsheet::listSheets(hostpath::resolve(chosen));

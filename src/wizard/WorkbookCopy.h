@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/Interaction.h"
+#include "session/ImportSession.h"
 
 #include <optional>
 #include <string>
@@ -14,6 +15,13 @@ namespace wizard {
 inline constexpr const char* kImportFileFilter =
     "Text files (*.txt)|*.txt|Spreadsheets (*.xlsx *.ods *.xls *.csv)|*.xlsx;*.ods;*.xls;*.csv|"
     "All files (*.*)|*.*";
+
+// The file dialog for an import file, titled `title`: the first of a run starts at C:\ (the
+// home folder where there is no C:), each later one where the last file was found, which the
+// session keeps. The chosen path, trimmed; nullopt when the dialog was cancelled.
+std::optional<std::string> chooseImportFile(session::ImportSession& session,
+                                            platform::UserInteraction& ui,
+                                            const std::string& title);
 
 struct WorkbookChoice {
     std::string sheet;              // the sheet to copy; empty: ask when there are several

@@ -135,14 +135,10 @@ void frmStepTwo::hideImages() {
 
 void frmStepTwo::cmdBrowse_Click() {
     auto& s = context_.session;
-    // The first Browse of a run starts at C:\ (the home folder where there is no C:), each later
-    // one where the last file was found; text files are offered first.
-    const std::string start = s.LastTabFolder.empty() ? "C:\\" : s.LastTabFolder;
-    auto chosen = context_.ui.openFile({"Find Your Import File", start, "", kImportFileFilter});
+    const auto chosen = chooseImportFile(s, context_.ui, "Find Your Import File");
     if (!chosen)
         return;
-    const std::string picked(ansi::trim(*chosen));
-    s.LastTabFolder = hostpath::folderOf(picked);
+    const std::string& picked = *chosen;
     // A workbook is verified and imported through the TAB copy written from it.
     const auto file = tabFileFor(picked, context_.ui);
     if (!file)

@@ -202,13 +202,11 @@ void frmTab::cmdDown_Click() {
 
 void frmTab::cmdArrange_Click() {
     auto& s = context_.session;
-    const std::string start = s.LastTabFolder.empty() ? "C:\\" : s.LastTabFolder;
-    auto chosen = context_.ui.openFile({"Arrange from File", start, "", kImportFileFilter});
+    // Step 2's Browse then starts where the file was found: it is likely the one to import.
+    const auto chosen = chooseImportFile(s, context_.ui, "Arrange from File");
     if (!chosen)
         return;
-    const std::string picked(ansi::trim(*chosen));
-    // Step 2's Browse starts where the file was found: it is likely the one to import.
-    s.LastTabFolder = hostpath::folderOf(picked);
+    const std::string& picked = *chosen;
     std::optional<std::vector<std::string>> headings;
     if (!context_.guarded([&] { headings = fileHeadings(picked, context_.ui); }) || !headings)
         return;
