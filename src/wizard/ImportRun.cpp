@@ -61,18 +61,13 @@ void writeLog(const std::string& log, ImportRunResult& result, platform::UserInt
 
 // The number of records the run will read: the file's lines, less a header line.
 std::int64_t countRecords(const ImportRunInput& in) {
-    std::ifstream file(hostpath::resolve(in.TabPath), std::ios::binary);
-    std::vector<char> buffer(1 << 16);
     std::int64_t lines = 0;
     char last = kLf;
-    while (file) {
-        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto got = static_cast<std::size_t>(file.gcount());
-        if (got == 0)
-            break;
-        lines += std::count(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got), kLf);
-        last = buffer[got - 1];
-    }
+    readInPieces(in.TabPath, [&](std::string_view piece) {
+        lines += std::count(piece.begin(), piece.end(), kLf);
+        last = piece.back();
+        return true;
+    });
     if (last != kLf)
         ++lines;
     return in.firstLineIsRecord ? lines : std::max<std::int64_t>(lines - 1, 0);

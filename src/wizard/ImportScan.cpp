@@ -34,6 +34,17 @@ void setFixedColumns(mapping::RowSet& person, int modeCode) {
 
 } // namespace
 
+void readInPieces(const std::string& hostPath, const std::function<bool(std::string_view)>& take) {
+    std::ifstream file(hostpath::resolve(hostPath), std::ios::binary);
+    std::vector<char> buffer(1 << 16);
+    while (file) {
+        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        if (got == 0 || !take(std::string_view(buffer.data(), got)))
+            break;
+    }
+}
+
 std::string stopParagraph(std::int64_t record, const std::string& cause) {
     return "The import stopped at record #" + std::to_string(record) +
            " because the database refused it: " + cause +
@@ -86,20 +97,15 @@ bool ImportScan::feed(std::string_view chunk) {
 }
 
 void ImportScan::feedFile(const std::function<bool(std::int64_t)>& keepGoing) {
-    std::ifstream file(hostpath::resolve(in_.TabPath), std::ios::binary);
-    std::vector<char> buffer(1 << 16);
     std::int64_t read = 0;
-    while (file) {
+    readInPieces(in_.TabPath, [&](std::string_view piece) {
         if (keepGoing && !keepGoing(read)) {
             ended_ = true;
-            break;
+            return false;
         }
-        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        auto got = static_cast<std::size_t>(file.gcount());
-        if (got == 0 || !feed(std::string_view(buffer.data(), got)))
-            break;
-        read += static_cast<std::int64_t>(got);
-    }
+        read += static_cast<std::int64_t>(piece.size());
+        return feed(piece);
+    });
 }
 
 ImportRunResult ImportScan::finish() {

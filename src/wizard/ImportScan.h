@@ -87,6 +87,10 @@ private:
     bool ended_ = false;
 };
 
+// Reads a file (a host path) in pieces, handing each to `take` until it returns false or the
+// file ends. A file that cannot be opened gives no piece.
+void readInPieces(const std::string& hostPath, const std::function<bool(std::string_view)>& take);
+
 // The paragraph a stopped run's log ends with.
 std::string stopParagraph(std::int64_t record, const std::string& cause);
 
