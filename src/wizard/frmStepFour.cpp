@@ -163,62 +163,66 @@ void frmStepFour::refreshPreview() {
     }
     context_.guarded([&] {
         const auto input = importInput(context_, *this);
-        QStringList headers;
-        for (const auto& label : input.labels)
-            headers << toQt(ansi::trim(label));
-        grdPreview->setColumnCount(static_cast<int>(headers.size()));
-        grdPreview->setHorizontalHeaderLabels(headers);
+        showRecords(input.labels, PreviewRecords(input, kPreviewRecords));
+        startCounting(input);
+    });
+}
 
-        const auto records = PreviewRecords(input, kPreviewRecords);
-        grdPreview->setRowCount(static_cast<int>(records.size()));
-        const QBrush rejected(QColor(255, 214, 214)), dropped(QColor(255, 236, 179));
-        for (int row = 0; row < static_cast<int>(records.size()); ++row) {
-            const auto& r = records[static_cast<std::size_t>(row)];
-            const QString notes = toQt(r.notes);
-            auto* number = new QTableWidgetItem(QStringLiteral("#%1").arg(r.number));
-            number->setToolTip(notes);
-            grdPreview->setVerticalHeaderItem(row, number);
-            for (int column = 0; column < static_cast<int>(r.cells.size()); ++column) {
-                const auto k = static_cast<std::size_t>(column);
-                auto* cell = new QTableWidgetItem(toQt(r.cells[k]));
-                cell->setToolTip(notes);
-                if (r.rejected) {
-                    cell->setBackground(rejected);
-                } else if (r.droppedDates[k]) {
-                    cell->setBackground(dropped);
-                    // Said of the cell itself: the last field of a line is stored unchecked, so
-                    // the log may say nothing of it.
-                    cell->setToolTip(
-                        QStringLiteral("This is not a date: the import leaves the field empty.") +
-                        (notes.isEmpty() ? QString() : QStringLiteral("\n\n") + notes));
-                }
-                grdPreview->setItem(row, column, cell);
+void frmStepFour::showRecords(const std::vector<std::string>& labels,
+                              const std::vector<PreviewRecord>& records) {
+    QStringList headers;
+    for (const auto& label : labels)
+        headers << toQt(ansi::trim(label));
+    grdPreview->setColumnCount(static_cast<int>(headers.size()));
+    grdPreview->setHorizontalHeaderLabels(headers);
+    grdPreview->setRowCount(static_cast<int>(records.size()));
+    const QBrush rejected(QColor(255, 214, 214)), dropped(QColor(255, 236, 179));
+    for (int row = 0; row < static_cast<int>(records.size()); ++row) {
+        const auto& r = records[static_cast<std::size_t>(row)];
+        const QString notes = toQt(r.notes);
+        auto* number = new QTableWidgetItem(QStringLiteral("#%1").arg(r.number));
+        number->setToolTip(notes);
+        grdPreview->setVerticalHeaderItem(row, number);
+        for (int column = 0; column < static_cast<int>(r.cells.size()); ++column) {
+            const auto k = static_cast<std::size_t>(column);
+            auto* cell = new QTableWidgetItem(toQt(r.cells[k]));
+            cell->setToolTip(notes);
+            if (r.rejected) {
+                cell->setBackground(rejected);
+            } else if (r.droppedDates[k]) {
+                cell->setBackground(dropped);
+                // Said of the cell itself: the last field of a line is stored unchecked, so the
+                // log may say nothing of it.
+                cell->setToolTip(
+                    QStringLiteral("This is not a date: the import leaves the field empty.") +
+                    (notes.isEmpty() ? QString() : QStringLiteral("\n\n") + notes));
             }
+            grdPreview->setItem(row, column, cell);
         }
-        grdPreview->resizeColumnsToContents();
+    }
+    grdPreview->resizeColumnsToContents();
+}
 
-        lblPreview->setText(QStringLiteral("Counting the records of the whole file..."));
-        auto stop = std::make_shared<std::atomic<bool>>(false);
-        stopCount_ = stop;
-        counter_ = std::thread([this, input, stop, generation = generation_] {
-            try {
-                if (auto counts = CountRecords(input, *stop))
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this, generation, counts] {
-                            showCounts(generation, counts->imported, counts->rejected);
-                        },
-                        Qt::QueuedConnection);
-            } catch (...) {
-                // A file that cannot be read now is reported when the import reads it.
-            }
-        });
+void frmStepFour::startCounting(const ImportRunInput& input) {
+    lblPreview->setText(QStringLiteral("Counting the records of the whole file..."));
+    stopCount_ = false;
+    counter_ = std::thread([this, input, generation = generation_] {
+        try {
+            if (auto counts = CountRecords(input, stopCount_))
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, counts] {
+                        showCounts(generation, counts->imported, counts->rejected);
+                    },
+                    Qt::QueuedConnection);
+        } catch (...) {
+            // A file that cannot be read now is reported when the import reads it.
+        }
     });
 }
 
 void frmStepFour::stopCounting() {
-    if (stopCount_)
-        *stopCount_ = true;
+    stopCount_ = true;
     if (counter_.joinable())
         counter_.join();
 }

@@ -8,8 +8,9 @@
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
-#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 class QLabel;
 class QTableWidget;
@@ -21,6 +22,9 @@ struct AppContext;
 }
 
 namespace wizard {
+
+struct ImportRunInput;
+struct PreviewRecord;
 
 class frmStepFour : public QWidget, public ui::Form {
     Q_OBJECT
@@ -55,14 +59,17 @@ protected:
 
 private:
     void refreshPreview();
+    void showRecords(const std::vector<std::string>& labels,
+                     const std::vector<PreviewRecord>& records);
+    void startCounting(const ImportRunInput& input);
     void stopCounting();
     void showCounts(std::int64_t generation, std::int64_t imported, std::int64_t rejected);
 
     ui::AppContext& context_;
     // The whole file is counted on a thread of its own, so the window answers meanwhile; a new
-    // count stops the one before, and only the latest generation's result is shown.
+    // count stops and awaits the one before, and only the latest generation's result is shown.
     std::thread counter_;
-    std::shared_ptr<std::atomic<bool>> stopCount_;
+    std::atomic<bool> stopCount_{false};
     std::int64_t generation_ = 0;
 };
 
