@@ -15,7 +15,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # One self-contained .exe: no MinGW runtime DLLs to carry along.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-# GCC 12 warns falsely about overlapping copies inside std::string when it optimises fully
-# (its bugs 105651 and 106199), inside the standard library; the warnings say nothing about our
-# code.
-set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict -Wno-stringop-overread")
