@@ -8,7 +8,7 @@
 
 namespace hostdata {
 
-void JetRowSet::setText(std::string_view column, const std::string& text) {
+void JetRowSet::setText(std::string_view column, std::string_view text) {
     // Converted into one buffer kept for the run: no string is made per field.
     text_.resize(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {

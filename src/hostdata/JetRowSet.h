@@ -23,7 +23,7 @@ public:
         rs_.AddNew();
         next_ = 0;
     }
-    void setText(std::string_view column, const std::string& text) override;
+    void setText(std::string_view column, std::string_view text) override;
     void setNumber(std::string_view column, std::int64_t value) override;
     void update() override { rs_.Update(); }
     void cancelUpdate() override { rs_.CancelUpdate(); }

@@ -18,7 +18,7 @@ public:
     virtual ~RowSet() = default;
     virtual void addNew() = 0;
     // Texts are Windows-1252; the table converts them to the column's type.
-    virtual void setText(std::string_view column, const std::string& text) = 0;
+    virtual void setText(std::string_view column, std::string_view text) = 0;
     virtual void setNumber(std::string_view column, std::int64_t value) = 0;
     virtual void update() = 0;
     // Drops a row started by addNew and not yet stored.

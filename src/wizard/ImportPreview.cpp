@@ -14,8 +14,8 @@ constexpr std::int64_t kPreviewBytes = 16 << 20;
 class PreviewTable : public mapping::RowSet {
 public:
     void addNew() override { row_.clear(); }
-    void setText(std::string_view column, const std::string& text) override {
-        row_.emplace_back(std::string(column), text);
+    void setText(std::string_view column, std::string_view text) override {
+        row_.emplace_back(std::string(column), std::string(text));
     }
     void setNumber(std::string_view, std::int64_t) override {}
     void update() override {}
@@ -38,7 +38,7 @@ private:
 class NoTable : public mapping::RowSet {
 public:
     void addNew() override {}
-    void setText(std::string_view, const std::string&) override {}
+    void setText(std::string_view, std::string_view) override {}
     void setNumber(std::string_view, std::int64_t) override {}
     void update() override {}
     void cancelUpdate() override {}

@@ -19,9 +19,9 @@ public:
         adding = true;
         pending.clear();
     }
-    void setText(std::string_view column, const std::string& text) override {
+    void setText(std::string_view column, std::string_view text) override {
         require();
-        pending[std::string(column)] = text;
+        pending[std::string(column)] = std::string(text);
     }
     void setNumber(std::string_view column, std::int64_t value) override {
         require();
