@@ -17,6 +17,10 @@ namespace {
 
 constexpr char kLf = 10;
 
+// Records per batch handed to the storing thread: large enough that handing over costs little,
+// small enough that a refused record is found soon after it was read.
+constexpr std::size_t kStoringBatch = 256;
+
 bool missingTabFile(const ImportRunInput& in, platform::UserInteraction& ui) {
     auto length = hostpath::fileLength(in.TabPath);
     if (length && *length > 0)
@@ -97,9 +101,11 @@ std::unique_ptr<platform::Progress> showProgress(const ImportRunInput& in,
                            countRecords(in));
 }
 
-Scan scanInto(const ImportRunInput& in, mapping::ImportRows& rows, platform::Progress& progress) {
+// `storingBatch`: see ImportScan.
+Scan scanInto(const ImportRunInput& in, mapping::ImportRows& rows, platform::Progress& progress,
+              std::size_t storingBatch = 0) {
     ProgressWatcher watcher(progress);
-    ImportScan scan(in, rows, &watcher);
+    ImportScan scan(in, rows, &watcher, storingBatch);
     const bool started = progress.advance(0);
     if (started)
         scan.feedFile();
@@ -132,7 +138,8 @@ Scan scanDatabase(const ImportRunInput& in, jet::Database& database, platform::P
         return notStarted(in, e.what());
     }
     mapping::ImportRows rows{*person, *dependant, *plan};
-    return scanInto(in, rows, progress);
+    // The database stores one batch while the next is read and mapped.
+    return scanInto(in, rows, progress, kStoringBatch);
 }
 
 // Writes the log and reports a stopped run.

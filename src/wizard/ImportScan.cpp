@@ -51,9 +51,13 @@ std::string stopParagraph(std::int64_t record, const std::string& cause) {
            "  This record and the records after it were not imported.\n\n";
 }
 
-ImportScan::ImportScan(const ImportRunInput& in, mapping::ImportRows& rows, RecordWatcher* watcher)
-    : in_(in), rows_(rows), watcher_(watcher), n_(in.labels.size()), values_(n_ + 1),
-      entries_(n_ + 1), fieldNames_(n_ + 1), columns_(n_ + 1), mandatory_(n_ + 1),
+ImportScan::ImportScan(const ImportRunInput& in, mapping::ImportRows& rows, RecordWatcher* watcher,
+                       std::size_t storingBatch)
+    : in_(in),
+      storing_(storingBatch > 0 ? std::make_unique<mapping::StoringThread>(rows, storingBatch)
+                                : nullptr),
+      rows_(storing_ ? storing_->rows() : rows), watcher_(watcher), n_(in.labels.size()),
+      values_(n_ + 1), entries_(n_ + 1), fieldNames_(n_ + 1), columns_(n_ + 1), mandatory_(n_ + 1),
       dateField_(n_ + 1), droppedDates_(n_ + 1) {
     state_.ModeCode = in.ModeCode;
     for (std::size_t i = 0; i < n_; ++i) {
@@ -109,6 +113,9 @@ void ImportScan::feedFile(const std::function<bool(std::int64_t)>& keepGoing) {
 }
 
 ImportRunResult ImportScan::finish() {
+    if (storing_ && !ended_ && result_.outcome == RunOutcome::Completed)
+        if (auto error = storing_->finish())
+            storingRefused(error);
     result_.recordsRead = record_ - 1;
     // A last line without a line end never reaches the database.
     if (!ended_ && result_.outcome == RunOutcome::Completed &&
@@ -251,6 +258,8 @@ void ImportScan::logDate(const std::string& label, std::string_view value, const
 
 bool ImportScan::writeRecord() {
     try {
+        if (storing_)
+            handedOver_.push_back({record_, log_.size(), result_.recordsRejected, result_.entries});
         state_.PlanRowAdded = false;
         state_.DependantRowAdded = false;
         ++state_.EmployeeId;
@@ -269,9 +278,43 @@ bool ImportScan::writeRecord() {
             if (dateGiven && values_[k].empty())
                 droppedDates_[k] = true;
         }
-        mapping::CommitRecord(state_, rows_);
+        if (storing_)
+            storing_->commit(state_);
+        else
+            mapping::CommitRecord(state_, rows_);
         atomicfile::crashPoint("record", record_);
+    } catch (const std::exception&) {
+        // A record the storing thread refused came first.
+        if (storing_)
+            if (auto earlier = storing_->finish())
+                return storingRefused(earlier);
+        return refused(std::current_exception());
+    }
+    if (!storing_)
         return true;
+    if (storing_->refused())
+        return storingRefused(storing_->finish());
+    for (const auto stored = storing_->stored(); handedBase_ < stored; ++handedBase_)
+        handedOver_.pop_front();
+    return true;
+}
+
+// The scan goes back to where it stood before the refused record, as if it had stopped there.
+bool ImportScan::storingRefused(const std::exception_ptr& error) {
+    const std::int64_t stored = storing_->stored();
+    const HandedOver& at = handedOver_[static_cast<std::size_t>(stored - handedBase_)];
+    record_ = at.record;
+    log_.resize(at.logSize);
+    recordLogStart_ = log_.size();
+    result_.recordsWritten = stored;
+    result_.recordsRejected = at.recordsRejected;
+    result_.entries = at.entries;
+    return refused(error);
+}
+
+bool ImportScan::refused(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
     } catch (const jet::FileSizeLimit& e) {
         result_.sizeLimit = true;
         return refuse(e.what());

@@ -4,11 +4,14 @@
 // that they can never disagree.
 #pragma once
 
+#include "mapping/StoringThread.h"
 #include "mapping/WriteImportField.h"
 #include "wizard/ImportRun.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,8 +41,11 @@ public:
 
 class ImportScan {
 public:
+    // With `storingBatch` records or more, the rows are stored on a thread of their own in
+    // batches of that many records, while the scan reads on; the log and the result are the
+    // same as when each record is stored before the next is read.
     ImportScan(const ImportRunInput& in, mapping::ImportRows& rows,
-               RecordWatcher* watcher = nullptr);
+               RecordWatcher* watcher = nullptr, std::size_t storingBatch = 0);
 
     // Reads the next piece of the file; false once the run has stopped or the watcher ended it.
     bool feed(std::string_view chunk);
@@ -61,9 +67,23 @@ private:
     void logLostField();
     void logDate(const std::string& label, std::string_view value, const char* ending);
     bool writeRecord();
+    bool refused(const std::exception_ptr& error);
     bool refuse(const std::string& cause);
+    bool storingRefused(const std::exception_ptr& error);
+
+    // Where the scan stood before a record was handed to the storing thread, to go back to if
+    // the database refuses it.
+    struct HandedOver {
+        std::int64_t record;
+        std::size_t logSize;
+        std::int64_t recordsRejected;
+        std::int64_t entries;
+    };
 
     const ImportRunInput& in_;
+    std::unique_ptr<mapping::StoringThread> storing_;
+    std::deque<HandedOver> handedOver_; // from the first record not yet stored on
+    std::int64_t handedBase_ = 0;       // the storing thread's count of that record
     mapping::ImportRows& rows_;
     RecordWatcher* watcher_;
     const std::size_t n_;

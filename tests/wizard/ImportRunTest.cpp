@@ -5,6 +5,7 @@
 #include "support/ImportInput.h"
 #include "support/TempDir.h"
 #include "wizard/ImportPreview.h"
+#include "wizard/ImportScan.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -233,6 +234,55 @@ TEST_F(ImportRunTest, ARefusedRecordStopsTheRunAndTheLogSaysWhere) {
     EXPECT_EQ(ui.messages()[0].icon, platform::Icon::Critical);
     EXPECT_NE(ui.messages()[0].text.find("record #3"), std::string::npos);
     EXPECT_NE(ui.messages()[0].text.find("disk full"), std::string::npos);
+}
+
+// Stored on a thread of its own, in batches of any size, a run writes the same rows, the same
+// log and the same result as one storing each record before it reads the next, also when the
+// database refuses a record in the middle of a batch, at its edge, or after the file's end.
+TEST_F(ImportRunTest, StoringOnAThreadChangesNothing) {
+    const std::vector<std::string> labels{"Last Name", "  Spouse's Name (Full Name)",
+                                          "  Medical Insurance Plan Name", "Date of Birth",
+                                          "  Spouse's Date of Birth"};
+    std::string tab;
+    for (int i = 1; i <= 23; ++i)
+        tab += (i % 5 == 0 ? "" : "N" + std::to_string(i)) + "\tS\tPlan\t1/2/1970\t" +
+               (i % 3 == 0 ? "never" : "") + "\r\n";
+    tab += "Last\tS\tPlan\t1/2/1970";
+    const auto in = input(labels, tab);
+
+    struct Outcome {
+        std::string log;
+        wizard::ImportRunResult result;
+        std::vector<testsupport::Row> person, dependant, plan;
+    };
+    auto scan = [&](std::size_t batch, std::optional<std::size_t> failAt) {
+        MemoryImport rows;
+        rows.dependant.failUpdateAt = failAt;
+        wizard::ImportScan scan(in, rows.rows, nullptr, batch);
+        scan.feedFile();
+        auto result = scan.finish();
+        return Outcome{scan.log(), result, rows.person.rows, rows.dependant.rows, rows.plan.rows};
+    };
+    for (std::optional<std::size_t> failAt : {std::optional<std::size_t>{}, {1}, {4}, {8}, {18}}) {
+        const Outcome direct = scan(0, failAt);
+        for (std::size_t batch : {1, 4, 7, 256}) {
+            SCOPED_TRACE("batch " + std::to_string(batch) + ", refused row " +
+                         (failAt ? std::to_string(*failAt) : "none"));
+            const Outcome threaded = scan(batch, failAt);
+            EXPECT_EQ(threaded.log, direct.log);
+            EXPECT_EQ(threaded.result.outcome, direct.result.outcome);
+            EXPECT_EQ(threaded.result.recordsWritten, direct.result.recordsWritten);
+            EXPECT_EQ(threaded.result.recordsRejected, direct.result.recordsRejected);
+            EXPECT_EQ(threaded.result.recordsRead, direct.result.recordsRead);
+            EXPECT_EQ(threaded.result.entries, direct.result.entries);
+            EXPECT_EQ(threaded.result.stopRecord, direct.result.stopRecord);
+            EXPECT_EQ(threaded.result.stopCause, direct.result.stopCause);
+            EXPECT_EQ(threaded.person, direct.person);
+            EXPECT_EQ(threaded.dependant, direct.dependant);
+            EXPECT_EQ(threaded.plan, direct.plan);
+        }
+        EXPECT_EQ(direct.result.outcome, failAt ? RunOutcome::Stopped : RunOutcome::Completed);
+    }
 }
 
 // The preview and the whole-file count are what the run then does: the same records stored

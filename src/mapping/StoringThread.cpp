@@ -1,0 +1,203 @@
+#include "mapping/StoringThread.h"
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mapping {
+
+namespace {
+
+// Batches handed over and not yet taken: enough to keep the storing thread busy, few enough
+// that the run's memory stays small however long the file.
+constexpr std::size_t kWaitingBatches = 2;
+
+} // namespace
+
+// What the mapping did to the three row sets, step by step, with the names and texts it gave.
+struct StoringThread::Batch {
+    enum class Kind : std::uint8_t { AddNew, Text, Number, Commit };
+    struct Step {
+        Kind kind;
+        std::uint8_t table;
+        std::size_t at = 0; // where the column's name starts in `bytes`, the text after it
+        std::size_t columnSize = 0;
+        std::size_t textSize = 0;
+        std::int64_t number = 0; // a Number's value; a Commit's place in `states`
+    };
+
+    std::vector<Step> steps;
+    std::string bytes;
+    std::vector<RecordState> states; // only the first `records` are this batch's
+    std::size_t records = 0;
+    // Where the record being written began: it is dropped as a whole.
+    std::size_t recordSteps = 0;
+    std::size_t recordBytes = 0;
+
+    void add(Kind kind, std::uint8_t table, std::string_view column = {},
+             std::string_view text = {}, std::int64_t number = 0) {
+        steps.push_back({kind, table, bytes.size(), column.size(), text.size(), number});
+        bytes.append(column).append(text);
+    }
+    void commit(const RecordState& state) {
+        if (records == states.size())
+            states.emplace_back();
+        states[records] = state; // the strings' room is used again
+        add(Kind::Commit, 0, {}, {}, static_cast<std::int64_t>(records++));
+        recordSteps = steps.size();
+        recordBytes = bytes.size();
+    }
+    void dropRecord() {
+        steps.resize(recordSteps);
+        bytes.resize(recordBytes);
+    }
+    void clear() {
+        steps.clear();
+        bytes.clear();
+        records = recordSteps = recordBytes = 0;
+    }
+    std::string_view column(const Step& s) const {
+        return std::string_view(bytes).substr(s.at, s.columnSize);
+    }
+    std::string_view text(const Step& s) const {
+        return std::string_view(bytes).substr(s.at + s.columnSize, s.textSize);
+    }
+};
+
+// One of the three row sets as the mapping sees it: everything goes into the batch being filled.
+class StoringThread::Recorder : public RowSet {
+public:
+    Recorder(StoringThread& owner, std::uint8_t table) : owner_(owner), table_(table) {}
+
+    void addNew() override { batch().add(Batch::Kind::AddNew, table_); }
+    void setText(std::string_view column, std::string_view text) override {
+        batch().add(Batch::Kind::Text, table_, column, text);
+    }
+    void setNumber(std::string_view column, std::int64_t value) override {
+        batch().add(Batch::Kind::Number, table_, column, {}, value);
+    }
+    void cancelUpdate() override { batch().dropRecord(); }
+    void update() override { refuse("update"); }
+    void removeLast() override { refuse("removeLast"); }
+
+private:
+    Batch& batch() { return *owner_.filling_; }
+    [[noreturn]] static void refuse(const char* what) {
+        throw std::logic_error(std::string(what) + " belongs to the storing thread");
+    }
+
+    StoringThread& owner_;
+    const std::uint8_t table_;
+};
+
+StoringThread::StoringThread(ImportRows& target, std::size_t batchRecords)
+    : target_(target), batchRecords_(batchRecords == 0 ? 1 : batchRecords),
+      person_(std::make_unique<Recorder>(*this, 0)),
+      dependant_(std::make_unique<Recorder>(*this, 1)),
+      plan_(std::make_unique<Recorder>(*this, 2)), rows_{*person_, *dependant_, *plan_},
+      filling_(std::make_unique<Batch>()), thread_([this] { run(); }) {}
+
+StoringThread::~StoringThread() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        waiting_.clear();
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void StoringThread::commit(const RecordState& state) {
+    filling_->commit(state);
+    if (filling_->records >= batchRecords_)
+        handOver();
+}
+
+void StoringThread::handOver() {
+    filling_->dropRecord(); // a record not committed is no record
+    if (filling_->records == 0)
+        return;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_.size() < kWaitingBatches || refused(); });
+    if (refused()) {
+        // Nothing after the refused record is stored: the batch is given up.
+        filling_->clear();
+        return;
+    }
+    waiting_.push_back(std::move(filling_));
+    if (spare_.empty()) {
+        filling_ = std::make_unique<Batch>();
+    } else {
+        filling_ = std::move(spare_.front());
+        spare_.pop_front();
+    }
+    lock.unlock();
+    changed_.notify_all();
+}
+
+std::exception_ptr StoringThread::finish() {
+    handOver();
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return (waiting_.empty() && !busy_) || refused(); });
+    // After a refusal the thread takes no more batches, but may still be putting one aside.
+    changed_.wait(lock, [&] { return !busy_; });
+    return error_;
+}
+
+void StoringThread::run() {
+    for (;;) {
+        std::unique_ptr<Batch> batch;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stop_ || !waiting_.empty(); });
+            if (stop_)
+                return;
+            batch = std::move(waiting_.front());
+            waiting_.pop_front();
+            busy_ = true;
+        }
+        if (!refused())
+            store(*batch);
+        batch->clear();
+        {
+            std::lock_guard lock(mutex_);
+            spare_.push_back(std::move(batch));
+            busy_ = false;
+        }
+        changed_.notify_all();
+    }
+}
+
+void StoringThread::store(Batch& batch) {
+    RowSet* tables[] = {&target_.person, &target_.dependant, &target_.plan};
+    try {
+        for (const Batch::Step& s : batch.steps) {
+            RowSet& rows = *tables[s.table];
+            switch (s.kind) {
+            case Batch::Kind::AddNew:
+                rows.addNew();
+                break;
+            case Batch::Kind::Text:
+                rows.setText(batch.column(s), batch.text(s));
+                break;
+            case Batch::Kind::Number:
+                rows.setNumber(batch.column(s), s.number);
+                break;
+            case Batch::Kind::Commit:
+                CommitRecord(batch.states[static_cast<std::size_t>(s.number)], target_);
+                stored_.fetch_add(1, std::memory_order_release);
+                break;
+            }
+        }
+    } catch (...) {
+        // As on the run's own thread: the refused record leaves no row behind.
+        for (RowSet* r : tables)
+            r->cancelUpdate();
+        std::lock_guard lock(mutex_);
+        error_ = std::current_exception();
+        refused_.store(true, std::memory_order_release);
+    }
+}
+
+} // namespace mapping
