@@ -93,11 +93,26 @@ void TextInspector::scanBytes(std::string_view bytes) {
         odd_ = units.substr(at);
         return;
     }
-    for (char c : bytes)
-        character(static_cast<unsigned char>(c));
+    // Only line ends and NULs need a look of their own; a run of other bytes just makes the
+    // line one with characters.
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t from = at;
+        while (at < bytes.size() && bytes[at] != '\n' && bytes[at] != '\r' && bytes[at] != 0)
+            ++at;
+        if (at > from) {
+            lineHasCharacters_ = true;
+            afterCr_ = false;
+        }
+        if (at < bytes.size())
+            character(static_cast<unsigned char>(bytes[at++]));
+    }
     if (form_.encoding != TextEncoding::Ansi || !utf8Valid_)
         return;
-    std::string text = utf8Tail_ + std::string(bytes);
+    // Copied only when a sequence was cut at the last piece's end, which is rare.
+    std::string joined;
+    std::string_view text = bytes;
+    if (!utf8Tail_.empty())
+        text = joined = utf8Tail_ + std::string(bytes);
     const std::size_t whole = wholeUtf8(text);
     for (std::size_t at = 0; at < whole;) {
         if (static_cast<unsigned char>(text[at]) < 0x80) {
@@ -111,7 +126,7 @@ void TextInspector::scanBytes(std::string_view bytes) {
         }
         utf8Multi_ = true;
     }
-    utf8Tail_ = text.substr(whole);
+    utf8Tail_ = std::string(text.substr(whole));
 }
 
 void TextInspector::character(char32_t c) {
