@@ -7,7 +7,10 @@
 namespace jet {
 namespace {
 
-bool allKeyColumnsNull(const TableDef& t, std::size_t realIndex, const std::vector<Value>& row) {
+// An index that ignores Nulls leaves out a row whose key columns are all Null.
+bool leftOut(const TableDef& t, std::size_t realIndex, const std::vector<Value>& row) {
+    if (!(t.realIndexes[realIndex].flags & RealIndex::kIgnoreNullsFlag))
+        return false;
     for (const IndexColumn& ic : t.realIndexes[realIndex].columns)
         if (!isNull(row[columnPosition(t, ic)]))
             return false;
@@ -45,6 +48,12 @@ std::vector<std::uint8_t> indexKey(const TableDef& t, std::size_t realIndex,
                                    const std::vector<Value>& row) {
     // Built where there is room, then kept at its exact size: thousands are held until written.
     thread_local std::vector<std::uint8_t> key;
+    indexKey(t, realIndex, row, key);
+    return {key.begin(), key.end()};
+}
+
+void indexKey(const TableDef& t, std::size_t realIndex, const std::vector<Value>& row,
+              std::vector<std::uint8_t>& key) {
     key.clear();
     for (const IndexColumn& ic : t.realIndexes[realIndex].columns) {
         std::size_t k = columnPosition(t, ic);
@@ -57,17 +66,26 @@ std::vector<std::uint8_t> indexKey(const TableDef& t, std::size_t realIndex,
         else if (const auto* b = std::get_if<Binary>(&v))
             appendBinaryKey(*b, ic.ascending, key);
         else
-            appendFixedKey(c.type, fixedBytes(c, v, true), ic.ascending, key);
+            appendFixedKey(c.type, fixedBytes(c, v, true).view(), ic.ascending, key);
     }
-    return {key.begin(), key.end()};
 }
 
 std::optional<std::vector<std::uint8_t>> indexedKey(const TableDef& t, std::size_t realIndex,
                                                     const std::vector<Value>& row) {
-    if ((t.realIndexes[realIndex].flags & RealIndex::kIgnoreNullsFlag) &&
-        allKeyColumnsNull(t, realIndex, row))
+    if (leftOut(t, realIndex, row))
         return std::nullopt;
     return indexKey(t, realIndex, row);
+}
+
+void indexedKey(const TableDef& t, std::size_t realIndex, const std::vector<Value>& row,
+                std::optional<std::vector<std::uint8_t>>& key) {
+    if (leftOut(t, realIndex, row)) {
+        key.reset();
+        return;
+    }
+    if (!key)
+        key.emplace();
+    indexKey(t, realIndex, row, *key);
 }
 
 } // namespace jet

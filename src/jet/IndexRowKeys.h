@@ -20,10 +20,18 @@ std::u16string indexName(const TableDef& t, std::size_t realIndex);
 std::vector<std::uint8_t> indexKey(const TableDef& t, std::size_t realIndex,
                                    const std::vector<Value>& row);
 
+// The same into `key`, whose room is used again.
+void indexKey(const TableDef& t, std::size_t realIndex, const std::vector<Value>& row,
+              std::vector<std::uint8_t>& key);
+
 // The key the row has in the index, or nothing when the index leaves the row out (an index that
 // ignores Nulls, for a row whose key columns are all Null).
 std::optional<std::vector<std::uint8_t>> indexedKey(const TableDef& t, std::size_t realIndex,
                                                     const std::vector<Value>& row);
+
+// The same into `key`, whose room is used again.
+void indexedKey(const TableDef& t, std::size_t realIndex, const std::vector<Value>& row,
+                std::optional<std::vector<std::uint8_t>>& key);
 
 // The row's key in each real index (nothing where the index leaves the row out).
 using IndexKeys = std::vector<std::optional<std::vector<std::uint8_t>>>;

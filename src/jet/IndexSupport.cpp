@@ -214,12 +214,12 @@ std::size_t indexGatherBudget() {
 
 // --- gathering ---
 
-IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
+void checkUnique(Table& t, const std::vector<Value>& row, IndexKeys& keys) {
     // Removals gathered so far reach the pages first: the lookups below read them.
     if (removals(t) > 0)
         flushIndexes(t);
     const TableDef& d = t.def();
-    IndexKeys keys(d.realIndexes.size());
+    keys.resize(d.realIndexes.size());
     for (std::size_t i = 0; i < d.realIndexes.size(); ++i) {
         const RealIndex& ri = d.realIndexes[i];
         const bool required = isPrimaryKey(d, i) || (ri.flags & RealIndex::kRequiredFlag);
@@ -235,17 +235,17 @@ IndexKeys checkUnique(Table& t, const std::vector<Value>& row) {
         }
         // Computing every key here also refuses a text Access would key differently, before
         // anything is written.
-        auto& key = keys[i] = indexedKey(d, i, row);
+        auto& key = keys[i];
+        indexedKey(d, i, row, key);
         // Access lets a unique index hold several keys with a Null in them.
         if (!ri.unique() || anyNull || !key)
             continue;
         if (gatheredHolds(t, i, *key) || (pagesMayHold(t, i, *key) && treeHoldsKey(t, i, *key)))
             throw Error(indexWhere(t, i) + ": the index is unique and already holds this key");
     }
-    return keys;
 }
 
-void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
+void addToIndexes(Table& t, RowId at, const IndexKeys& keys) {
     // Removals and additions are never gathered together.
     if (removals(t) > 0)
         flushIndexes(t);
@@ -257,7 +257,7 @@ void addToIndexes(Table& t, RowId at, IndexKeys&& keys) {
             t.freshBuild = treeEmpty(t, i);
     }
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        auto& key = keys[i];
+        const auto& key = keys[i];
         if (!key)
             continue;
         PendingIndex& p = pendingFor(t, i);
@@ -289,7 +289,7 @@ void addToIndexes(Table& t, RowId at, const std::vector<Value>& row) {
     IndexKeys keys;
     for (std::size_t i = 0; i < t.def().realIndexes.size(); ++i)
         keys.push_back(indexedKey(t.def(), i, row));
-    addToIndexes(t, at, std::move(keys));
+    addToIndexes(t, at, keys);
 }
 
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row) {

@@ -29,9 +29,10 @@
 namespace jet {
 
 // Refuses (jet::Error naming the index) a row that would duplicate a unique key, or a primary
-// key with a Null column. Call before anything is written. Returns the row's keys.
-IndexKeys checkUnique(Table& t, const std::vector<Value>& row);
-void addToIndexes(Table& t, RowId at, IndexKeys&& keys);
+// key with a Null column. Call before anything is written. The row's keys are left in `keys`,
+// whose room is used again.
+void checkUnique(Table& t, const std::vector<Value>& row, IndexKeys& keys);
+void addToIndexes(Table& t, RowId at, const IndexKeys& keys);
 void addToIndexes(Table& t, RowId at, const std::vector<Value>& row);
 void removeFromIndexes(Table& t, RowId at, const std::vector<Value>& row);
 

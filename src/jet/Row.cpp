@@ -377,7 +377,7 @@ void putFixed(const ColumnDef& c, const Value& v, coding::MutableBytes out, bool
 
 } // namespace
 
-std::vector<std::uint8_t> fixedBytes(const ColumnDef& c, const Value& v, bool jet4) {
+FixedBytes fixedBytes(const ColumnDef& c, const Value& v, bool jet4) {
     std::size_t width = c.length;
     switch (c.type) {
     case ColumnType::Byte:
@@ -402,12 +402,19 @@ std::vector<std::uint8_t> fixedBytes(const ColumnDef& c, const Value& v, bool je
         width = 17;
         break;
     case ColumnType::Boolean:
-        return {static_cast<std::uint8_t>(std::get<bool>(v) ? 1 : 0)};
+        width = 1;
+        break;
     default:
         break;
     }
-    std::vector<std::uint8_t> out(width, 0);
-    putFixed(c, v, out, jet4);
+    FixedBytes out;
+    if (width > out.bytes.size())
+        throw Error("column '" + utf8(c.name) + "' has no value of a fixed size");
+    out.size = width;
+    if (c.type == ColumnType::Boolean)
+        out.bytes[0] = std::get<bool>(v) ? 1 : 0;
+    else
+        putFixed(c, v, std::span(out.bytes.data(), width), jet4);
     return out;
 }
 
@@ -483,9 +490,9 @@ void appendOffsetTable(std::vector<std::uint8_t>& row, const TableDef& t,
 
 } // namespace
 
-std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
-                                    const std::vector<Value>& values, const LongValueStore& store,
-                                    std::size_t inlineLimit) {
+void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& values,
+               const LongValueStore& store, std::size_t inlineLimit,
+               std::vector<std::uint8_t>& row) {
     const bool jet4 = f.jet4();
     const std::size_t w = f.rowFieldSize;
     std::size_t cols = 0;
@@ -499,9 +506,7 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
             varCount = std::max<std::size_t>(varCount, c.varIndex + 1u);
     }
     cols = std::max<std::size_t>(cols, t.maxCols);
-    std::vector<std::uint8_t> row;
-    row.reserve(512);
-    row.resize(w + fixedSize, 0);
+    row.assign(w + fixedSize, 0);
     if (cols > 256)
         throw Error("table '" + utf8(t.name) + "': more columns than a row holds");
     std::array<std::uint8_t, 32> maskBytes{};
@@ -551,7 +556,6 @@ std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& t,
         appendOffsetTable(row, t, std::span<const std::size_t>(offsets.data(), stored), mask.size(),
                           jet4);
     row.insert(row.end(), mask.begin(), mask.end());
-    return row;
 }
 
 } // namespace jet

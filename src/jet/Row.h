@@ -4,6 +4,7 @@
 #include "jet/TableDef.h"
 #include "jet/Value.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -40,13 +41,19 @@ struct LongValueRef {
 using LongValueStore =
     std::function<LongValueRef(const ColumnDef& column, std::span<const std::uint8_t> bytes)>;
 
-// The little-endian bytes a fixed-size value is stored as (yes/no: one byte, 1 or 0).
-std::vector<std::uint8_t> fixedBytes(const ColumnDef& c, const Value& v, bool jet4);
+// The little-endian bytes a fixed-size value is stored as (yes/no: one byte, 1 or 0). Held in
+// place, as a key is made of them for every row.
+struct FixedBytes {
+    std::array<std::uint8_t, 17> bytes{}; // a decimal's, the widest
+    std::size_t size = 0;
+    std::span<const std::uint8_t> view() const { return {bytes.data(), size}; }
+};
+FixedBytes fixedBytes(const ColumnDef& c, const Value& v, bool jet4);
 
-// Row bytes for `values` (already of each column's type, or Null). Long values longer than
-// `inlineLimit` bytes go through `store`.
-std::vector<std::uint8_t> encodeRow(const Format& f, const TableDef& table,
-                                    const std::vector<Value>& values, const LongValueStore& store,
-                                    std::size_t inlineLimit);
+// Row bytes for `values` (already of each column's type, or Null), into `row`, whose room is
+// used again. Long values longer than `inlineLimit` bytes go through `store`.
+void encodeRow(const Format& f, const TableDef& table, const std::vector<Value>& values,
+               const LongValueStore& store, std::size_t inlineLimit,
+               std::vector<std::uint8_t>& row);
 
 } // namespace jet

@@ -3,6 +3,7 @@
 
 #include "jet/Format.h"
 #include "jet/IndexBuild.h"
+#include "jet/IndexRowKeys.h"
 #include "jet/IndexTree.h"
 #include "jet/TableDef.h"
 #include "jet/Value.h"
@@ -83,6 +84,10 @@ public:
     // Pages the last row and each column's last long value went to (0: none yet); Write's.
     std::uint32_t rowHint = 0;
     std::map<std::uint16_t, std::uint32_t> longValueHints;
+    // The bytes and keys of the row being added, kept for the next so that their room is used
+    // again; Write's.
+    std::vector<std::uint8_t> newRow;
+    IndexKeys newRowKeys;
 
 private:
     PageFile& file_;

@@ -508,20 +508,22 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
                         "field is set to True.  Enter a value in this field.");
     }
     // A duplicate key is refused before anything is written.
-    IndexKeys keys = checkUnique(t, values);
+    IndexKeys& keys = t.newRowKeys;
+    checkUnique(t, values, keys);
     auto store = [&t](const ColumnDef& c, std::span<const std::uint8_t> b) {
         return storeLongValue(t, c, b);
     };
-    std::vector<std::uint8_t> row = encodeRow(fmt, def, values, store, 256);
+    std::vector<std::uint8_t>& row = t.newRow;
+    encodeRow(fmt, def, values, store, 256, row);
     if (row.size() > maxRow(fmt))
-        row = encodeRow(fmt, def, values, store, 0);
+        encodeRow(fmt, def, values, store, 0, row);
     if (row.size() > maxRow(fmt))
         throw Error(tableWhere(t) + ": the row is " + std::to_string(row.size()) +
                     " bytes, more than a page holds");
     auto page = pageWithRoom(t, def.page, row.size(), rowMaps(t));
     std::uint16_t slot = addRow(fmt, page->mut(), row);
     RowId id{page->number, slot};
-    addToIndexes(t, id, std::move(keys));
+    addToIndexes(t, id, keys);
     def.rowCount += 1;
     def.lastAutoNumber = last;
     writeCounts(t);

@@ -190,17 +190,18 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
 }
 
 void CommitRecord(RecordState& s, ImportRows& rows) {
-    std::vector<RowSet*> stored;
+    std::array<RowSet*, 2> stored{};
+    std::size_t storedCount = 0;
     try {
         if (s.PlanRowAdded)
             setKeys(s, rows.plan);
         if (s.DependantRowAdded)
             setKeys(s, rows.dependant);
         rows.person.update();
-        stored.push_back(&rows.person);
+        stored[storedCount++] = &rows.person;
         if (s.PlanRowAdded) {
             rows.plan.update();
-            stored.push_back(&rows.plan);
+            stored[storedCount++] = &rows.plan;
         }
         if (s.DependantRowAdded)
             rows.dependant.update();
@@ -209,8 +210,8 @@ void CommitRecord(RecordState& s, ImportRows& rows) {
             r->cancelUpdate();
         // A record goes in whole or not at all; when even that fails, the first error says why.
         try {
-            for (RowSet* r : stored)
-                r->removeLast();
+            for (std::size_t i = 0; i < storedCount; ++i)
+                stored[i]->removeLast();
         } catch (...) {
         }
         throw;
