@@ -9,19 +9,19 @@
 namespace mapping {
 
 std::string quoteRule(std::string_view value) {
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        return std::string(value.substr(1, value.size() - 2));
-    return std::string(value);
+    return std::string(unquoted(value));
 }
 
 std::string cutTo(std::string_view value, std::size_t n) {
-    auto t = ansi::trim(value);
-    return std::string(t.substr(0, std::min(n, t.size())));
+    return std::string(cutView(value, n));
 }
 
 std::string cityJoin(std::string_view city, std::string_view state, std::string_view zip) {
-    return std::string(ansi::trim(city)) + ", " + std::string(ansi::trim(state)) + "  " +
-           std::string(ansi::trim(zip));
+    city = ansi::trim(city), state = ansi::trim(state), zip = ansi::trim(zip);
+    std::string joined;
+    joined.reserve(city.size() + state.size() + zip.size() + 4);
+    joined.append(city).append(", ").append(state).append("  ").append(zip);
+    return joined;
 }
 
 std::string genderCode(std::string_view value) {
