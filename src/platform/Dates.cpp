@@ -129,33 +129,37 @@ int readDigits(const char*& p, const char* end, unsigned& value) {
 
 // The shape nearly every file writes (1/5/1970, 01/05/70, 1970-01-05): three numbers of one
 // to four digits, one separator between them, nothing else. Read here by the general
-// reading's rules at a fraction of its cost; false for a text of any other shape, which is
-// left to the general reading.
-bool readPlain(std::string_view text, std::optional<Date>& date) {
+// reading's rules at a fraction of its cost. A text of any other shape is left to the general
+// reading; numbers that fit no numeric form give the empty Date, which is no calendar date.
+// A plain pair, as an optional<Date> passed through memory here took as long as the reading.
+struct PlainDate {
+    bool plain = false;
+    Date date;
+};
+
+PlainDate readPlain(std::string_view text) {
     const char* p = text.data();
     const char* const end = p + text.size();
     unsigned a, b, c;
     const int digitsA = readDigits(p, end, a);
     if (p == end || !isSeparator(*p))
-        return false;
+        return {};
     const char separator = *p++;
     const int digitsB = readDigits(p, end, b);
     if (p == end || *p++ != separator)
-        return false;
+        return {};
     const int digitsC = readDigits(p, end, c);
     auto fits = [](int digits) { return digits >= 1 && digits <= 4; };
     if (p != end || !fits(digitsA) || !fits(digitsB) || !fits(digitsC))
-        return false;
+        return {};
 
     const int x = static_cast<int>(a), y = static_cast<int>(b), z = static_cast<int>(c);
     if (digitsA == 4 && digitsB <= 2 && digitsC <= 2)
-        date = Date{x, y, z};
-    else if (digitsA <= 2 && digitsB <= 2 && digitsC != 3)
-        // A four-digit year under 100 is no date; isValidDate refuses it below.
-        date = Date{digitsC == 4 ? z : fullYear(z), x, y};
-    else
-        date = std::nullopt;
-    return true;
+        return {true, {x, y, z}};
+    if (digitsA <= 2 && digitsB <= 2 && digitsC != 3)
+        // A four-digit year under 100 is no date; isValidDate refuses it.
+        return {true, {digitsC == 4 ? z : fullYear(z), x, y}};
+    return {true, {}};
 }
 
 // Every accepted form, by tokens; the date is not checked against the calendar yet.
@@ -218,10 +222,12 @@ bool isValidDate(int year, int month, int day) {
 
 std::optional<Date> parseDate(std::string_view text) {
     text = withoutBlanks(text);
-    std::optional<Date> date;
-    if (!readPlain(text, date))
-        date = anyForm(text);
-    return valid(date);
+    PlainDate read = readPlain(text); // not const, which makes GCC copy it through memory
+    if (!read.plain)
+        return valid(anyForm(text));
+    if (!isValidDate(read.date.year, read.date.month, read.date.day))
+        return std::nullopt;
+    return read.date;
 }
 
 std::optional<Date> parseDateGeneral(std::string_view text) {
