@@ -44,21 +44,21 @@ std::string socialNumber(std::string_view value) {
 }
 
 namespace {
-std::optional<dates::Date> shortDate(std::string_view value) {
+// The text the date rules read: trimmed, and none of it when over ten characters. A text
+// rather than an optional date, which would cost a copy through memory on every date.
+std::string_view dateText(std::string_view value) {
     auto t = ansi::trim(value);
-    if (t.size() > 10)
-        return std::nullopt;
-    return dates::parseDate(t);
+    return t.size() > 10 ? std::string_view() : t;
 }
 } // namespace
 
 std::string dateRule(std::string_view value) {
-    auto d = shortDate(value);
+    auto d = dates::parseDate(dateText(value));
     return d ? dates::formatUs(*d) : std::string();
 }
 
 std::string retirementDate(std::string_view value) {
-    auto d = shortDate(value);
+    auto d = dates::parseDate(dateText(value));
     if (!d || dates::toSerial(*d) <= dates::toSerial({100, 1, 1}))
         return std::string();
     return dates::formatUs(dates::addDays(*d, -1));

@@ -193,11 +193,11 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
     }
     target->setText(FieldName, stored);
 
+    // By the column, whose length is at hand, rather than the label.
     if (entry->target == Target::Person) {
-        std::string_view label = entry->label;
-        if (label == "Last Name")
+        if (FieldName == "Last_Name")
             s.LastName = stored;
-        else if (label == "First Name")
+        else if (FieldName == "First_Name")
             s.FirstName = stored;
     }
 }
