@@ -9,19 +9,19 @@
 namespace mapping {
 
 std::string quoteRule(std::string_view value) {
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        return std::string(value.substr(1, value.size() - 2));
-    return std::string(value);
+    return std::string(unquoted(value));
 }
 
 std::string cutTo(std::string_view value, std::size_t n) {
-    auto t = ansi::trim(value);
-    return std::string(t.substr(0, std::min(n, t.size())));
+    return std::string(cutView(value, n));
 }
 
 std::string cityJoin(std::string_view city, std::string_view state, std::string_view zip) {
-    return std::string(ansi::trim(city)) + ", " + std::string(ansi::trim(state)) + "  " +
-           std::string(ansi::trim(zip));
+    city = ansi::trim(city), state = ansi::trim(state), zip = ansi::trim(zip);
+    std::string joined;
+    joined.reserve(city.size() + state.size() + zip.size() + 4);
+    joined.append(city).append(", ").append(state).append("  ").append(zip);
+    return joined;
 }
 
 std::string genderCode(std::string_view value) {
@@ -44,21 +44,21 @@ std::string socialNumber(std::string_view value) {
 }
 
 namespace {
-std::optional<dates::Date> shortDate(std::string_view value) {
+// The text the date rules read: trimmed, and none of it when over ten characters. A text
+// rather than an optional date, which would cost a copy through memory on every date.
+std::string_view dateText(std::string_view value) {
     auto t = ansi::trim(value);
-    if (t.size() > 10)
-        return std::nullopt;
-    return dates::parseDate(t);
+    return t.size() > 10 ? std::string_view() : t;
 }
 } // namespace
 
 std::string dateRule(std::string_view value) {
-    auto d = shortDate(value);
+    auto d = dates::parseDate(dateText(value));
     return d ? dates::formatUs(*d) : std::string();
 }
 
 std::string retirementDate(std::string_view value) {
-    auto d = shortDate(value);
+    auto d = dates::parseDate(dateText(value));
     if (!d || dates::toSerial(*d) <= dates::toSerial({100, 1, 1}))
         return std::string();
     return dates::formatUs(dates::addDays(*d, -1));

@@ -3,6 +3,8 @@
 // non-numeric amount 0.00, an unknown gender "N", an over-long text is cut.
 #pragma once
 
+#include "platform/Ansi.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +17,18 @@ std::string quoteRule(std::string_view value);
 
 // Trimmed, then cut to its first n characters when longer.
 std::string cutTo(std::string_view value, std::size_t n);
+
+// The results of quoteRule and cutTo as parts of value, for callers that need no copy. Defined
+// here: every field of every imported record passes through them.
+inline std::string_view unquoted(std::string_view value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+inline std::string_view cutView(std::string_view value, std::size_t n) {
+    return ansi::trim(value).substr(0, n);
+}
 
 // "city, state  zip", each part trimmed; the column stores it cut to 50.
 std::string cityJoin(std::string_view city, std::string_view state, std::string_view zip);

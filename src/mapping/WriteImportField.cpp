@@ -77,19 +77,26 @@ constexpr std::array kMapping{
 };
 
 // The two person columns whose name differs for Active Employees.
-const char* personColumn(const MappingEntry& entry, int modeCode) {
+std::string_view personColumn(const MappingEntry& entry, int modeCode) {
+    std::string_view column = entry.column;
     if (modeCode == session::mode::kEmployee) {
-        std::string_view column = entry.column;
         if (column == "Date_of_Birth")
             return "EmployeeDOB";
         if (column == "Benefits_Start_Date")
             return "Benefit_Start_Date";
     }
-    return entry.column;
+    return column;
 }
 
-std::string valueAt(const std::vector<std::string>& values, std::size_t index) {
-    return index > 0 && index < values.size() ? values[index] : std::string();
+std::string_view valueAt(const std::vector<std::string>& values, std::size_t index) {
+    return index > 0 && index < values.size() ? std::string_view(values[index])
+                                              : std::string_view();
+}
+
+// Most values carry no quotes and are left as they are, without a copy.
+void applyQuoteRule(std::string& value) {
+    if (auto inner = unquoted(value); inner.size() != value.size())
+        value = std::string(inner);
 }
 
 void setKeys(const RecordState& s, RowSet& rows) {
@@ -118,7 +125,7 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
     if (k >= FieldValues.size())
         FieldValues.resize(k + 1);
     std::string& v = FieldValues[k];
-    v = quoteRule(v);
+    applyQuoteRule(v);
     if (!entry)
         return;
 
@@ -138,21 +145,26 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
     }
     FieldName = personColumn(*entry, s.ModeCode);
 
-    std::string stored;
+    // Mostly a part of v, which stays put until the row has it; `made` holds a text v lacks.
+    std::string_view stored;
+    std::string made;
     switch (entry->rule) {
     case Rule::Text:
-        stored = cutTo(v, entry->cut);
+        stored = cutView(v, entry->cut);
         break;
     case Rule::QuotedText:
-        v = quoteRule(v);
-        stored = cutTo(v, entry->cut);
+        applyQuoteRule(v);
+        stored = cutView(v, entry->cut);
         break;
     case Rule::City:
-        v = quoteRule(v);
-        stored = s.CityHoldsStateZip == 1 ? cutTo(v, entry->cut)
-                                          : cutTo(cityJoin(v, valueAt(FieldValues, s.StateIndex),
-                                                           valueAt(FieldValues, s.ZipIndex)),
-                                                  entry->cut);
+        applyQuoteRule(v);
+        if (s.CityHoldsStateZip == 1) {
+            stored = cutView(v, entry->cut);
+        } else {
+            made =
+                cityJoin(v, valueAt(FieldValues, s.StateIndex), valueAt(FieldValues, s.ZipIndex));
+            stored = cutView(made, entry->cut);
+        }
         break;
     case Rule::Gender:
         v = genderCode(v);
@@ -161,8 +173,8 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
     case Rule::Social:
         if (ansi::trim(v).size() == 9)
             v = socialNumber(v);
-        s.SocialNumber = std::string(ansi::trim(v));
-        stored = cutTo(v, entry->cut);
+        s.SocialNumber = ansi::trim(v);
+        stored = cutView(v, entry->cut);
         break;
     case Rule::Date:
         v = dateRule(v);
@@ -175,16 +187,17 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
     case Rule::Amount:
         if (!isNumber(v))
             v = "0";
-        stored = formatAmount(v).value_or("0.00");
+        made = formatAmount(v).value_or("0.00");
+        stored = made;
         break;
     }
     target->setText(FieldName, stored);
 
+    // By the column, whose length is at hand, rather than the label.
     if (entry->target == Target::Person) {
-        std::string_view label = entry->label;
-        if (label == "Last Name")
+        if (FieldName == "Last_Name")
             s.LastName = stored;
-        else if (label == "First Name")
+        else if (FieldName == "First_Name")
             s.FirstName = stored;
     }
 }

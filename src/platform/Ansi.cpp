@@ -44,20 +44,6 @@ std::string fromUtf8(std::string_view text) {
     return out;
 }
 
-std::string_view trimLeft(std::string_view text) {
-    std::size_t start = text.find_first_not_of(' ');
-    return start == std::string_view::npos ? std::string_view() : text.substr(start);
-}
-
-std::string_view trimRight(std::string_view text) {
-    std::size_t end = text.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
-
-std::string_view trim(std::string_view text) {
-    return trimRight(trimLeft(text));
-}
-
 std::string upper(std::string_view text) {
     std::string out(text);
     for (char& ch : out) {

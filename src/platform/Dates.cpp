@@ -82,13 +82,18 @@ std::optional<Tokens> tokenize(std::string_view text) {
     return tokens;
 }
 
+// A two-digit year: 2000..2029 for 00..29, 1930..1999 for 30..99.
+int fullYear(int twoDigits) {
+    return twoDigits < 30 ? 2000 + twoDigits : 1900 + twoDigits;
+}
+
 std::optional<int> year(const Token& t) {
     if (t.kind != Token::Number)
         return std::nullopt;
     if (t.digits == 4)
         return t.value >= 100 ? std::optional<int>(t.value) : std::nullopt;
     if (t.digits == 1 || t.digits == 2)
-        return t.value < 30 ? 2000 + t.value : 1900 + t.value;
+        return fullYear(t.value);
     return std::nullopt;
 }
 
@@ -109,6 +114,98 @@ bool consistentSeparators(std::string_view text) {
     return true;
 }
 
+bool isSeparator(char c) {
+    return c == '/' || c == '-' || c == '.';
+}
+
+// The digits from p on, as a number; gives how many there were. The value of more than four
+// is of no use, and wraps harmlessly.
+int readDigits(const char*& p, const char* end, unsigned& value) {
+    const char* const start = p;
+    for (value = 0; p != end && isDigit(static_cast<unsigned char>(*p)); ++p)
+        value = value * 10 + static_cast<unsigned>(*p - '0');
+    return static_cast<int>(p - start);
+}
+
+// The shape nearly every file writes (1/5/1970, 01/05/70, 1970-01-05): three numbers of one
+// to four digits, one separator between them, nothing else. Read here by the general
+// reading's rules at a fraction of its cost. A text of any other shape is left to the general
+// reading; numbers that fit no numeric form give the empty Date, which is no calendar date.
+// A plain pair, as an optional<Date> passed through memory here took as long as the reading.
+struct PlainDate {
+    bool plain = false;
+    Date date;
+};
+
+PlainDate readPlain(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    unsigned a, b, c;
+    const int digitsA = readDigits(p, end, a);
+    if (p == end || !isSeparator(*p))
+        return {};
+    const char separator = *p++;
+    const int digitsB = readDigits(p, end, b);
+    if (p == end || *p++ != separator)
+        return {};
+    const int digitsC = readDigits(p, end, c);
+    auto fits = [](int digits) { return digits >= 1 && digits <= 4; };
+    if (p != end || !fits(digitsA) || !fits(digitsB) || !fits(digitsC))
+        return {};
+
+    const int x = static_cast<int>(a), y = static_cast<int>(b), z = static_cast<int>(c);
+    if (digitsA == 4 && digitsB <= 2 && digitsC <= 2)
+        return {true, {x, y, z}};
+    if (digitsA <= 2 && digitsB <= 2 && digitsC != 3)
+        // A four-digit year under 100 is no date; isValidDate refuses it.
+        return {true, {digitsC == 4 ? z : fullYear(z), x, y}};
+    return {true, {}};
+}
+
+// Every accepted form, by tokens; the date is not checked against the calendar yet.
+std::optional<Date> anyForm(std::string_view text) {
+    auto tokens = tokenize(text);
+    if (!tokens || tokens->count != 3)
+        return std::nullopt;
+    const auto& t = tokens->items;
+    int months = 0;
+    for (const auto& tok : t)
+        months += tok.kind == Token::Month;
+
+    if (months == 0) {
+        if (!consistentSeparators(text))
+            return std::nullopt;
+        if (t[0].digits == 4 && smallNumber(t[1]) && smallNumber(t[2]))
+            return Date{t[0].value, t[1].value, t[2].value};
+        if (smallNumber(t[0]) && smallNumber(t[1]))
+            if (auto y = year(t[2]))
+                return Date{*y, t[0].value, t[1].value};
+    } else if (months == 1) {
+        if (t[0].kind == Token::Month && smallNumber(t[1])) { // January 15, 2005
+            if (auto y = year(t[2]))
+                return Date{*y, t[0].value, t[1].value};
+        } else if (smallNumber(t[0]) && t[1].kind == Token::Month) { // 15-Jan-2005
+            if (auto y = year(t[2]))
+                return Date{*y, t[1].value, t[0].value};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view withoutBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+std::optional<Date> valid(std::optional<Date> d) {
+    if (!d || !isValidDate(d->year, d->month, d->day))
+        return std::nullopt;
+    return d;
+}
+
 } // namespace
 
 int daysInMonth(int year, int month) {
@@ -124,39 +221,17 @@ bool isValidDate(int year, int month, int day) {
 }
 
 std::optional<Date> parseDate(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    auto tokens = tokenize(text);
-    if (!tokens || tokens->count != 3)
+    text = withoutBlanks(text);
+    PlainDate read = readPlain(text); // not const, which makes GCC copy it through memory
+    if (!read.plain)
+        return valid(anyForm(text));
+    if (!isValidDate(read.date.year, read.date.month, read.date.day))
         return std::nullopt;
-    const auto& t = tokens->items;
-    int months = 0;
-    for (const auto& tok : t)
-        months += tok.kind == Token::Month;
+    return read.date;
+}
 
-    std::optional<Date> d;
-    if (months == 0) {
-        if (!consistentSeparators(text))
-            return std::nullopt;
-        if (t[0].digits == 4 && smallNumber(t[1]) && smallNumber(t[2]))
-            d = Date{t[0].value, t[1].value, t[2].value};
-        else if (smallNumber(t[0]) && smallNumber(t[1]))
-            if (auto y = year(t[2]))
-                d = Date{*y, t[0].value, t[1].value};
-    } else if (months == 1) {
-        if (t[0].kind == Token::Month && smallNumber(t[1])) { // January 15, 2005
-            if (auto y = year(t[2]))
-                d = Date{*y, t[0].value, t[1].value};
-        } else if (smallNumber(t[0]) && t[1].kind == Token::Month) { // 15-Jan-2005
-            if (auto y = year(t[2]))
-                d = Date{*y, t[1].value, t[0].value};
-        }
-    }
-    if (!d || !isValidDate(d->year, d->month, d->day))
-        return std::nullopt;
-    return d;
+std::optional<Date> parseDateGeneral(std::string_view text) {
+    return valid(anyForm(withoutBlanks(text)));
 }
 
 long long toSerial(const Date& date) {
@@ -188,31 +263,53 @@ Date addDays(const Date& date, long long days) {
     return fromSerial(toSerial(date) + days);
 }
 
-std::string formatUs(const Date& date) {
-    // By hand: this runs for every date of every imported record.
-    auto digits = [](std::string& out, int value, int width) {
-        if (value < 0)
-            out += '-';
-        unsigned v = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-        char reversed[12];
-        int n = 0;
-        do {
-            reversed[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
-        for (int i = n; i < width; ++i)
-            out += '0';
-        while (n > 0)
-            out += reversed[--n];
-    };
-    std::string out;
-    out.reserve(10);
-    digits(out, date.month, 2);
-    out += '/';
-    digits(out, date.day, 2);
-    out += '/';
-    digits(out, date.year, 4);
+namespace {
+
+// The decimal digits of value, zero-padded to width, into out; gives the end.
+char* putNumber(char* out, int value, int width) {
+    if (value < 0)
+        *out++ = '-';
+    unsigned v = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    char reversed[12];
+    int n = 0;
+    do {
+        reversed[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    for (int i = n; i < width; ++i)
+        *out++ = '0';
+    while (n > 0)
+        *out++ = reversed[--n];
     return out;
+}
+
+} // namespace
+
+std::string formatUs(const Date& date) {
+    // By hand: this runs for every date of every imported record. A calendar date has fixed
+    // widths; any other numbers go the long way.
+    if (date.month >= 0 && date.month < 100 && date.day >= 0 && date.day < 100 && date.year >= 0 &&
+        date.year < 10000) {
+        auto twoDigits = [](char* at, int value) {
+            at[0] = static_cast<char>('0' + value / 10);
+            at[1] = static_cast<char>('0' + value % 10);
+        };
+        char text[10];
+        twoDigits(text, date.month);
+        text[2] = '/';
+        twoDigits(text + 3, date.day);
+        text[5] = '/';
+        twoDigits(text + 6, date.year / 100);
+        twoDigits(text + 8, date.year % 100);
+        return std::string(text, sizeof text);
+    }
+    char text[48]; // room for three ints of any value
+    char* end = putNumber(text, date.month, 2);
+    *end++ = '/';
+    end = putNumber(end, date.day, 2);
+    *end++ = '/';
+    end = putNumber(end, date.year, 4);
+    return std::string(text, end);
 }
 
 } // namespace dates

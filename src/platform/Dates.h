@@ -23,6 +23,9 @@ struct Date {
 //   full or three letters, any letter case)
 // A two-digit year is 2000..2029 for 00..29 and 1930..1999 for 30..99.
 std::optional<Date> parseDate(std::string_view text);
+// The same answer by the general reading alone, without parseDate's shortcut for the plain
+// numeric forms; kept so the two can be held to each other.
+std::optional<Date> parseDateGeneral(std::string_view text);
 
 inline bool isDate(std::string_view text) {
     return parseDate(text).has_value();

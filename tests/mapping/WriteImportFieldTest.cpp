@@ -92,6 +92,18 @@ TEST(WriteImportField, PlanAndDependantRowsComeWithTheRecordsKeys) {
         << "the spouse's name loses one layer of quotes only";
 }
 
+TEST(WriteImportField, RowsGetTrimmedTextsWhileTheRecordKeepsItsValuesWhole) {
+    Record r(2);
+    r.write({"Last Name", "  Child #1 Name", "Date of Birth", "  Spouse's Date of Birth"},
+            {"\" Smith \"", "  Kid  ", "1970-01-05", " 1/5/70 "});
+    EXPECT_EQ(columns(r.db.person.rows[0], {"Last_Name", "Date_of_Birth"}), "Smith|01/05/1970");
+    EXPECT_EQ(columns(r.db.dependant.rows[0], {"Last_Name", "Child_1_Name", "Spouse_Birth_Date"}),
+              "Smith|Kid|01/05/1970");
+    EXPECT_EQ(r.values[1], " Smith ") << "unquoted, not trimmed";
+    EXPECT_EQ(r.values[2], "  Kid  ");
+    EXPECT_EQ(r.values[4], "01/05/1970") << "dates are written back";
+}
+
 TEST(WriteImportField, ADependantFieldBeforeTheNamesStillGetsTheRecordsKeys) {
     Record r(1);
     const std::vector<std::string> labels{"  Child #1 Name", "  Other Insurance Plan Name #1",

@@ -51,6 +51,37 @@ TEST(Dates, RefusesWhatIsNoCalendarDate) {
     }
 }
 
+// parseDate reads the plain numeric forms by a shortcut of its own: on every text near those
+// forms it must answer exactly as the general reading does.
+TEST(Dates, TheShortcutAnswersAsTheGeneralReading) {
+    const std::vector<std::string> numbers = {
+        "",     "0",    "1",    "2",    "9",    "00",   "01",    "02",   "09",   "12",
+        "13",   "28",   "29",   "30",   "31",   "32",   "99",    "100",  "0099", "0100",
+        "1900", "1970", "2000", "2004", "2100", "9999", "00001", "12345"};
+    const std::vector<std::pair<std::string, std::string>> separators = {
+        {"/", "/"}, {"-", "-"}, {".", "."},  {"/", "-"},
+        {" ", " "}, {",", ","}, {"//", "/"}, {"", "/"}};
+    const std::vector<std::pair<std::string, std::string>> around = {{"", ""},
+                                                                     {" ", "  "},
+                                                                     {"", "x"},
+                                                                     {"\t", ""},
+                                                                     {"/", ""},
+                                                                     {"", "."},
+                                                                     {"", std::string(1, '\0')}};
+    int found = 0;
+    for (const auto& a : numbers)
+        for (const auto& b : numbers)
+            for (const auto& c : numbers)
+                for (const auto& [s1, s2] : separators)
+                    for (const auto& [before, after] : around) {
+                        const std::string text = before + a + s1 + b + s2 + c + after;
+                        const auto fast = parseDate(text);
+                        ASSERT_EQ(fast, dates::parseDateGeneral(text)) << text;
+                        found += fast.has_value();
+                    }
+    EXPECT_GT(found, 10000) << "the texts cover dates, not only refusals";
+}
+
 TEST(Dates, CountsDaysAcrossMonthsYearsAndLeapDays) {
     EXPECT_EQ(dates::toSerial({1899, 12, 30}), 0);
     EXPECT_EQ(dates::toSerial({1900, 1, 1}), 2);
@@ -61,6 +92,9 @@ TEST(Dates, CountsDaysAcrossMonthsYearsAndLeapDays) {
     for (long long serial = -700000; serial < 3000000; serial += 997)
         EXPECT_EQ(dates::toSerial(dates::fromSerial(serial)), serial);
     EXPECT_EQ(dates::formatUs({2001, 1, 5}), "01/05/2001");
+    EXPECT_EQ(dates::formatUs({100, 1, 1}), "01/01/0100");
+    EXPECT_EQ(dates::formatUs({9999, 12, 31}), "12/31/9999");
+    EXPECT_EQ(dates::formatUs({-12345, 1, 123}), "01/123/-12345");
 }
 
 TEST(Ansi, ConvertsThroughTheCodePageAndEveryByteRoundTrips) {
