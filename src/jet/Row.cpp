@@ -524,8 +524,10 @@ void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& val
     constexpr std::size_t kMaxVar = 256;
     if (varCount > kMaxVar)
         throw Error("table '" + utf8(t.name) + "': more variable columns than a row holds");
-    std::array<const ColumnDef*, kMaxVar> varColumn{};
-    std::array<const Value*, kMaxVar> varValue{};
+    // Only the table's own slots are cleared: the whole arrays would cost more than the row.
+    std::array<const ColumnDef*, kMaxVar> varColumn;
+    std::array<const Value*, kMaxVar> varValue;
+    std::fill_n(varColumn.begin(), varCount, nullptr);
     std::size_t stored = 0; // trailing absent variable columns are not stored at all
     for (std::size_t k = 0; k < t.columns.size(); ++k) {
         const ColumnDef& c = t.columns[k];
@@ -546,7 +548,7 @@ void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& val
         varValue[c.varIndex] = &v;
         stored = std::max<std::size_t>(stored, c.varIndex + 1u);
     }
-    std::array<std::size_t, kMaxVar> offsets{};
+    std::array<std::size_t, kMaxVar> offsets; // each set before it is read
     for (std::size_t i = 0; i < stored; ++i) {
         offsets[i] = row.size();
         if (varColumn[i])
