@@ -3,14 +3,10 @@
 #include "jet/Error.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <limits>
-#include <mutex>
 #include <numeric>
 #include <system_error>
-#include <thread>
 
 namespace jet {
 
@@ -339,117 +335,6 @@ void IndexRuns::merge(std::size_t index, const GatheredEntries& memory,
         runs.push_back(w.finish());
     }
     mergeSegments(runs, &memory, order, out);
-}
-
-namespace {
-
-// The batches between the two threads of handOverEntries.
-class EntryQueue {
-public:
-    // The producer's side: false once the consumer has given up.
-    bool put(std::vector<IndexEntry>& batch) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return full_.size() < kWaiting || stopped_; });
-        if (stopped_)
-            return false;
-        full_.push_back(std::move(batch));
-        batch = takeSpare();
-        lock.unlock();
-        changed_.notify_all();
-        return true;
-    }
-    void finish(std::exception_ptr error) {
-        {
-            std::lock_guard lock(mutex_);
-            finished_ = true;
-            error_ = error;
-        }
-        changed_.notify_all();
-    }
-
-    // The consumer's side: false when every batch was taken.
-    bool take(std::vector<IndexEntry>& batch) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return !full_.empty() || finished_; });
-        if (full_.empty())
-            return false;
-        batch.clear();
-        spare_.push_back(std::move(batch));
-        batch = std::move(full_.front());
-        full_.pop_front();
-        lock.unlock();
-        changed_.notify_all();
-        return true;
-    }
-    void stop() {
-        {
-            std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        changed_.notify_all();
-    }
-    std::exception_ptr error() {
-        std::lock_guard lock(mutex_);
-        return error_;
-    }
-
-private:
-    static constexpr std::size_t kWaiting = 4;
-    std::vector<IndexEntry> takeSpare() {
-        if (spare_.empty())
-            return {};
-        auto batch = std::move(spare_.back());
-        spare_.pop_back();
-        return batch;
-    }
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::vector<IndexEntry>> full_;
-    std::vector<std::vector<IndexEntry>> spare_;
-    bool finished_ = false, stopped_ = false;
-    std::exception_ptr error_;
-};
-
-// Thrown through the producer when the consumer has given up.
-struct ConsumerStopped {};
-
-} // namespace
-
-void handOverEntries(const std::function<void(const EntrySink&)>& produce,
-                     const EntrySink& consume) {
-    constexpr std::size_t kBatch = 4096;
-    EntryQueue queue;
-    std::thread producer([&] {
-        std::exception_ptr error;
-        try {
-            std::vector<IndexEntry> batch;
-            batch.reserve(kBatch);
-            produce([&](IndexEntry&& e) {
-                batch.push_back(std::move(e));
-                if (batch.size() == kBatch && !queue.put(batch))
-                    throw ConsumerStopped{};
-            });
-            if (!batch.empty())
-                queue.put(batch);
-        } catch (const ConsumerStopped&) {
-        } catch (...) {
-            error = std::current_exception();
-        }
-        queue.finish(error);
-    });
-    try {
-        std::vector<IndexEntry> batch;
-        while (queue.take(batch))
-            for (IndexEntry& e : batch)
-                consume(std::move(e));
-    } catch (...) {
-        queue.stop();
-        producer.join();
-        throw;
-    }
-    producer.join();
-    if (auto error = queue.error())
-        std::rethrow_exception(error);
 }
 
 } // namespace jet

@@ -78,14 +78,6 @@ private:
     std::size_t count_ = 0;
 };
 
-// Entries made in order on one thread and taken on another, a batch at a time, so that building
-// an index keeps two cores busy: `produce` runs on a thread of its own and hands every entry to
-// the sink it is given; `consume` takes them in the same order on the caller's thread. An error
-// on either side ends both, and passes on to the caller.
-using EntrySink = std::function<void(IndexEntry&&)>;
-void handOverEntries(const std::function<void(const EntrySink&)>& produce,
-                     const EntrySink& consume);
-
 // Sorted runs of entries of a table's indexes, in one temporary file that is removed when this
 // goes (also after a failure).
 class IndexRuns {

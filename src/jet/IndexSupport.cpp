@@ -496,21 +496,16 @@ void buildGathered(Table& t) {
             continue;
         FileIndexPages pages(t, i);
         LeafStream out(pages);
-        // The entries are sorted and merged on one core while their leaves are written on the
-        // other; the runs' file and the database's pages are apart.
-        auto sorted = [&](const EntrySink& sink) {
-            const std::vector<std::uint32_t> order = p.added.sortedOrder();
-            if (t.runs && t.runs->runs(i) > 0) {
-                t.runs->merge(i, p.added, order, sink);
-                return;
-            }
+        const std::vector<std::uint32_t> order = p.added.sortedOrder();
+        if (t.runs && t.runs->runs(i) > 0) {
+            t.runs->merge(i, p.added, order, [&](IndexEntry&& e) { out.add(std::move(e)); });
+        } else {
             IndexEntry e;
             for (std::uint32_t at : order) {
                 p.added.copyTo(at, e);
-                sink(std::move(e));
+                out.add(std::move(e));
             }
-        };
-        handOverEntries(sorted, [&](IndexEntry&& e) { out.add(std::move(e)); });
+        }
         t.mutableDef().realIndexes[i].rowCount = out.finish();
         writeDistinctKeys(t, i);
         p = PendingIndex{};

@@ -341,45 +341,4 @@ TEST(GatheredEntries, GiveBackWhatWasAddedInKeyOrder) {
                 HasSubstr("too long"));
 }
 
-// Entries cross between the threads whole and in order, across batch edges; an error on either
-// side reaches the caller and ends the other side, which never waits for ever.
-TEST(HandOverEntries, EverythingArrivesInOrderAndEitherSidesErrorEndsBoth) {
-    auto entry = [](std::uint32_t n) {
-        return IndexEntry{
-            {static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}, RowId{n, 0}, 0};
-    };
-    auto produce = [&](std::uint32_t count, std::optional<std::uint32_t> failAt) {
-        return [=](const EntrySink& sink) {
-            for (std::uint32_t n = 0; n < count; ++n) {
-                if (failAt && n == *failAt)
-                    throw Error("the runs' file cannot be read");
-                sink(entry(n));
-            }
-        };
-    };
-    for (std::uint32_t count : {0u, 1u, 4095u, 4096u, 4097u, 50000u}) {
-        std::uint32_t next = 0;
-        handOverEntries(produce(count, {}), [&](IndexEntry&& e) {
-            ASSERT_TRUE(e.key == entry(next).key && e.row == entry(next).row) << next;
-            ++next;
-        });
-        EXPECT_EQ(next, count);
-    }
-
-    std::uint32_t taken = 0;
-    EXPECT_THAT(jettest::errorOf([&] {
-                    handOverEntries(produce(50000, 30000), [&](IndexEntry&&) { ++taken; });
-                }),
-                HasSubstr("cannot be read"));
-    EXPECT_LE(taken, 30000u);
-    // The producer is far ahead when the consumer gives up: it must stop, not wait for room.
-    EXPECT_THAT(jettest::errorOf([&] {
-                    handOverEntries(produce(1000000, {}), [&](IndexEntry&& e) {
-                        if (e.row.page == 10)
-                            throw Error("entries handed over out of order");
-                    });
-                }),
-                HasSubstr("out of order"));
-}
-
 } // namespace
