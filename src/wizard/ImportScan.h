@@ -41,9 +41,9 @@ public:
 
 class ImportScan {
 public:
-    // With `storingBatch` records or more, the rows are stored on a thread of their own in
-    // batches of that many records, while the scan reads on; the log and the result are the
-    // same as when each record is stored before the next is read.
+    // A `storingBatch` above 0 stores the rows on a thread of their own, in batches of that many
+    // records, while the scan reads on; the log and the result are the same as when each record
+    // is stored before the next is read.
     ImportScan(const ImportRunInput& in, mapping::ImportRows& rows,
                RecordWatcher* watcher = nullptr, std::size_t storingBatch = 0);
 
