@@ -8,14 +8,6 @@
 
 namespace mapping {
 
-std::string quoteRule(std::string_view value) {
-    return std::string(unquoted(value));
-}
-
-std::string cutTo(std::string_view value, std::size_t n) {
-    return std::string(cutView(value, n));
-}
-
 std::string cityJoin(std::string_view city, std::string_view state, std::string_view zip) {
     city = ansi::trim(city), state = ansi::trim(state), zip = ansi::trim(zip);
     std::string joined;

@@ -11,22 +11,19 @@
 
 namespace mapping {
 
+// These two give a part of value, no copy, and are defined here: every field of every imported
+// record passes through them.
+
 // A value enclosed in double quotes (first and last character, untrimmed) loses them. A value
 // that is one double-quote character only stays as it is.
-std::string quoteRule(std::string_view value);
-
-// Trimmed, then cut to its first n characters when longer.
-std::string cutTo(std::string_view value, std::size_t n);
-
-// The results of quoteRule and cutTo as parts of value, for callers that need no copy. Defined
-// here: every field of every imported record passes through them.
-inline std::string_view unquoted(std::string_view value) {
+inline std::string_view quoteRule(std::string_view value) {
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         return value.substr(1, value.size() - 2);
     return value;
 }
 
-inline std::string_view cutView(std::string_view value, std::size_t n) {
+// Trimmed, then cut to its first n characters when longer.
+inline std::string_view cutTo(std::string_view value, std::size_t n) {
     return ansi::trim(value).substr(0, n);
 }
 

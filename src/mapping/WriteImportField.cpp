@@ -95,7 +95,7 @@ std::string_view valueAt(const std::vector<std::string>& values, std::size_t ind
 
 // Most values carry no quotes and are left as they are, without a copy.
 void applyQuoteRule(std::string& value) {
-    if (auto inner = unquoted(value); inner.size() != value.size())
+    if (auto inner = quoteRule(value); inner.size() != value.size())
         value = std::string(inner);
 }
 
@@ -150,20 +150,20 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
     std::string made;
     switch (entry->rule) {
     case Rule::Text:
-        stored = cutView(v, entry->cut);
+        stored = cutTo(v, entry->cut);
         break;
     case Rule::QuotedText:
         applyQuoteRule(v);
-        stored = cutView(v, entry->cut);
+        stored = cutTo(v, entry->cut);
         break;
     case Rule::City:
         applyQuoteRule(v);
         if (s.CityHoldsStateZip == 1) {
-            stored = cutView(v, entry->cut);
+            stored = cutTo(v, entry->cut);
         } else {
             made =
                 cityJoin(v, valueAt(FieldValues, s.StateIndex), valueAt(FieldValues, s.ZipIndex));
-            stored = cutView(made, entry->cut);
+            stored = cutTo(made, entry->cut);
         }
         break;
     case Rule::Gender:
@@ -174,7 +174,7 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
         if (ansi::trim(v).size() == 9)
             v = socialNumber(v);
         s.SocialNumber = ansi::trim(v);
-        stored = cutView(v, entry->cut);
+        stored = cutTo(v, entry->cut);
         break;
     case Rule::Date:
         v = dateRule(v);
