@@ -286,23 +286,7 @@ char* putNumber(char* out, int value, int width) {
 } // namespace
 
 std::string formatUs(const Date& date) {
-    // By hand: this runs for every date of every imported record. A calendar date has fixed
-    // widths; any other numbers go the long way.
-    if (date.month >= 0 && date.month < 100 && date.day >= 0 && date.day < 100 && date.year >= 0 &&
-        date.year < 10000) {
-        auto twoDigits = [](char* at, int value) {
-            at[0] = static_cast<char>('0' + value / 10);
-            at[1] = static_cast<char>('0' + value % 10);
-        };
-        char text[10];
-        twoDigits(text, date.month);
-        text[2] = '/';
-        twoDigits(text + 3, date.day);
-        text[5] = '/';
-        twoDigits(text + 6, date.year / 100);
-        twoDigits(text + 8, date.year % 100);
-        return std::string(text, sizeof text);
-    }
+    // By hand into one buffer: this runs for every date of every imported record.
     char text[48]; // room for three ints of any value
     char* end = putNumber(text, date.month, 2);
     *end++ = '/';
