@@ -139,9 +139,8 @@ void StoringThread::handOver() {
 std::exception_ptr StoringThread::finish() {
     handOver();
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return (waiting_.empty() && !busy_) || refused(); });
-    // After a refusal the thread takes no more batches, but may still be putting one aside.
-    changed_.wait(lock, [&] { return !busy_; });
+    // After a refusal the thread still takes the waiting batches, and puts them aside unstored.
+    changed_.wait(lock, [&] { return waiting_.empty() && !busy_; });
     return error_;
 }
 
