@@ -1,6 +1,5 @@
 #include "hostdata/JetRowSet.h"
 
-#include "base/Cp1252.h"
 #include "jet/Error.h"
 #include "platform/Ansi.h"
 
@@ -9,13 +8,7 @@
 namespace hostdata {
 
 void JetRowSet::setText(std::string_view column, std::string_view text) {
-    // Converted into one buffer kept for the run: no string is made per field.
-    text_.resize(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        text_[i] = c < 0x80 ? static_cast<char16_t>(c) : cp1252::toUnicode(c); // ASCII is itself
-    }
-    jet::Field(rs_, index(column)) = std::u16string_view(text_);
+    jet::Field(rs_, index(column)).assignAnsi(text);
 }
 
 void JetRowSet::setNumber(std::string_view column, std::int64_t value) {

@@ -49,7 +49,6 @@ private:
     };
     std::vector<Asked> order_;
     std::size_t next_ = 0;
-    std::u16string text_;
 };
 
 } // namespace hostdata

@@ -1,5 +1,6 @@
 #include "jet/Database.h"
 
+#include "base/Cp1252.h"
 #include "jet/Error.h"
 #include "jet/IndexSupport.h"
 #include "jet/Properties.h"
@@ -26,6 +27,27 @@ struct DatabaseState {
 };
 
 namespace {
+
+// Windows-1252 text as UTF-16.
+std::u16string widenAnsi(std::string_view text) {
+    std::u16string out(text.size(), u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        out[i] = cp1252::toUnicode(static_cast<std::uint8_t>(text[i]));
+    return out;
+}
+
+// The same for a plain text (see plainAnsi), into room used again.
+void widenPlain(std::string_view text, std::u16string& out) {
+    out.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        out[i] = static_cast<unsigned char>(text[i]);
+}
+
+std::u16string widenPlain(std::string_view text) {
+    std::u16string out;
+    widenPlain(text, out);
+    return out;
+}
 
 constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::int16_t kTableObject = 1;
@@ -247,6 +269,11 @@ struct Recordset::Impl {
     bool adding = false;
     std::vector<Value> pending;
     std::vector<bool> assigned;
+    // Texts given in Windows-1252 and kept as their bytes (see PlainTexts). The columns an
+    // index reads get their values in `pending` as well, for the keys.
+    std::vector<std::string> plainTexts;
+    std::vector<std::uint8_t> plainGiven;
+    std::vector<std::uint8_t> keyColumn;
     std::size_t lastColumn = static_cast<std::size_t>(-1); // the column a name last found
     bool noMatch = false;
     bool open = true;
@@ -415,8 +442,11 @@ Value Recordset::GetValue(std::u16string_view column) const {
 Value Recordset::current(std::size_t column) const {
     Impl& m = *impl_;
     m.t();
-    if (m.adding)
+    if (m.adding) {
+        if (m.plainGiven[column])
+            return widenPlain(m.plainTexts[column]);
         return m.assigned[column] ? m.pending[column] : Value(Null{});
+    }
     if (m.deletedHere)
         throw Error("table '" + m.name() + "': the current row was deleted");
     // The row an Update just stored is read without the table's other rows.
@@ -446,6 +476,10 @@ Field& Field::operator=(const Value& v) {
 }
 Field& Field::operator=(std::u16string_view text) {
     rs_->assignText(column_, text);
+    return *this;
+}
+Field& Field::assignAnsi(std::string_view text) {
+    rs_->assignAnsi(column_, text);
     return *this;
 }
 
@@ -531,9 +565,16 @@ void Recordset::AddNew() {
     // The last row's values stay, unassigned, so that their texts' room is used again; Update
     // stores Null for every column not assigned since.
     const std::size_t n = t.def().columns.size();
-    if (m.pending.size() != n)
+    if (m.pending.size() != n) {
         m.pending.assign(n, Null{});
+        m.plainTexts.resize(n);
+        m.keyColumn.assign(n, 0);
+        for (const RealIndex& ri : t.def().realIndexes)
+            for (const IndexColumn& ic : ri.columns)
+                m.keyColumn[columnPosition(t.def(), ic)] = 1;
+    }
     m.assigned.assign(n, false);
+    m.plainGiven.assign(n, 0);
 }
 
 void Recordset::assign(std::size_t column, Value v) {
@@ -543,6 +584,7 @@ void Recordset::assign(std::size_t column, Value v) {
         throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
     m.pending[column] = convertForColumn(t, t.def().columns[column], std::move(v));
     m.assigned[column] = true;
+    m.plainGiven[column] = 0;
 }
 
 void Recordset::assignText(std::size_t column, std::u16string_view text) {
@@ -558,6 +600,33 @@ void Recordset::assignText(std::size_t column, std::u16string_view text) {
     else
         slot = std::u16string(text);
     m.assigned[column] = true;
+    m.plainGiven[column] = 0;
+}
+
+void Recordset::assignAnsi(std::size_t column, std::string_view text) {
+    Impl& m = *impl_;
+    Table& t = m.t();
+    if (!m.adding)
+        throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
+    const ColumnDef& c = t.def().columns[column];
+    if (c.type != ColumnType::Text || c.fixed() || !t.file().format().jet4() || !plainAnsi(text) ||
+        !textFits(t, c, text.size())) {
+        // Anything else is converted as any other text (a text too long was refused above with
+        // the same words).
+        return assignText(column, widenAnsi(text));
+    }
+    m.plainTexts[column].assign(text);
+    m.plainGiven[column] = 1;
+    m.assigned[column] = true;
+    Value& slot = m.pending[column];
+    if (m.keyColumn[column]) {
+        if (auto* s = std::get_if<std::u16string>(&slot))
+            widenPlain(text, *s);
+        else
+            slot = widenPlain(text);
+    } else if (isNull(slot)) {
+        slot = std::u16string(); // not Null, for the required columns' check
+    }
 }
 
 void Recordset::Update() {
@@ -568,7 +637,7 @@ void Recordset::Update() {
     for (std::size_t i = 0; i < m.pending.size(); ++i)
         if (!m.assigned[i] && !isNull(m.pending[i]))
             m.pending[i] = Null{};
-    RowRef r = insertRow(t, m.pending, m.assigned);
+    RowRef r = insertRow(t, m.pending, m.assigned, {&m.plainTexts, &m.plainGiven});
     m.adding = false;
     m.added.push(r.id);
     m.pos = m.count() - 1;

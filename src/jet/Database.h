@@ -51,6 +51,9 @@ public:
     // Into the room the column's last text took, when it can: an import assigns texts to the
     // same columns row after row.
     Field& operator=(std::u16string_view text);
+    // Windows-1252 text, the host files' own: kept as its bytes until the row is stored, when
+    // the column stores them as they are.
+    Field& assignAnsi(std::string_view text);
     Field& operator=(bool v) { return *this = Value(v); }
     Field& operator=(const char16_t* text) { return *this = Value(std::u16string(text)); }
     Field& operator=(int v) { return *this = Value(static_cast<std::int32_t>(v)); }
@@ -109,6 +112,7 @@ private:
     Value current(std::size_t column) const;
     void assign(std::size_t column, Value v);
     void assignText(std::size_t column, std::u16string_view text);
+    void assignAnsi(std::size_t column, std::string_view text);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -7,6 +7,7 @@
 #include "jet/Text.h"
 
 #include <array>
+#include <cstring>
 #include <set>
 
 namespace jet {
@@ -445,6 +446,24 @@ void appendLongValue(std::vector<std::uint8_t>& row, const ColumnDef& c, const V
     coding::putLE<std::uint32_t>(row, ref + 4, where.pointer);
 }
 
+// A plain Windows-1252 text (Jet 4): its bytes are the compressed form's characters, or the
+// low bytes of its UTF-16 ones; the same choice appendEncodedText makes.
+void appendPlainText(std::vector<std::uint8_t>& row, std::string_view text, bool compress) {
+    const std::size_t start = row.size();
+    if (compress && text.size() > 2) {
+        row.resize(start + 2 + text.size());
+        row[start] = 0xFF;
+        row[start + 1] = 0xFE;
+        std::memcpy(row.data() + start + 2, text.data(), text.size());
+        return;
+    }
+    row.resize(start + 2 * text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        row[start + 2 * i] = static_cast<std::uint8_t>(text[i]);
+        row[start + 2 * i + 1] = 0;
+    }
+}
+
 void appendVariableValue(std::vector<std::uint8_t>& row, const ColumnDef& c, const Value& v,
                          bool jet4, const LongValueStore& store, std::size_t inlineLimit) {
     if (c.type == ColumnType::Text) {
@@ -490,9 +509,31 @@ void appendOffsetTable(std::vector<std::uint8_t>& row, const TableDef& t,
 
 } // namespace
 
+bool plainAnsi(std::string_view text) {
+    // Eight bytes at a time: a byte is refused when it is zero, or when its top three bits are
+    // 100 (0x80-0x9F, where the code page's characters lie above U+00FF).
+    constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+    auto hasZeroByte = [](std::uint64_t w) { return ((w - kOnes) & ~w & kHigh) != 0; };
+    auto refused = [&](std::uint64_t w) {
+        return hasZeroByte(w) || hasZeroByte((w & 0xE0E0E0E0E0E0E0E0u) ^ kHigh);
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, text.data() + i, 8);
+        if (refused(w))
+            return false;
+    }
+    if (i == text.size())
+        return true;
+    std::uint64_t w = 0x2020202020202020u; // the rest, after blanks
+    std::memcpy(&w, text.data() + i, text.size() - i);
+    return !refused(w);
+}
+
 void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& values,
-               const LongValueStore& store, std::size_t inlineLimit,
-               std::vector<std::uint8_t>& row) {
+               const LongValueStore& store, std::size_t inlineLimit, std::vector<std::uint8_t>& row,
+               const PlainTexts& plain) {
     const bool jet4 = f.jet4();
     const std::size_t w = f.rowFieldSize;
     std::size_t cols = 0;
@@ -526,7 +567,7 @@ void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& val
         throw Error("table '" + utf8(t.name) + "': more variable columns than a row holds");
     // Only the table's own slots are cleared: the whole arrays would cost more than the row.
     std::array<const ColumnDef*, kMaxVar> varColumn;
-    std::array<const Value*, kMaxVar> varValue;
+    std::array<std::size_t, kMaxVar> varPosition; // in t.columns and values
     std::fill_n(varColumn.begin(), varCount, nullptr);
     std::size_t stored = 0; // trailing absent variable columns are not stored at all
     for (std::size_t k = 0; k < t.columns.size(); ++k) {
@@ -537,7 +578,8 @@ void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& val
                 setBit(c.number);
             continue;
         }
-        if (isNull(v))
+        const bool plainText = plain.has(k);
+        if (!plainText && isNull(v))
             continue;
         setBit(c.number);
         if (c.fixed()) {
@@ -545,14 +587,19 @@ void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& val
             continue;
         }
         varColumn[c.varIndex] = &c;
-        varValue[c.varIndex] = &v;
+        varPosition[c.varIndex] = k;
         stored = std::max<std::size_t>(stored, c.varIndex + 1u);
     }
     std::array<std::size_t, kMaxVar> offsets; // each set before it is read
     for (std::size_t i = 0; i < stored; ++i) {
         offsets[i] = row.size();
-        if (varColumn[i])
-            appendVariableValue(row, *varColumn[i], *varValue[i], jet4, store, inlineLimit);
+        if (!varColumn[i])
+            continue;
+        const std::size_t k = varPosition[i];
+        if (plain.has(k))
+            appendPlainText(row, (*plain.texts)[k], varColumn[i]->compressedUnicode());
+        else
+            appendVariableValue(row, *varColumn[i], values[k], jet4, store, inlineLimit);
     }
     if (t.varCols > 0)
         appendOffsetTable(row, t, std::span<const std::size_t>(offsets.data(), stored), mask.size(),

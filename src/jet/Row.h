@@ -9,6 +9,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace jet {
@@ -50,10 +51,24 @@ struct FixedBytes {
 };
 FixedBytes fixedBytes(const ColumnDef& c, const Value& v, bool jet4);
 
+// Texts of a new row kept as Windows-1252 bytes that are their own Unicode codes (see
+// plainAnsi), each standing for its column's value: an import's many short texts are stored
+// without a round trip through UTF-16.
+struct PlainTexts {
+    const std::vector<std::string>* texts = nullptr;  // by column position
+    const std::vector<std::uint8_t>* given = nullptr; // nonzero: texts[k] is column k's value
+    bool has(std::size_t k) const { return given && (*given)[k] != 0; }
+};
+
+// Whether every byte of a Windows-1252 text is its character's Unicode code, and none is zero
+// (which compressed text cannot hold).
+bool plainAnsi(std::string_view text);
+
 // Row bytes for `values` (already of each column's type, or Null), into `row`, whose room is
-// used again. Long values longer than `inlineLimit` bytes go through `store`.
+// used again. Long values longer than `inlineLimit` bytes go through `store`. A text column in
+// `plain` takes its bytes from there, whatever values holds for it.
 void encodeRow(const Format& f, const TableDef& table, const std::vector<Value>& values,
-               const LongValueStore& store, std::size_t inlineLimit,
-               std::vector<std::uint8_t>& row);
+               const LongValueStore& store, std::size_t inlineLimit, std::vector<std::uint8_t>& row,
+               const PlainTexts& plain = {});
 
 } // namespace jet

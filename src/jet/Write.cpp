@@ -479,7 +479,8 @@ void writeCounts(Table& t) {
 
 } // namespace
 
-RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& assigned) {
+RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& assigned,
+                 const PlainTexts& plain) {
     requireWritable(t);
     PageFile& f = t.file();
     const Format& fmt = f.format();
@@ -514,9 +515,9 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
         return storeLongValue(t, c, b);
     };
     std::vector<std::uint8_t>& row = t.newRow;
-    encodeRow(fmt, def, values, store, 256, row);
+    encodeRow(fmt, def, values, store, 256, row, plain);
     if (row.size() > maxRow(fmt))
-        encodeRow(fmt, def, values, store, 0, row);
+        encodeRow(fmt, def, values, store, 0, row, plain);
     if (row.size() > maxRow(fmt))
         throw Error(tableWhere(t) + ": the row is " + std::to_string(row.size()) +
                     " bytes, more than a page holds");

@@ -2,6 +2,7 @@
 // counts, free space, usage maps, indexes).
 #pragma once
 
+#include "jet/Row.h"
 #include "jet/Table.h"
 #include "jet/Value.h"
 
@@ -20,7 +21,10 @@ Value convertForColumn(Table& table, const ColumnDef& column, Value v);
 bool textFits(Table& table, const ColumnDef& column, std::size_t length);
 
 // Stores a new row. Unassigned columns are Null or their next autonumber. Returns its place.
-RowRef insertRow(Table& table, std::vector<Value>& values, const std::vector<bool>& assigned);
+// The columns in `plain` are stored from its texts (values holds them only as far as the keys
+// need them, and otherwise any text).
+RowRef insertRow(Table& table, std::vector<Value>& values, const std::vector<bool>& assigned,
+                 const PlainTexts& plain = {});
 
 // Marks a row deleted and removes it from every index.
 void deleteRow(Table& table, const RowRef& row);

@@ -5,6 +5,7 @@
 #include "jet/Write.h"
 
 #include "JetTest.h"
+#include "base/Cp1252.h"
 #include "jet/Check.h"
 #include "jet/Error.h"
 #include "jet/Export.h"
@@ -139,6 +140,64 @@ TEST(JetWrite, Jet3FilesAreReadOnly) {
     rs.AddNew();
     rs["a"] = 1;
     EXPECT_THAT(jettest::errorOf([&] { rs.Update(); }), HasSubstr("Jet 3"));
+}
+
+// Every byte at every place of texts long enough to take the eight-byte steps and a rest.
+TEST(JetWrite, PlainAnsiRefusesZeroAndTheBytesAboveLatin1) {
+    for (std::size_t length = 1; length <= 17; ++length)
+        for (std::size_t at = 0; at < length; ++at)
+            for (int b = 0; b < 256; ++b) {
+                std::string text(length, 'a');
+                text[at] = static_cast<char>(b);
+                EXPECT_EQ(plainAnsi(text), b != 0 && (b < 0x80 || b > 0x9F))
+                    << "byte " << b << " at " << at << " of " << length;
+            }
+    EXPECT_TRUE(plainAnsi(""));
+}
+
+// Windows-1252 text given as it is makes the very file its UTF-16 form makes: short texts and
+// long, plain ones and ones with the code page's own characters or a NUL, in an indexed column,
+// a plain one, a memo and a number column; a text too long is refused with the same words.
+TEST(JetWrite, AnsiTextIsStoredAsItsUnicodeFormIs) {
+    const NewTable table{u"People",
+                         {{u"Name", ColumnType::Text, 20},
+                          {u"Note", ColumnType::Text, 40, false, true},
+                          {u"Memo", ColumnType::Memo},
+                          {u"Count", ColumnType::Long}},
+                         {{u"ByName", {{u"Name"}}}}};
+    const std::vector<std::string> texts = {
+        "",       "a",          "ab",       "abc",          "caf\xE9", "\x80uro",
+        "x\x81y", "plain text", "nul\0in"s, "\xA0\xFF\x9F", "  12  ",  "twenty-one characters"};
+    testsupport::TempDir tmp;
+    auto fill = [&](const fs::path& file, bool ansi) {
+        auto db = jettest::withTable(file, table);
+        auto rs = db.OpenRecordset("People");
+        std::vector<std::string> seen;
+        for (const std::string& text : texts) {
+            rs.AddNew();
+            for (const char* column : {"Name", "Note", "Memo", "Count"}) {
+                std::u16string wide;
+                for (char ch : text)
+                    wide += cp1252::toUnicode(static_cast<std::uint8_t>(ch));
+                seen.push_back(jettest::errorOf([&] {
+                    if (ansi)
+                        rs[column].assignAnsi(text);
+                    else
+                        rs[column] = wide;
+                }));
+                seen.push_back(exportText(rs[column].value()));
+            }
+            seen.push_back(jettest::errorOf([&] { rs.Update(); }));
+        }
+        db.Close();
+        return seen;
+    };
+    const auto ansi = fill(tmp / "ansi.mdb", true), wide = fill(tmp / "wide.mdb", false);
+    EXPECT_EQ(ansi, wide);
+    EXPECT_THAT(ansi, ::testing::Contains(HasSubstr("21 characters")));
+    EXPECT_EQ(testsupport::readFile(tmp / "ansi.mdb"), testsupport::readFile(tmp / "wide.mdb"));
+    auto db = Database::OpenDatabase(tmp / "ansi.mdb", OpenMode::ReadOnly);
+    EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
 }
 
 class OnTemplate : public ::testing::TestWithParam<Source> {
