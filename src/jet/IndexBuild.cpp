@@ -283,7 +283,7 @@ void IndexRuns::each(std::size_t index, const std::function<void(const IndexEntr
 
 void IndexRuns::mergeSegments(const std::vector<Segment>& from, const GatheredEntries* memory,
                               const std::vector<std::uint32_t>& order,
-                              const std::function<void(IndexEntry&&)>& out) {
+                              const std::function<void(const IndexEntry&)>& out) {
     // The runs' heads in a heap, smallest on top: a million entries from a dozen runs take a
     // few comparisons each, not one per run.
     std::vector<Reader> readers;
@@ -298,10 +298,10 @@ void IndexRuns::mergeSegments(const std::vector<Segment>& from, const GatheredEn
     auto later = [&](std::size_t a, std::size_t b) { return entryLess(heads[b], heads[a]); };
     std::make_heap(heap.begin(), heap.end(), later);
     auto mem = order.begin();
+    IndexEntry e; // its key's room is used again, as the heads' are
     auto fromMemory = [&] {
-        IndexEntry e;
         memory->copyTo(*mem++, e);
-        out(std::move(e));
+        out(e);
     };
     while (!heap.empty()) {
         const std::size_t best = heap.front();
@@ -311,7 +311,7 @@ void IndexRuns::mergeSegments(const std::vector<Segment>& from, const GatheredEn
             continue;
         }
         std::pop_heap(heap.begin(), heap.end(), later);
-        out(std::move(heads[best]));
+        out(heads[best]);
         if (readers[best].next(heads[best]))
             std::push_heap(heap.begin(), heap.end(), later);
         else
@@ -323,14 +323,14 @@ void IndexRuns::mergeSegments(const std::vector<Segment>& from, const GatheredEn
 
 void IndexRuns::merge(std::size_t index, const GatheredEntries& memory,
                       const std::vector<std::uint32_t>& order,
-                      const std::function<void(IndexEntry&&)>& out) {
+                      const std::function<void(const IndexEntry&)>& out) {
     // Runs beyond what is read at once are first merged into longer ones, a group at a time.
     constexpr std::size_t kOpenAtOnce = 32;
     std::vector<Segment>& runs = segments_[index];
     while (runs.size() > kOpenAtOnce) {
         const std::vector<Segment> group(runs.begin(), runs.begin() + kOpenAtOnce);
         Writer w(*this);
-        mergeSegments(group, nullptr, {}, [&](IndexEntry&& e) { w.put(e.key, e.row); });
+        mergeSegments(group, nullptr, {}, [&](const IndexEntry& e) { w.put(e.key, e.row); });
         runs.erase(runs.begin(), runs.begin() + kOpenAtOnce);
         runs.push_back(w.finish());
     }

@@ -98,7 +98,7 @@ public:
     // them), in order.
     void merge(std::size_t index, const GatheredEntries& memory,
                const std::vector<std::uint32_t>& order,
-               const std::function<void(IndexEntry&&)>& out);
+               const std::function<void(const IndexEntry&)>& out);
 
 private:
     struct Segment {
@@ -109,7 +109,7 @@ private:
     class Writer;
     void mergeSegments(const std::vector<Segment>& from, const GatheredEntries* memory,
                        const std::vector<std::uint32_t>& order,
-                       const std::function<void(IndexEntry&&)>& out);
+                       const std::function<void(const IndexEntry&)>& out);
     void written();
     std::filesystem::path file_;
     std::fstream out_;

@@ -193,7 +193,7 @@ LeafStream::LeafStream(FileIndexPages& pages) : pages_(pages), capacity_(capacit
     std::reverse(spare_.begin(), spare_.end());
 }
 
-void LeafStream::add(IndexEntry&& e) {
+void LeafStream::add(const IndexEntry& e) {
     if (any_) {
         if (entryLess(e, last_) || (e.key == last_.key && e.row == last_.row)) {
             if (e.key == last_.key && e.row == last_.row)
@@ -209,7 +209,15 @@ void LeafStream::add(IndexEntry&& e) {
     last_.key.assign(e.key.begin(), e.key.end());
     last_.row = e.row;
     buffered_ += e.key.size() + indexEntryTrailer(true);
-    buffer_.push_back(std::move(e));
+    if (written_.empty()) {
+        buffer_.push_back(e);
+    } else {
+        buffer_.push_back(std::move(written_.back()));
+        written_.pop_back();
+        buffer_.back().key.assign(e.key.begin(), e.key.end());
+        buffer_.back().row = e.row;
+        buffer_.back().child = e.child;
+    }
     // Enough for a few dozen pages: packed together so they are spread as a whole tree's are.
     if (buffered_ > 32 * capacity_)
         pack(false);
@@ -238,13 +246,23 @@ void LeafStream::emit(IndexNode&& node) {
         if (heldPage_ == 0)
             heldPage_ = take();
         const std::uint32_t page = take();
-        std::vector<IndexNode> one{std::move(held_)};
-        storeLinked(pages_, one, {heldPage_}, prevPage_, page, above_);
+        store(held_, heldPage_, page);
         prevPage_ = heldPage_;
         heldPage_ = page;
     }
     held_ = std::move(node);
     holding_ = true;
+}
+
+void LeafStream::store(IndexNode& node, std::uint32_t page, std::uint32_t next) {
+    node.prev = prevPage_;
+    node.next = next;
+    pages_.store(page, node);
+    IndexEntry sep = node.entries.back();
+    sep.child = page;
+    above_.push_back(std::move(sep));
+    std::move(node.entries.begin(), node.entries.end(), std::back_inserter(written_));
+    node.entries.clear();
 }
 
 std::uint32_t LeafStream::finish() {
@@ -256,8 +274,7 @@ std::uint32_t LeafStream::finish() {
         layOutLevels(pages_, pages_.root(), std::move(root), spare_, capacity_);
         return any_ ? distinct_ : 0;
     }
-    std::vector<IndexNode> one{std::move(held_)};
-    storeLinked(pages_, one, {heldPage_}, prevPage_, 0, above_);
+    store(held_, heldPage_, 0);
     layOutLevels(pages_, pages_.root(), packNodes(std::move(above_), false, capacity_), spare_,
                  capacity_);
     return distinct_;

@@ -70,21 +70,24 @@ void rebuildTree(FileIndexPages& pages, std::vector<IndexEntry>&& entries);
 class LeafStream {
 public:
     explicit LeafStream(FileIndexPages& pages);
-    // Refuses an entry out of order, or a row indexed twice.
-    void add(IndexEntry&& e);
+    // Refuses an entry out of order, or a row indexed twice. The entry is copied, into the room
+    // of entries already written: a build of millions allocates nothing per entry.
+    void add(const IndexEntry& e);
     // Writes the rest and the levels above; returns the count of distinct keys.
     std::uint32_t finish();
 
 private:
     void pack(bool last);
     void emit(IndexNode&& node);
+    void store(IndexNode& node, std::uint32_t page, std::uint32_t next);
     FileIndexPages& pages_;
     std::size_t capacity_;
     std::vector<std::uint32_t> spare_;
     std::vector<IndexEntry> buffer_;
-    std::size_t buffered_ = 0;      // bytes of the buffered entries, as packNodes reckons them
-    std::vector<IndexEntry> above_; // the leaves' entries for the level above
-    IndexNode held_;                // the last leaf, not yet written: its next is not known
+    std::vector<IndexEntry> written_; // entries of written leaves, whose room add uses again
+    std::size_t buffered_ = 0;        // bytes of the buffered entries, as packNodes reckons them
+    std::vector<IndexEntry> above_;   // the leaves' entries for the level above
+    IndexNode held_;                  // the last leaf, not yet written: its next is not known
     bool holding_ = false;
     std::uint32_t heldPage_ = 0; // 0: not given a page yet (it may turn out to be the root)
     std::uint32_t prevPage_ = 0;

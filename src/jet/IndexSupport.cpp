@@ -498,12 +498,12 @@ void buildGathered(Table& t) {
         LeafStream out(pages);
         const std::vector<std::uint32_t> order = p.added.sortedOrder();
         if (t.runs && t.runs->runs(i) > 0) {
-            t.runs->merge(i, p.added, order, [&](IndexEntry&& e) { out.add(std::move(e)); });
+            t.runs->merge(i, p.added, order, [&](const IndexEntry& e) { out.add(e); });
         } else {
             IndexEntry e;
             for (std::uint32_t at : order) {
                 p.added.copyTo(at, e);
-                out.add(std::move(e));
+                out.add(e);
             }
         }
         t.mutableDef().realIndexes[i].rowCount = out.finish();
