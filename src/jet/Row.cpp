@@ -517,18 +517,25 @@ bool plainAnsi(std::string_view text) {
     auto refused = [&](std::uint64_t w) {
         return hasZeroByte(w) || hasZeroByte((w & 0xE0E0E0E0E0E0E0E0u) ^ kHigh);
     };
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
+    const std::size_t n = text.size();
+    if (n < 8) {
+        unsigned bad = 0;
+        for (char ch : text) {
+            const auto b = static_cast<unsigned char>(ch);
+            bad |= static_cast<unsigned>(b == 0) | static_cast<unsigned>((b & 0xE0) == 0x80);
+        }
+        return bad == 0;
+    }
+    auto wordAt = [&](std::size_t i) {
         std::uint64_t w;
         std::memcpy(&w, text.data() + i, 8);
-        if (refused(w))
+        return w;
+    };
+    for (std::size_t i = 0; i + 8 < n; i += 8)
+        if (refused(wordAt(i)))
             return false;
-    }
-    if (i == text.size())
-        return true;
-    std::uint64_t w = 0x2020202020202020u; // the rest, after blanks
-    std::memcpy(&w, text.data() + i, text.size() - i);
-    return !refused(w);
+    // The last eight bytes, overlapping bytes already seen rather than copying the rest apart.
+    return !refused(wordAt(n - 8));
 }
 
 void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& values,
