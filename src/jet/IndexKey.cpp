@@ -4,6 +4,7 @@
 #include "jet/GeneralSort.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -103,6 +104,21 @@ void appendBinaryGroups(std::span<const std::uint8_t> data, bool ascending,
         invert(out, at);
 }
 
+// The one inline byte of each ASCII character that has just that (0: any other kind), looked
+// up directly: names and numbers are nearly all such characters.
+const std::array<std::uint8_t, 0x80>& asciiSimpleBytes() {
+    static const std::array<std::uint8_t, 0x80> bytes = [] {
+        std::array<std::uint8_t, 0x80> b{};
+        for (char16_t c = 0; c < 0x80; ++c) {
+            const SortCode code = generalSortCode(c);
+            if (code.kind == SortClass::Simple && code.inlineCount == 1)
+                b[c] = code.inlineBytes[0];
+        }
+        return b;
+    }();
+    return bytes;
+}
+
 void appendTextBody(std::u16string_view text, bool ascending, std::vector<std::uint8_t>& out) {
     text = text.substr(0, std::min(text.size(), kMaxIndexedTextLength));
     // Access ignores trailing blanks, so "A" and "A " are the same key.
@@ -117,7 +133,14 @@ void appendTextBody(std::u16string_view text, bool ascending, std::vector<std::u
     };
     std::vector<Unprintable> unprintables;
     std::size_t position = 0; // characters with inline bytes so far
+    const auto& simple = asciiSimpleBytes();
+    out.reserve(out.size() + text.size() + 2);
     for (char16_t c : text) {
+        if (c < 0x80 && simple[c] != 0) {
+            out.push_back(simple[c]);
+            ++position;
+            continue;
+        }
         SortCode code = generalSortCode(c);
         switch (code.kind) {
         case SortClass::Unmapped:
