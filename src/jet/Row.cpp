@@ -1,5 +1,6 @@
 #include "jet/Row.h"
 
+#include "base/ByteScan.h"
 #include "base/Coding.h"
 #include "jet/DataPage.h"
 #include "jet/Error.h"
@@ -512,10 +513,8 @@ void appendOffsetTable(std::vector<std::uint8_t>& row, const TableDef& t,
 bool plainAnsi(std::string_view text) {
     // Eight bytes at a time: a byte is refused when it is zero, or when its top three bits are
     // 100 (0x80-0x9F, where the code page's characters lie above U+00FF).
-    constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
-    auto hasZeroByte = [](std::uint64_t w) { return ((w - kOnes) & ~w & kHigh) != 0; };
-    auto refused = [&](std::uint64_t w) {
-        return hasZeroByte(w) || hasZeroByte((w & 0xE0E0E0E0E0E0E0E0u) ^ kHigh);
+    auto refused = [](std::uint64_t w) {
+        return bytescan::hasZeroByte(w) || bytescan::hasByte(w & 0xE0E0E0E0E0E0E0E0u, 0x80);
     };
     const std::size_t n = text.size();
     if (n < 8) {
@@ -526,16 +525,11 @@ bool plainAnsi(std::string_view text) {
         }
         return bad == 0;
     }
-    auto wordAt = [&](std::size_t i) {
-        std::uint64_t w;
-        std::memcpy(&w, text.data() + i, 8);
-        return w;
-    };
     for (std::size_t i = 0; i + 8 < n; i += 8)
-        if (refused(wordAt(i)))
+        if (refused(bytescan::load8(text.data() + i)))
             return false;
     // The last eight bytes, overlapping bytes already seen rather than copying the rest apart.
-    return !refused(wordAt(n - 8));
+    return !refused(bytescan::load8(text.data() + n - 8));
 }
 
 void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& values,

@@ -1,5 +1,6 @@
 #include "wizard/TextForm.h"
 
+#include "base/ByteScan.h"
 #include "base/Utf8.h"
 #include "platform/Ansi.h"
 #include "platform/HostPath.h"
@@ -44,6 +45,18 @@ char16_t unitAt(std::string_view bytes, std::size_t at, TextEncoding e) {
 
 // Where the last whole UTF-8 sequence of bytes ends: a sequence cut at the end waits for the
 // next piece. A malformed one within the last three bytes waits too and is decoded then.
+// The place of the first LF, CR or NUL at or after `at` (the end when none is).
+std::size_t lineEndOrNul(std::string_view text, std::size_t at) {
+    for (; at + 8 <= text.size(); at += 8) {
+        const std::uint64_t w = bytescan::load8(text.data() + at);
+        if (bytescan::hasByte(w, '\n') || bytescan::hasByte(w, '\r') || bytescan::hasZeroByte(w))
+            break;
+    }
+    while (at < text.size() && text[at] != '\n' && text[at] != '\r' && text[at] != 0)
+        ++at;
+    return at;
+}
+
 std::size_t wholeUtf8(std::string_view bytes) {
     const std::size_t from = bytes.size() > 3 ? bytes.size() - 3 : 0;
     for (std::size_t at = bytes.size(); at > from; --at) {
@@ -97,8 +110,7 @@ void TextInspector::scanBytes(std::string_view bytes) {
     // line one with characters.
     for (std::size_t at = 0; at < bytes.size();) {
         const std::size_t from = at;
-        while (at < bytes.size() && bytes[at] != '\n' && bytes[at] != '\r' && bytes[at] != 0)
-            ++at;
+        at = lineEndOrNul(bytes, at);
         if (at > from) {
             lineHasCharacters_ = true;
             afterCr_ = false;
@@ -115,6 +127,10 @@ void TextInspector::scanBytes(std::string_view bytes) {
         text = joined = utf8Tail_ + std::string(bytes);
     const std::size_t whole = wholeUtf8(text);
     for (std::size_t at = 0; at < whole;) {
+        if (at + 8 <= whole && !bytescan::hasHighByte(bytescan::load8(text.data() + at))) {
+            at += 8;
+            continue;
+        }
         if (static_cast<unsigned char>(text[at]) < 0x80) {
             ++at;
             continue;

@@ -8,6 +8,7 @@
 #include "wizard/TextForm.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 using testsupport::readFile;
 using testsupport::TempDir;
@@ -206,6 +207,26 @@ TEST(TextForm, RecognisesLineEndsCharacterSetsAndNuls) {
                 inspector.feed(std::string_view(c.bytes).substr(at, piece));
             expectForm(inspector.finish(), c.form);
         }
+    }
+}
+
+// A whole text is read eight bytes at a time where it can be; one byte at a time it must come
+// out the same, whatever falls at the eight-byte edges.
+TEST(TextForm, AWholeTextReadsAsItsBytesOneByOne) {
+    const std::string alphabet = "ab\t\r\n\0\xC3\xAB\xEB\x80"s;
+    std::mt19937 random(7);
+    for (int n = 0; n < 3000; ++n) {
+        std::string text(random() % 40, 'x');
+        for (char& ch : text)
+            if (random() % 4 == 0)
+                ch = alphabet[random() % alphabet.size()];
+        SCOPED_TRACE(testing::PrintToString(text));
+        wizard::TextInspector inspector;
+        for (char ch : text)
+            inspector.feed(std::string_view(&ch, 1));
+        const TextForm one = inspector.finish();
+        expectForm(wizard::inspectText(text), {one.encoding, one.nulLine, one.loneEndLine,
+                                               one.loneEnds, one.crLineEnds, one.unendedLine});
     }
 }
 
