@@ -113,6 +113,9 @@ private:
     std::list<MutablePageRef> lru_; // front: most recently used
     std::unordered_map<std::uint32_t, std::list<MutablePageRef>::iterator> map_;
     std::size_t reads_ = 0;
+    // Bytes written since the system was last asked to start writing them to the disk.
+    std::size_t unstarted_ = 0;
+    static constexpr std::size_t kWriteBackStep = std::size_t(32) << 20;
 };
 
 } // namespace jet
