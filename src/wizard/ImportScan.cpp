@@ -145,7 +145,8 @@ bool ImportScan::step(char c) {
         ++k_;
         if (k_ <= static_cast<std::int64_t>(n_)) {
             check(static_cast<std::size_t>(k_), firstLine);
-            values_[static_cast<std::size_t>(k_)] = text_;
+            // Handed over, not copied: the field's old room comes back for the next field.
+            values_[static_cast<std::size_t>(k_)].swap(text_);
         }
         text_.clear();
     } else {
@@ -267,7 +268,9 @@ bool ImportScan::writeRecord() {
         rows_.person.setNumber("Employee_ID", state_.EmployeeId);
         setFixedColumns(rows_.person, in_.ModeCode);
         for (std::size_t k = 1; k <= n_; ++k) {
-            columns_[k] = fieldNames_[k];
+            // A field the mapping writes gets its column's name there.
+            if (!entries_[k])
+                columns_[k] = fieldNames_[k];
             // The date rules store nothing for what is no date, also where no check ran before
             // (the last field of a line); "@" stands for no date on purpose.
             const bool date = entries_[k] && (entries_[k]->rule == mapping::Rule::Date ||
