@@ -269,14 +269,19 @@ struct Recordset::Impl {
     bool adding = false;
     std::vector<Value> pending;
     std::vector<bool> assigned;
-    // Texts given in Windows-1252 and kept as their bytes (see PlainTexts). The columns an
-    // index reads get their values in `pending` as well, for the keys.
-    std::vector<std::string> plainTexts;
-    std::vector<std::uint8_t> plainGiven;
+    // Texts given in Windows-1252 and kept as their bytes (see PlainTexts), one after another
+    // in one buffer for the row. The columns an index reads get their values in `pending` as
+    // well, for the keys.
+    std::string plainBytes;
+    std::vector<PlainText> plainTexts;
     std::vector<std::uint8_t> keyColumn;
     std::size_t lastColumn = static_cast<std::size_t>(-1); // the column a name last found
     bool noMatch = false;
     bool open = true;
+
+    std::string_view plainText(std::size_t column) const {
+        return PlainTexts{plainBytes, &plainTexts}.text(column);
+    }
 
     std::size_t count() const { return rows.size() + added.size(); }
     RowRef rowAt(std::size_t i) const {
@@ -443,8 +448,8 @@ Value Recordset::current(std::size_t column) const {
     Impl& m = *impl_;
     m.t();
     if (m.adding) {
-        if (m.plainGiven[column])
-            return widenPlain(m.plainTexts[column]);
+        if (m.plainTexts[column].given)
+            return widenPlain(m.plainText(column));
         return m.assigned[column] ? m.pending[column] : Value(Null{});
     }
     if (m.deletedHere)
@@ -567,14 +572,14 @@ void Recordset::AddNew() {
     const std::size_t n = t.def().columns.size();
     if (m.pending.size() != n) {
         m.pending.assign(n, Null{});
-        m.plainTexts.resize(n);
         m.keyColumn.assign(n, 0);
         for (const RealIndex& ri : t.def().realIndexes)
             for (const IndexColumn& ic : ri.columns)
                 m.keyColumn[columnPosition(t.def(), ic)] = 1;
     }
     m.assigned.assign(n, false);
-    m.plainGiven.assign(n, 0);
+    m.plainTexts.assign(n, PlainText{});
+    m.plainBytes.clear();
 }
 
 void Recordset::assign(std::size_t column, Value v) {
@@ -584,7 +589,7 @@ void Recordset::assign(std::size_t column, Value v) {
         throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
     m.pending[column] = convertForColumn(t, t.def().columns[column], std::move(v));
     m.assigned[column] = true;
-    m.plainGiven[column] = 0;
+    m.plainTexts[column].given = false;
 }
 
 void Recordset::assignText(std::size_t column, std::u16string_view text) {
@@ -600,7 +605,7 @@ void Recordset::assignText(std::size_t column, std::u16string_view text) {
     else
         slot = std::u16string(text);
     m.assigned[column] = true;
-    m.plainGiven[column] = 0;
+    m.plainTexts[column].given = false;
 }
 
 void Recordset::assignAnsi(std::size_t column, std::string_view text) {
@@ -615,8 +620,9 @@ void Recordset::assignAnsi(std::size_t column, std::string_view text) {
         // the same words).
         return assignText(column, widenAnsi(text));
     }
-    m.plainTexts[column].assign(text);
-    m.plainGiven[column] = 1;
+    m.plainTexts[column] = {static_cast<std::uint32_t>(m.plainBytes.size()),
+                            static_cast<std::uint32_t>(text.size()), true};
+    m.plainBytes.append(text);
     m.assigned[column] = true;
     Value& slot = m.pending[column];
     if (m.keyColumn[column]) {
@@ -637,7 +643,7 @@ void Recordset::Update() {
     for (std::size_t i = 0; i < m.pending.size(); ++i)
         if (!m.assigned[i] && !isNull(m.pending[i]))
             m.pending[i] = Null{};
-    RowRef r = insertRow(t, m.pending, m.assigned, {&m.plainTexts, &m.plainGiven});
+    RowRef r = insertRow(t, m.pending, m.assigned, {m.plainBytes, &m.plainTexts});
     m.adding = false;
     m.added.push(r.id);
     m.pos = m.count() - 1;

@@ -598,7 +598,7 @@ void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& val
             continue;
         const std::size_t k = varPosition[i];
         if (plain.has(k))
-            appendPlainText(row, (*plain.texts)[k], varColumn[i]->compressedUnicode());
+            appendPlainText(row, plain.text(k), varColumn[i]->compressedUnicode());
         else
             appendVariableValue(row, *varColumn[i], values[k], jet4, store, inlineLimit);
     }

@@ -54,10 +54,17 @@ FixedBytes fixedBytes(const ColumnDef& c, const Value& v, bool jet4);
 // Texts of a new row kept as Windows-1252 bytes that are their own Unicode codes (see
 // plainAnsi), each standing for its column's value: an import's many short texts are stored
 // without a round trip through UTF-16.
+struct PlainText {
+    std::uint32_t at = 0, size = 0; // in PlainTexts::bytes
+    bool given = false;             // the text is the column's value
+};
 struct PlainTexts {
-    const std::vector<std::string>* texts = nullptr;  // by column position
-    const std::vector<std::uint8_t>* given = nullptr; // nonzero: texts[k] is column k's value
-    bool has(std::size_t k) const { return given && (*given)[k] != 0; }
+    std::string_view bytes;                        // the texts, one after another
+    const std::vector<PlainText>* texts = nullptr; // by column position
+    bool has(std::size_t k) const { return texts && (*texts)[k].given; }
+    std::string_view text(std::size_t k) const {
+        return bytes.substr((*texts)[k].at, (*texts)[k].size);
+    }
 };
 
 // Whether every byte of a Windows-1252 text is its character's Unicode code, and none is zero
