@@ -614,12 +614,12 @@ void Recordset::assignAnsi(std::size_t column, std::string_view text) {
     if (!m.adding)
         throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
     const ColumnDef& c = t.def().columns[column];
-    if (c.type != ColumnType::Text || c.fixed() || !t.file().format().jet4() || !plainAnsi(text) ||
-        !textFits(t, c, text.size())) {
-        // Anything else is converted as any other text (a text too long was refused above with
-        // the same words).
+    if (c.type != ColumnType::Text || c.fixed() || !t.file().format().jet4() || !plainAnsi(text)) {
+        // Anything else is converted as any other text.
         return assignText(column, widenAnsi(text));
     }
+    if (text.size() > c.length / 2u)
+        textFits(t, c, text.size()); // refuses it, in the words any text too long gets
     m.plainTexts[column] = {static_cast<std::uint32_t>(m.plainBytes.size()),
                             static_cast<std::uint32_t>(text.size()), true};
     m.plainBytes.append(text);
