@@ -8,16 +8,24 @@
 namespace hostdata {
 
 void JetRowSet::setText(std::string_view column, std::string_view text) {
-    jet::Field(rs_, index(column)).assignAnsi(text);
+    setTextAt(index(column), text);
 }
 
 void JetRowSet::setNumber(std::string_view column, std::int64_t value) {
+    setNumberAt(index(column), value);
+}
+
+void JetRowSet::setTextAt(std::size_t column, std::string_view text) {
+    jet::Field(rs_, column).assignAnsi(text);
+}
+
+void JetRowSet::setNumberAt(std::size_t column, std::int64_t value) {
     // A number beyond a long integer reaches the column as a double, which the engine refuses
     // with a message naming the column.
     if (value >= INT32_MIN && value <= INT32_MAX)
-        jet::Field(rs_, index(column)) = jet::Value(static_cast<std::int32_t>(value));
+        jet::Field(rs_, column) = jet::Value(static_cast<std::int32_t>(value));
     else
-        jet::Field(rs_, index(column)) = jet::Value(static_cast<double>(value));
+        jet::Field(rs_, column) = jet::Value(static_cast<double>(value));
 }
 
 std::size_t JetRowSet::index(std::string_view column) {

@@ -25,6 +25,9 @@ public:
     }
     void setText(std::string_view column, std::string_view text) override;
     void setNumber(std::string_view column, std::int64_t value) override;
+    std::size_t column(std::string_view name) override { return lookUp(name); }
+    void setTextAt(std::size_t column, std::string_view text) override;
+    void setNumberAt(std::size_t column, std::int64_t value) override;
     void update() override { rs_.Update(); }
     void cancelUpdate() override { rs_.CancelUpdate(); }
     void removeLast() override { rs_.Delete(); } // Update leaves the new row current

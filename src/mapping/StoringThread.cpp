@@ -1,5 +1,6 @@
 #include "mapping/StoringThread.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,36 +16,43 @@ constexpr std::size_t kWaitingBatches = 2;
 
 } // namespace
 
-// What the mapping did to the three row sets, step by step, with the names and texts it gave.
+// What the mapping did to the three row sets, step by step, with the texts it gave. Columns go
+// by the numbers the recorder gives their names; a name is sent once, with the batch that first
+// uses it.
 struct StoringThread::Batch {
     enum class Kind : std::uint8_t { AddNew, Text, Number, Commit };
     struct Step {
         Kind kind;
         std::uint8_t table;
-        std::size_t at = 0; // where the column's name starts in `bytes`, the text after it
-        std::size_t columnSize = 0;
+        std::uint32_t column = 0; // the recorder's number for the column's name
+        std::size_t at = 0;       // where a Text's text starts in `bytes`
         std::size_t textSize = 0;
         std::int64_t number = 0; // a Number's value; a Commit's place in `states`
+    };
+    struct Name {
+        std::uint8_t table;
+        std::string name;
     };
 
     std::vector<Step> steps;
     std::string bytes;
+    std::vector<Name> names;         // numbered in this order, after those sent before
     std::vector<RecordState> states; // only the first `records` are this batch's
     std::size_t records = 0;
     // Where the record being written began: it is dropped as a whole.
     std::size_t recordSteps = 0;
     std::size_t recordBytes = 0;
 
-    void add(Kind kind, std::uint8_t table, std::string_view column = {},
-             std::string_view text = {}, std::int64_t number = 0) {
-        steps.push_back({kind, table, bytes.size(), column.size(), text.size(), number});
-        bytes.append(column).append(text);
+    void add(Kind kind, std::uint8_t table, std::uint32_t column = 0, std::string_view text = {},
+             std::int64_t number = 0) {
+        steps.push_back({kind, table, column, bytes.size(), text.size(), number});
+        bytes.append(text);
     }
     void commit(const RecordState& state) {
         if (records == states.size())
             states.emplace_back();
         states[records] = state; // the strings' room is used again
-        add(Kind::Commit, 0, {}, {}, static_cast<std::int64_t>(records++));
+        add(Kind::Commit, 0, 0, {}, static_cast<std::int64_t>(records++));
         recordSteps = steps.size();
         recordBytes = bytes.size();
     }
@@ -55,13 +63,11 @@ struct StoringThread::Batch {
     void clear() {
         steps.clear();
         bytes.clear();
+        names.clear();
         records = recordSteps = recordBytes = 0;
     }
-    std::string_view column(const Step& s) const {
-        return std::string_view(bytes).substr(s.at, s.columnSize);
-    }
     std::string_view text(const Step& s) const {
-        return std::string_view(bytes).substr(s.at + s.columnSize, s.textSize);
+        return std::string_view(bytes).substr(s.at, s.textSize);
     }
 };
 
@@ -72,10 +78,10 @@ public:
 
     void addNew() override { batch().add(Batch::Kind::AddNew, table_); }
     void setText(std::string_view column, std::string_view text) override {
-        batch().add(Batch::Kind::Text, table_, column, text);
+        batch().add(Batch::Kind::Text, table_, number(column), text);
     }
     void setNumber(std::string_view column, std::int64_t value) override {
-        batch().add(Batch::Kind::Number, table_, column, {}, value);
+        batch().add(Batch::Kind::Number, table_, number(column), {}, value);
     }
     void cancelUpdate() override { batch().dropRecord(); }
     void update() override { refuse("update"); }
@@ -86,9 +92,25 @@ private:
     [[noreturn]] static void refuse(const char* what) {
         throw std::logic_error(std::string(what) + " belongs to the storing thread");
     }
+    // Names are numbered in the order first met. A record names its columns in the order the
+    // record before did, so the name after the last one is tried first.
+    std::uint32_t number(std::string_view name) {
+        std::size_t found = last_ + 1;
+        if (found >= names_.size() || names_[found] != name) {
+            found = std::find(names_.begin(), names_.end(), name) - names_.begin();
+            if (found == names_.size()) {
+                names_.emplace_back(name);
+                batch().names.push_back({table_, std::string(name)});
+            }
+        }
+        last_ = found;
+        return static_cast<std::uint32_t>(found);
+    }
 
     StoringThread& owner_;
     const std::uint8_t table_;
+    std::vector<std::string> names_;
+    std::size_t last_ = static_cast<std::size_t>(-1);
 };
 
 StoringThread::StoringThread(ImportRows& target, std::size_t batchRecords)
@@ -170,6 +192,18 @@ void StoringThread::run() {
 
 void StoringThread::store(Batch& batch) {
     RowSet* tables[] = {&target_.person, &target_.dependant, &target_.plan};
+    for (Batch::Name& n : batch.names) {
+        names_[n.table].push_back(std::move(n.name));
+        places_[n.table].push_back(kNoPlace);
+    }
+    // A column's place is asked for when the column is first written, where its name would
+    // have been looked up: a name the table lacks is refused at the same record.
+    auto place = [&](const Batch::Step& s) {
+        std::size_t& at = places_[s.table][s.column];
+        if (at == kNoPlace)
+            at = tables[s.table]->column(names_[s.table][s.column]);
+        return at;
+    };
     try {
         for (const Batch::Step& s : batch.steps) {
             RowSet& rows = *tables[s.table];
@@ -178,10 +212,10 @@ void StoringThread::store(Batch& batch) {
                 rows.addNew();
                 break;
             case Batch::Kind::Text:
-                rows.setText(batch.column(s), batch.text(s));
+                rows.setTextAt(place(s), batch.text(s));
                 break;
             case Batch::Kind::Number:
-                rows.setNumber(batch.column(s), s.number);
+                rows.setNumberAt(place(s), s.number);
                 break;
             case Batch::Kind::Commit:
                 CommitRecord(batch.states[static_cast<std::size_t>(s.number)], target_);

@@ -5,6 +5,7 @@
 
 #include "mapping/WriteImportField.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -12,7 +13,9 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace mapping {
 
@@ -66,6 +69,10 @@ private:
     std::atomic<std::int64_t> stored_{0};
     std::atomic<bool> refused_{false};
     std::exception_ptr error_;
+    // The storing thread's own: the recorded column names by table, and their places there.
+    static constexpr std::size_t kNoPlace = static_cast<std::size_t>(-1);
+    std::array<std::vector<std::string>, 3> names_;
+    std::array<std::vector<std::size_t>, 3> places_;
     std::thread thread_;
 };
 

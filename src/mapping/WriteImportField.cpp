@@ -108,6 +108,22 @@ void setKeys(const RecordState& s, RowSet& rows) {
 
 } // namespace
 
+std::size_t RowSet::column(std::string_view name) {
+    for (std::size_t i = 0; i < columnNames_.size(); ++i)
+        if (columnNames_[i] == name)
+            return i;
+    columnNames_.emplace_back(name);
+    return columnNames_.size() - 1;
+}
+
+void RowSet::setTextAt(std::size_t column, std::string_view text) {
+    setText(columnNames_.at(column), text);
+}
+
+void RowSet::setNumberAt(std::size_t column, std::int64_t value) {
+    setNumber(columnNames_.at(column), value);
+}
+
 const MappingEntry* findMapping(std::string_view label) {
     for (const auto& entry : kMapping)
         if (label == entry.label)

@@ -20,11 +20,20 @@ public:
     // Texts are Windows-1252; the table converts them to the column's type.
     virtual void setText(std::string_view column, std::string_view text) = 0;
     virtual void setNumber(std::string_view column, std::int64_t value) = 0;
+    // The same by a column's place, looked up once by name, for a caller that writes the same
+    // columns row after row. By default the place is the name's in a list kept here, and the
+    // calls go on by name; a row set that knows its columns refuses an unknown name here.
+    virtual std::size_t column(std::string_view name);
+    virtual void setTextAt(std::size_t column, std::string_view text);
+    virtual void setNumberAt(std::size_t column, std::int64_t value);
     virtual void update() = 0;
     // Drops a row started by addNew and not yet stored.
     virtual void cancelUpdate() = 0;
     // Deletes the row the last update stored.
     virtual void removeLast() = 0;
+
+private:
+    std::vector<std::string> columnNames_;
 };
 
 // The three tables a record is written to.

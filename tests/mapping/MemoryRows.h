@@ -21,11 +21,17 @@ public:
     }
     void setText(std::string_view column, std::string_view text) override {
         require();
+        refuseMissing(column);
         pending[std::string(column)] = std::string(text);
     }
     void setNumber(std::string_view column, std::int64_t value) override {
         require();
+        refuseMissing(column);
         pending[std::string(column)] = std::to_string(value);
+    }
+    std::size_t column(std::string_view name) override {
+        refuseMissing(name);
+        return RowSet::column(name);
     }
     void update() override {
         require();
@@ -41,11 +47,16 @@ public:
     Row pending;
     bool adding = false;
     std::optional<std::size_t> failUpdateAt; // the row (from 1) whose update fails
+    std::string missingColumn;               // refused, as by a table without it
 
 private:
     void require() const {
         if (!adding)
             throw std::logic_error("no AddNew");
+    }
+    void refuseMissing(std::string_view name) const {
+        if (!missingColumn.empty() && name == missingColumn)
+            throw std::runtime_error("no column named '" + missingColumn + "'");
     }
 };
 

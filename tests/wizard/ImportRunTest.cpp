@@ -238,7 +238,8 @@ TEST_F(ImportRunTest, ARefusedRecordStopsTheRunAndTheLogSaysWhere) {
 
 // Stored on a thread of its own, in batches of any size, a run writes the same rows, the same
 // log and the same result as one storing each record before it reads the next, also when the
-// database refuses a record in the middle of a batch, at its edge, or after the file's end.
+// database refuses a record in the middle of a batch, at its edge, or after the file's end, or
+// lacks a column the mapping writes.
 TEST_F(ImportRunTest, StoringOnAThreadChangesNothing) {
     const std::vector<std::string> labels{"Last Name", "  Spouse's Name (Full Name)",
                                           "  Medical Insurance Plan Name", "Date of Birth",
@@ -255,9 +256,11 @@ TEST_F(ImportRunTest, StoringOnAThreadChangesNothing) {
         wizard::ImportRunResult result;
         std::vector<testsupport::Row> person, dependant, plan;
     };
-    auto scan = [&](std::size_t batch, std::optional<std::size_t> failAt) {
+    auto scan = [&](std::size_t batch, std::optional<std::size_t> failAt,
+                    const std::string& missing = {}) {
         MemoryImport rows;
         rows.dependant.failUpdateAt = failAt;
+        rows.dependant.missingColumn = missing;
         wizard::ImportScan scan(in, rows.rows, nullptr, batch);
         scan.feedFile();
         auto result = scan.finish();
@@ -282,6 +285,16 @@ TEST_F(ImportRunTest, StoringOnAThreadChangesNothing) {
             EXPECT_EQ(threaded.plan, direct.plan);
         }
         EXPECT_EQ(direct.result.outcome, failAt ? RunOutcome::Stopped : RunOutcome::Completed);
+    }
+    const Outcome direct = scan(0, {}, "Spouse_Name");
+    EXPECT_EQ(direct.result.stopRecord, 1);
+    EXPECT_EQ(direct.result.stopCause, "no column named 'Spouse_Name'");
+    for (std::size_t batch : {1, 256}) {
+        const Outcome threaded = scan(batch, {}, "Spouse_Name");
+        EXPECT_EQ(threaded.log, direct.log);
+        EXPECT_EQ(threaded.result.stopRecord, direct.result.stopRecord);
+        EXPECT_EQ(threaded.result.stopCause, direct.result.stopCause);
+        EXPECT_EQ(threaded.person, direct.person);
     }
 }
 
