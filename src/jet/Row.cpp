@@ -532,75 +532,81 @@ bool plainAnsi(std::string_view text) {
     return !refused(bytescan::load8(text.data() + n - 8));
 }
 
-void encodeRow(const Format& f, const TableDef& t, const std::vector<Value>& values,
-               const LongValueStore& store, std::size_t inlineLimit, std::vector<std::uint8_t>& row,
-               const PlainTexts& plain) {
-    const bool jet4 = f.jet4();
-    const std::size_t w = f.rowFieldSize;
-    std::size_t cols = 0;
-    std::size_t fixedSize = 0;
+RowShape rowShapeOf(const TableDef& t) {
+    RowShape shape;
     std::size_t varCount = 0;
     for (const auto& c : t.columns) {
-        cols = std::max<std::size_t>(cols, c.number + 1u);
+        shape.cols = std::max<std::size_t>(shape.cols, c.number + 1u);
         if (c.fixed() && c.type != ColumnType::Boolean)
-            fixedSize = std::max<std::size_t>(fixedSize, c.fixedOffset + c.length);
+            shape.fixedSize = std::max<std::size_t>(shape.fixedSize, c.fixedOffset + c.length);
         if (!c.fixed() && c.type != ColumnType::Boolean)
             varCount = std::max<std::size_t>(varCount, c.varIndex + 1u);
     }
-    cols = std::max<std::size_t>(cols, t.maxCols);
-    row.assign(w + fixedSize, 0);
-    if (cols > 256)
+    shape.cols = std::max<std::size_t>(shape.cols, t.maxCols);
+    if (shape.cols > 256)
         throw Error("table '" + utf8(t.name) + "': more columns than a row holds");
+    if (varCount > 256)
+        throw Error("table '" + utf8(t.name) + "': more variable columns than a row holds");
+    shape.variable.assign(varCount, RowShape::kNoColumn);
+    for (std::size_t k = 0; k < t.columns.size(); ++k) {
+        const ColumnDef& c = t.columns[k];
+        const auto at = static_cast<std::uint16_t>(k);
+        if (c.type == ColumnType::Boolean)
+            shape.booleans.push_back(at);
+        else if (c.fixed())
+            shape.fixed.push_back(at);
+        else
+            shape.variable[c.varIndex] = at;
+    }
+    return shape;
+}
+
+void encodeRow(const Format& f, const TableDef& t, const RowShape& shape,
+               const std::vector<Value>& values, const LongValueStore& store,
+               std::size_t inlineLimit, std::vector<std::uint8_t>& row, const PlainTexts& plain) {
+    const bool jet4 = f.jet4();
+    const std::size_t w = f.rowFieldSize;
+    row.assign(w + shape.fixedSize, 0);
     std::array<std::uint8_t, 32> maskBytes{};
-    const std::span<std::uint8_t> mask(maskBytes.data(), (cols + 7) / 8);
+    const std::span<std::uint8_t> mask(maskBytes.data(), (shape.cols + 7) / 8);
     auto setBit = [&mask](std::uint16_t n) {
         mask[n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
     };
     if (jet4)
-        coding::putLE<std::uint16_t>(row, 0, static_cast<std::uint16_t>(cols));
+        coding::putLE<std::uint16_t>(row, 0, static_cast<std::uint16_t>(shape.cols));
     else
-        row[0] = static_cast<std::uint8_t>(cols);
+        row[0] = static_cast<std::uint8_t>(shape.cols);
 
-    // Fixed values and the null mask first; variable ones after, in their slots' order, straight
-    // onto the row.
-    constexpr std::size_t kMaxVar = 256;
-    if (varCount > kMaxVar)
-        throw Error("table '" + utf8(t.name) + "': more variable columns than a row holds");
-    // Only the table's own slots are cleared: the whole arrays would cost more than the row.
-    std::array<const ColumnDef*, kMaxVar> varColumn;
-    std::array<std::size_t, kMaxVar> varPosition; // in t.columns and values
-    std::fill_n(varColumn.begin(), varCount, nullptr);
-    std::size_t stored = 0; // trailing absent variable columns are not stored at all
-    for (std::size_t k = 0; k < t.columns.size(); ++k) {
+    // Yes/no values live in the null mask alone; fixed ones have their places; variable ones
+    // follow, in their slots' order, straight onto the row.
+    for (std::uint16_t k : shape.booleans)
+        if (const auto* b = std::get_if<bool>(&values[k]); b && *b)
+            setBit(t.columns[k].number);
+    for (std::uint16_t k : shape.fixed) {
+        if (isNull(values[k]))
+            continue;
         const ColumnDef& c = t.columns[k];
-        const Value& v = values[k];
-        if (c.type == ColumnType::Boolean) {
-            if (std::holds_alternative<bool>(v) && std::get<bool>(v))
-                setBit(c.number);
-            continue;
-        }
-        const bool plainText = plain.has(k);
-        if (!plainText && isNull(v))
-            continue;
         setBit(c.number);
-        if (c.fixed()) {
-            putFixed(c, v, coding::MutableBytes(row).subspan(w + c.fixedOffset, c.length), jet4);
+        putFixed(c, values[k], coding::MutableBytes(row).subspan(w + c.fixedOffset, c.length),
+                 jet4);
+    }
+    std::array<std::size_t, 256> offsets; // each set before it is read
+    std::size_t stored = 0;               // trailing absent variable columns are not stored at all
+    for (std::size_t i = 0; i < shape.variable.size(); ++i) {
+        offsets[i] = row.size();
+        const std::uint16_t k = shape.variable[i];
+        if (k == RowShape::kNoColumn)
+            continue;
+        const ColumnDef& c = t.columns[k];
+        if (plain.has(k)) {
+            appendPlainText(row, plain.text(k), c.compressedUnicode());
+        } else if (!isNull(values[k])) {
+            appendVariableValue(row, c, values[k], jet4, store, inlineLimit);
+        } else {
             continue;
         }
-        varColumn[c.varIndex] = &c;
-        varPosition[c.varIndex] = k;
-        stored = std::max<std::size_t>(stored, c.varIndex + 1u);
-    }
-    std::array<std::size_t, kMaxVar> offsets; // each set before it is read
-    for (std::size_t i = 0; i < stored; ++i) {
-        offsets[i] = row.size();
-        if (!varColumn[i])
-            continue;
-        const std::size_t k = varPosition[i];
-        if (plain.has(k))
-            appendPlainText(row, plain.text(k), varColumn[i]->compressedUnicode());
-        else
-            appendVariableValue(row, *varColumn[i], values[k], jet4, store, inlineLimit);
+        setBit(c.number);
+        stored = i + 1;
     }
     if (t.varCols > 0)
         appendOffsetTable(row, t, std::span<const std::size_t>(offsets.data(), stored), mask.size(),

@@ -71,11 +71,24 @@ struct PlainTexts {
 // (which compressed text cannot hold).
 bool plainAnsi(std::string_view text);
 
+// Where a table's columns go in its rows, worked out once for the table's many rows: positions
+// in TableDef::columns, the variable ones in the order of their slots (kNoColumn for a slot no
+// column has).
+struct RowShape {
+    static constexpr std::uint16_t kNoColumn = 0xFFFF;
+    std::size_t cols = 0;      // the null mask's bits
+    std::size_t fixedSize = 0; // bytes of the fixed part
+    std::vector<std::uint16_t> fixed, booleans, variable;
+};
+// Throws jet::Error for a table whose rows cannot be written.
+RowShape rowShapeOf(const TableDef& table);
+
 // Row bytes for `values` (already of each column's type, or Null), into `row`, whose room is
 // used again. Long values longer than `inlineLimit` bytes go through `store`. A text column in
 // `plain` takes its bytes from there, whatever values holds for it.
-void encodeRow(const Format& f, const TableDef& table, const std::vector<Value>& values,
-               const LongValueStore& store, std::size_t inlineLimit, std::vector<std::uint8_t>& row,
+void encodeRow(const Format& f, const TableDef& table, const RowShape& shape,
+               const std::vector<Value>& values, const LongValueStore& store,
+               std::size_t inlineLimit, std::vector<std::uint8_t>& row,
                const PlainTexts& plain = {});
 
 } // namespace jet

@@ -5,6 +5,7 @@
 #include "jet/IndexBuild.h"
 #include "jet/IndexRowKeys.h"
 #include "jet/IndexTree.h"
+#include "jet/Row.h"
 #include "jet/TableDef.h"
 #include "jet/Value.h"
 
@@ -88,6 +89,7 @@ public:
     // again; Write's.
     std::vector<std::uint8_t> newRow;
     IndexKeys newRowKeys;
+    std::optional<RowShape> rowShape; // worked out at the first row added
 
 private:
     PageFile& file_;

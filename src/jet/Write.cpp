@@ -515,9 +515,11 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
         return storeLongValue(t, c, b);
     };
     std::vector<std::uint8_t>& row = t.newRow;
-    encodeRow(fmt, def, values, store, 256, row, plain);
+    if (!t.rowShape)
+        t.rowShape = rowShapeOf(def);
+    encodeRow(fmt, def, *t.rowShape, values, store, 256, row, plain);
     if (row.size() > maxRow(fmt))
-        encodeRow(fmt, def, values, store, 0, row, plain);
+        encodeRow(fmt, def, *t.rowShape, values, store, 0, row, plain);
     if (row.size() > maxRow(fmt))
         throw Error(tableWhere(t) + ": the row is " + std::to_string(row.size()) +
                     " bytes, more than a page holds");
