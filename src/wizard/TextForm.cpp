@@ -46,14 +46,18 @@ char16_t unitAt(std::string_view bytes, std::size_t at, TextEncoding e) {
 // Where the last whole UTF-8 sequence of bytes ends: a sequence cut at the end waits for the
 // next piece. A malformed one within the last three bytes waits too and is decoded then.
 // The place of the first LF, CR or NUL at or after `at` (the end when none is).
-std::size_t lineEndOrNul(std::string_view text, std::size_t at) {
+// `high` gains a byte of 0x80 or above among those passed over.
+std::size_t lineEndOrNul(std::string_view text, std::size_t at, bool& high) {
+    std::uint64_t seen = 0;
     for (; at + 8 <= text.size(); at += 8) {
         const std::uint64_t w = bytescan::load8(text.data() + at);
         if (bytescan::hasByte(w, '\n') || bytescan::hasByte(w, '\r') || bytescan::hasZeroByte(w))
             break;
+        seen |= w;
     }
-    while (at < text.size() && text[at] != '\n' && text[at] != '\r' && text[at] != 0)
-        ++at;
+    for (; at < text.size() && text[at] != '\n' && text[at] != '\r' && text[at] != 0; ++at)
+        seen |= static_cast<unsigned char>(text[at]);
+    high = high || bytescan::hasHighByte(seen);
     return at;
 }
 
@@ -108,9 +112,10 @@ void TextInspector::scanBytes(std::string_view bytes) {
     }
     // Only line ends and NULs need a look of their own; a run of other bytes just makes the
     // line one with characters.
+    bool high = false;
     for (std::size_t at = 0; at < bytes.size();) {
         const std::size_t from = at;
-        at = lineEndOrNul(bytes, at);
+        at = lineEndOrNul(bytes, at, high);
         if (at > from) {
             lineHasCharacters_ = true;
             afterCr_ = false;
@@ -118,7 +123,8 @@ void TextInspector::scanBytes(std::string_view bytes) {
         if (at < bytes.size())
             character(static_cast<unsigned char>(bytes[at++]));
     }
-    if (form_.encoding != TextEncoding::Ansi || !utf8Valid_)
+    // Plain ASCII is valid UTF-8 and tells nothing more.
+    if (form_.encoding != TextEncoding::Ansi || !utf8Valid_ || (!high && utf8Tail_.empty()))
         return;
     // Copied only when a sequence was cut at the last piece's end, which is rare.
     std::string joined;
