@@ -310,9 +310,15 @@ MutablePageRef PageFile::load(std::uint32_t n) {
     if (n >= pageCount_)
         throw Error(where(n) + ": page number is past the end of the file (" +
                     std::to_string(pageCount_) + " pages)");
+    for (const Recent& r : recent_)
+        if (r.number == n) {
+            lru_.splice(lru_.begin(), lru_, r.at);
+            return *r.at;
+        }
     auto it = map_.find(n);
     if (it != map_.end()) {
         lru_.splice(lru_.begin(), lru_, it->second);
+        remember(n, it->second);
         return *it->second;
     }
     auto p = std::make_shared<Page>();
@@ -326,6 +332,15 @@ MutablePageRef PageFile::load(std::uint32_t n) {
     map_[n] = lru_.begin();
     evict();
     return p;
+}
+
+void PageFile::remember(std::uint32_t n, std::list<MutablePageRef>::iterator at) {
+    recent_[nextRecent_] = {n, at};
+    nextRecent_ = (nextRecent_ + 1) % recent_.size();
+}
+
+void PageFile::forgetRecent() {
+    recent_.fill(Recent{});
 }
 
 void PageFile::evict() {
@@ -349,6 +364,7 @@ void PageFile::evict() {
     }
     // Written before they leave: a failed write keeps them, still changed.
     writeAll(changed);
+    forgetRecent();
     for (auto it : leaving) {
         map_.erase((*it)->number);
         lru_.erase(it);
@@ -461,6 +477,7 @@ void PageFile::close() {
         unlockFile(fd);
     closeFile(fd);
     fd_ = -1;
+    forgetRecent();
     lru_.clear();
     map_.clear();
 }

@@ -8,6 +8,7 @@
 
 #include "jet/Format.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <list>
@@ -94,6 +95,8 @@ public:
 
 private:
     MutablePageRef load(std::uint32_t n);
+    void remember(std::uint32_t n, std::list<MutablePageRef>::iterator at);
+    void forgetRecent();
     void evict();
     void writeBack(Page& p);
     // Writes the pages, those that are neighbours in the file together.
@@ -112,6 +115,14 @@ private:
     std::uint64_t limit_;
     std::list<MutablePageRef> lru_; // front: most recently used
     std::unordered_map<std::uint32_t, std::list<MutablePageRef>::iterator> map_;
+    // The last few pages found, looked at before the map: a run of inserts asks for the same
+    // two or three pages row after row. Forgotten when pages leave.
+    struct Recent {
+        std::uint32_t number = UINT32_MAX; // no page has it
+        std::list<MutablePageRef>::iterator at;
+    };
+    std::array<Recent, 4> recent_{};
+    std::size_t nextRecent_ = 0;
     std::size_t reads_ = 0;
     // Bytes written since the system was last asked to start writing them to the disk.
     std::size_t unstarted_ = 0;
