@@ -1,5 +1,6 @@
 #include "wizard/ImportScan.h"
 
+#include "base/ByteScan.h"
 #include "formats/FieldCatalogue.h"
 #include "jet/Error.h"
 #include "platform/Ansi.h"
@@ -83,9 +84,7 @@ bool ImportScan::feed(std::string_view chunk) {
     std::size_t i = 0;
     while (i < chunk.size()) {
         // A run of ordinary characters joins the field in one piece.
-        std::size_t end = i;
-        while (end < chunk.size() && chunk[end] != kCr && chunk[end] != kTab && chunk[end] != kLf)
-            ++end;
+        const std::size_t end = bytescan::findAnyOf(chunk, i, kCr, kTab, kLf);
         if (end > i) {
             if (line_ != 0 || in_.firstLineIsRecord)
                 text_.append(chunk.substr(i, end - i));

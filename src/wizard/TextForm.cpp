@@ -49,14 +49,7 @@ char16_t unitAt(std::string_view bytes, std::size_t at, TextEncoding e) {
 // `high` gains a byte of 0x80 or above among those passed over.
 std::size_t lineEndOrNul(std::string_view text, std::size_t at, bool& high) {
     std::uint64_t seen = 0;
-    for (; at + 8 <= text.size(); at += 8) {
-        const std::uint64_t w = bytescan::load8(text.data() + at);
-        if (bytescan::hasByte(w, '\n') || bytescan::hasByte(w, '\r') || bytescan::hasZeroByte(w))
-            break;
-        seen |= w;
-    }
-    for (; at < text.size() && text[at] != '\n' && text[at] != '\r' && text[at] != 0; ++at)
-        seen |= static_cast<unsigned char>(text[at]);
+    at = bytescan::findAnyOf(text, at, '\n', '\r', 0, seen);
     high = high || bytescan::hasHighByte(seen);
     return at;
 }
