@@ -419,10 +419,11 @@ MutablePageRef pageWithRoom(Table& t, std::uint32_t owner, std::size_t size, con
         return p;
     };
     if (hint != 0 && hint < f.pageCount()) {
-        auto p = f.page(hint);
+        // Taken as writable at once: the last row changed it, so it is to be written anyway.
+        auto p = f.writablePage(hint);
         if (ours(p->view())) {
             if (roomFor(fmt, p->view(), size))
-                return f.writablePage(hint);
+                return p;
             return found(newTablePage(t, owner, maps));
         }
     }
