@@ -551,6 +551,11 @@ RowShape rowShapeOf(const TableDef& t) {
     for (std::size_t k = 0; k < t.columns.size(); ++k) {
         const ColumnDef& c = t.columns[k];
         const auto at = static_cast<std::uint16_t>(k);
+        if ((c.type == ColumnType::Long && (c.flags & ColumnDef::kAutoLongFlag)) ||
+            (c.type == ColumnType::Guid && (c.flags & ColumnDef::kAutoGuidFlag)))
+            shape.automatic.push_back(at);
+        if (c.required)
+            shape.required.push_back(at);
         if (c.type == ColumnType::Boolean)
             shape.booleans.push_back(at);
         else if (c.fixed())

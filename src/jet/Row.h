@@ -79,6 +79,8 @@ struct RowShape {
     std::size_t cols = 0;      // the null mask's bits
     std::size_t fixedSize = 0; // bytes of the fixed part
     std::vector<std::uint16_t> fixed, booleans, variable;
+    // Columns an insert fills in or checks: autonumbers, and those that refuse Null.
+    std::vector<std::uint16_t> automatic, required;
 };
 // Throws jet::Error for a table whose rows cannot be written.
 RowShape rowShapeOf(const TableDef& table);

@@ -486,16 +486,18 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
     PageFile& f = t.file();
     const Format& fmt = f.format();
     TableDef& def = t.mutableDef();
+    if (!t.rowShape)
+        t.rowShape = rowShapeOf(def);
+    const RowShape& shape = *t.rowShape;
     std::uint32_t last = def.lastAutoNumber;
-    for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    for (std::size_t i : shape.automatic) {
         const ColumnDef& c = def.columns[i];
-        if (c.type == ColumnType::Long && (c.flags & ColumnDef::kAutoLongFlag)) {
+        if (c.type == ColumnType::Long) {
             if (!assigned[i] || isNull(values[i]))
                 values[i] = static_cast<std::int32_t>(++last);
             else if (std::get<std::int32_t>(values[i]) > static_cast<std::int32_t>(last))
                 last = static_cast<std::uint32_t>(std::get<std::int32_t>(values[i]));
-        } else if (c.type == ColumnType::Guid && (c.flags & ColumnDef::kAutoGuidFlag) &&
-                   (!assigned[i] || isNull(values[i]))) {
+        } else if (!assigned[i] || isNull(values[i])) {
             static std::mt19937_64 rng{std::random_device{}()};
             Guid g;
             for (auto& b : g.bytes)
@@ -504,11 +506,12 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
             g.bytes[8] = static_cast<std::uint8_t>((g.bytes[8] & 0x3F) | 0x80);
             values[i] = g;
         }
-        if (c.required && isNull(values[i]))
-            throw Error("The field '" + utf8(def.name) + "." + utf8(c.name) +
+    }
+    for (std::size_t i : shape.required)
+        if (isNull(values[i]))
+            throw Error("The field '" + utf8(def.name) + "." + utf8(def.columns[i].name) +
                         "' cannot contain a Null value because the Required property for this "
                         "field is set to True.  Enter a value in this field.");
-    }
     // A duplicate key is refused before anything is written.
     IndexKeys& keys = t.newRowKeys;
     checkUnique(t, values, keys);
@@ -516,11 +519,9 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& 
         return storeLongValue(t, c, b);
     };
     std::vector<std::uint8_t>& row = t.newRow;
-    if (!t.rowShape)
-        t.rowShape = rowShapeOf(def);
-    encodeRow(fmt, def, *t.rowShape, values, store, 256, row, plain);
+    encodeRow(fmt, def, shape, values, store, 256, row, plain);
     if (row.size() > maxRow(fmt))
-        encodeRow(fmt, def, *t.rowShape, values, store, 0, row, plain);
+        encodeRow(fmt, def, shape, values, store, 0, row, plain);
     if (row.size() > maxRow(fmt))
         throw Error(tableWhere(t) + ": the row is " + std::to_string(row.size()) +
                     " bytes, more than a page holds");
