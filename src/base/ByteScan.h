@@ -1,6 +1,7 @@
 // Tests on eight bytes at once, for passes over long texts whose bytes are nearly all ordinary.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -18,8 +19,14 @@ inline std::uint64_t load8(const char* p) {
     return w;
 }
 
+// The high bit of each zero byte of w. Past the first zero byte a borrow can mark others too, so
+// only the lowest mark is sure: it is the first zero byte's.
+inline std::uint64_t zeroMarks(std::uint64_t w) {
+    return (w - kOnes) & ~w & kHigh;
+}
+
 inline bool hasZeroByte(std::uint64_t w) {
-    return ((w - kOnes) & ~w & kHigh) != 0;
+    return zeroMarks(w) != 0;
 }
 
 inline bool hasByte(std::uint64_t w, std::uint8_t b) {
@@ -35,10 +42,16 @@ inline bool hasHighByte(std::uint64_t w) {
 // The bytes passed over are ORed into `seen`.
 inline std::size_t findAnyOf(std::string_view text, std::size_t at, std::uint8_t a, std::uint8_t b,
                              std::uint8_t c, std::uint64_t& seen) {
+    static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
     for (; at + 8 <= text.size(); at += 8) {
         const std::uint64_t w = load8(text.data() + at);
-        if (hasByte(w, a) || hasByte(w, b) || hasByte(w, c))
-            break;
+        const std::uint64_t marks =
+            zeroMarks(w ^ (kOnes * a)) | zeroMarks(w ^ (kOnes * b)) | zeroMarks(w ^ (kOnes * c));
+        if (marks != 0) {
+            const auto first = static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+            seen |= first == 0 ? 0 : w & (~std::uint64_t(0) >> (64 - 8 * first));
+            return at + first;
+        }
         seen |= w;
     }
     for (; at < text.size(); ++at) {
