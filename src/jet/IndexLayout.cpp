@@ -3,6 +3,7 @@
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
 
+#include <cstring>
 #include <set>
 
 namespace jet {
@@ -13,6 +14,14 @@ std::size_t commonPrefix(const std::vector<std::uint8_t>& a, const std::vector<s
     while (k < n && a[k] == b[k])
         ++k;
     return k;
+}
+
+// Bytes first, then length, as entryLess orders keys.
+int compareKeys(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    if (const int c = n ? std::memcmp(a.data(), b.data(), n) : 0; c != 0)
+        return c;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 std::size_t capacityOf(FileIndexPages& pages) {
@@ -195,19 +204,20 @@ LeafStream::LeafStream(FileIndexPages& pages) : pages_(pages), capacity_(capacit
 
 void LeafStream::add(const IndexEntry& e) {
     if (any_) {
-        if (entryLess(e, last_) || (e.key == last_.key && e.row == last_.row)) {
-            if (e.key == last_.key && e.row == last_.row)
+        // The entry before is the last buffered one: a pack keeps the last node's entries.
+        const IndexEntry& last = buffer_.back();
+        const int order = compareKeys(e.key, last.key);
+        if (order < 0 || (order == 0 && !(last.row < e.row))) {
+            if (order == 0 && e.row == last.row)
                 throw Error(pages_.where() + ": the row at page " + std::to_string(e.row.page) +
                             ", row " + std::to_string(e.row.row) + " is indexed twice");
             throw Error(pages_.where() + ": entries handed over out of order");
         }
-        distinct_ += e.key != last_.key;
+        distinct_ += order != 0;
     } else {
         distinct_ = 1;
     }
     any_ = true;
-    last_.key.assign(e.key.begin(), e.key.end());
-    last_.row = e.row;
     buffered_ += e.key.size() + indexEntryTrailer(true);
     if (written_.empty()) {
         buffer_.push_back(e);

@@ -93,7 +93,6 @@ private:
     std::uint32_t prevPage_ = 0;
     std::uint32_t distinct_ = 0;
     bool any_ = false;
-    IndexEntry last_;
 };
 
 // One leaf that changes, for rewriteLeaves: its separator in the level above, its neighbours'
