@@ -78,12 +78,13 @@ constexpr std::array kMapping{
 
 // The two person columns whose name differs for Active Employees.
 std::string_view personColumn(const MappingEntry& entry, int modeCode) {
-    std::string_view column = entry.column;
-    if (modeCode == session::mode::kEmployee) {
-        if (column == "Date_of_Birth")
-            return "EmployeeDOB";
-        if (column == "Benefits_Start_Date")
-            return "Benefit_Start_Date";
+    using namespace std::string_view_literals;
+    const std::string_view column = entry.column;
+    if (modeCode == session::mode::kEmployee && entry.rule == Rule::Date) {
+        if (column == "Date_of_Birth"sv)
+            return "EmployeeDOB"sv;
+        if (column == "Benefits_Start_Date"sv)
+            return "Benefit_Start_Date"sv;
     }
     return column;
 }
@@ -159,7 +160,9 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
             rows.dependant.addNew();
         }
     }
-    FieldName = personColumn(*entry, s.ModeCode);
+    // The same field names the same column record after record: copied only when it changes.
+    if (const std::string_view column = personColumn(*entry, s.ModeCode); FieldName != column)
+        FieldName.assign(column);
 
     // Mostly a part of v, which stays put until the row has it; `made` holds a text v lacks.
     std::string_view stored;
@@ -211,9 +214,10 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
 
     // By the column, whose length is at hand, rather than the label.
     if (entry->target == Target::Person) {
-        if (FieldName == "Last_Name")
+        using namespace std::string_view_literals;
+        if (FieldName == "Last_Name"sv)
             s.LastName = stored;
-        else if (FieldName == "First_Name")
+        else if (FieldName == "First_Name"sv)
             s.FirstName = stored;
     }
 }

@@ -59,7 +59,7 @@ enum class Rule {
 struct MappingEntry {
     const char* label;
     Target target;
-    const char* column;
+    std::string_view column;
     Rule rule;
     std::size_t cut; // 0: no cut
 };

@@ -345,7 +345,7 @@ TEST_F(ImportRunTest, ThePreviewAndTheCountAgreeWithTheRun) {
             auto& table = entry->target == mapping::Target::Plan        ? db.plan
                           : entry->target == mapping::Target::Dependant ? db.dependant
                                                                         : db.person;
-            EXPECT_EQ(p.cells[k], table.rows.at(stored)[entry->column])
+            EXPECT_EQ(p.cells[k], table.rows.at(stored)[std::string(entry->column)])
                 << "record #" << p.number << ", " << labels[k];
         }
         ++stored;
