@@ -21,12 +21,14 @@ constexpr std::size_t kWaitingBatches = 2;
 // uses it.
 struct StoringThread::Batch {
     enum class Kind : std::uint8_t { AddNew, Text, Number, Commit };
+    // Small, as a batch holds some tens of thousands. Texts are mostly cut to their columns'
+    // widths, so a batch's bytes stay far below 4 GB; add() refuses more.
     struct Step {
         Kind kind;
         std::uint8_t table;
-        std::uint32_t column = 0; // the recorder's number for the column's name
-        std::size_t at = 0;       // where a Text's text starts in `bytes`
-        std::size_t textSize = 0;
+        std::uint16_t column = 0; // the recorder's number for the column's name
+        std::uint32_t at = 0;     // where a Text's text starts in `bytes`
+        std::uint32_t textSize = 0;
         std::int64_t number = 0; // a Number's value; a Commit's place in `states`
     };
     struct Name {
@@ -43,9 +45,12 @@ struct StoringThread::Batch {
     std::size_t recordSteps = 0;
     std::size_t recordBytes = 0;
 
-    void add(Kind kind, std::uint8_t table, std::uint32_t column = 0, std::string_view text = {},
+    void add(Kind kind, std::uint8_t table, std::uint16_t column = 0, std::string_view text = {},
              std::int64_t number = 0) {
-        steps.push_back({kind, table, column, bytes.size(), text.size(), number});
+        if (bytes.size() + text.size() > UINT32_MAX)
+            throw std::length_error("the record's texts are too long to store");
+        steps.push_back({kind, table, column, static_cast<std::uint32_t>(bytes.size()),
+                         static_cast<std::uint32_t>(text.size()), number});
         bytes.append(text);
     }
     void commit(const RecordState& state) {
@@ -94,7 +99,7 @@ private:
     }
     // Names are numbered in the order first met. A record names its columns in the order the
     // record before did, so the name after the last one is tried first.
-    std::uint32_t number(std::string_view name) {
+    std::uint16_t number(std::string_view name) {
         std::size_t found = last_ + 1;
         if (found >= names_.size() || names_[found] != name) {
             found = std::find(names_.begin(), names_.end(), name) - names_.begin();
@@ -104,7 +109,7 @@ private:
             }
         }
         last_ = found;
-        return static_cast<std::uint32_t>(found);
+        return static_cast<std::uint16_t>(found);
     }
 
     StoringThread& owner_;
