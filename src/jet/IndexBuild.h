@@ -104,6 +104,7 @@ private:
     struct Segment {
         std::uint64_t offset = 0;
         std::uint64_t count = 0;
+        IndexEntry first, last; // its lowest and highest entries (when count > 0)
     };
     class Reader;
     class Writer;
@@ -111,6 +112,9 @@ private:
                        const std::vector<std::uint32_t>& order,
                        const std::function<void(const IndexEntry&)>& out);
     void written();
+    // Whether each run's entries all come after the run's before it, and memory's after them.
+    static bool chained(const std::vector<Segment>& from, const GatheredEntries* memory,
+                        const std::vector<std::uint32_t>& order);
     std::filesystem::path file_;
     std::fstream out_;
     std::uint64_t end_ = 0;
