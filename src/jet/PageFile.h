@@ -116,12 +116,12 @@ private:
     std::list<MutablePageRef> lru_; // front: most recently used
     std::unordered_map<std::uint32_t, std::list<MutablePageRef>::iterator> map_;
     // The last few pages found, looked at before the map: a run of inserts asks for the same
-    // two or three pages row after row. Forgotten when pages leave.
+    // two pages of each table it fills, row after row. Forgotten when pages leave.
     struct Recent {
         std::uint32_t number = UINT32_MAX; // no page has it
         std::list<MutablePageRef>::iterator at;
     };
-    std::array<Recent, 4> recent_{};
+    std::array<Recent, 8> recent_{};
     std::size_t nextRecent_ = 0;
     std::size_t reads_ = 0;
     // Bytes written since the system was last asked to start writing them to the disk.
