@@ -43,8 +43,6 @@ char16_t unitAt(std::string_view bytes, std::size_t at, TextEncoding e) {
     return static_cast<char16_t>(e == TextEncoding::Utf16Le ? a | b << 8 : b | a << 8);
 }
 
-// Where the last whole UTF-8 sequence of bytes ends: a sequence cut at the end waits for the
-// next piece. A malformed one within the last three bytes waits too and is decoded then.
 // The place of the first LF, CR or NUL at or after `at` (the end when none is).
 // `high` gains a byte of 0x80 or above among those passed over.
 std::size_t lineEndOrNul(std::string_view text, std::size_t at, bool& high) {
@@ -54,6 +52,8 @@ std::size_t lineEndOrNul(std::string_view text, std::size_t at, bool& high) {
     return at;
 }
 
+// Where the last whole UTF-8 sequence of bytes ends: a sequence cut at the end waits for the
+// next piece. A malformed one within the last three bytes waits too and is decoded then.
 std::size_t wholeUtf8(std::string_view bytes) {
     const std::size_t from = bytes.size() > 3 ? bytes.size() - 3 : 0;
     for (std::size_t at = bytes.size(); at > from; --at) {
