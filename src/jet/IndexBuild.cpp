@@ -80,12 +80,8 @@ namespace {
 // entryLess, for a key and row held apart.
 bool lessThan(std::span<const std::uint8_t> a, RowId ra, std::span<const std::uint8_t> b,
               RowId rb) {
-    const std::size_t n = std::min(a.size(), b.size());
-    if (const int c = n ? std::memcmp(a.data(), b.data(), n) : 0; c != 0)
-        return c < 0;
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return ra < rb;
+    const int c = compareKeys(a, b);
+    return c != 0 ? c < 0 : ra < rb;
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
 
-#include <cstring>
 #include <set>
 
 namespace jet {
@@ -14,14 +13,6 @@ std::size_t commonPrefix(const std::vector<std::uint8_t>& a, const std::vector<s
     while (k < n && a[k] == b[k])
         ++k;
     return k;
-}
-
-// Bytes first, then length, as entryLess orders keys.
-int compareKeys(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    if (const int c = n ? std::memcmp(a.data(), b.data(), n) : 0; c != 0)
-        return c;
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 std::size_t capacityOf(FileIndexPages& pages) {

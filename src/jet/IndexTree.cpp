@@ -10,13 +10,16 @@
 
 namespace jet {
 
+int compareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    if (const int c = n ? std::memcmp(a.data(), b.data(), n) : 0; c != 0)
+        return c;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 bool entryLess(const IndexEntry& a, const IndexEntry& b) {
-    const std::size_t n = std::min(a.key.size(), b.key.size());
-    if (const int c = n ? std::memcmp(a.key.data(), b.key.data(), n) : 0; c != 0)
-        return c < 0;
-    if (a.key.size() != b.key.size())
-        return a.key.size() < b.key.size();
-    return a.row < b.row;
+    const int c = compareKeys(a.key, b.key);
+    return c != 0 ? c < 0 : a.row < b.row;
 }
 
 namespace {

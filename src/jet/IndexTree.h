@@ -29,6 +29,9 @@ struct IndexEntry {
     std::uint32_t child = 0; // intermediate nodes: the page this entry stands for
 };
 
+// Keys by their bytes, a key before the longer ones it begins: below, equal or above zero.
+int compareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
+
 // Key bytes first, then the row.
 bool entryLess(const IndexEntry& a, const IndexEntry& b);
 
