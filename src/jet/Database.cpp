@@ -329,6 +329,13 @@ struct Recordset::Impl {
         return *table;
     }
     std::string name() const { return utf8(table->def().name); }
+    // The table of the row being added: a column is assigned only between AddNew and Update.
+    Table& assigning() {
+        Table& table = t();
+        if (!adding)
+            throw Error("table '" + name() + "': assignment to a column outside AddNew/Update");
+        return table;
+    }
 };
 
 Recordset::Recordset(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -584,9 +591,7 @@ void Recordset::AddNew() {
 
 void Recordset::assign(std::size_t column, Value v) {
     Impl& m = *impl_;
-    Table& t = m.t();
-    if (!m.adding)
-        throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
+    Table& t = m.assigning();
     m.pending[column] = convertForColumn(t, t.def().columns[column], std::move(v));
     m.assigned[column] = true;
     m.plainTexts[column].given = false;
@@ -594,9 +599,7 @@ void Recordset::assign(std::size_t column, Value v) {
 
 void Recordset::assignText(std::size_t column, std::u16string_view text) {
     Impl& m = *impl_;
-    Table& t = m.t();
-    if (!m.adding)
-        throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
+    Table& t = m.assigning();
     if (!textFits(t, t.def().columns[column], text.size()))
         return assign(column, Value(std::u16string(text)));
     Value& slot = m.pending[column];
@@ -610,9 +613,7 @@ void Recordset::assignText(std::size_t column, std::u16string_view text) {
 
 void Recordset::assignAnsi(std::size_t column, std::string_view text) {
     Impl& m = *impl_;
-    Table& t = m.t();
-    if (!m.adding)
-        throw Error("table '" + m.name() + "': assignment to a column outside AddNew/Update");
+    Table& t = m.assigning();
     const ColumnDef& c = t.def().columns[column];
     if (c.type != ColumnType::Text || c.fixed() || !t.file().format().jet4() || !plainAnsi(text)) {
         // Anything else is converted as any other text.
