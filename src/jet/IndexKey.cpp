@@ -126,12 +126,16 @@ void appendTextBody(std::u16string_view text, bool ascending, std::vector<std::u
         text.remove_suffix(1);
 
     const std::size_t start = out.size();
-    std::vector<std::uint8_t> accents; // one per inline character, up to the last accent
     struct Unprintable {
         std::size_t position;
         std::uint8_t code;
     };
-    std::vector<Unprintable> unprintables;
+    // Kept from key to key: a hyphen in every social number would otherwise cost an allocation
+    // for each row.
+    thread_local std::vector<std::uint8_t> accents; // one per inline character, to the last accent
+    thread_local std::vector<Unprintable> unprintables;
+    accents.clear();
+    unprintables.clear();
     std::size_t position = 0; // characters with inline bytes so far
     const auto& simple = asciiSimpleBytes();
     out.reserve(out.size() + text.size() + 2);
