@@ -5,20 +5,30 @@
 
 namespace jet {
 
-std::uint16_t rowSlotCount(const Format& f, std::span<const std::uint8_t> page,
-                           const std::string& where) {
+namespace {
+
+const std::string& text(const std::string& where) {
+    return where;
+}
+std::string text(const PagePlace& where) {
+    return where.text();
+}
+
+template <class Where>
+std::uint16_t slotCount(const Format& f, std::span<const std::uint8_t> page, const Where& where) {
     std::uint16_t n = coding::getU16(page, f.dataRowCount);
     if (f.dataRowTable + 2 * static_cast<std::size_t>(n) > page.size())
-        throw Error(where + ": row count " + std::to_string(n) + " does not fit the page");
+        throw Error(text(where) + ": row count " + std::to_string(n) + " does not fit the page");
     return n;
 }
 
-RowSpan rowSpan(const Format& f, std::span<const std::uint8_t> page, std::uint16_t row,
-                const std::string& where, bool checkDeleted) {
-    std::uint16_t n = rowSlotCount(f, page, where);
+template <class Where>
+RowSpan spanOf(const Format& f, std::span<const std::uint8_t> page, std::uint16_t row,
+               const Where& where, bool checkDeleted) {
+    std::uint16_t n = slotCount(f, page, where);
     if (row >= n)
-        throw Error(where + ": row " + std::to_string(row) + " does not exist (the page has " +
-                    std::to_string(n) + ")");
+        throw Error(text(where) + ": row " + std::to_string(row) +
+                    " does not exist (the page has " + std::to_string(n) + ")");
     std::uint16_t raw = coding::getU16(page, f.dataRowTable + 2 * row);
     RowSpan s;
     s.flags = raw & (kRowDeleted | kRowOverflow);
@@ -28,10 +38,27 @@ RowSpan rowSpan(const Format& f, std::span<const std::uint8_t> page, std::uint16
     if (s.deleted() && !checkDeleted)
         return s;
     if (s.start < f.dataRowTable + 2 * n || s.start > s.end || s.end > page.size())
-        throw Error(where + ", row " + std::to_string(row) + ": row bounds " +
+        throw Error(text(where) + ", row " + std::to_string(row) + ": row bounds " +
                     std::to_string(s.start) + ".." + std::to_string(s.end) +
                     " lie outside the page's row area");
     return s;
+}
+
+} // namespace
+
+std::uint16_t rowSlotCount(const Format& f, std::span<const std::uint8_t> page,
+                           const std::string& where) {
+    return slotCount(f, page, where);
+}
+
+RowSpan rowSpan(const Format& f, std::span<const std::uint8_t> page, std::uint16_t row,
+                const std::string& where, bool checkDeleted) {
+    return spanOf(f, page, row, where, checkDeleted);
+}
+
+RowSpan rowSpan(const Format& f, std::span<const std::uint8_t> page, std::uint16_t row,
+                const PagePlace& where, bool checkDeleted) {
+    return spanOf(f, page, row, where, checkDeleted);
 }
 
 std::uint16_t recordedFreeSpace(std::span<const std::uint8_t> page) {

@@ -17,6 +17,14 @@ struct RowSpan {
     bool overflow() const { return (flags & kRowOverflow) != 0; }
 };
 
+// "file.mdb, page 12", the prefix of a message about a page, put together only when a message
+// is made: rows are found far more often than they are found wanting.
+struct PagePlace {
+    const std::string& file;
+    std::uint32_t page;
+    std::string text() const { return file + ", page " + std::to_string(page); }
+};
+
 // Number of row slots; throws jet::Error (prefixed with `where`) when the slot table does not
 // fit the page.
 std::uint16_t rowSlotCount(const Format& f, std::span<const std::uint8_t> page,
@@ -27,6 +35,8 @@ std::uint16_t rowSlotCount(const Format& f, std::span<const std::uint8_t> page,
 // overflow pointer carries the deleted flag); live ones are checked against the page.
 RowSpan rowSpan(const Format& f, std::span<const std::uint8_t> page, std::uint16_t row,
                 const std::string& where, bool checkDeleted = false);
+RowSpan rowSpan(const Format& f, std::span<const std::uint8_t> page, std::uint16_t row,
+                const PagePlace& where, bool checkDeleted = false);
 
 // Free bytes recorded in the header, and the bytes actually between the slot table and the
 // lowest row.
