@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #endif
 
@@ -93,6 +94,15 @@ bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
                            return WriteFile(h, buf + done, chunk, moved, at) != 0;
                        });
 }
+// Pages that are neighbours in the file, in one write: gathered into one buffer first.
+bool writePagesAt(int fd, std::span<Page* const> pages, std::size_t pageSize, long long off) {
+    thread_local std::vector<std::uint8_t> run;
+    run.resize(pages.size() * pageSize);
+    for (std::size_t k = 0; k < pages.size(); ++k)
+        std::copy(pages[k]->bytes.begin(), pages[k]->bytes.end(),
+                  run.begin() + static_cast<std::ptrdiff_t>(k * pageSize));
+    return writeAt(fd, run.data(), run.size(), off);
+}
 void closeFile(int fd) {
     _close(fd);
 }
@@ -136,6 +146,29 @@ bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
     return transferAll(n, [&](std::size_t done) {
         return ::pwrite(fd, buf + done, n - done, static_cast<off_t>(off + done));
     });
+}
+// Pages that are neighbours in the file, in one write straight from where they lie.
+bool writePagesAt(int fd, std::span<Page* const> pages, std::size_t pageSize, long long off) {
+    std::array<iovec, 64> parts{};
+    std::size_t first = 0; // the first page not yet wholly written
+    std::size_t into = 0;  // bytes of it already written
+    while (first < pages.size()) {
+        std::size_t n = 0;
+        for (std::size_t k = first; k < pages.size() && n < parts.size(); ++k, ++n) {
+            const std::size_t skip = k == first ? into : 0;
+            parts[n] = {pages[k]->bytes.data() + skip, pageSize - skip};
+        }
+        const auto at = off + static_cast<long long>(first * pageSize + into);
+        const ssize_t r = ::pwritev(fd, parts.data(), static_cast<int>(n), static_cast<off_t>(at));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        const std::size_t done = into + static_cast<std::size_t>(r);
+        first += done / pageSize;
+        into = done % pageSize;
+    }
+    return true;
 }
 void closeFile(int fd) {
     ::close(fd);
@@ -415,7 +448,6 @@ void PageFile::writeAll(std::vector<Page*>& pages) {
     std::sort(pages.begin(), pages.end(),
               [](const Page* a, const Page* b) { return a->number < b->number; });
     const std::size_t size = format_->pageSize;
-    std::vector<std::uint8_t> run;
     for (std::size_t i = 0; i < pages.size();) {
         // Neighbours in the file go in one write.
         std::size_t j = i + 1;
@@ -424,12 +456,9 @@ void PageFile::writeAll(std::vector<Page*>& pages) {
         if (j == i + 1) {
             writeBack(*pages[i]);
         } else {
-            run.resize((j - i) * size);
-            for (std::size_t k = i; k < j; ++k)
-                std::copy(pages[k]->bytes.begin(), pages[k]->bytes.end(),
-                          run.begin() + static_cast<std::ptrdiff_t>((k - i) * size));
-            if (!writeAt(fd_, run.data(), run.size(),
-                         static_cast<long long>(pages[i]->number) * static_cast<long long>(size)))
+            if (!writePagesAt(fd_, std::span(pages).subspan(i, j - i), size,
+                              static_cast<long long>(pages[i]->number) *
+                                  static_cast<long long>(size)))
                 throw Error(where(pages[i]->number) + ": write failed: " + systemError());
             for (std::size_t k = i; k < j; ++k)
                 pages[k]->dirty = false;
