@@ -368,4 +368,110 @@ void IndexRuns::merge(std::size_t index, const GatheredEntries& memory,
     mergeSegments(runs, &memory, order, out);
 }
 
+// --- entries made on another thread ---
+
+EntryPipe::EntryPipe(std::size_t lists, std::function<void(std::size_t, const Sink&)> make)
+    : blocks_(4) {
+    for (Block& b : blocks_) {
+        b.keys.reserve(kBlockBytes);
+        free_.push_back(&b);
+    }
+    maker_ = std::thread([this, lists, make = std::move(make)] { run(lists, make); });
+}
+
+EntryPipe::~EntryPipe() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    maker_.join();
+}
+
+EntryPipe::Block* EntryPipe::freeBlock() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stop_ || !free_.empty(); });
+    if (stop_)
+        throw Stopped{};
+    Block* b = free_.back();
+    free_.pop_back();
+    b->keys.clear();
+    b->entries.clear();
+    b->last = false;
+    return b;
+}
+
+void EntryPipe::send(Block* b) {
+    {
+        std::lock_guard lock(mutex_);
+        full_.push_back(b);
+    }
+    changed_.notify_all();
+}
+
+void EntryPipe::run(std::size_t lists, const std::function<void(std::size_t, const Sink&)>& make) {
+    try {
+        // The last entry sent on, for the order of the first of the next block.
+        std::vector<std::uint8_t> lastKey;
+        RowId lastRow;
+        for (std::size_t k = 0; k < lists; ++k) {
+            Block* b = freeBlock();
+            bool first = true;
+            make(k, [&](const IndexEntry& e) {
+                if (!b->entries.empty() && b->keys.size() + e.key.size() > kBlockBytes) {
+                    const Block::Entry& last = b->entries.back();
+                    lastKey.assign(b->key(last).begin(), b->key(last).end());
+                    lastRow = last.row;
+                    send(b);
+                    b = freeBlock();
+                }
+                std::int8_t follows = -1;
+                if (!first) {
+                    const bool inBlock = !b->entries.empty();
+                    const int order =
+                        compareKeys(e.key, inBlock ? b->key(b->entries.back()) : lastKey);
+                    const RowId before = inBlock ? b->entries.back().row : lastRow;
+                    follows = order > 0 ? 1 : order == 0 && before < e.row ? 0 : -1;
+                }
+                first = false;
+                b->entries.push_back({static_cast<std::uint32_t>(b->keys.size()),
+                                      static_cast<std::uint16_t>(e.key.size()), e.row, e.child,
+                                      follows});
+                b->keys.insert(b->keys.end(), e.key.begin(), e.key.end());
+            });
+            b->last = true;
+            send(b);
+        }
+    } catch (const Stopped&) {
+    } catch (...) {
+        {
+            std::lock_guard lock(mutex_);
+            failed_ = std::current_exception();
+        }
+        changed_.notify_all();
+    }
+}
+
+const EntryPipe::Block* EntryPipe::next() {
+    std::unique_lock lock(mutex_);
+    if (held_) {
+        free_.push_back(held_);
+        held_ = nullptr;
+        changed_.notify_all();
+    }
+    if (listEnded_) {
+        listEnded_ = false;
+        return nullptr;
+    }
+    changed_.wait(lock, [this] { return !full_.empty() || failed_; });
+    if (full_.empty())
+        std::rethrow_exception(failed_);
+    held_ = full_.front();
+    full_.pop_front();
+    if (held_->entries.empty() && held_->last)
+        return nullptr;
+    listEnded_ = held_->last;
+    return held_;
+}
+
 } // namespace jet

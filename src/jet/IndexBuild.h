@@ -7,13 +7,18 @@
 #include "jet/IndexTree.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
+#include <thread>
 #include <vector>
 
 namespace jet {
@@ -119,6 +124,62 @@ private:
     std::fstream out_;
     std::uint64_t end_ = 0;
     std::vector<std::vector<Segment>> segments_;
+};
+
+// Lists of entries made on a thread of their own and taken, in blocks, on the caller's: the
+// merge that puts an index's entries in order runs beside the writing of the leaves they fill,
+// and goes on to the next list while the last blocks of one are taken. A failure on either side
+// ends both: the maker's is thrown to the taker, and a taker that goes stops the maker.
+class EntryPipe {
+public:
+    using Sink = std::function<void(const IndexEntry&)>;
+    // `make(k, out)` hands `out` the entries of list k, for k from 0 to lists - 1.
+    EntryPipe(std::size_t lists, std::function<void(std::size_t, const Sink&)> make);
+    ~EntryPipe();
+    EntryPipe(const EntryPipe&) = delete;
+    EntryPipe& operator=(const EntryPipe&) = delete;
+
+    // Entries as they travel: their keys packed one after another, which the other thread's
+    // cache takes in far fewer lines than keys each in a room of its own.
+    struct Block {
+        struct Entry {
+            std::uint32_t at; // in keys
+            std::uint16_t size;
+            RowId row;
+            std::uint32_t child;
+            // Worked out here, beside the entry before it in its list: 1 when it has a greater
+            // key, 0 the same key on a later row, -1 when it does not follow (or is the first).
+            std::int8_t follows;
+        };
+        std::vector<std::uint8_t> keys;
+        std::vector<Entry> entries;
+        bool last = false; // of its list
+        std::span<const std::uint8_t> key(const Entry& e) const {
+            return {keys.data() + e.at, e.size};
+        }
+    };
+
+    // The next entries of the current list, in order; none when the list has ended, and the
+    // following call starts the next one.
+    const Block* next();
+
+private:
+    struct Stopped {};
+    Block* freeBlock(); // waits for one; throws Stopped once the taker has gone
+    void send(Block* b);
+    void run(std::size_t lists, const std::function<void(std::size_t, const Sink&)>& make);
+
+    static constexpr std::size_t kBlockBytes = std::size_t(64) << 10;
+    std::vector<Block> blocks_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Block*> free_;
+    std::deque<Block*> full_; // oldest first
+    std::exception_ptr failed_;
+    bool stop_ = false;
+    Block* held_ = nullptr; // handed out by next()
+    bool listEnded_ = false;
+    std::thread maker_;
 };
 
 } // namespace jet

@@ -193,32 +193,38 @@ LeafStream::LeafStream(FileIndexPages& pages) : pages_(pages), capacity_(capacit
     std::reverse(spare_.begin(), spare_.end());
 }
 
-void LeafStream::add(const IndexEntry& e) {
+void LeafStream::add(std::span<const std::uint8_t> key, RowId row, std::uint32_t child) {
+    bool newKey = true;
     if (any_) {
         // The entry before is the last buffered one: a pack keeps the last node's entries.
         const IndexEntry& last = buffer_.back();
-        const int order = compareKeys(e.key, last.key);
-        if (order < 0 || (order == 0 && !(last.row < e.row))) {
-            if (order == 0 && e.row == last.row)
-                throw Error(pages_.where() + ": the row at page " + std::to_string(e.row.page) +
-                            ", row " + std::to_string(e.row.row) + " is indexed twice");
+        const int order = compareKeys(key, last.key);
+        if (order < 0 || (order == 0 && !(last.row < row))) {
+            if (order == 0 && row == last.row)
+                throw Error(pages_.where() + ": the row at page " + std::to_string(row.page) +
+                            ", row " + std::to_string(row.row) + " is indexed twice");
             throw Error(pages_.where() + ": entries handed over out of order");
         }
-        distinct_ += order != 0;
-    } else {
-        distinct_ = 1;
+        newKey = order != 0;
     }
+    addFollowing(key, row, child, newKey);
+}
+
+void LeafStream::addFollowing(std::span<const std::uint8_t> key, RowId row, std::uint32_t child,
+                              bool newKey) {
+    distinct_ += newKey || !any_;
     any_ = true;
-    buffered_ += e.key.size() + indexEntryTrailer(true);
+    buffered_ += key.size() + indexEntryTrailer(true);
     if (written_.empty()) {
-        buffer_.push_back(e);
+        buffer_.emplace_back();
     } else {
         buffer_.push_back(std::move(written_.back()));
         written_.pop_back();
-        buffer_.back().key.assign(e.key.begin(), e.key.end());
-        buffer_.back().row = e.row;
-        buffer_.back().child = e.child;
     }
+    IndexEntry& e = buffer_.back();
+    e.key.assign(key.begin(), key.end());
+    e.row = row;
+    e.child = child;
     // Enough for a few dozen pages: packed together so they are spread as a whole tree's are.
     if (buffered_ > 32 * capacity_)
         pack(false);

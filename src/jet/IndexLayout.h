@@ -72,7 +72,12 @@ public:
     explicit LeafStream(FileIndexPages& pages);
     // Refuses an entry out of order, or a row indexed twice. The entry is copied, into the room
     // of entries already written: a build of millions allocates nothing per entry.
-    void add(const IndexEntry& e);
+    void add(const IndexEntry& e) { add(e.key, e.row, e.child); }
+    void add(std::span<const std::uint8_t> key, RowId row, std::uint32_t child = 0);
+    // An entry already known to follow the one added before: a new key, or the same key on a
+    // later row.
+    void addFollowing(std::span<const std::uint8_t> key, RowId row, std::uint32_t child,
+                      bool newKey);
     // Writes the rest and the levels above; returns the count of distinct keys.
     std::uint32_t finish();
 

@@ -487,28 +487,58 @@ void removeGathered(Table& t, std::size_t i, std::vector<IndexEntry>&& removed) 
     distinct = countDistinctKeys(t, i);
 }
 
-// Builds each changed index afresh over its gathered entries (the runs set aside merged with
-// those in memory): its leaves written in order as they fill, the levels above laid out once.
+// Hands `out` the gathered entries of index i in order: the runs set aside merged with those in
+// memory.
+void sortedGathered(Table& t, std::size_t i, const EntryPipe::Sink& out) {
+    const PendingIndex& p = t.pendingIndexes[i];
+    const std::vector<std::uint32_t> order = p.added.sortedOrder();
+    if (t.runs && t.runs->runs(i) > 0) {
+        t.runs->merge(i, p.added, order, out);
+        return;
+    }
+    IndexEntry e;
+    for (std::uint32_t at : order) {
+        p.added.copyTo(at, e);
+        out(e);
+    }
+}
+
+// Builds each changed index afresh over its gathered entries: its leaves written in order as
+// they fill, the levels above laid out once. When they are many, the entries are put in order on
+// a second thread while the leaves are written on this one.
 void buildGathered(Table& t) {
-    for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i) {
-        PendingIndex& p = t.pendingIndexes[i];
-        if (!p.changed)
-            continue;
+    std::vector<std::size_t> changed;
+    std::size_t entries = 0;
+    for (std::size_t i = 0; i < t.pendingIndexes.size(); ++i)
+        if (t.pendingIndexes[i].changed) {
+            changed.push_back(i);
+            entries += t.pendingIndexes[i].added.size();
+        }
+    constexpr std::size_t kPipedEntries = std::size_t(1) << 16;
+    std::optional<EntryPipe> pipe;
+    if (t.runs || entries >= kPipedEntries)
+        pipe.emplace(changed.size(), [&t, &changed](std::size_t k, const EntryPipe::Sink& out) {
+            sortedGathered(t, changed[k], out);
+        });
+    for (std::size_t i : changed) {
         FileIndexPages pages(t, i);
         LeafStream out(pages);
-        const std::vector<std::uint32_t> order = p.added.sortedOrder();
-        if (t.runs && t.runs->runs(i) > 0) {
-            t.runs->merge(i, p.added, order, [&](const IndexEntry& e) { out.add(e); });
+        if (pipe) {
+            // The other thread has compared each entry with the one before; one it found out of
+            // place is refused here, in the words of any other.
+            while (const EntryPipe::Block* b = pipe->next())
+                for (const EntryPipe::Block::Entry& e : b->entries)
+                    if (e.follows < 0)
+                        out.add(b->key(e), e.row, e.child);
+                    else
+                        out.addFollowing(b->key(e), e.row, e.child, e.follows > 0);
         } else {
-            IndexEntry e;
-            for (std::uint32_t at : order) {
-                p.added.copyTo(at, e);
-                out.add(e);
-            }
+            sortedGathered(t, i, [&](const IndexEntry& e) { out.add(e); });
         }
         t.mutableDef().realIndexes[i].rowCount = out.finish();
         writeDistinctKeys(t, i);
-        p = PendingIndex{};
+        // The other thread is done with this index: its end came after its last entries.
+        t.pendingIndexes[i] = PendingIndex{};
     }
 }
 

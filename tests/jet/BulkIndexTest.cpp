@@ -341,4 +341,63 @@ TEST(GatheredEntries, GiveBackWhatWasAddedInKeyOrder) {
                 HasSubstr("too long"));
 }
 
+// Lists made on the pipe's thread come out whole and in turn, over many blocks and none, each
+// entry marked by how it follows the one before; a failure there reaches the taker in place of
+// the rest; a taker that leaves early does not wait for the rest.
+TEST(EntryPipe, HandsOverEachListInTurnAndItsMakersFailure) {
+    auto entry = [](std::vector<std::uint8_t> key, std::uint32_t page) {
+        return IndexEntry{std::move(key), {page, 0}, 0};
+    };
+    std::vector<std::vector<IndexEntry>> lists(4);
+    for (std::uint32_t k = 0; k < 30000; ++k) // some 300 KB of keys: several blocks
+        lists[0].push_back(
+            entry(std::vector<std::uint8_t>(9, static_cast<std::uint8_t>(k / 300)), k));
+    lists[2] = {entry({5}, 1), entry({5}, 2), entry({5}, 2), entry({4}, 3), entry({6}, 1)};
+    lists[3] = {entry(std::vector<std::uint8_t>(65535, 1), 1)};
+    auto made = [&](std::size_t k, const EntryPipe::Sink& out) {
+        for (const IndexEntry& e : lists[k])
+            out(e);
+    };
+    std::vector<std::vector<int>> follows(lists.size());
+    {
+        EntryPipe pipe(lists.size(), made);
+        for (std::size_t k = 0; k < lists.size(); ++k) {
+            std::size_t n = 0;
+            while (const EntryPipe::Block* b = pipe.next())
+                for (const EntryPipe::Block::Entry& e : b->entries) {
+                    ASSERT_LT(n, lists[k].size());
+                    ASSERT_TRUE(std::ranges::equal(b->key(e), lists[k][n].key)) << k << " " << n;
+                    ASSERT_EQ(e.row, lists[k][n].row);
+                    follows[k].push_back(e.follows);
+                    ++n;
+                }
+            EXPECT_EQ(n, lists[k].size()) << "list " << k;
+        }
+    }
+    // Across the blocks' edges too: a new key every 300 entries, a later row otherwise.
+    for (std::size_t n = 1; n < follows[0].size(); ++n)
+        ASSERT_EQ(follows[0][n], n % 300 == 0 ? 1 : 0) << n;
+    EXPECT_EQ(follows[2], (std::vector<int>{-1, 0, -1, -1, 1}));
+
+    EntryPipe failing(2, [&](std::size_t k, const EntryPipe::Sink& out) {
+        made(0, out);
+        if (k == 1)
+            throw Error("the runs could not be read");
+    });
+    std::size_t n = 0;
+    std::string error;
+    try {
+        for (int list = 0; list < 2; ++list)
+            while (const EntryPipe::Block* b = failing.next())
+                n += b->entries.size();
+    } catch (const Error& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error, "the runs could not be read");
+    EXPECT_GE(n, lists[0].size()); // the whole list made before
+
+    EntryPipe left(3, made);
+    EXPECT_NE(left.next(), nullptr); // and gone with most of the lists still to make
+}
+
 } // namespace
