@@ -38,6 +38,29 @@ inline bool hasHighByte(std::uint64_t w) {
     return (w & kHigh) != 0;
 }
 
+// Whether `refused` passes every eight bytes of the text: the last eight overlap bytes already
+// seen rather than being copied apart, and a text shorter than eight is made up to eight with
+// blanks, which no test here refuses.
+template <class Refused>
+bool noneRefused(std::string_view text, Refused refused) {
+    const std::size_t n = text.size();
+    if (n < 8) {
+        std::uint64_t w = kOnes * ' ';
+        if (n > 0)
+            std::memcpy(&w, text.data(), n);
+        return !refused(w);
+    }
+    for (std::size_t i = 0; i + 8 < n; i += 8)
+        if (refused(load8(text.data() + i)))
+            return false;
+    return !refused(load8(text.data() + n - 8));
+}
+
+// Whether every byte of the text is an ASCII character other than NUL.
+inline bool plainAscii(std::string_view text) {
+    return noneRefused(text, [](std::uint64_t w) { return hasZeroByte(w) || hasHighByte(w); });
+}
+
 // The place of the first byte at or after `at` that is a, b or c; the text's end when none is.
 // The bytes passed over are ORed into `seen`.
 inline std::size_t findAnyOf(std::string_view text, std::size_t at, std::uint8_t a, std::uint8_t b,

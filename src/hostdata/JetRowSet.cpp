@@ -19,6 +19,10 @@ void JetRowSet::setTextAt(std::size_t column, std::string_view text) {
     jet::Field(rs_, column).assignAnsi(text);
 }
 
+void JetRowSet::setAsciiTextAt(std::size_t column, std::string_view text) {
+    jet::Field(rs_, column).assignAnsi(text, true);
+}
+
 void JetRowSet::setNumberAt(std::size_t column, std::int64_t value) {
     // A number beyond a long integer reaches the column as a double, which the engine refuses
     // with a message naming the column.

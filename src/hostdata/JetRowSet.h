@@ -27,6 +27,7 @@ public:
     void setNumber(std::string_view column, std::int64_t value) override;
     std::size_t column(std::string_view name) override { return lookUp(name); }
     void setTextAt(std::size_t column, std::string_view text) override;
+    void setAsciiTextAt(std::size_t column, std::string_view text) override;
     void setNumberAt(std::size_t column, std::int64_t value) override;
     void update() override { rs_.Update(); }
     void cancelUpdate() override { rs_.CancelUpdate(); }

@@ -275,6 +275,9 @@ struct Recordset::Impl {
     std::string plainBytes;
     std::vector<PlainText> plainTexts;
     std::vector<std::uint8_t> keyColumn;
+    // By column: the longest text kept as bytes; -1 when none is, as the column is no Jet 4
+    // text of varying length.
+    std::vector<std::int32_t> plainRoom;
     std::size_t lastColumn = static_cast<std::size_t>(-1); // the column a name last found
     bool noMatch = false;
     bool open = true;
@@ -322,19 +325,22 @@ struct Recordset::Impl {
     bool posInAdded = false;
 
     Table& t() {
-        if (!open)
-            throw Error("the recordset is closed");
-        if (!db->file)
-            throw Error("the database of this recordset is closed");
+        if (!open || !db->file) [[unlikely]]
+            refuseClosed();
         return *table;
     }
     std::string name() const { return utf8(table->def().name); }
     // The table of the row being added: a column is assigned only between AddNew and Update.
     Table& assigning() {
         Table& table = t();
-        if (!adding)
+        if (!adding) [[unlikely]]
             throw Error("table '" + name() + "': assignment to a column outside AddNew/Update");
         return table;
+    }
+    [[noreturn]] void refuseClosed() const {
+        if (!open)
+            throw Error("the recordset is closed");
+        throw Error("the database of this recordset is closed");
     }
 };
 
@@ -490,8 +496,8 @@ Field& Field::operator=(std::u16string_view text) {
     rs_->assignText(column_, text);
     return *this;
 }
-Field& Field::assignAnsi(std::string_view text) {
-    rs_->assignAnsi(column_, text);
+Field& Field::assignAnsi(std::string_view text, bool ascii) {
+    rs_->assignAnsi(column_, text, ascii);
     return *this;
 }
 
@@ -583,6 +589,12 @@ void Recordset::AddNew() {
         for (const RealIndex& ri : t.def().realIndexes)
             for (const IndexColumn& ic : ri.columns)
                 m.keyColumn[columnPosition(t.def(), ic)] = 1;
+        m.plainRoom.assign(n, -1);
+        for (std::size_t k = 0; k < n; ++k) {
+            const ColumnDef& c = t.def().columns[k];
+            if (c.type == ColumnType::Text && !c.fixed() && t.file().format().jet4())
+                m.plainRoom[k] = c.length / 2;
+        }
     }
     m.assigned.assign(n, false);
     m.plainTexts.assign(n, PlainText{});
@@ -611,16 +623,17 @@ void Recordset::assignText(std::size_t column, std::u16string_view text) {
     m.plainTexts[column].given = false;
 }
 
-void Recordset::assignAnsi(std::size_t column, std::string_view text) {
+void Recordset::assignAnsi(std::size_t column, std::string_view text, bool ascii) {
     Impl& m = *impl_;
     Table& t = m.assigning();
-    const ColumnDef& c = t.def().columns[column];
-    if (c.type != ColumnType::Text || c.fixed() || !t.file().format().jet4() || !plainAnsi(text)) {
+    const std::int32_t room = m.plainRoom[column];
+    if (room < 0 || !(ascii || plainAnsi(text))) {
         // Anything else is converted as any other text.
         return assignText(column, widenAnsi(text));
     }
-    if (text.size() > c.length / 2u)
-        textFits(t, c, text.size()); // refuses it, in the words any text too long gets
+    // A text too long is refused in the words any other gets.
+    if (text.size() > static_cast<std::size_t>(room))
+        textFits(t, t.def().columns[column], text.size());
     m.plainTexts[column] = {static_cast<std::uint32_t>(m.plainBytes.size()),
                             static_cast<std::uint32_t>(text.size()), true};
     m.plainBytes.append(text);

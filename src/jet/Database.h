@@ -52,8 +52,9 @@ public:
     // same columns row after row.
     Field& operator=(std::u16string_view text);
     // Windows-1252 text, the host files' own: kept as its bytes until the row is stored, when
-    // the column stores them as they are.
-    Field& assignAnsi(std::string_view text);
+    // the column stores them as they are. `ascii`: the caller has found no byte of zero or
+    // above 0x7F in it, and it is not looked through again.
+    Field& assignAnsi(std::string_view text, bool ascii = false);
     Field& operator=(bool v) { return *this = Value(v); }
     Field& operator=(const char16_t* text) { return *this = Value(std::u16string(text)); }
     Field& operator=(int v) { return *this = Value(static_cast<std::int32_t>(v)); }
@@ -112,7 +113,7 @@ private:
     Value current(std::size_t column) const;
     void assign(std::size_t column, Value v);
     void assignText(std::size_t column, std::u16string_view text);
-    void assignAnsi(std::size_t column, std::string_view text);
+    void assignAnsi(std::size_t column, std::string_view text, bool ascii);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -510,25 +510,11 @@ void appendOffsetTable(std::vector<std::uint8_t>& row, const TableDef& t,
 } // namespace
 
 bool plainAnsi(std::string_view text) {
-    // Eight bytes at a time: a byte is refused when it is zero, or when its top three bits are
-    // 100 (0x80-0x9F, where the code page's characters lie above U+00FF).
-    auto refused = [](std::uint64_t w) {
+    // A byte is refused when it is zero, or when its top three bits are 100 (0x80-0x9F, where
+    // the code page's characters lie above U+00FF).
+    return bytescan::noneRefused(text, [](std::uint64_t w) {
         return bytescan::hasZeroByte(w) || bytescan::hasByte(w & 0xE0E0E0E0E0E0E0E0u, 0x80);
-    };
-    const std::size_t n = text.size();
-    if (n < 8) {
-        unsigned bad = 0;
-        for (char ch : text) {
-            const auto b = static_cast<unsigned char>(ch);
-            bad |= static_cast<unsigned>(b == 0) | static_cast<unsigned>((b & 0xE0) == 0x80);
-        }
-        return bad == 0;
-    }
-    for (std::size_t i = 0; i + 8 < n; i += 8)
-        if (refused(bytescan::load8(text.data() + i)))
-            return false;
-    // The last eight bytes, overlapping bytes already seen rather than copying the rest apart.
-    return !refused(bytescan::load8(text.data() + n - 8));
+    });
 }
 
 RowShape rowShapeOf(const TableDef& t) {

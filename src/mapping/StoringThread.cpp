@@ -1,5 +1,7 @@
 #include "mapping/StoringThread.h"
 
+#include "base/ByteScan.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -20,7 +22,9 @@ constexpr std::size_t kWaitingBatches = 2;
 // by the numbers the recorder gives their names; a name is sent once, with the batch that first
 // uses it.
 struct StoringThread::Batch {
-    enum class Kind : std::uint8_t { AddNew, Text, Number, Commit };
+    // AsciiText: a text found here to be ASCII alone, without NUL, so that the storing thread,
+    // the busier one, need not look through it again.
+    enum class Kind : std::uint8_t { AddNew, Text, AsciiText, Number, Commit };
     // Small, as a batch holds some tens of thousands. Texts are mostly cut to their columns'
     // widths, so a batch's bytes stay far below 4 GB; add() refuses more.
     struct Step {
@@ -83,7 +87,8 @@ public:
 
     void addNew() override { batch().add(Batch::Kind::AddNew, table_); }
     void setText(std::string_view column, std::string_view text) override {
-        batch().add(Batch::Kind::Text, table_, number(column), text);
+        batch().add(bytescan::plainAscii(text) ? Batch::Kind::AsciiText : Batch::Kind::Text, table_,
+                    number(column), text);
     }
     void setNumber(std::string_view column, std::int64_t value) override {
         batch().add(Batch::Kind::Number, table_, number(column), {}, value);
@@ -218,6 +223,9 @@ void StoringThread::store(Batch& batch) {
                 break;
             case Batch::Kind::Text:
                 rows.setTextAt(place(s), batch.text(s));
+                break;
+            case Batch::Kind::AsciiText:
+                rows.setAsciiTextAt(place(s), batch.text(s));
                 break;
             case Batch::Kind::Number:
                 rows.setNumberAt(place(s), s.number);

@@ -26,6 +26,11 @@ public:
     virtual std::size_t column(std::string_view name);
     virtual void setTextAt(std::size_t column, std::string_view text);
     virtual void setNumberAt(std::size_t column, std::int64_t value);
+    // A text the caller has found to be ASCII alone, without NUL: a row set that would look
+    // through it for other bytes need not.
+    virtual void setAsciiTextAt(std::size_t column, std::string_view text) {
+        setTextAt(column, text);
+    }
     virtual void update() = 0;
     // Drops a row started by addNew and not yet stored.
     virtual void cancelUpdate() = 0;
