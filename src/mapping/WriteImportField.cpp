@@ -15,18 +15,18 @@ using enum Rule;
 
 // In the order of comparison; the first equal label decides.
 constexpr std::array kMapping{
-    MappingEntry{"Last Name", Person, "Last_Name", QuotedText, 25},
-    MappingEntry{"First Name", Person, "First_Name", QuotedText, 20},
+    MappingEntry{"Last Name", Person, "Last_Name", QuotedText, 25, {}, Kept::LastName},
+    MappingEntry{"First Name", Person, "First_Name", QuotedText, 20, {}, Kept::FirstName},
     MappingEntry{"  Middle Initial", Person, "Middle_Initial", QuotedText, 2},
     MappingEntry{"Mailing Address", Person, "Address", QuotedText, 40},
     MappingEntry{"  Address Overflow", Person, "Address_Overflow", QuotedText, 40},
     MappingEntry{"City (or City, State Zip)", Person, "City_State_ZIP", City, 50},
     MappingEntry{"Gender (M/F)", Person, "Gender", Gender, 0},
     MappingEntry{"Social Security Number", Person, "Social", Social, 12},
-    // The column of these two depends on the file type; see personColumn().
-    MappingEntry{"Date of Birth", Person, "Date_of_Birth", Date, 0},
+    MappingEntry{"Date of Birth", Person, "Date_of_Birth", Date, 0, "EmployeeDOB"},
     MappingEntry{"Employee's Hire Date", Person, "Hire_Date", Date, 0},
-    MappingEntry{"Employee Benefits Start Date", Person, "Benefits_Start_Date", Date, 0},
+    MappingEntry{"Employee Benefits Start Date", Person, "Benefits_Start_Date", Date, 0,
+                 "Benefit_Start_Date"},
     MappingEntry{"  Date COBRA General Notice Provided", Person, "Initial_Notification_Date", Date,
                  0},
     MappingEntry{"Date Employee became a Retiree", Person, "Qualifying_Event_Date", RetirementDate,
@@ -76,17 +76,10 @@ constexpr std::array kMapping{
                  0},
 };
 
-// The two person columns whose name differs for Active Employees.
-std::string_view personColumn(const MappingEntry& entry, int modeCode) {
-    using namespace std::string_view_literals;
-    const std::string_view column = entry.column;
-    if (modeCode == session::mode::kEmployee && entry.rule == Rule::Date) {
-        if (column == "Date_of_Birth"sv)
-            return "EmployeeDOB"sv;
-        if (column == "Benefits_Start_Date"sv)
-            return "Benefit_Start_Date"sv;
-    }
-    return column;
+std::string_view columnFor(const MappingEntry& entry, int modeCode) {
+    return modeCode == session::mode::kEmployee && !entry.employeeColumn.empty()
+               ? entry.employeeColumn
+               : entry.column;
 }
 
 std::string_view valueAt(const std::vector<std::string>& values, std::size_t index) {
@@ -161,7 +154,7 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
         }
     }
     // The same field names the same column record after record: copied only when it changes.
-    if (const std::string_view column = personColumn(*entry, s.ModeCode); FieldName != column)
+    if (const std::string_view column = columnFor(*entry, s.ModeCode); FieldName != column)
         FieldName.assign(column);
 
     // Mostly a part of v, which stays put until the row has it; `made` holds a text v lacks.
@@ -212,14 +205,10 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
     }
     target->setText(FieldName, stored);
 
-    // By the column, whose length is at hand, rather than the label.
-    if (entry->target == Target::Person) {
-        using namespace std::string_view_literals;
-        if (FieldName == "Last_Name"sv)
-            s.LastName = stored;
-        else if (FieldName == "First_Name"sv)
-            s.FirstName = stored;
-    }
+    if (entry->kept == Kept::LastName)
+        s.LastName = stored;
+    else if (entry->kept == Kept::FirstName)
+        s.FirstName = stored;
 }
 
 void CommitRecord(RecordState& s, ImportRows& rows) {

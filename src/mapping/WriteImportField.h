@@ -61,12 +61,17 @@ enum class Rule {
     Amount,         // "##0.00"; no number gives 0
 };
 
+// The record's names, which the keys of its plan and dependant rows repeat.
+enum class Kept { None, LastName, FirstName };
+
 struct MappingEntry {
     const char* label;
     Target target;
     std::string_view column;
     Rule rule;
-    std::size_t cut; // 0: no cut
+    std::size_t cut;                   // 0: no cut
+    std::string_view employeeColumn{}; // the Active Employees table's name, where it differs
+    Kept kept = Kept::None;
 };
 
 // The entry whose label equals this one exactly, in the table's order of comparison; null for
