@@ -137,15 +137,19 @@ std::error_code replace(const fs::path& from, const fs::path& to) {
 }
 
 void crashPoint(std::string_view where, std::int64_t step) {
-    const char* wanted = std::getenv("TARNFIELD_CRASH_AT");
-    if (!wanted)
+    // Read once: an import passes here for every record.
+    static const std::string wanted = [] {
+        const char* set = std::getenv("TARNFIELD_CRASH_AT");
+        return set ? std::string(set) : std::string();
+    }();
+    if (wanted.empty())
         return;
     const std::string here = std::string(where) + ":" + std::to_string(step);
-    if (std::string(wanted) == here + ":interrupt") {
+    if (wanted == here + ":interrupt") {
         std::raise(SIGINT);
         return;
     }
-    if (std::string(wanted) != here)
+    if (wanted != here)
         return;
 #ifdef _WIN32
     TerminateProcess(GetCurrentProcess(), 9);

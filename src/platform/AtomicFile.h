@@ -28,7 +28,8 @@ std::error_code replace(const std::filesystem::path& from, const std::filesystem
 
 // A place where tests stop the process as a kill would: when TARNFIELD_CRASH_AT is
 // "<where>:<step>", reaching that step ends the process at once, with no clean-up. With
-// "<where>:<step>:interrupt" the process receives SIGINT there instead, as from Ctrl+C.
+// "<where>:<step>:interrupt" the process receives SIGINT there instead, as from Ctrl+C. The
+// variable is read at the first call.
 void crashPoint(std::string_view where, std::int64_t step);
 
 } // namespace atomicfile
