@@ -4,6 +4,7 @@
 #include "mapping/WriteImportField.h"
 #include "support/Rows.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -29,6 +30,13 @@ public:
         refuseMissing(column);
         pending[std::string(column)] = std::to_string(value);
     }
+    // Counts the texts handed over as ASCII, and those among them that are not.
+    void setAsciiTextAt(std::size_t column, std::string_view text) override {
+        ++asciiTexts;
+        if (std::ranges::any_of(text, [](char c) { return c == 0 || (c & 0x80) != 0; }))
+            ++notAscii;
+        RowSet::setAsciiTextAt(column, text);
+    }
     std::size_t column(std::string_view name) override {
         refuseMissing(name);
         return RowSet::column(name);
@@ -48,6 +56,7 @@ public:
     bool adding = false;
     std::optional<std::size_t> failUpdateAt; // the row (from 1) whose update fails
     std::string missingColumn;               // refused, as by a table without it
+    std::size_t asciiTexts = 0, notAscii = 0;
 
 private:
     void require() const {

@@ -239,15 +239,16 @@ TEST_F(ImportRunTest, ARefusedRecordStopsTheRunAndTheLogSaysWhere) {
 // Stored on a thread of its own, in batches of any size, a run writes the same rows, the same
 // log and the same result as one storing each record before it reads the next, also when the
 // database refuses a record in the middle of a batch, at its edge, or after the file's end, or
-// lacks a column the mapping writes.
+// lacks a column the mapping writes. Texts of ASCII alone, and only those, are handed over
+// marked as such.
 TEST_F(ImportRunTest, StoringOnAThreadChangesNothing) {
     const std::vector<std::string> labels{"Last Name", "  Spouse's Name (Full Name)",
                                           "  Medical Insurance Plan Name", "Date of Birth",
                                           "  Spouse's Date of Birth"};
     std::string tab;
     for (int i = 1; i <= 23; ++i)
-        tab += (i % 5 == 0 ? "" : "N" + std::to_string(i)) + "\tS\tPlan\t1/2/1970\t" +
-               (i % 3 == 0 ? "never" : "") + "\r\n";
+        tab += (i % 5 == 0 ? "" : (i % 2 ? "N" : "Zo\xEB") + std::to_string(i)) +
+               "\tS\tPlan\t1/2/1970\t" + (i % 3 == 0 ? "never" : "") + "\r\n";
     tab += "Last\tS\tPlan\t1/2/1970";
     const auto in = input(labels, tab);
 
@@ -255,6 +256,7 @@ TEST_F(ImportRunTest, StoringOnAThreadChangesNothing) {
         std::string log;
         wizard::ImportRunResult result;
         std::vector<testsupport::Row> person, dependant, plan;
+        std::size_t asciiTexts = 0, notAscii = 0;
     };
     auto scan = [&](std::size_t batch, std::optional<std::size_t> failAt,
                     const std::string& missing = {}) {
@@ -264,7 +266,9 @@ TEST_F(ImportRunTest, StoringOnAThreadChangesNothing) {
         wizard::ImportScan scan(in, rows.rows, nullptr, batch);
         scan.feedFile();
         auto result = scan.finish();
-        return Outcome{scan.log(), result, rows.person.rows, rows.dependant.rows, rows.plan.rows};
+        return Outcome{scan.log(),          result,         rows.person.rows,
+                       rows.dependant.rows, rows.plan.rows, rows.person.asciiTexts,
+                       rows.person.notAscii};
     };
     for (std::optional<std::size_t> failAt : {std::optional<std::size_t>{}, {1}, {4}, {8}, {18}}) {
         const Outcome direct = scan(0, failAt);
@@ -283,6 +287,8 @@ TEST_F(ImportRunTest, StoringOnAThreadChangesNothing) {
             EXPECT_EQ(threaded.person, direct.person);
             EXPECT_EQ(threaded.dependant, direct.dependant);
             EXPECT_EQ(threaded.plan, direct.plan);
+            EXPECT_GT(threaded.asciiTexts, 0u);
+            EXPECT_EQ(threaded.notAscii, 0u);
         }
         EXPECT_EQ(direct.result.outcome, failAt ? RunOutcome::Stopped : RunOutcome::Completed);
     }
