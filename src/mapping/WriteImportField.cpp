@@ -76,6 +76,7 @@ constexpr std::array kMapping{
                  0},
 };
 
+// The entry's column in the table the file type fills.
 std::string_view columnFor(const MappingEntry& entry, int modeCode) {
     return modeCode == session::mode::kEmployee && !entry.employeeColumn.empty()
                ? entry.employeeColumn
