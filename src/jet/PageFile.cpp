@@ -94,8 +94,11 @@ bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
                            return WriteFile(h, buf + done, chunk, moved, at) != 0;
                        });
 }
-// Pages that are neighbours in the file, in one write: gathered into one buffer first.
+// Pages that are neighbours in the file, in one write: gathered into one buffer first, when
+// there are several.
 bool writePagesAt(int fd, std::span<Page* const> pages, std::size_t pageSize, long long off) {
+    if (pages.size() == 1)
+        return writeAt(fd, pages[0]->bytes.data(), pageSize, off);
     thread_local std::vector<std::uint8_t> run;
     run.resize(pages.size() * pageSize);
     for (std::size_t k = 0; k < pages.size(); ++k)
@@ -123,7 +126,7 @@ long long fileSize(int fd) {
         return -1;
     return st.st_size;
 }
-// Repeats a partial pread/pwrite until all n bytes are moved; false on error or end of file.
+// Repeats a partial pread until all n bytes are moved; false on error or end of file.
 template <typename Transfer>
 bool transferAll(std::size_t n, Transfer transfer) {
     std::size_t done = 0;
@@ -140,11 +143,6 @@ bool transferAll(std::size_t n, Transfer transfer) {
 bool readAt(int fd, std::uint8_t* buf, std::size_t n, long long off) {
     return transferAll(n, [&](std::size_t done) {
         return ::pread(fd, buf + done, n - done, static_cast<off_t>(off + done));
-    });
-}
-bool writeAt(int fd, const std::uint8_t* buf, std::size_t n, long long off) {
-    return transferAll(n, [&](std::size_t done) {
-        return ::pwrite(fd, buf + done, n - done, static_cast<off_t>(off + done));
     });
 }
 // Pages that are neighbours in the file, in one write straight from where they lie.
@@ -437,13 +435,6 @@ MutablePageRef PageFile::appendPage() {
     return p;
 }
 
-void PageFile::writeBack(Page& p) {
-    if (!writeAt(fd_, p.bytes.data(), p.bytes.size(),
-                 static_cast<long long>(p.number) * format_->pageSize))
-        throw Error(where(p.number) + ": write failed: " + systemError());
-    p.dirty = false;
-}
-
 void PageFile::writeAll(std::vector<Page*>& pages) {
     std::sort(pages.begin(), pages.end(),
               [](const Page* a, const Page* b) { return a->number < b->number; });
@@ -453,16 +444,11 @@ void PageFile::writeAll(std::vector<Page*>& pages) {
         std::size_t j = i + 1;
         while (j < pages.size() && j - i < 64 && pages[j]->number == pages[j - 1]->number + 1)
             ++j;
-        if (j == i + 1) {
-            writeBack(*pages[i]);
-        } else {
-            if (!writePagesAt(fd_, std::span(pages).subspan(i, j - i), size,
-                              static_cast<long long>(pages[i]->number) *
-                                  static_cast<long long>(size)))
-                throw Error(where(pages[i]->number) + ": write failed: " + systemError());
-            for (std::size_t k = i; k < j; ++k)
-                pages[k]->dirty = false;
-        }
+        if (!writePagesAt(fd_, std::span(pages).subspan(i, j - i), size,
+                          static_cast<long long>(pages[i]->number) * static_cast<long long>(size)))
+            throw Error(where(pages[i]->number) + ": write failed: " + systemError());
+        for (std::size_t k = i; k < j; ++k)
+            pages[k]->dirty = false;
         i = j;
     }
     unstarted_ += pages.size() * size;

@@ -98,7 +98,6 @@ private:
     void remember(std::uint32_t n, std::list<MutablePageRef>::iterator at);
     void forgetRecent();
     void evict();
-    void writeBack(Page& p);
     // Writes the pages, those that are neighbours in the file together.
     void writeAll(std::vector<Page*>& pages);
     void readHeader();

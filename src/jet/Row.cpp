@@ -8,7 +8,6 @@
 #include "jet/Text.h"
 
 #include <array>
-#include <cstring>
 #include <set>
 
 namespace jet {
