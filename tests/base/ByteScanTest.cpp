@@ -1,6 +1,5 @@
 // The eight-byte search against a plain byte-by-byte one: every place of the match, with and
-// without bytes above ASCII before it, in texts that end inside a word or on its edge. The
-// eight-byte test for plain ASCII against the byte's own value, at every place.
+// without bytes above ASCII before it, in texts that end inside a word or on its edge.
 #include "base/ByteScan.h"
 
 #include <gtest/gtest.h>
@@ -36,18 +35,6 @@ TEST(ByteScan, FindsTheFirstOfThreeBytesWhereverItFalls) {
                     EXPECT_EQ(bytescan::hasHighByte(fast), bytescan::hasHighByte(slow));
                     EXPECT_EQ(fast == 0, slow == 0);
                 }
-}
-
-TEST(ByteScan, PlainAsciiRefusesZeroAndEveryByteAbove0x7F) {
-    for (std::size_t length = 1; length <= 17; ++length)
-        for (std::size_t at = 0; at < length; ++at)
-            for (int b = 0; b < 256; ++b) {
-                std::string text(length, 'a');
-                text[at] = static_cast<char>(b);
-                EXPECT_EQ(bytescan::plainAscii(text), b != 0 && b < 0x80)
-                    << "byte " << b << " at " << at << " of " << length;
-            }
-    EXPECT_TRUE(bytescan::plainAscii(""));
 }
 
 } // namespace

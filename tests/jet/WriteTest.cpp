@@ -5,6 +5,7 @@
 #include "jet/Write.h"
 
 #include "JetTest.h"
+#include "base/ByteScan.h"
 #include "base/Cp1252.h"
 #include "jet/Check.h"
 #include "jet/Error.h"
@@ -142,8 +143,9 @@ TEST(JetWrite, Jet3FilesAreReadOnly) {
     EXPECT_THAT(jettest::errorOf([&] { rs.Update(); }), HasSubstr("Jet 3"));
 }
 
-// Every byte at every place of texts long enough to take the eight-byte steps and a rest.
-TEST(JetWrite, PlainAnsiRefusesZeroAndTheBytesAboveLatin1) {
+// Every byte at every place of texts long enough to take the eight-byte steps and a rest, for
+// the two tests made of them: plain Windows-1252 (no byte above Latin-1) and plain ASCII.
+TEST(JetWrite, PlainAnsiAndPlainAsciiRefuseZeroAndTheBytesBeyondThem) {
     for (std::size_t length = 1; length <= 17; ++length)
         for (std::size_t at = 0; at < length; ++at)
             for (int b = 0; b < 256; ++b) {
@@ -151,8 +153,11 @@ TEST(JetWrite, PlainAnsiRefusesZeroAndTheBytesAboveLatin1) {
                 text[at] = static_cast<char>(b);
                 EXPECT_EQ(plainAnsi(text), b != 0 && (b < 0x80 || b > 0x9F))
                     << "byte " << b << " at " << at << " of " << length;
+                EXPECT_EQ(bytescan::plainAscii(text), b != 0 && b < 0x80)
+                    << "byte " << b << " at " << at << " of " << length;
             }
     EXPECT_TRUE(plainAnsi(""));
+    EXPECT_TRUE(bytescan::plainAscii(""));
 }
 
 // Windows-1252 text given as it is makes the very file its UTF-16 form makes: short texts and
