@@ -291,20 +291,20 @@ public:
         const ColumnDef* c = t_.def().findColumn(column);
         std::size_t i = static_cast<std::size_t>(c - t_.def().columns.data());
         values_[i] = std::move(v);
-        assigned_[i] = true;
+        assigned_[i] = 1;
         return *this;
     }
     void insert() {
         insertRow(t_, values_, assigned_);
         values_.assign(values_.size(), Null{});
-        assigned_.assign(assigned_.size(), false);
+        assigned_.assign(assigned_.size(), 0);
     }
     Table& table() { return t_; }
 
 private:
     Table& t_;
     std::vector<Value> values_ = std::vector<Value>(t_.def().columns.size(), Null{});
-    std::vector<bool> assigned_ = std::vector<bool>(t_.def().columns.size(), false);
+    AssignedColumns assigned_ = AssignedColumns(t_.def().columns.size(), 0);
 };
 
 void catalogRow(Inserter& objects, std::int32_t id, std::int32_t parent, std::u16string name,

@@ -268,7 +268,7 @@ struct Recordset::Impl {
     bool cached = false;
     bool adding = false;
     std::vector<Value> pending;
-    std::vector<bool> assigned;
+    AssignedColumns assigned;
     // Texts given in Windows-1252 and kept as their bytes (see PlainTexts), one after another
     // in one buffer for the row. The columns an index reads get their values in `pending` as
     // well, for the keys.
@@ -596,7 +596,7 @@ void Recordset::AddNew() {
                 m.plainRoom[k] = c.length / 2;
         }
     }
-    m.assigned.assign(n, false);
+    m.assigned.assign(n, 0);
     m.plainTexts.assign(n, PlainText{});
     m.plainBytes.clear();
 }
@@ -605,7 +605,7 @@ void Recordset::assign(std::size_t column, Value v) {
     Impl& m = *impl_;
     Table& t = m.assigning();
     m.pending[column] = convertForColumn(t, t.def().columns[column], std::move(v));
-    m.assigned[column] = true;
+    m.assigned[column] = 1;
     m.plainTexts[column].given = false;
 }
 
@@ -619,7 +619,7 @@ void Recordset::assignText(std::size_t column, std::u16string_view text) {
         s->assign(text);
     else
         slot = std::u16string(text);
-    m.assigned[column] = true;
+    m.assigned[column] = 1;
     m.plainTexts[column].given = false;
 }
 
@@ -637,7 +637,7 @@ void Recordset::assignAnsi(std::size_t column, std::string_view text, bool ascii
     m.plainTexts[column] = {static_cast<std::uint32_t>(m.plainBytes.size()),
                             static_cast<std::uint32_t>(text.size()), true};
     m.plainBytes.append(text);
-    m.assigned[column] = true;
+    m.assigned[column] = 1;
     Value& slot = m.pending[column];
     if (m.keyColumn[column]) {
         if (auto* s = std::get_if<std::u16string>(&slot))

@@ -8,6 +8,7 @@
 #include "jet/Text.h"
 
 #include <array>
+#include <cstring>
 #include <set>
 
 namespace jet {
@@ -449,18 +450,18 @@ void appendLongValue(std::vector<std::uint8_t>& row, const ColumnDef& c, const V
 // A plain Windows-1252 text (Jet 4): its bytes are the compressed form's characters, or the
 // low bytes of its UTF-16 ones; the same choice appendEncodedText makes.
 void appendPlainText(std::vector<std::uint8_t>& row, std::string_view text, bool compress) {
+    const std::size_t start = row.size();
     if (compress && text.size() > 2) {
-        row.push_back(0xFF);
-        row.push_back(0xFE);
-        row.insert(row.end(), text.begin(), text.end());
+        // Copied whole: an element-wise insert from char to byte cannot use memcpy.
+        row.resize(start + 2 + text.size());
+        row[start] = 0xFF;
+        row[start + 1] = 0xFE;
+        std::memcpy(row.data() + start + 2, text.data(), text.size());
         return;
     }
-    const std::size_t start = row.size();
-    row.resize(start + 2 * text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    row.resize(start + 2 * text.size()); // the high bytes stay zero
+    for (std::size_t i = 0; i < text.size(); ++i)
         row[start + 2 * i] = static_cast<std::uint8_t>(text[i]);
-        row[start + 2 * i + 1] = 0;
-    }
 }
 
 void appendVariableValue(std::vector<std::uint8_t>& row, const ColumnDef& c, const Value& v,

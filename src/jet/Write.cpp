@@ -480,7 +480,7 @@ void writeCounts(Table& t) {
 
 } // namespace
 
-RowRef insertRow(Table& t, std::vector<Value>& values, const std::vector<bool>& assigned,
+RowRef insertRow(Table& t, std::vector<Value>& values, const AssignedColumns& assigned,
                  const PlainTexts& plain) {
     requireWritable(t);
     PageFile& f = t.file();

@@ -6,6 +6,7 @@
 #include "jet/Table.h"
 #include "jet/Value.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace jet {
@@ -20,10 +21,14 @@ Value convertForColumn(Table& table, const ColumnDef& column, Value v);
 // other types, whose texts go through convertForColumn.
 bool textFits(Table& table, const ColumnDef& column, std::size_t length);
 
+// Per column of a new row, nonzero once it is given a value: bytes rather than bits, as one is
+// set for every field of every row.
+using AssignedColumns = std::vector<std::uint8_t>;
+
 // Stores a new row. Unassigned columns are Null or their next autonumber. Returns its place.
 // The columns in `plain` are stored from its texts (values holds them only as far as the keys
 // need them, and otherwise any text).
-RowRef insertRow(Table& table, std::vector<Value>& values, const std::vector<bool>& assigned,
+RowRef insertRow(Table& table, std::vector<Value>& values, const AssignedColumns& assigned,
                  const PlainTexts& plain = {});
 
 // Marks a row deleted and removes it from every index.

@@ -79,7 +79,7 @@ public:
             const auto* entry = r.entries[k];
             p.cells.push_back(r.rejected || !entry ? r.values[k]
                                                    : table(entry->target).text(r.columns[k]));
-            p.droppedDates.push_back(r.droppedDates[k]);
+            p.droppedDates.push_back(r.droppedDates[k] != 0);
         }
         return records.size() < count_;
     }

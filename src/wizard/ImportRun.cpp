@@ -1,5 +1,6 @@
 #include "wizard/ImportRun.h"
 
+#include "base/ByteScan.h"
 #include "hostdata/ImportDatabase.h"
 #include "hostdata/JetRowSet.h"
 #include "jet/Database.h"
@@ -68,7 +69,7 @@ std::int64_t countRecords(const ImportRunInput& in) {
     std::int64_t lines = 0;
     char last = kLf;
     readInPieces(in.TabPath, [&](std::string_view piece) {
-        lines += std::count(piece.begin(), piece.end(), kLf);
+        lines += bytescan::countByte(piece, kLf);
         last = piece.back();
         return true;
     });

@@ -28,7 +28,7 @@ struct ScannedRecord {
     const std::vector<std::string>& values;
     const std::vector<const mapping::MappingEntry*>& entries;
     const std::vector<std::string>& columns;
-    const std::vector<bool>& droppedDates;
+    const std::vector<std::uint8_t>& droppedDates;
     std::string_view notes; // the log's entries for this record
 };
 
@@ -91,9 +91,10 @@ private:
     std::vector<const mapping::MappingEntry*> entries_;
     std::vector<std::string> fieldNames_;
     std::vector<std::string> columns_;
-    std::vector<bool> mandatory_;
-    std::vector<bool> dateField_;
-    std::vector<bool> droppedDates_;
+    // Bytes rather than bits: read or reset for every field of every record.
+    std::vector<std::uint8_t> mandatory_;
+    std::vector<std::uint8_t> dateField_;
+    std::vector<std::uint8_t> droppedDates_;
     mapping::RecordState state_;
     ImportRunResult result_;
     std::string log_;
