@@ -449,19 +449,27 @@ void appendLongValue(std::vector<std::uint8_t>& row, const ColumnDef& c, const V
 
 // A plain Windows-1252 text (Jet 4): its bytes are the compressed form's characters, or the
 // low bytes of its UTF-16 ones; the same choice appendEncodedText makes.
+std::size_t plainTextSize(std::string_view text, bool compress) {
+    return compress && text.size() > 2 ? text.size() + 2 : 2 * text.size();
+}
+
+// Writes the text at `out`, whose plainTextSize bytes are zero; gives the size.
+std::size_t putPlainText(std::uint8_t* out, std::string_view text, bool compress) {
+    if (compress && text.size() > 2) {
+        out[0] = 0xFF;
+        out[1] = 0xFE;
+        std::memcpy(out + 2, text.data(), text.size());
+    } else {
+        for (std::size_t i = 0; i < text.size(); ++i)
+            out[2 * i] = static_cast<std::uint8_t>(text[i]); // the high bytes stay zero
+    }
+    return plainTextSize(text, compress);
+}
+
 void appendPlainText(std::vector<std::uint8_t>& row, std::string_view text, bool compress) {
     const std::size_t start = row.size();
-    if (compress && text.size() > 2) {
-        // Copied whole: an element-wise insert from char to byte cannot use memcpy.
-        row.resize(start + 2 + text.size());
-        row[start] = 0xFF;
-        row[start + 1] = 0xFE;
-        std::memcpy(row.data() + start + 2, text.data(), text.size());
-        return;
-    }
-    row.resize(start + 2 * text.size()); // the high bytes stay zero
-    for (std::size_t i = 0; i < text.size(); ++i)
-        row[start + 2 * i] = static_cast<std::uint8_t>(text[i]);
+    row.resize(start + plainTextSize(text, compress));
+    putPlainText(row.data() + start, text, compress);
 }
 
 void appendVariableValue(std::vector<std::uint8_t>& row, const ColumnDef& c, const Value& v,
@@ -505,6 +513,47 @@ void appendOffsetTable(std::vector<std::uint8_t>& row, const TableDef& t,
     for (std::size_t i = stored; i-- > 0;)
         row.push_back(static_cast<std::uint8_t>(offsets[i]));
     row.push_back(static_cast<std::uint8_t>(stored));
+}
+
+// The variable part, offset table and null mask of a Jet 4 row whose variable columns are all
+// plain texts or Null, as an import's rows are: sized first, then written in one pass, rather
+// than grown column by column. False, with the row untouched, for any other row.
+bool plainRowPart(const TableDef& t, const RowShape& shape, const std::vector<Value>& values,
+                  const PlainTexts& plain, std::vector<std::uint8_t>& row,
+                  std::span<std::uint8_t> mask) {
+    if (t.varCols == 0)
+        return false;
+    std::size_t bytes = 0, stored = 0;
+    for (std::size_t i = 0; i < shape.variable.size(); ++i) {
+        const std::uint16_t k = shape.variable[i];
+        if (k == RowShape::kNoColumn)
+            continue;
+        if (plain.has(k))
+            bytes += plainTextSize(plain.text(k), t.columns[k].compressedUnicode());
+        else if (!isNull(values[k]))
+            return false;
+        else
+            continue;
+        stored = i + 1;
+    }
+    const std::size_t eod = row.size() + bytes;
+    row.resize(eod + 2 * (stored + 1) + 2 + mask.size()); // zeroed, as putPlainText wants
+    std::uint8_t* const out = row.data();
+    std::size_t at = eod - bytes;
+    for (std::size_t i = 0; i < stored; ++i) {
+        coding::putLE<std::uint16_t>(row, eod + 2 * (stored - i), static_cast<std::uint16_t>(at));
+        const std::uint16_t k = shape.variable[i];
+        if (k == RowShape::kNoColumn || !plain.has(k))
+            continue;
+        const ColumnDef& c = t.columns[k];
+        at += putPlainText(out + at, plain.text(k), c.compressedUnicode());
+        mask[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
+    }
+    // The offset table as appendOffsetTable lays it out, then the mask.
+    coding::putLE<std::uint16_t>(row, eod, static_cast<std::uint16_t>(eod));
+    coding::putLE<std::uint16_t>(row, eod + 2 * (stored + 1), static_cast<std::uint16_t>(stored));
+    std::memcpy(out + eod + 2 * (stored + 1) + 2, mask.data(), mask.size());
+    return true;
 }
 
 } // namespace
@@ -580,6 +629,8 @@ void encodeRow(const Format& f, const TableDef& t, const RowShape& shape,
         putFixed(c, values[k], coding::MutableBytes(row).subspan(w + c.fixedOffset, c.length),
                  jet4);
     }
+    if (jet4 && plainRowPart(t, shape, values, plain, row, mask))
+        return;
     std::array<std::size_t, 256> offsets; // each set before it is read
     std::size_t stored = 0;               // trailing absent variable columns are not stored at all
     for (std::size_t i = 0; i < shape.variable.size(); ++i) {
