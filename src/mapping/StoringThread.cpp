@@ -87,11 +87,19 @@ public:
 
     void addNew() override { batch().add(Batch::Kind::AddNew, table_); }
     void setText(std::string_view column, std::string_view text) override {
-        batch().add(bytescan::plainAscii(text) ? Batch::Kind::AsciiText : Batch::Kind::Text, table_,
-                    number(column), text);
+        setTextAt(number(column), text);
     }
     void setNumber(std::string_view column, std::int64_t value) override {
-        batch().add(Batch::Kind::Number, table_, number(column), {}, value);
+        setNumberAt(number(column), value);
+    }
+    // A column's place here is the recorder's number for its name.
+    std::size_t column(std::string_view name) override { return number(name); }
+    void setTextAt(std::size_t column, std::string_view text) override {
+        batch().add(bytescan::plainAscii(text) ? Batch::Kind::AsciiText : Batch::Kind::Text, table_,
+                    static_cast<std::uint16_t>(column), text);
+    }
+    void setNumberAt(std::size_t column, std::int64_t value) override {
+        batch().add(Batch::Kind::Number, table_, static_cast<std::uint16_t>(column), {}, value);
     }
     void cancelUpdate() override { batch().dropRecord(); }
     void update() override { refuse("update"); }

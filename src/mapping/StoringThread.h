@@ -70,7 +70,6 @@ private:
     std::atomic<bool> refused_{false};
     std::exception_ptr error_;
     // The storing thread's own: the recorded column names by table, and their places there.
-    static constexpr std::size_t kNoPlace = static_cast<std::size_t>(-1);
     std::array<std::vector<std::string>, 3> names_;
     std::array<std::vector<std::size_t>, 3> places_;
     std::thread thread_;

@@ -132,7 +132,8 @@ void WriteImportField(RecordState& state, std::string& FieldName,
 }
 
 void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& FieldName,
-                      std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows) {
+                      std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows,
+                      std::size_t* place) {
     if (k >= FieldValues.size())
         FieldValues.resize(k + 1);
     std::string& v = FieldValues[k];
@@ -155,7 +156,9 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
         }
     }
     // The same field names the same column record after record: copied only when it changes.
-    if (const std::string_view column = columnFor(*entry, s.ModeCode); FieldName != column)
+    const bool placeKnown = place && *place != kNoPlace;
+    if (const std::string_view column = columnFor(*entry, s.ModeCode);
+        !placeKnown && FieldName != column)
         FieldName.assign(column);
 
     // Mostly a part of v, which stays put until the row has it; `made` holds a text v lacks.
@@ -204,7 +207,14 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
         stored = made;
         break;
     }
-    target->setText(FieldName, stored);
+    if (placeKnown) {
+        target->setTextAt(*place, stored);
+    } else if (place) {
+        *place = target->column(FieldName);
+        target->setTextAt(*place, stored);
+    } else {
+        target->setText(FieldName, stored);
+    }
 
     if (entry->kept == Kept::LastName)
         s.LastName = stored;

@@ -101,9 +101,16 @@ struct RecordState {
 void WriteImportField(RecordState& state, std::string& FieldName,
                       std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows);
 
-// The same with the label's entry already looked up (null: the quote rule only).
+// A column's place in its row set not yet looked up.
+inline constexpr std::size_t kNoPlace = static_cast<std::size_t>(-1);
+
+// The same with the label's entry already looked up (null: the quote rule only). A caller that
+// writes the field record after record can keep `place`, starting at kNoPlace: the column is
+// then looked up by name once (where it would have been written by name, so that a refusal
+// comes at the same field), and FieldName is left as the first call made it.
 void WriteImportField(RecordState& state, const MappingEntry* entry, std::string& FieldName,
-                      std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows);
+                      std::vector<std::string>& FieldValues, std::size_t k, ImportRows& rows,
+                      std::size_t* place = nullptr);
 
 // Stores the record's rows: the person row, then the plan and dependant rows that were
 // started, whose key columns are written now from the keys the record holds, so that a plan

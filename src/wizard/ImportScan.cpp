@@ -60,8 +60,9 @@ ImportScan::ImportScan(const ImportRunInput& in, mapping::ImportRows& rows, Reco
       storing_(storingBatch > 0 ? std::make_unique<mapping::StoringThread>(rows, storingBatch)
                                 : nullptr),
       rows_(storing_ ? storing_->rows() : rows), watcher_(watcher), n_(in.labels.size()),
-      values_(n_ + 1), entries_(n_ + 1), fieldNames_(n_ + 1), columns_(n_ + 1), mandatory_(n_ + 1),
-      dateField_(n_ + 1), droppedDates_(n_ + 1) {
+      values_(n_ + 1), entries_(n_ + 1), fieldNames_(n_ + 1), columns_(n_ + 1),
+      places_(n_ + 1, mapping::kNoPlace), mandatory_(n_ + 1), dateField_(n_ + 1),
+      droppedDates_(n_ + 1) {
     state_.ModeCode = in.ModeCode;
     for (std::size_t i = 0; i < n_; ++i) {
         const std::string& label = in.labels[i];
@@ -285,7 +286,8 @@ bool ImportScan::writeRecord() {
                                               entries_[k]->rule == mapping::Rule::RetirementDate);
             const auto given = ansi::trim(values_[k]);
             const bool dateGiven = date && !given.empty() && given != "@";
-            mapping::WriteImportField(state_, entries_[k], columns_[k], values_, k, rows_);
+            mapping::WriteImportField(state_, entries_[k], columns_[k], values_, k, rows_,
+                                      &places_[k]);
             if (dateGiven && values_[k].empty())
                 droppedDates_[k] = 1;
         }

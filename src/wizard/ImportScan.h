@@ -91,6 +91,7 @@ private:
     std::vector<const mapping::MappingEntry*> entries_;
     std::vector<std::string> fieldNames_;
     std::vector<std::string> columns_;
+    std::vector<std::size_t> places_; // the columns' places in their row sets, once looked up
     // Bytes rather than bits: read or reset for every field of every record.
     std::vector<std::uint8_t> mandatory_;
     std::vector<std::uint8_t> dateField_;
