@@ -287,6 +287,21 @@ char* putNumber(char* out, int value, int width) {
 
 std::string formatUs(const Date& date) {
     // By hand into one buffer: this runs for every date of every imported record.
+    if (date.month >= 0 && date.month <= 99 && date.day >= 0 && date.day <= 99 &&
+        date.year >= 1000 && date.year <= 9999) {
+        // Every calendar date from the year 1000 on: ten characters in fixed places.
+        const char text[10] = {static_cast<char>('0' + date.month / 10),
+                               static_cast<char>('0' + date.month % 10),
+                               '/',
+                               static_cast<char>('0' + date.day / 10),
+                               static_cast<char>('0' + date.day % 10),
+                               '/',
+                               static_cast<char>('0' + date.year / 1000),
+                               static_cast<char>('0' + date.year / 100 % 10),
+                               static_cast<char>('0' + date.year / 10 % 10),
+                               static_cast<char>('0' + date.year % 10)};
+        return std::string(text, sizeof text);
+    }
     char text[48]; // room for three ints of any value
     char* end = putNumber(text, date.month, 2);
     *end++ = '/';

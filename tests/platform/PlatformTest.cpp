@@ -93,6 +93,8 @@ TEST(Dates, CountsDaysAcrossMonthsYearsAndLeapDays) {
         EXPECT_EQ(dates::toSerial(dates::fromSerial(serial)), serial);
     EXPECT_EQ(dates::formatUs({2001, 1, 5}), "01/05/2001");
     EXPECT_EQ(dates::formatUs({100, 1, 1}), "01/01/0100");
+    EXPECT_EQ(dates::formatUs({999, 12, 31}), "12/31/0999");
+    EXPECT_EQ(dates::formatUs({1000, 10, 9}), "10/09/1000");
     EXPECT_EQ(dates::formatUs({9999, 12, 31}), "12/31/9999");
     EXPECT_EQ(dates::formatUs({-12345, 1, 123}), "01/123/-12345");
 }
