@@ -65,35 +65,9 @@ inline bool plainAscii(std::string_view text) {
     return noneRefused(text, [](std::uint64_t w) { return hasZeroByte(w) || hasHighByte(w); });
 }
 
-// The place of the first byte at or after `at` that is a, b or c; the text's end when none is.
-// The bytes passed over are ORed into `seen`.
-inline std::size_t findAnyOf(std::string_view text, std::size_t at, std::uint8_t a, std::uint8_t b,
-                             std::uint8_t c, std::uint64_t& seen) {
-    static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
-    for (; at + 8 <= text.size(); at += 8) {
-        const std::uint64_t w = load8(text.data() + at);
-        const std::uint64_t marks =
-            zeroMarks(w ^ (kOnes * a)) | zeroMarks(w ^ (kOnes * b)) | zeroMarks(w ^ (kOnes * c));
-        if (marks != 0) {
-            const auto first = static_cast<std::size_t>(std::countr_zero(marks)) / 8;
-            seen |= first == 0 ? 0 : w & (~std::uint64_t(0) >> (64 - 8 * first));
-            return at + first;
-        }
-        seen |= w;
-    }
-    for (; at < text.size(); ++at) {
-        const auto byte = static_cast<std::uint8_t>(text[at]);
-        if (byte == a || byte == b || byte == c)
-            break;
-        seen |= byte;
-    }
-    return at;
-}
-
-inline std::size_t findAnyOf(std::string_view text, std::size_t at, std::uint8_t a, std::uint8_t b,
-                             std::uint8_t c) {
-    std::uint64_t unused = 0;
-    return findAnyOf(text, at, a, b, c, unused);
+// Whether a byte of the text is 0x80 or above.
+inline bool anyHighByte(std::string_view text) {
+    return !noneRefused(text, hasHighByte);
 }
 
 // The high bit of each zero byte of w, and of no other (unlike zeroMarks, no borrow crosses).

@@ -74,8 +74,10 @@ public:
     }
 
     bool advance(std::int64_t done) override {
+        if (!shown_)
+            return interrupted == 0; // without a terminal, not even the clock is read
         const auto now = std::chrono::steady_clock::now();
-        if (shown_ && (now - last_ >= std::chrono::milliseconds(200) || done == total_)) {
+        if (now - last_ >= std::chrono::milliseconds(200) || done == total_) {
             last_ = now;
             drawn_ = true;
             std::fprintf(stderr, "\r%s: %lld of %lld records", text_.c_str(),
@@ -375,10 +377,15 @@ bool chooseAccount(const Options& o, session::ImportSession& s, platform::UserIn
     return true;
 }
 
-// Verification as the window runs it, with the optional repair; the verified path, or nullopt.
-std::optional<std::string> verify(std::string path, const Options& o,
-                                  const std::vector<std::string>& labels, session::ImportSession& s,
-                                  platform::UserInteraction& ui) {
+struct Verified {
+    std::string path;
+    std::int64_t lines = -1; // as the file's inspection counted them, when it could
+};
+
+// Verification as the window runs it, with the optional repair; the verified file, or nullopt.
+std::optional<Verified> verify(std::string path, const Options& o,
+                               const std::vector<std::string>& labels, session::ImportSession& s,
+                               platform::UserInteraction& ui) {
     if (hostpath::isDirectory(path)) {
         std::fprintf(stderr, "tarnfield-batch: the import file %s is a folder, not a TAB file\n",
                      ansi::toUtf8(path).c_str());
@@ -392,7 +399,9 @@ std::optional<std::string> verify(std::string path, const Options& o,
                          ansi::toUtf8(path).c_str());
             return std::nullopt;
         }
+        std::int64_t lines = -1;
         if (auto form = wizard::inspectTextFile(path)) {
+            lines = form->lines;
             if (form->nulLine != 0) {
                 auto m = wizard::nulMessage(*form, path);
                 ConsoleInteraction::say(m.title, m.text);
@@ -422,7 +431,7 @@ std::optional<std::string> verify(std::string path, const Options& o,
         s.RecordText = scan.recordText;
         auto verdict = wizard::decide(scan, labels.size());
         if (verdict == wizard::Verdict::Verified)
-            return path;
+            return Verified{path, lines};
         auto m = wizard::verdictMessage(verdict, scan, labels);
         if (verdict != wizard::Verdict::RemovalOffer || !o.fixExtraFields || removedFields) {
             ConsoleInteraction::say(m->title, m->text);
@@ -468,15 +477,16 @@ int run(const Options& o) {
     auto tabFile = wizard::tabFileFor(programPath(o.tabFile.c_str()), ui, choice);
     if (!tabFile)
         return kNotVerified;
-    auto tabPath = verify(*tabFile, o, *labels, s, ui);
-    if (!tabPath)
+    auto verified = verify(*tabFile, o, *labels, s, ui);
+    if (!verified)
         return kNotVerified;
 
     const std::string out = programPath(o.out.c_str());
     wizard::ImportRunInput in;
     in.ModeCode = s.ModeCode;
     in.AppDir = s.AppDir;
-    in.TabPath = *tabPath;
+    in.TabPath = verified->path;
+    in.lines = verified->lines;
     in.labels = *labels;
     in.DateFlags = s.DateFlags;
     in.firstLineIsRecord = o.firstRecord == 1;

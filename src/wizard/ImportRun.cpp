@@ -66,15 +66,18 @@ void writeLog(const std::string& log, ImportRunResult& result, platform::UserInt
 
 // The number of records the run will read: the file's lines, less a header line.
 std::int64_t countRecords(const ImportRunInput& in) {
-    std::int64_t lines = 0;
-    char last = kLf;
-    readInPieces(in.TabPath, [&](std::string_view piece) {
-        lines += bytescan::countByte(piece, kLf);
-        last = piece.back();
-        return true;
-    });
-    if (last != kLf)
-        ++lines;
+    std::int64_t lines = in.lines;
+    if (lines < 0) {
+        lines = 0;
+        char last = kLf;
+        readInPieces(in.TabPath, [&](std::string_view piece) {
+            lines += bytescan::countByte(piece, kLf);
+            last = piece.back();
+            return true;
+        });
+        if (last != kLf)
+            ++lines;
+    }
     return in.firstLineIsRecord ? lines : std::max<std::int64_t>(lines - 1, 0);
 }
 

@@ -27,6 +27,9 @@ struct ImportRunInput {
     std::vector<std::string> labels;     // the structure list, column order
     std::vector<std::string> DateFlags;  // from index 1, as verification left them
     bool firstLineIsRecord = false;      // "Record #1" chosen; otherwise line 1 is a header
+    // The file's lines when its inspection has just counted them (TextForm::lines), for the
+    // progress window; -1 to count them here.
+    std::int64_t lines = -1;
 };
 
 enum class RunOutcome {

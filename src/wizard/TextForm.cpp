@@ -6,6 +6,7 @@
 #include "platform/HostPath.h"
 #include "wizard/RemoveExtraFields.h"
 
+#include <bit>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -41,15 +42,6 @@ char16_t unitAt(std::string_view bytes, std::size_t at, TextEncoding e) {
     const auto a = static_cast<unsigned char>(bytes[at]),
                b = static_cast<unsigned char>(bytes[at + 1]);
     return static_cast<char16_t>(e == TextEncoding::Utf16Le ? a | b << 8 : b | a << 8);
-}
-
-// The place of the first LF, CR or NUL at or after `at` (the end when none is).
-// `high` gains a byte of 0x80 or above among those passed over.
-std::size_t lineEndOrNul(std::string_view text, std::size_t at, bool& high) {
-    std::uint64_t seen = 0;
-    at = bytescan::findAnyOf(text, at, '\n', '\r', 0, seen);
-    high = high || bytescan::hasHighByte(seen);
-    return at;
 }
 
 // Where the last whole UTF-8 sequence of bytes ends: a sequence cut at the end waits for the
@@ -103,21 +95,27 @@ void TextInspector::scanBytes(std::string_view bytes) {
         odd_ = units.substr(at);
         return;
     }
-    // Only line ends and NULs need a look of their own; a run of other bytes just makes the
-    // line one with characters.
-    bool high = false;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t from = at;
-        at = lineEndOrNul(bytes, at, high);
-        if (at > from) {
+    // Only line ends and NULs need a look of their own, found 64 bytes at a time; a run of
+    // other bytes just makes the line one with characters.
+    std::size_t next = 0; // the first byte not yet looked at
+    auto passOver = [&](std::size_t to) {
+        if (to > next) {
             lineHasCharacters_ = true;
             afterCr_ = false;
         }
-        if (at < bytes.size())
-            character(static_cast<unsigned char>(bytes[at++]));
-    }
+    };
+    for (std::size_t block = 0; block < bytes.size(); block += 64)
+        for (auto marks = bytescan::marksAt(bytes, block, '\n', '\r', 0); marks != 0;
+             marks &= marks - 1) {
+            const std::size_t at = block + static_cast<std::size_t>(std::countr_zero(marks));
+            passOver(at);
+            character(static_cast<unsigned char>(bytes[at]));
+            next = at + 1;
+        }
+    passOver(bytes.size());
     // Plain ASCII is valid UTF-8 and tells nothing more.
-    if (form_.encoding != TextEncoding::Ansi || !utf8Valid_ || (!high && utf8Tail_.empty()))
+    if (form_.encoding != TextEncoding::Ansi || !utf8Valid_ ||
+        (!bytescan::anyHighByte(bytes) && utf8Tail_.empty()))
         return;
     // Copied only when a sequence was cut at the last piece's end, which is rare.
     std::string joined;
@@ -187,6 +185,7 @@ TextForm TextInspector::finish() {
     } else if (lineHasCharacters_) {
         form_.unendedLine = line_;
     }
+    form_.lines = line_ - 1 + (lineHasCharacters_ ? 1 : 0);
     return form_;
 }
 

@@ -31,6 +31,9 @@ struct TextForm {
     std::int64_t loneEnds = 0;
     bool crLineEnds = false;      // every line ends with CR alone
     std::int64_t unendedLine = 0; // the last line, when it holds characters but no line end
+    // The lines an import of the file reads, counted as it counts them: one per LF, and a last
+    // line without one. (Not for UTF-16, which the import does not read.)
+    std::int64_t lines = 0;
 
     bool unicode() const { return encoding != TextEncoding::Ansi; }
     bool lineEndsWrong() const { return loneEndLine != 0 || unendedLine != 0; }

@@ -7,6 +7,7 @@
 #include "wizard/TabVerifier.h"
 #include "wizard/TextForm.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -210,8 +211,13 @@ TEST(TextForm, RecognisesLineEndsCharacterSetsAndNuls) {
     }
 }
 
+// The lines the import reads of a text: one per LF, and a last line without one.
+std::int64_t importLines(std::string_view text) {
+    return std::count(text.begin(), text.end(), '\n') + (!text.empty() && text.back() != '\n');
+}
+
 // A whole text is read eight bytes at a time where it can be; one byte at a time it must come
-// out the same, whatever falls at the eight-byte edges.
+// out the same, whatever falls at the eight-byte edges. Its line count is the import's.
 TEST(TextForm, AWholeTextReadsAsItsBytesOneByOne) {
     const std::string alphabet = "ab\t\r\n\0\xC3\xAB\xEB\x80"s;
     std::mt19937 random(7);
@@ -225,8 +231,11 @@ TEST(TextForm, AWholeTextReadsAsItsBytesOneByOne) {
         for (char ch : text)
             inspector.feed(std::string_view(&ch, 1));
         const TextForm one = inspector.finish();
-        expectForm(wizard::inspectText(text), {one.encoding, one.nulLine, one.loneEndLine,
-                                               one.loneEnds, one.crLineEnds, one.unendedLine});
+        const TextForm whole = wizard::inspectText(text);
+        expectForm(whole, {one.encoding, one.nulLine, one.loneEndLine, one.loneEnds, one.crLineEnds,
+                           one.unendedLine});
+        EXPECT_EQ(whole.lines, importLines(text));
+        EXPECT_EQ(one.lines, importLines(text));
     }
 }
 
