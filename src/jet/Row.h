@@ -81,6 +81,14 @@ struct RowShape {
     std::vector<std::uint16_t> fixed, booleans, variable;
     // Columns an insert fills in or checks: autonumbers, and those that refuse Null.
     std::vector<std::uint16_t> automatic, required;
+    // The variable columns again, slot by slot, with what a row of plain texts needs of them;
+    // empty when a slot has no column, as after a column was deleted.
+    struct PlainSlot {
+        std::uint16_t column;
+        std::uint8_t maskByte, maskBit; // the column's bit in the null mask
+        bool compressed;
+    };
+    std::vector<PlainSlot> plainSlots;
 };
 // Throws jet::Error for a table whose rows cannot be written.
 RowShape rowShapeOf(const TableDef& table);

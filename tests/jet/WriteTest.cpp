@@ -162,7 +162,8 @@ TEST(JetWrite, PlainAnsiAndPlainAsciiRefuseZeroAndTheBytesBeyondThem) {
 
 // Windows-1252 text given as it is makes the very file its UTF-16 form makes: short texts and
 // long, plain ones and ones with the code page's own characters or a NUL, in an indexed column,
-// a plain one, a memo and a number column; a text too long is refused with the same words.
+// a plain one, a memo and a number column, in rows with every column and in rows of texts alone
+// with a Null before or after them; a text too long is refused with the same words.
 TEST(JetWrite, AnsiTextIsStoredAsItsUnicodeFormIs) {
     const NewTable table{u"People",
                          {{u"Name", ColumnType::Text, 20},
@@ -178,22 +179,25 @@ TEST(JetWrite, AnsiTextIsStoredAsItsUnicodeFormIs) {
         auto db = jettest::withTable(file, table);
         auto rs = db.OpenRecordset("People");
         std::vector<std::string> seen;
-        for (const std::string& text : texts) {
-            rs.AddNew();
-            for (const char* column : {"Name", "Note", "Memo", "Count"}) {
-                std::u16string wide;
-                for (char ch : text)
-                    wide += cp1252::toUnicode(static_cast<std::uint8_t>(ch));
-                seen.push_back(jettest::errorOf([&] {
-                    if (ansi)
-                        rs[column].assignAnsi(text);
-                    else
-                        rs[column] = wide;
-                }));
-                seen.push_back(exportText(rs[column].value()));
+        const std::vector<std::vector<const char*>> rows = {
+            {"Name", "Note", "Memo", "Count"}, {"Note"}, {"Name", "Count"}};
+        for (const std::string& text : texts)
+            for (const auto& columns : rows) {
+                rs.AddNew();
+                for (const char* column : columns) {
+                    std::u16string wide;
+                    for (char ch : text)
+                        wide += cp1252::toUnicode(static_cast<std::uint8_t>(ch));
+                    seen.push_back(jettest::errorOf([&] {
+                        if (ansi)
+                            rs[column].assignAnsi(text);
+                        else
+                            rs[column] = wide;
+                    }));
+                    seen.push_back(exportText(rs[column].value()));
+                }
+                seen.push_back(jettest::errorOf([&] { rs.Update(); }));
             }
-            seen.push_back(jettest::errorOf([&] { rs.Update(); }));
-        }
         db.Close();
         return seen;
     };
