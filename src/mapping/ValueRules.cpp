@@ -45,15 +45,15 @@ std::string_view dateText(std::string_view value) {
 } // namespace
 
 std::string dateRule(std::string_view value) {
-    auto d = dates::parseDate(dateText(value));
-    return d ? dates::formatUs(*d) : std::string();
+    dates::Date d;
+    return dates::readDate(dateText(value), d) ? dates::formatUs(d) : std::string();
 }
 
 std::string retirementDate(std::string_view value) {
-    auto d = dates::parseDate(dateText(value));
-    if (!d || dates::toSerial(*d) <= dates::toSerial({100, 1, 1}))
+    dates::Date d;
+    if (!dates::readDate(dateText(value), d) || dates::toSerial(d) <= dates::toSerial({100, 1, 1}))
         return std::string();
-    return dates::formatUs(dates::addDays(*d, -1));
+    return dates::formatUs(dates::addDays(d, -1));
 }
 
 namespace {

@@ -130,36 +130,38 @@ int readDigits(const char*& p, const char* end, unsigned& value) {
 // The shape nearly every file writes (1/5/1970, 01/05/70, 1970-01-05): three numbers of one
 // to four digits, one separator between them, nothing else. Read here by the general
 // reading's rules at a fraction of its cost. A text of any other shape is left to the general
-// reading; numbers that fit no numeric form give the empty Date, which is no calendar date.
-// A plain pair, as an optional<Date> passed through memory here took as long as the reading.
-struct PlainDate {
-    bool plain = false;
-    Date date;
-};
-
-PlainDate readPlain(std::string_view text) {
+// reading (false); numbers that fit no numeric form give the empty Date, which is no calendar
+// date. The date goes out field by field: GCC builds an aggregate answer in memory in pieces
+// and reads it back whole, which stalls on every date of an import.
+bool readPlain(std::string_view text, Date& date) {
     const char* p = text.data();
     const char* const end = p + text.size();
     unsigned a, b, c;
     const int digitsA = readDigits(p, end, a);
     if (p == end || !isSeparator(*p))
-        return {};
+        return false;
     const char separator = *p++;
     const int digitsB = readDigits(p, end, b);
     if (p == end || *p++ != separator)
-        return {};
+        return false;
     const int digitsC = readDigits(p, end, c);
     auto fits = [](int digits) { return digits >= 1 && digits <= 4; };
     if (p != end || !fits(digitsA) || !fits(digitsB) || !fits(digitsC))
-        return {};
+        return false;
 
     const int x = static_cast<int>(a), y = static_cast<int>(b), z = static_cast<int>(c);
-    if (digitsA == 4 && digitsB <= 2 && digitsC <= 2)
-        return {true, {x, y, z}};
-    if (digitsA <= 2 && digitsB <= 2 && digitsC != 3)
+    date.year = date.month = date.day = 0;
+    if (digitsA == 4 && digitsB <= 2 && digitsC <= 2) {
+        date.year = x;
+        date.month = y;
+        date.day = z;
+    } else if (digitsA <= 2 && digitsB <= 2 && digitsC != 3) {
         // A four-digit year under 100 is no date; isValidDate refuses it.
-        return {true, {digitsC == 4 ? z : fullYear(z), x, y}};
-    return {true, {}};
+        date.year = digitsC == 4 ? z : fullYear(z);
+        date.month = x;
+        date.day = y;
+    }
+    return true;
 }
 
 // Every accepted form, by tokens; the date is not checked against the calendar yet.
@@ -220,14 +222,31 @@ bool isValidDate(int year, int month, int day) {
            day <= daysInMonth(year, month);
 }
 
-std::optional<Date> parseDate(std::string_view text) {
+namespace {
+
+// Kept apart from the plain path, which GCC would otherwise join to this one through an optional
+// in memory.
+[[gnu::noinline]] bool readGeneral(std::string_view text, Date& date) {
+    const auto general = valid(anyForm(text));
+    if (general)
+        date = *general;
+    return general.has_value();
+}
+
+} // namespace
+
+bool readDate(std::string_view text, Date& date) {
     text = withoutBlanks(text);
-    PlainDate read = readPlain(text); // not const, which makes GCC copy it through memory
-    if (!read.plain)
-        return valid(anyForm(text));
-    if (!isValidDate(read.date.year, read.date.month, read.date.day))
+    if (!readPlain(text, date))
+        return readGeneral(text, date);
+    return isValidDate(date.year, date.month, date.day);
+}
+
+std::optional<Date> parseDate(std::string_view text) {
+    Date date;
+    if (!readDate(text, date))
         return std::nullopt;
-    return read.date;
+    return date;
 }
 
 std::optional<Date> parseDateGeneral(std::string_view text) {

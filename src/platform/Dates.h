@@ -27,8 +27,14 @@ std::optional<Date> parseDate(std::string_view text);
 // numeric forms; kept so the two can be held to each other.
 std::optional<Date> parseDateGeneral(std::string_view text);
 
+// The same, into `date` (left unspecified when false): for the import's every date, whose
+// answer as an optional GCC assembles in memory field by field and reads back whole, a stall
+// each time.
+bool readDate(std::string_view text, Date& date);
+
 inline bool isDate(std::string_view text) {
-    return parseDate(text).has_value();
+    Date date;
+    return readDate(text, date);
 }
 
 bool isValidDate(int year, int month, int day);
