@@ -42,18 +42,34 @@ inline bool hasHighByte(std::uint64_t w) {
     return (w & kHigh) != 0;
 }
 
-// Whether `refused` passes every eight bytes of the text: the last eight overlap bytes already
-// seen rather than being copied apart, and a text shorter than eight is made up to eight with
-// blanks, which no test here refuses.
+// The four bytes at p, in any alignment.
+inline std::uint32_t load4(const char* p) {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
+// Eight bytes made of a text shorter than eight and nothing else, some of them twice (blanks for
+// an empty text): what a test of each byte on its own makes of the text. Loaded whole, not
+// copied into place byte by byte, which would stall the load that reads them back.
+inline std::uint64_t shortWord(std::string_view text) {
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    if (n >= 4)
+        return load4(p) | std::uint64_t(load4(p + n - 4)) << 32;
+    if (n == 0)
+        return kOnes * ' ';
+    const auto byte = [&](std::size_t i) { return std::uint64_t(static_cast<std::uint8_t>(p[i])); };
+    return (kOnes * byte(0)) ^ ((byte(0) ^ byte(n / 2)) << 8) ^ ((byte(0) ^ byte(n - 1)) << 16);
+}
+
+// Whether `refused`, a test of each byte on its own, passes every eight bytes of the text: the
+// last eight overlap bytes already seen rather than being copied apart.
 template <class Refused>
 bool noneRefused(std::string_view text, Refused refused) {
     const std::size_t n = text.size();
-    if (n < 8) {
-        std::uint64_t w = kOnes * ' ';
-        if (n > 0)
-            std::memcpy(&w, text.data(), n);
-        return !refused(w);
-    }
+    if (n < 8)
+        return !refused(shortWord(text));
     for (std::size_t i = 0; i + 8 < n; i += 8)
         if (refused(load8(text.data() + i)))
             return false;
