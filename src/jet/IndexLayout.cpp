@@ -67,9 +67,12 @@ std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
     // The size reckoned here is the page codec's own (for an intermediate page, which leaves its
     // last child out as the tail, a little more), so every node fits; storing it checks again.
     auto close = [&] {
+        const std::size_t held = cur.entries.size();
         nodes.push_back(std::move(cur));
         cur = IndexNode{};
         cur.leaf = leaf;
+        // The next node holds about as many: room for them at once, not grown entry by entry.
+        cur.entries.reserve(held + held / 8);
         total = 0;
     };
     // Spread over as few pages as take them, evenly: a leaf that splits leaves room on both
@@ -79,6 +82,7 @@ std::vector<IndexNode> packNodes(std::vector<IndexEntry>&& entries, bool leaf,
         all += e.key.size() + trailer;
     const std::size_t needed = std::max<std::size_t>(1, (all + capacity - 1) / capacity);
     const std::size_t target = (all + needed - 1) / needed;
+    nodes.reserve(needed + 1);
     for (auto& e : entries) {
         if (!cur.entries.empty()) {
             std::size_t size = total + e.key.size() + trailer;

@@ -282,10 +282,12 @@ bool ImportScan::writeRecord() {
                 columns_[k] = fieldNames_[k];
             // The date rules store nothing for what is no date, also where no check ran before
             // (the last field of a line); "@" stands for no date on purpose.
-            const bool date = entries_[k] && (entries_[k]->rule == mapping::Rule::Date ||
-                                              entries_[k]->rule == mapping::Rule::RetirementDate);
-            const auto given = ansi::trim(values_[k]);
-            const bool dateGiven = date && !given.empty() && given != "@";
+            bool dateGiven = false;
+            if (entries_[k] && (entries_[k]->rule == mapping::Rule::Date ||
+                                entries_[k]->rule == mapping::Rule::RetirementDate)) {
+                const auto given = ansi::trim(values_[k]);
+                dateGiven = !given.empty() && given != "@";
+            }
             mapping::WriteImportField(state_, entries_[k], columns_[k], values_, k, rows_,
                                       &places_[k]);
             if (dateGiven && values_[k].empty())
