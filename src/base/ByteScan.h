@@ -1,4 +1,5 @@
-// Tests on eight bytes at once, for passes over long texts whose bytes are nearly all ordinary.
+// Tests on eight bytes at once, and searches of 64 at once, for passes over long texts whose
+// bytes are nearly all ordinary.
 #pragma once
 
 #include <bit>
@@ -12,6 +13,8 @@
 #endif
 
 namespace bytescan {
+
+static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
 
 inline constexpr std::uint64_t kOnes = 0x0101010101010101u;
 inline constexpr std::uint64_t kHigh = 0x8080808080808080u;
