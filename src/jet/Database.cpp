@@ -496,11 +496,6 @@ Field& Field::operator=(std::u16string_view text) {
     rs_->assignText(column_, text);
     return *this;
 }
-Field& Field::assignAnsi(std::string_view text, bool ascii) {
-    rs_->assignAnsi(column_, text, ascii);
-    return *this;
-}
-
 bool Recordset::FindFirst(std::string_view c) {
     return FindFirst(std::u16string_view(utf16(c)));
 }

@@ -117,6 +117,12 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Inline: an import assigns every one of its fields through it.
+inline Field& Field::assignAnsi(std::string_view text, bool ascii) {
+    rs_->assignAnsi(column_, text, ascii);
+    return *this;
+}
+
 class Database {
 public:
     // Opens an Access 97 (Jet 3) or 2000-2003 (Jet 4) database. Throws jet::Error for a file
