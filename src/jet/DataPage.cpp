@@ -2,8 +2,13 @@
 
 #include "base/Coding.h"
 #include "jet/Error.h"
+#include "jet/PageFile.h"
 
 namespace jet {
+
+std::string PagePlace::text() const {
+    return file.where(page);
+}
 
 namespace {
 

@@ -17,12 +17,14 @@ struct RowSpan {
     bool overflow() const { return (flags & kRowOverflow) != 0; }
 };
 
-// "file.mdb, page 12", the prefix of a message about a page, put together only when a message
-// is made: rows are found far more often than they are found wanting.
+class PageFile;
+
+// A page, named in a message (PageFile::where) only when a message is made: rows are found far
+// more often than they are found wanting.
 struct PagePlace {
-    const std::string& file;
+    const PageFile& file;
     std::uint32_t page;
-    std::string text() const { return file + ", page " + std::to_string(page); }
+    std::string text() const;
 };
 
 // Number of row slots; throws jet::Error (prefixed with `where`) when the slot table does not

@@ -36,7 +36,7 @@ UsageMap UsageMap::read(PageFile& file, std::uint32_t pointer, const std::string
     if (v[0] != static_cast<std::uint8_t>(PageType::Data))
         throw Error(what + ": usage map row is on page " + std::to_string(m.row_.page) +
                     ", which is not a data page (type " + std::to_string(v[0]) + ")");
-    RowSpan s = rowSpan(f, v, m.row_.row, PagePlace{file.name(), m.row_.page});
+    RowSpan s = rowSpan(f, v, m.row_.row, PagePlace{file, m.row_.page});
     if (s.deleted() || s.end - s.start < 5)
         throw Error(what + ": usage map row " + std::to_string(m.row_.row) + " on page " +
                     std::to_string(m.row_.page) + " is deleted or too short");
@@ -96,7 +96,7 @@ std::optional<UsageMap::BitAt> UsageMap::bitOf(PageFile& file, std::uint32_t pag
         if (!reaches(page))
             return std::nullopt;
         auto p = file.page(row_.page);
-        RowSpan s = rowSpan(f, p->view(), row_.row, PagePlace{file.name(), row_.page});
+        RowSpan s = rowSpan(f, p->view(), row_.row, PagePlace{file, row_.page});
         std::size_t bit = page - start_;
         return BitAt{row_.page, s.start + 5 + bit / 8, static_cast<std::uint8_t>(1u << (bit % 8))};
     }
@@ -140,7 +140,7 @@ void UsageMap::promoteToReference(PageFile& file) {
     std::size_t entries = 0;
     {
         auto rp = file.writablePage(row_.page);
-        RowSpan s = rowSpan(f, rp->view(), row_.row, PagePlace{file.name(), row_.page});
+        RowSpan s = rowSpan(f, rp->view(), row_.row, PagePlace{file, row_.page});
         entries = (s.end - s.start - 1) / 4;
         auto bytes = rp->mut();
         bytes[s.start] = 0x01;
@@ -175,7 +175,7 @@ void UsageMap::set(PageFile& file, std::uint32_t page, bool on) {
             np->bytes[1] = 0x01;
             maps_[entry] = np->number;
             auto rp = file.writablePage(row_.page);
-            RowSpan s = rowSpan(f, rp->view(), row_.row, PagePlace{file.name(), row_.page});
+            RowSpan s = rowSpan(f, rp->view(), row_.row, PagePlace{file, row_.page});
             coding::putLE<std::uint32_t>(rp->mut(), s.start + 1 + 4 * entry, np->number);
         }
     }
