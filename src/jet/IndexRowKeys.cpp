@@ -20,6 +20,9 @@ bool leftOut(const TableDef& t, std::size_t realIndex, const std::vector<Value>&
 } // namespace
 
 std::size_t columnPosition(const TableDef& t, const IndexColumn& ic) {
+    // Every key of every row asks: the place found when the definition was read is tried first.
+    if (ic.position < t.columns.size() && t.columns[ic.position].number == ic.columnNumber)
+        return ic.position;
     const ColumnDef* c = t.columnByNumber(ic.columnNumber);
     if (!c)
         throw Error("table '" + utf8(t.name) + "': an index names column number " +

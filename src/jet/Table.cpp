@@ -11,12 +11,16 @@ namespace jet {
 
 Table::Table(PageFile& file, TableDef def) : file_(file), def_(std::move(def)) {}
 
+const std::string& Table::where() const {
+    // Every row read or page added names its place for the messages it might give: made once.
+    if (where_.empty())
+        where_ = file_.name() + ", table '" + utf8(def_.name) + "'";
+    return where_;
+}
+
 std::string Table::where(RowId at) const {
-    // Every row read names its place for the messages it might give: the table's part is made
-    // once.
-    if (wherePrefix_.empty())
-        wherePrefix_ = file_.name() + ", table '" + utf8(def_.name) + "', page ";
-    std::string w = wherePrefix_;
+    std::string w = where();
+    w += ", page ";
     w += std::to_string(at.page);
     w += ", row ";
     w += std::to_string(at.row);

@@ -70,6 +70,8 @@ public:
     // With `longValueRows`, long values are not fetched but their rows listed.
     std::vector<Value> read(const RowRef& r, const std::vector<bool>* wanted = nullptr,
                             std::vector<RowId>* longValueRows = nullptr);
+    // "file.mdb, table 'Name'", and with a row's place after it.
+    const std::string& where() const;
     std::string where(RowId at) const;
 
     // Index entries not yet on the index pages, one slot per real index; IndexSupport's.
@@ -94,7 +96,7 @@ public:
 private:
     PageFile& file_;
     TableDef def_;
-    mutable std::string wherePrefix_;
+    mutable std::string where_;
 };
 
 } // namespace jet

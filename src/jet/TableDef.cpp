@@ -225,11 +225,13 @@ private:
                 std::uint8_t order = coding::getU8(d, f_.realIndexColumns + 3 * k + 2);
                 if (num == 0xFFFF)
                     continue;
-                if (!t_.columnByNumber(num))
+                const ColumnDef* c = t_.columnByNumber(num);
+                if (!c)
                     throw Error(
                         what_ + ": real index " + std::to_string(&ri - t_.realIndexes.data()) +
                         " names column number " + std::to_string(num) + ", which is absent");
-                ri.columns.push_back({num, order == 0x01});
+                ri.columns.push_back(
+                    {num, order == 0x01, static_cast<std::uint16_t>(c - t_.columns.data())});
             }
             ri.usedPages = coding::getU32(d, f_.realIndexUsedPages);
             ri.firstPage = coding::getU32(d, f_.realIndexFirstPage);

@@ -47,6 +47,9 @@ struct ColumnDef {
 struct IndexColumn {
     std::uint16_t columnNumber = 0;
     bool ascending = true;
+    // Where the column was found among the table's columns when the definition was read: a
+    // hint that columnPosition checks before it searches.
+    std::uint16_t position = UINT16_MAX;
 };
 
 struct RealIndex {

@@ -175,6 +175,9 @@ double finiteNumber(const Table& t, const ColumnDef& c, const Value& v) {
 }
 
 Value toWholeNumber(const Table& t, const ColumnDef& c, const Value& v) {
+    // A long integer for a long integer column, as every import's ID: nothing to convert.
+    if (const auto* n = std::get_if<std::int32_t>(&v); n && c.type == ColumnType::Long)
+        return *n;
     const double r = roundEven(finiteNumber(t, c, v));
     auto within = [&](double lo, double hi) {
         if (r < lo || r > hi)
@@ -361,10 +364,6 @@ void requireWritable(Table& t) {
         throw Error(f.name() + ": changing Access 97 (Jet 3) databases is not supported");
 }
 
-std::string tableWhere(Table& t) {
-    return t.file().name() + ", table '" + utf8(t.def().name) + "'";
-}
-
 // The maps that record a kind of page: the table's for its rows; a long value column's own for
 // its long values (the table's in files whose columns have none).
 struct PageMaps {
@@ -388,7 +387,7 @@ PageMaps longValueMaps(Table& t, const ColumnDef& c) {
 // owned and free-space maps of its kind.
 MutablePageRef newTablePage(Table& t, std::uint32_t owner, const PageMaps& maps) {
     PageFile& f = t.file();
-    UsageMap used = UsageMap::read(f, maps.used, tableWhere(t), true, false);
+    UsageMap used = UsageMap::read(f, maps.used, t.where(), true, false);
     auto page = f.appendPage();
     initDataPage(f.format(), page->mut(), owner);
     UsageMap global = UsageMap::read(f, kGlobalMap, f.name() + ", global usage map", false, false);
@@ -396,8 +395,7 @@ MutablePageRef newTablePage(Table& t, std::uint32_t owner, const PageMaps& maps)
         global.remove(f, page->number);
     used.add(f, page->number);
     if (maps.hasFreeMap()) {
-        UsageMap free =
-            UsageMap::read(f, maps.free, tableWhere(t) + " free-space map", true, false);
+        UsageMap free = UsageMap::read(f, maps.free, t.where() + " free-space map", true, false);
         free.add(f, page->number);
     }
     return page;
@@ -427,7 +425,7 @@ MutablePageRef pageWithRoom(Table& t, std::uint32_t owner, std::size_t size, con
             return found(newTablePage(t, owner, maps));
         }
     }
-    auto pages = UsageMap::read(f, maps.used, tableWhere(t)).pages();
+    auto pages = UsageMap::read(f, maps.used, t.where()).pages();
     // Newest pages first: that is where the room is after a run of inserts.
     int looked = 0;
     for (auto it = pages.rbegin(); it != pages.rend() && looked < 8; ++it) {
@@ -523,7 +521,7 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const AssignedColumns& as
     if (row.size() > maxRow(fmt))
         encodeRow(fmt, def, shape, values, store, 0, row, plain);
     if (row.size() > maxRow(fmt))
-        throw Error(tableWhere(t) + ": the row is " + std::to_string(row.size()) +
+        throw Error(t.where() + ": the row is " + std::to_string(row.size()) +
                     " bytes, more than a page holds");
     auto page = pageWithRoom(t, def.page, row.size(), rowMaps(t));
     std::uint16_t slot = addRow(fmt, page->mut(), row);
@@ -581,8 +579,7 @@ void deleteRow(Table& t, const RowRef& r) {
     auto markRoom = [&](const PageMaps& maps, std::uint32_t page) {
         if (!maps.hasFreeMap())
             return;
-        UsageMap free =
-            UsageMap::read(f, maps.free, tableWhere(t) + " free-space map", true, false);
+        UsageMap free = UsageMap::read(f, maps.free, t.where() + " free-space map", true, false);
         if (!free.contains(page) && free.reaches(page))
             free.add(f, page);
     };
@@ -592,7 +589,7 @@ void deleteRow(Table& t, const RowRef& r) {
             continue;
         }
         for (const LongValueMaps& m : t.def().longValueMaps)
-            if (UsageMap::read(f, m.usedPages, tableWhere(t), true, false).contains(at.page))
+            if (UsageMap::read(f, m.usedPages, t.where(), true, false).contains(at.page))
                 markRoom({m.usedPages, m.freePages, nullptr}, at.page);
     }
     TableDef& def = t.mutableDef();

@@ -149,6 +149,8 @@ StoringThread::~StoringThread() {
 }
 
 void StoringThread::commit(const RecordState& state) {
+    // Here, where the record was mapped: the storing thread is the busier one.
+    WriteRecordKeys(state, rows_, &keyPlaces_);
     filling_->commit(state);
     if (filling_->records >= batchRecords_)
         handOver();
@@ -239,7 +241,7 @@ void StoringThread::store(Batch& batch) {
                 rows.setNumberAt(place(s), s.number);
                 break;
             case Batch::Kind::Commit:
-                CommitRecord(batch.states[static_cast<std::size_t>(s.number)], target_);
+                StoreRecord(batch.states[static_cast<std::size_t>(s.number)], target_);
                 stored_.fetch_add(1, std::memory_order_release);
                 break;
             }

@@ -33,8 +33,8 @@ public:
     // written; update and removeLast belong to the storing thread and are refused here.
     ImportRows& rows() { return rows_; }
 
-    // Hands over the record written into rows() since the last one; the storing thread stores
-    // it with CommitRecord and these keys.
+    // Hands over the record written into rows() since the last one, with its keys written as
+    // CommitRecord writes them; the storing thread stores it as CommitRecord does.
     void commit(const RecordState& state);
 
     // Records stored so far. After a refusal it stays at the refused record's place in the
@@ -59,6 +59,7 @@ private:
     std::unique_ptr<Recorder> person_, dependant_, plan_;
     ImportRows rows_;
     std::unique_ptr<Batch> filling_;
+    KeyPlaces keyPlaces_;
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -94,11 +94,27 @@ void applyQuoteRule(std::string& value) {
         value = std::string(inner);
 }
 
-void setKeys(const RecordState& s, RowSet& rows) {
-    rows.setNumber("Employee_ID", s.EmployeeId);
-    rows.setText("Last_Name", s.LastName);
-    rows.setText("First_Name", s.FirstName);
-    rows.setText("SOCIAL", s.SocialNumber);
+void setKeys(const RecordState& s, RowSet& rows, std::array<std::size_t, 4>* places) {
+    constexpr std::array<std::string_view, 4> kColumns{"Employee_ID", "Last_Name", "First_Name",
+                                                       "SOCIAL"};
+    if (!places) {
+        rows.setNumber(kColumns[0], s.EmployeeId);
+        rows.setText(kColumns[1], s.LastName);
+        rows.setText(kColumns[2], s.FirstName);
+        rows.setText(kColumns[3], s.SocialNumber);
+        return;
+    }
+    // Looked up one by one as they are written, so that a refusal comes where it would by name.
+    auto at = [&](std::size_t k) {
+        std::size_t& place = (*places)[k];
+        if (place == kNoPlace)
+            place = rows.column(kColumns[k]);
+        return place;
+    };
+    rows.setNumberAt(at(0), s.EmployeeId);
+    rows.setTextAt(at(1), s.LastName);
+    rows.setTextAt(at(2), s.FirstName);
+    rows.setTextAt(at(3), s.SocialNumber);
 }
 
 } // namespace
@@ -222,14 +238,26 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
         s.FirstName = stored;
 }
 
-void CommitRecord(RecordState& s, ImportRows& rows) {
+void WriteRecordKeys(const RecordState& s, ImportRows& rows, KeyPlaces* places) {
+    if (s.PlanRowAdded)
+        setKeys(s, rows.plan, places ? &places->plan : nullptr);
+    if (s.DependantRowAdded)
+        setKeys(s, rows.dependant, places ? &places->dependant : nullptr);
+}
+
+namespace {
+
+void cancelAll(ImportRows& rows) {
+    for (RowSet* r : {&rows.person, &rows.plan, &rows.dependant})
+        r->cancelUpdate();
+}
+
+} // namespace
+
+void StoreRecord(const RecordState& s, ImportRows& rows) {
     std::array<RowSet*, 2> stored{};
     std::size_t storedCount = 0;
     try {
-        if (s.PlanRowAdded)
-            setKeys(s, rows.plan);
-        if (s.DependantRowAdded)
-            setKeys(s, rows.dependant);
         rows.person.update();
         stored[storedCount++] = &rows.person;
         if (s.PlanRowAdded) {
@@ -239,8 +267,7 @@ void CommitRecord(RecordState& s, ImportRows& rows) {
         if (s.DependantRowAdded)
             rows.dependant.update();
     } catch (...) {
-        for (RowSet* r : {&rows.person, &rows.plan, &rows.dependant})
-            r->cancelUpdate();
+        cancelAll(rows);
         // A record goes in whole or not at all; when even that fails, the first error says why.
         try {
             for (std::size_t i = 0; i < storedCount; ++i)
@@ -249,6 +276,16 @@ void CommitRecord(RecordState& s, ImportRows& rows) {
         }
         throw;
     }
+}
+
+void CommitRecord(RecordState& s, ImportRows& rows) {
+    try {
+        WriteRecordKeys(s, rows);
+    } catch (...) {
+        cancelAll(rows);
+        throw;
+    }
+    StoreRecord(s, rows);
 }
 
 } // namespace mapping

@@ -4,6 +4,7 @@
 
 #include "session/Modes.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -118,5 +119,16 @@ void WriteImportField(RecordState& state, const MappingEntry* entry, std::string
 // engine error none of the record's rows is kept, as far as the engine allows, and the error
 // passes on.
 void CommitRecord(RecordState& state, ImportRows& rows);
+
+// CommitRecord in its two steps, for a caller that writes the keys where the record is mapped
+// and stores it elsewhere: the key columns of the plan and dependant rows started, then the
+// rows themselves (the keys written).
+// A caller writing record after record can keep the key columns' places, as WriteImportField's.
+struct KeyPlaces {
+    std::array<std::size_t, 4> plan{kNoPlace, kNoPlace, kNoPlace, kNoPlace};
+    std::array<std::size_t, 4> dependant = plan;
+};
+void WriteRecordKeys(const RecordState& state, ImportRows& rows, KeyPlaces* places = nullptr);
+void StoreRecord(const RecordState& state, ImportRows& rows);
 
 } // namespace mapping
