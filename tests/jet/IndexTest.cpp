@@ -7,6 +7,7 @@
 #include "jet/GeneralSort.h"
 #include "jet/IndexKey.h"
 #include "jet/IndexPage.h"
+#include "jet/IndexRowKeys.h"
 #include "jet/IndexTree.h"
 
 #include <algorithm>
@@ -199,6 +200,19 @@ TEST(IndexKeyTest, WhatHasNoKeyIsRefused) {
         EXPECT_THROW(appendFixedKey(type, Bytes(width, 0), true, out), Error)
             << static_cast<int>(type) << " of " << width << " bytes";
     }
+}
+
+// The place an index column was found at when its definition was read is only a hint: a key
+// built from the wrong column would put every row in the wrong place of the index.
+TEST(IndexKeyTest, AKeyColumnIsFoundByItsNumberWhateverItsHintSays) {
+    TableDef t;
+    t.name = u"t";
+    for (std::uint16_t n : {3, 5, 9})
+        t.columns.push_back(ColumnDef{.name = u"c" + std::u16string(1, u'0' + n), .number = n});
+    for (int hint : {0, 1, 2, 7, UINT16_MAX})
+        EXPECT_EQ(columnPosition(t, IndexColumn{5, true, static_cast<std::uint16_t>(hint)}), 1u)
+            << hint;
+    EXPECT_THROW(columnPosition(t, IndexColumn{4, true, 1}), Error);
 }
 
 // Keys Access wrote (compIndexTestV2000: a descending Long index, where a Null is the single
