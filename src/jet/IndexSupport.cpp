@@ -6,6 +6,7 @@
 #include "jet/IndexLayout.h"
 #include "jet/IndexPage.h"
 #include "jet/PageFile.h"
+#include "jet/Write.h"
 
 #include <algorithm>
 #include <atomic>
@@ -545,6 +546,8 @@ void buildGathered(Table& t) {
 } // namespace
 
 void flushIndexes(Table& t) {
+    if (t.countsUnwritten)
+        writeCounts(t);
     if (t.freshBuild) {
         // Whatever happens, what was gathered goes, and the runs' file with it.
         struct Done {

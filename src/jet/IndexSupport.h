@@ -42,7 +42,7 @@ void setIndexGatherBudget(std::size_t bytes);
 std::size_t indexGatherBudget();
 
 // Writes the gathered inserts or deletes to the index pages, and each changed index's count of
-// distinct keys to the table definition.
+// distinct keys to the table definition, with the table's own row count if not yet written.
 void flushIndexes(Table& t);
 
 // Each index holds exactly the table's rows, in key order, in a sound tree. Jet 3 indexes are

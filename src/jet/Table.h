@@ -87,6 +87,8 @@ public:
     // Pages the last row and each column's last long value went to (0: none yet); Write's.
     std::uint32_t rowHint = 0;
     std::map<std::uint16_t, std::uint32_t> longValueHints;
+    // The row count or autonumber changed since they were written to the definition page.
+    bool countsUnwritten = false;
     // The bytes and keys of the row being added, kept for the next so that their room is used
     // again; Write's.
     std::vector<std::uint8_t> newRow;

@@ -469,14 +469,15 @@ LongValueRef storeLongValue(Table& t, const ColumnDef& c, std::span<const std::u
     return {next, false};
 }
 
+} // namespace
+
 void writeCounts(Table& t) {
     PageFile& f = t.file();
     auto p = f.writablePage(t.def().page);
     coding::putLE<std::uint32_t>(p->mut(), f.format().tdefRowCount, t.def().rowCount);
     coding::putLE<std::uint32_t>(p->mut(), f.format().tdefAutoNumber, t.def().lastAutoNumber);
+    t.countsUnwritten = false;
 }
-
-} // namespace
 
 RowRef insertRow(Table& t, std::vector<Value>& values, const AssignedColumns& assigned,
                  const PlainTexts& plain) {
@@ -529,7 +530,9 @@ RowRef insertRow(Table& t, std::vector<Value>& values, const AssignedColumns& as
     addToIndexes(t, id, keys);
     def.rowCount += 1;
     def.lastAutoNumber = last;
-    writeCounts(t);
+    // Written with the gathered index entries: the definition page for every row would cost
+    // a page lookup each time.
+    t.countsUnwritten = true;
     return {id, id};
 }
 

@@ -34,4 +34,8 @@ RowRef insertRow(Table& table, std::vector<Value>& values, const AssignedColumns
 // Marks a row deleted and removes it from every index.
 void deleteRow(Table& table, const RowRef& row);
 
+// Writes the table's row count and last autonumber to its definition page. Inserts leave them
+// to flushIndexes.
+void writeCounts(Table& table);
+
 } // namespace jet
