@@ -94,22 +94,14 @@ void applyQuoteRule(std::string& value) {
         value = std::string(inner);
 }
 
-void setKeys(const RecordState& s, RowSet& rows, std::array<std::size_t, 4>* places) {
+void setKeys(const RecordState& s, RowSet& rows, std::array<std::size_t, 4>& places) {
     constexpr std::array<std::string_view, 4> kColumns{"Employee_ID", "Last_Name", "First_Name",
                                                        "SOCIAL"};
-    if (!places) {
-        rows.setNumber(kColumns[0], s.EmployeeId);
-        rows.setText(kColumns[1], s.LastName);
-        rows.setText(kColumns[2], s.FirstName);
-        rows.setText(kColumns[3], s.SocialNumber);
-        return;
-    }
     // Looked up one by one as they are written, so that a refusal comes where it would by name.
     auto at = [&](std::size_t k) {
-        std::size_t& place = (*places)[k];
-        if (place == kNoPlace)
-            place = rows.column(kColumns[k]);
-        return place;
+        if (places[k] == kNoPlace)
+            places[k] = rows.column(kColumns[k]);
+        return places[k];
     };
     rows.setNumberAt(at(0), s.EmployeeId);
     rows.setTextAt(at(1), s.LastName);
@@ -239,10 +231,12 @@ void WriteImportField(RecordState& s, const MappingEntry* entry, std::string& Fi
 }
 
 void WriteRecordKeys(const RecordState& s, ImportRows& rows, KeyPlaces* places) {
+    KeyPlaces unknown;
+    KeyPlaces& p = places ? *places : unknown;
     if (s.PlanRowAdded)
-        setKeys(s, rows.plan, places ? &places->plan : nullptr);
+        setKeys(s, rows.plan, p.plan);
     if (s.DependantRowAdded)
-        setKeys(s, rows.dependant, places ? &places->dependant : nullptr);
+        setKeys(s, rows.dependant, p.dependant);
 }
 
 namespace {
