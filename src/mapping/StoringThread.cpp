@@ -31,10 +31,15 @@ struct StoringThread::Batch {
         Kind kind;
         std::uint8_t table;
         std::uint16_t column = 0; // the recorder's number for the column's name
-        std::uint32_t at = 0;     // where a Text's text starts in `bytes`
-        std::uint32_t textSize = 0;
-        std::int64_t number = 0; // a Number's value; a Commit's place in `states`
+        // A text's place in `bytes` and its size; a Number's value or a Commit's place in
+        // `states`, in halves: a step stays small, as tens of thousands go to the other thread.
+        std::uint32_t at = 0;
+        std::uint32_t size = 0;
+        std::int64_t number() const {
+            return static_cast<std::int64_t>((std::uint64_t{size} << 32) | at);
+        }
     };
+    static_assert(sizeof(Step) == 12);
     struct Name {
         std::uint8_t table;
         std::string name;
@@ -53,8 +58,14 @@ struct StoringThread::Batch {
              std::int64_t number = 0) {
         if (bytes.size() + text.size() > UINT32_MAX)
             throw std::length_error("the record's texts are too long to store");
+        if (kind == Kind::Number || kind == Kind::Commit) {
+            const auto n = static_cast<std::uint64_t>(number);
+            steps.push_back({kind, table, column, static_cast<std::uint32_t>(n),
+                             static_cast<std::uint32_t>(n >> 32)});
+            return;
+        }
         steps.push_back({kind, table, column, static_cast<std::uint32_t>(bytes.size()),
-                         static_cast<std::uint32_t>(text.size()), number});
+                         static_cast<std::uint32_t>(text.size())});
         bytes.append(text);
     }
     void commit(const RecordState& state) {
@@ -76,7 +87,7 @@ struct StoringThread::Batch {
         records = recordSteps = recordBytes = 0;
     }
     std::string_view text(const Step& s) const {
-        return std::string_view(bytes).substr(s.at, s.textSize);
+        return std::string_view(bytes).substr(s.at, s.size);
     }
 };
 
@@ -238,10 +249,10 @@ void StoringThread::store(Batch& batch) {
                 rows.setAsciiTextAt(place(s), batch.text(s));
                 break;
             case Batch::Kind::Number:
-                rows.setNumberAt(place(s), s.number);
+                rows.setNumberAt(place(s), s.number());
                 break;
             case Batch::Kind::Commit:
-                StoreRecord(batch.states[static_cast<std::size_t>(s.number)], target_);
+                StoreRecord(batch.states[static_cast<std::size_t>(s.number())], target_);
                 stored_.fetch_add(1, std::memory_order_release);
                 break;
             }

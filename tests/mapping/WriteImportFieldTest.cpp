@@ -2,8 +2,10 @@
 
 #include "formats/FieldCatalogue.h"
 #include "mapping/MemoryRows.h"
+#include "mapping/StoringThread.h"
 #include "mapping/ValueRules.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 
 using namespace mapping;
@@ -239,6 +241,40 @@ TEST(ValueRules, AmountsFormatAsHashZeroPointZeroZero) {
             EXPECT_FALSE(formatted) << in;
             EXPECT_FALSE(isNumber(in)) << in;
         }
+    }
+}
+
+// Numbers cross to the storing thread whole, however wide: an ID past 32 bits, or below zero,
+// arrives as it was given, and each record's keys with it.
+TEST(StoringThread, NumbersOfEveryWidthArriveWhole) {
+    MemoryImport db;
+    const std::int64_t numbers[] = {0,
+                                    1,
+                                    -1,
+                                    INT32_MAX,
+                                    INT32_MIN,
+                                    std::int64_t{1} << 32,
+                                    (std::int64_t{1} << 40) + 7,
+                                    INT64_MIN,
+                                    INT64_MAX};
+    {
+        StoringThread thread(db.rows, 4);
+        RecordState state;
+        for (const std::int64_t n : numbers) {
+            state.EmployeeId = n;
+            state.PlanRowAdded = true;
+            thread.rows().person.addNew();
+            thread.rows().person.setNumber("Employee_ID", n);
+            thread.rows().plan.addNew();
+            thread.commit(state);
+        }
+        EXPECT_EQ(thread.finish(), nullptr);
+    }
+    ASSERT_EQ(db.person.rows.size(), std::size(numbers));
+    ASSERT_EQ(db.plan.rows.size(), std::size(numbers));
+    for (std::size_t k = 0; k < std::size(numbers); ++k) {
+        EXPECT_EQ(db.person.rows[k].at("Employee_ID"), std::to_string(numbers[k]));
+        EXPECT_EQ(db.plan.rows[k].at("Employee_ID"), std::to_string(numbers[k]));
     }
 }
 
