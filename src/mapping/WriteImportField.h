@@ -120,14 +120,16 @@ void WriteImportField(RecordState& state, const MappingEntry* entry, std::string
 // passes on.
 void CommitRecord(RecordState& state, ImportRows& rows);
 
-// CommitRecord in its two steps, for a caller that writes the keys where the record is mapped
-// and stores it elsewhere: the key columns of the plan and dependant rows started, then the
-// rows themselves (the keys written).
-// A caller writing record after record can keep the key columns' places, as WriteImportField's.
+// The places of the key columns in the plan and dependant row sets, kept by a caller that
+// writes record after record, as WriteImportField's `place`.
 struct KeyPlaces {
     std::array<std::size_t, 4> plan{kNoPlace, kNoPlace, kNoPlace, kNoPlace};
     std::array<std::size_t, 4> dependant = plan;
 };
+
+// CommitRecord in its two steps, for a caller that writes the keys where the record is mapped
+// and stores it elsewhere: the key columns of the plan and dependant rows started, then the
+// rows themselves (the keys written).
 void WriteRecordKeys(const RecordState& state, ImportRows& rows, KeyPlaces* places = nullptr);
 void StoreRecord(const RecordState& state, ImportRows& rows);
 
