@@ -1,5 +1,6 @@
 #include "jet/IndexBuild.h"
 
+#include "base/Coding.h"
 #include "jet/Error.h"
 
 #include <algorithm>
@@ -163,20 +164,34 @@ public:
         if (left_ == 0)
             return false;
         --left_;
+        e.child = 0;
+        // Nearly every entry lies whole in the buffer, and is read straight from it.
+        const std::size_t ahead = buf_.size() - at_;
+        if (ahead >= 2) {
+            const std::uint8_t* at = buf_.data() + at_;
+            const std::size_t size = coding::getU16({at, 2}, 0);
+            if (ahead >= 2 + size + 6) {
+                e.key.assign(at + 2, at + 2 + size);
+                e.row = rowAt(at + 2 + size);
+                at_ += 2 + size + 6;
+                return true;
+            }
+        }
         std::uint8_t head[2];
         take(head, 2);
-        e.key.resize(static_cast<std::size_t>(head[0] | (head[1] << 8)));
+        e.key.resize(coding::getU16(head, 0));
         take(e.key.data(), e.key.size());
         std::uint8_t row[6];
         take(row, 6);
-        e.row.page = static_cast<std::uint32_t>(row[0] | (row[1] << 8) | (row[2] << 16) |
-                                                (std::uint32_t(row[3]) << 24));
-        e.row.row = static_cast<std::uint16_t>(row[4] | (row[5] << 8));
-        e.child = 0;
+        e.row = rowAt(row);
         return true;
     }
 
 private:
+    static RowId rowAt(const std::uint8_t* bytes) {
+        return {coding::getU32({bytes, 6}, 0), coding::getU16({bytes, 6}, 4)};
+    }
+
     void take(std::uint8_t* to, std::size_t n) {
         while (n > 0) {
             if (at_ == buf_.size()) {

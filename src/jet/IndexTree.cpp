@@ -3,19 +3,11 @@
 #include "jet/Error.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <set>
 #include <unordered_set>
 
 namespace jet {
-
-int compareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    if (const int c = n ? std::memcmp(a.data(), b.data(), n) : 0; c != 0)
-        return c;
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
 
 bool entryLess(const IndexEntry& a, const IndexEntry& b) {
     const int c = compareKeys(a.key, b.key);

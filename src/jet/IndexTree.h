@@ -7,9 +7,11 @@
 // node still fits its page.
 #pragma once
 
+#include "base/ByteScan.h"
 #include "jet/Format.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -30,7 +32,25 @@ struct IndexEntry {
 };
 
 // Keys by their bytes, a key before the longer ones it begins: below, equal or above zero.
-int compareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
+// Inline and eight bytes at a time: index builds compare every entry with its neighbour, and most
+// keys are shorter than a call to memcmp is worth.
+inline int compareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const std::uint64_t differ = bytescan::load8(reinterpret_cast<const char*>(a.data() + i)) ^
+                                     bytescan::load8(reinterpret_cast<const char*>(b.data() + i));
+        if (differ != 0) {
+            // The lowest set bit is in the first byte that differs.
+            i += static_cast<std::size_t>(std::countr_zero(differ)) / 8;
+            return a[i] < b[i] ? -1 : 1;
+        }
+    }
+    for (; i < n; ++i)
+        if (a[i] != b[i])
+            return a[i] < b[i] ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
 
 // Key bytes first, then the row.
 bool entryLess(const IndexEntry& a, const IndexEntry& b);

@@ -242,3 +242,24 @@ TEST(JetIndexTreeOps, LinksAboveTheLeavesMayStopAtAParentsEdge) {
 }
 
 } // namespace
+
+// Keys compare as their bytes do, unsigned (0x80 above 0x7F), whatever their lengths and wherever
+// they first differ: in a whole word, in the bytes after the last one, or only in that one is
+// longer.
+TEST(IndexTree, KeysCompareByTheirBytesThenTheirLengths) {
+    for (std::size_t length = 0; length <= 19; ++length)
+        for (std::size_t at = 0; at <= length; ++at)
+            for (std::uint8_t low : {0x00, 0x41, 0x7F})
+                for (std::uint8_t high : {0x80, 0x81, 0xFF}) {
+                    Bytes a(length, 0x41), b(length, 0x41);
+                    if (at < length) {
+                        a[at] = low;
+                        b[at] = high;
+                    } else {
+                        b.push_back(low); // a is the shorter key that begins b
+                    }
+                    EXPECT_LT(compareKeys(a, b), 0) << length << " " << at;
+                    EXPECT_GT(compareKeys(b, a), 0) << length << " " << at;
+                    EXPECT_EQ(compareKeys(b, b), 0);
+                }
+}
