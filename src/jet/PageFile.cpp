@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -207,10 +210,68 @@ std::uint64_t& sizeLimit() {
     return limit;
 }
 
+std::size_t& earlySyncStep() {
+    static std::size_t step = std::size_t(128) << 20;
+    return step;
+}
+
 } // namespace
+
+#ifdef __linux__
+// Makes what was written so far durable on a thread of its own while more is written. The flush
+// at the end waits for the disk to take in everything not yet made durable, hundreds of MB for a
+// large import; so it finds only what came after the last of these. One at a time. A failure is
+// kept for the flush to report, as the system reports a failed write only once.
+class PageFile::EarlySync {
+public:
+    explicit EarlySync(int fd) : fd_(fd) {}
+    ~EarlySync() { wait(); }
+
+    // Starts one unless one is under way.
+    void start() {
+        if (running_.load(std::memory_order_acquire))
+            return;
+        wait();
+        running_.store(true, std::memory_order_release);
+        try {
+            thread_ = std::thread([this] {
+                if (::fdatasync(fd_) != 0)
+                    error_ = errno;
+                running_.store(false, std::memory_order_release);
+            });
+        } catch (const std::system_error&) {
+            running_.store(false, std::memory_order_release); // the flush at the end does it all
+        }
+    }
+    // Waits for the one under way; the error number of any that failed, or 0.
+    int wait() {
+        if (thread_.joinable())
+            thread_.join();
+        return error_;
+    }
+
+private:
+    const int fd_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    int error_ = 0; // the thread's, read once it is joined
+};
+#else
+// Elsewhere the flush at the end does it all.
+class PageFile::EarlySync {
+public:
+    explicit EarlySync(int) {}
+    void start() {}
+    int wait() { return 0; }
+};
+#endif
 
 void setFileSizeLimit(std::uint64_t bytes) {
     sizeLimit() = bytes;
+}
+
+void setEarlySyncStep(std::size_t bytes) {
+    earlySyncStep() = bytes;
 }
 
 std::uint64_t fileSizeLimit() {
@@ -234,7 +295,7 @@ void scrambleHeader(std::span<std::uint8_t> area) {
 
 PageFile::PageFile(const std::filesystem::path& path, OpenMode mode, std::size_t cachePages)
     : path_(path), name_(path.filename().string()), mode_(mode),
-      capacity_(cachePages < 8 ? 8 : cachePages), limit_(sizeLimit()) {
+      capacity_(cachePages < 8 ? 8 : cachePages), limit_(sizeLimit()), syncStep_(earlySyncStep()) {
     fd_ = openFile(path, mode == OpenMode::ReadWrite);
     if (fd_ < 0)
         throw Error(name_ + ": cannot open: " + systemError());
@@ -456,6 +517,13 @@ void PageFile::writeAll(std::vector<Page*>& pages) {
         startWriteBack(fd_);
         unstarted_ = 0;
     }
+    unsynced_ += pages.size() * size;
+    if (unsynced_ >= syncStep_) {
+        if (!sync_)
+            sync_ = std::make_unique<EarlySync>(fd_);
+        sync_->start();
+        unsynced_ = 0;
+    }
 }
 
 void PageFile::flush() {
@@ -466,6 +534,9 @@ void PageFile::flush() {
         if (p->dirty)
             changed.push_back(p.get());
     writeAll(changed);
+    if (sync_)
+        if (const int error = sync_->wait(); error != 0)
+            throw Error(name_ + ": flush failed: " + std::strerror(error));
 #ifdef _WIN32
     if (mode_ == OpenMode::ReadWrite && _commit(fd_) != 0)
         throw Error(name_ + ": flush failed: " + systemError());
@@ -482,6 +553,7 @@ void PageFile::close() {
     try {
         flush();
     } catch (...) {
+        sync_.reset(); // waits: the file stays open while a sync is under way
         if (mode_ == OpenMode::ReadWrite)
             unlockFile(fd);
         closeFile(fd);

@@ -46,6 +46,9 @@ inline constexpr std::uint64_t kAccessFileLimit = std::uint64_t(1) << 31;
 // PageFile opened afterwards.
 void setFileSizeLimit(std::uint64_t bytes);
 std::uint64_t fileSizeLimit();
+// How many bytes written make a file start, on a thread of its own, to make them durable; lowered
+// by tests. Applies to every PageFile opened afterwards.
+void setEarlySyncStep(std::size_t bytes);
 
 // True when another open of the file (in this process or another) holds the write lock a
 // database opened for writing takes. A missing or unreadable file holds no lock.
@@ -94,6 +97,8 @@ public:
     std::string where(std::uint32_t page) const;
 
 private:
+    class EarlySync;
+
     MutablePageRef load(std::uint32_t n);
     void remember(std::uint32_t n, std::list<MutablePageRef>::iterator at);
     void forgetRecent();
@@ -126,6 +131,10 @@ private:
     // Bytes written since the system was last asked to start writing them to the disk.
     std::size_t unstarted_ = 0;
     static constexpr std::size_t kWriteBackStep = std::size_t(32) << 20;
+    // Bytes written since the last early sync began, and the syncs (files open for writing).
+    std::size_t unsynced_ = 0;
+    std::size_t syncStep_;
+    std::unique_ptr<EarlySync> sync_;
 };
 
 } // namespace jet

@@ -315,6 +315,38 @@ TEST(JetWrite, TheFileStopsAtTheLimitWithItsOwnError) {
     EXPECT_LE(fs::file_size(file), limit);
 }
 
+// Syncs started while the file is written, one after another on their own thread, leave the very
+// file that one flush at the end makes, in a database closed and in one only dropped.
+TEST(JetWrite, EarlySyncsChangeNoByte) {
+    testsupport::TempDir tmp;
+    jettest::withTable(tmp / "empty.mdb", {u"Rows", {{u"Text", ColumnType::Text, 255}}, {}})
+        .Close();
+    auto fill = [&](const fs::path& file, std::size_t syncStep, bool close) {
+        fs::copy_file(tmp / "empty.mdb", file);
+        setEarlySyncStep(syncStep);
+        struct Restore {
+            ~Restore() { setEarlySyncStep(std::size_t(128) << 20); }
+        } restore;
+        auto db = Database::OpenDatabase(file);
+        auto rs = db.OpenRecordset("Rows");
+        for (int k = 0; k < 20000; ++k) { // some 4 MB
+            rs.AddNew();
+            rs["Text"] = u"row " + std::u16string(100 + k % 100, u'a' + k % 26);
+            rs.Update();
+        }
+        if (close)
+            db.Close();
+    };
+    fill(tmp / "once.mdb", std::size_t(1) << 30, true);
+    fill(tmp / "often.mdb", 4096, true);
+    fill(tmp / "dropped.mdb", 4096, false);
+    const std::string once = testsupport::readFile(tmp / "once.mdb");
+    EXPECT_EQ(testsupport::readFile(tmp / "often.mdb"), once);
+    EXPECT_EQ(testsupport::readFile(tmp / "dropped.mdb"), once);
+    auto db = Database::OpenDatabase(tmp / "often.mdb", OpenMode::ReadOnly);
+    EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+}
+
 // `check` finds index entries changed behind the engine's back: one missing, or one whose row
 // is another than the row it stands for.
 TEST_P(OnTemplate, CheckFindsIndexEntriesThatAreNotTheRows) {
