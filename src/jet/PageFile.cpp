@@ -210,7 +210,7 @@ std::uint64_t& sizeLimit() {
     return limit;
 }
 
-std::size_t& earlySyncStep() {
+std::size_t& syncStep() {
     static std::size_t step = std::size_t(128) << 20;
     return step;
 }
@@ -271,7 +271,11 @@ void setFileSizeLimit(std::uint64_t bytes) {
 }
 
 void setEarlySyncStep(std::size_t bytes) {
-    earlySyncStep() = bytes;
+    syncStep() = bytes;
+}
+
+std::size_t earlySyncStep() {
+    return syncStep();
 }
 
 std::uint64_t fileSizeLimit() {
@@ -295,7 +299,7 @@ void scrambleHeader(std::span<std::uint8_t> area) {
 
 PageFile::PageFile(const std::filesystem::path& path, OpenMode mode, std::size_t cachePages)
     : path_(path), name_(path.filename().string()), mode_(mode),
-      capacity_(cachePages < 8 ? 8 : cachePages), limit_(sizeLimit()), syncStep_(earlySyncStep()) {
+      capacity_(cachePages < 8 ? 8 : cachePages), limit_(sizeLimit()), syncStep_(syncStep()) {
     fd_ = openFile(path, mode == OpenMode::ReadWrite);
     if (fd_ < 0)
         throw Error(name_ + ": cannot open: " + systemError());

@@ -49,6 +49,7 @@ std::uint64_t fileSizeLimit();
 // How many bytes written make a file start, on a thread of its own, to make them durable; lowered
 // by tests. Applies to every PageFile opened afterwards.
 void setEarlySyncStep(std::size_t bytes);
+std::size_t earlySyncStep();
 
 // True when another open of the file (in this process or another) holds the write lock a
 // database opened for writing takes. A missing or unreadable file holds no lock.

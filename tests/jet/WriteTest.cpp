@@ -323,10 +323,11 @@ TEST(JetWrite, EarlySyncsChangeNoByte) {
         .Close();
     auto fill = [&](const fs::path& file, std::size_t syncStep, bool close) {
         fs::copy_file(tmp / "empty.mdb", file);
-        setEarlySyncStep(syncStep);
         struct Restore {
-            ~Restore() { setEarlySyncStep(std::size_t(128) << 20); }
+            std::size_t old = earlySyncStep();
+            ~Restore() { setEarlySyncStep(old); }
         } restore;
+        setEarlySyncStep(syncStep);
         auto db = Database::OpenDatabase(file);
         auto rs = db.OpenRecordset("Rows");
         for (int k = 0; k < 20000; ++k) { // some 4 MB
