@@ -56,8 +56,20 @@ Outcome run(const std::string& commandLine) {
     start.hStdOutput = writeOut;
     start.hStdError = errFile;
     PROCESS_INFORMATION process{};
-    const bool started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                          nullptr, &start, &process);
+    // Wine now and then fails to start a program on a busy machine and succeeds a moment later:
+    // a few tries, and the reason in the output when none succeeds.
+    bool started = false;
+    DWORD startError = 0;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        if (attempt > 0)
+            ::Sleep(200 * attempt);
+        started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                   nullptr, &start, &process);
+        if (!started)
+            startError = ::GetLastError();
+    }
+    if (!started)
+        r.out = "could not start " + line + ": error " + std::to_string(startError) + "\n";
     ::CloseHandle(writeOut);
     if (!joined)
         ::CloseHandle(errFile);
