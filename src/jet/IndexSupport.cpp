@@ -5,6 +5,7 @@
 #include "jet/IndexFilePages.h"
 #include "jet/IndexLayout.h"
 #include "jet/IndexPage.h"
+#include "jet/IndexTree.h"
 #include "jet/PageFile.h"
 #include "jet/Write.h"
 
@@ -114,12 +115,11 @@ bool pagesMayHold(Table& t, std::size_t i, const std::vector<std::uint8_t>& key)
         p.highestKey = highestKey(t, i);
         p.highestKeyKnown = true;
     }
-    return !p.highestKey || !std::lexicographical_compare(
-                                p.highestKey->begin(), p.highestKey->end(), key.begin(), key.end());
+    return !p.highestKey || compareKeys(*p.highestKey, key) >= 0;
 }
 
 bool above(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>& last) {
-    return std::lexicographical_compare(last.begin(), last.end(), key.begin(), key.end());
+    return compareKeys(last, key) < 0;
 }
 
 // The hashes of every key gathered for index i, once its keys stop coming in order.
